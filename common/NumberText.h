@@ -1,0 +1,21 @@
+#pragma once
+
+// Number texts as the grid and the editors show them, and the readers behind
+// CellToDouble, WindowToDouble and ParseIntOrDefault. Nothing here depends on
+// the user's locale.
+
+#include <QString>
+
+// Mantissa scaled by powers of 1000, exponent a multiple of 3: 1500 -> "1.5e3".
+QString FormatEngineering(double value);
+// Plain between 0.0001 and 100000, else scaled by powers of 10: 123456 -> "1.23456e5".
+QString FormatValue(double value);
+
+// Trims `text` in place; when the rest is one number, replaces it by its
+// engineering (or value) format and returns true, else leaves it trimmed and
+// returns false.
+bool NormalizeNumber(QString& text, bool engineering);
+
+// The whole text, unchanged (no trimming), as one number, or `fallback`.
+double TextToDouble(const QString& text, double fallback);
+int TextToInt(const QString& text, int fallback);

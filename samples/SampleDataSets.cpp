@@ -1,0 +1,6 @@
+#include "SampleDataSets.h"
+
+std::vector<SampleDataSet> BuildSampleDataSets()
+{
+    return {};
+}
