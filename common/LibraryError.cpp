@@ -1,0 +1,35 @@
+#include "LibraryError.h"
+
+#include "LibraryErrorTable.h"
+#include "TamrixError.h"
+#include "TextConversion.h"
+
+#include <algorithm>
+#include <string>
+
+namespace
+{
+const char* MessageFor(std::int32_t code)
+{
+    const auto entry = std::lower_bound(
+        LibraryErrorMessages.begin(), LibraryErrorMessages.end(), code,
+        [](const LibraryErrorMessage& message, std::int32_t wanted) { return message.code < wanted; });
+    if (entry != LibraryErrorMessages.end() && entry->code == code) {
+        return entry->text;
+    }
+    return UnknownLibraryErrorMessage;
+}
+} // namespace
+
+QString FormatLibraryError(const TvxKyyCalcDLLError& error)
+{
+    const QString message = QString::fromLatin1(MessageFor(error.code));
+    if (!error.context) {
+        return message;
+    }
+    // Paths on Linux are UTF-8; other contexts (sensor answers, names from old
+    // files) may be Latin-1 bytes, which are then shown one character per byte.
+    const std::string context(error.context);
+    const QString shown = IsValidUtf8(context) ? Utf8ToWide(context) : Latin1ToWide(context);
+    return QLatin1Char('"') + shown + QLatin1String("\": ") + message;
+}

@@ -1,0 +1,134 @@
+#include "NumberText.h"
+
+#include "TextConversion.h"
+
+#include <boost/lexical_cast/try_lexical_convert.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string>
+
+namespace
+{
+// Sign, six significant digits of mantissa, "e", sign and digits of the exponent.
+constexpr int BufferSize = 40;
+
+QString Compose(bool negative, double mantissa, int exponent)
+{
+    char buffer[BufferSize];
+    char* out = buffer;
+    char* const end = buffer + BufferSize;
+    if (negative) {
+        *out++ = '-';
+    }
+    // to_chars, not printf or streams: the C library's locale follows the
+    // environment and would write a decimal comma.
+    out = std::to_chars(out, end, mantissa, std::chars_format::general, 6).ptr;
+    if (exponent != 0) {
+        *out++ = 'e';
+        out = std::to_chars(out, end, exponent).ptr;
+    }
+    return QString::fromLatin1(buffer, static_cast<qsizetype>(out - buffer));
+}
+
+// The texts for the values no scaling loop may see.
+std::optional<QString> NonFinite(double value)
+{
+    if (std::isnan(value)) {
+        return QStringLiteral("nan");
+    }
+    if (std::isinf(value)) {
+        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+    }
+    return std::nullopt;
+}
+
+// The whole text as one number. Characters the Latin-1 text cannot hold make
+// it no number rather than being dropped: "−0.5" with a Unicode minus is not 0.5.
+template <typename T> std::optional<T> Parse(const QString& text)
+{
+    const std::string latin1 = WideToLatin1(text);
+    if (latin1.size() != static_cast<std::size_t>(text.size())) {
+        return std::nullopt;
+    }
+    T value{};
+    if (!boost::conversion::try_lexical_convert(latin1, value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> ParseDouble(const QString& text)
+{
+    const std::optional<double> value = Parse<double>(text);
+    // lexical_cast also takes "nan(chars)"; a number text is plain "nan".
+    if (value && std::isnan(*value) && text.contains(QLatin1Char('('))) {
+        return std::nullopt;
+    }
+    return value;
+}
+} // namespace
+
+QString FormatEngineering(double value)
+{
+    if (const std::optional<QString> text = NonFinite(value)) {
+        return *text;
+    }
+    double a = std::fabs(value);
+    int e = 0;
+    if (a >= 1) {
+        while (a >= 1000) {
+            a = a / 1000;
+            e += 3;
+        }
+    } else if (a > 0) {
+        while (a < 1) {
+            a = a * 1000;
+            e -= 3;
+        }
+    }
+    return Compose(value < 0, a, e);
+}
+
+QString FormatValue(double value)
+{
+    if (const std::optional<QString> text = NonFinite(value)) {
+        return *text;
+    }
+    double a = std::fabs(value);
+    int e = 0;
+    if (a > 100000) {
+        while (a >= 10) {
+            a = a / 10;
+            e += 1;
+        }
+    } else if (a > 0 && a < 0.0001) {
+        while (a < 1) {
+            a = a * 10;
+            e -= 1;
+        }
+    }
+    return Compose(value < 0, a, e);
+}
+
+bool NormalizeNumber(QString& text, bool engineering)
+{
+    text = text.trimmed();
+    const std::optional<double> value = ParseDouble(text);
+    if (!value) {
+        return false;
+    }
+    text = engineering ? FormatEngineering(*value) : FormatValue(*value);
+    return true;
+}
+
+double TextToDouble(const QString& text, double fallback)
+{
+    return ParseDouble(text).value_or(fallback);
+}
+
+int TextToInt(const QString& text, int fallback)
+{
+    return Parse<int>(text).value_or(fallback);
+}

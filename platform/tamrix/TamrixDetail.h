@@ -1,0 +1,23 @@
+#pragma once
+
+// Helpers shared by the library's own source files; not part of its interface.
+
+#include "TamrixError.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tamrix_detail
+{
+
+// Values are kept in single precision, as a sensor keeps them. A finite value
+// beyond the single-precision range cannot be kept and is refused; NaN and
+// infinities convert as they are (the callers decide whether they are allowed).
+inline float ToSinglePrecision(double value)
+{
+    if (std::isfinite(value) && std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max()))
+        throw TvxKyyCalcDLLError(TamrixErrorCode::SinglePrecisionOverflow);
+    return static_cast<float>(value);
+}
+
+} // namespace tamrix_detail
