@@ -10,7 +10,7 @@
 struct SampleDataSet
 {
     std::string fileName; // e.g. "factory_v3.cal"
-    CTamrix dataSet;
+    CTamrix dataSet; // UTF-8 support enabled
     char version;
     char revision;
 };

@@ -171,6 +171,10 @@ public:
 
     CTamrix(const CTamrix&) = default;
     CTamrix& operator=(const CTamrix&) = default;
+    // Moving hands over the data (tens of megabytes) without copying it and
+    // leaves an empty data set behind.
+    CTamrix(CTamrix&& other) noexcept;
+    CTamrix& operator=(CTamrix&& other) noexcept;
 
     // Texts are UTF-8 when enabled, ISO-8859-1 when not (the start state);
     // inside the data set they are always UTF-8.
@@ -253,7 +257,9 @@ public:
     // Throws the code of the first rule the content breaks: texts too long or
     // holding NUL (104), device count or point count out of range (104), a
     // default device index that names no device (105), values that are not
-    // finite (104), frequencies out of order (109).
+    // finite (104), a calibration table axis out of order (109). The
+    // frequencies of a device may be in any order while it is edited (and a
+    // device may have no points); storing refuses both.
     static void Validate(const TamrixContent& content);
 
     // The device that SetSParaDeviceNumber and InsertSParaDeviceBefore add:
