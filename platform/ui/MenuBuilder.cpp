@@ -1,0 +1,46 @@
+#include "MenuBuilder.h"
+
+#include "Menu.h"
+#include "MenuTemplate.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+QMenuBar* BuildMenuBar(const MenuTemplate& menu, QWidget* parent, MenuCommandHandler onCommand,
+                       MenuPopupHandler onPopup)
+{
+    auto* bar = new QMenuBar(parent);
+    // The bar belongs to its window on every desktop.
+    bar->setNativeMenuBar(false);
+    int position = 0;
+    for (const PopupMenuTemplate& popupTemplate : menu.popups)
+    {
+        QMenu* popup = bar->addMenu(QString::fromUtf8(popupTemplate.text));
+        for (const MenuItemTemplate& item : popupTemplate.items)
+        {
+            if (item.IsSeparator())
+            {
+                popup->addSeparator();
+                continue;
+            }
+            QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            action->setData(item.id);
+            QObject::connect(action, &QAction::triggered, bar, [action, id = item.id, onCommand] {
+                RestoreMenuItemCheckMark(action);
+                if (onCommand)
+                {
+                    onCommand(id);
+                }
+            });
+        }
+        QObject::connect(popup, &QMenu::aboutToShow, bar, [popup, position, onPopup] {
+            if (onPopup)
+            {
+                onPopup(popup, position);
+            }
+        });
+        ++position;
+    }
+    return bar;
+}

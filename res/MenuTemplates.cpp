@@ -1,0 +1,91 @@
+#include "MenuTemplate.h"
+
+#include "Resource.h"
+
+namespace
+{
+
+constexpr MenuItemTemplate Separator{0, nullptr};
+
+std::vector<MenuTemplate> MakeMenus()
+{
+    std::vector<MenuTemplate> menus;
+
+    menus.push_back({IDR_MAINMENU,
+                     {
+                         {"&File",
+                          {
+                              {ID_FILE_LOAD, "&Load Calibration Data ..."},
+                              {ID_FILE_SAVE, "&Save Calibration Data ..."},
+                              Separator,
+                              {ID_FILE_EXPORT_SPARA, "&Export S-Parameters ..."},
+                              {ID_FILE_IMPORT_SPARA, "&Import S-Parameters ..."},
+                              Separator,
+                              {ID_FILE_EXIT, "E&xit"},
+                          }},
+                         {"&Sensor",
+                          {
+                              {ID_SENSOR_LOAD, "&Load Calibration Data ..."},
+                              {ID_SENSOR_SAVE, "&Save Calibration Data ..."},
+                              Separator,
+                              {ID_SENSOR_SCAN_NETWORK, "Scan &Network for Sensors"},
+                              {ID_SENSOR_ALWAYS_FACTORY, "Always Use Factory Data Set"},
+                          }},
+                         {"&Device",
+                          {
+                              {ID_DEVICE_EDIT, "&Edit ..."},
+                              {ID_DEVICE_INSERT, "&Insert"},
+                              {ID_DEVICE_APPEND, "&Append"},
+                              {ID_DEVICE_DELETE, "&Delete"},
+                              {ID_DEVICE_MOVE_UP, "Move &up"},
+                              {ID_DEVICE_MOVE_DOWN, "Move d&own"},
+                          }},
+                         {"&Options",
+                          {
+                              {ID_OPTIONS_USER_DATA, "&User Data ..."},
+                              {ID_OPTIONS_REMOTE, "&Remote ..."},
+                              Separator,
+                              {ID_OPTIONS_SHOW_CAL_DATA, "&Show Cal. Data"},
+                          }},
+                     }});
+
+    menus.push_back({IDR_DEVICEMENU,
+                     {
+                         {"&File",
+                          {
+                              {ID_IMPORT_S2P, "&Import S2P ..."},
+                              {ID_IMPORT_UNCERTAINTY, "I&mport uncertainty ..."},
+                              {ID_EXPORT_S2P, "&Export S2P ..."},
+                              {ID_EXPORT_UNCERTAINTY, "E&xport uncertainty ..."},
+                          }},
+                         {"&Edit",
+                          {
+                              {ID_EDIT_COPY, "&Copy selected cells to clipboard"},
+                              {ID_EDIT_PASTE, "&Paste from clipboard"},
+                          }},
+                         {"Frequency &Grid Points",
+                          {
+                              {ID_POINTS_INSERT, "&Insert before selection"},
+                              {ID_POINTS_APPEND, "&Append"},
+                              {ID_POINTS_DELETE, "&Delete selected rows"},
+                              {ID_POINTS_SET_NUMBER, "&Set number"},
+                          }},
+                     }});
+
+    return menus;
+}
+
+} // namespace
+
+const MenuTemplate* FindMenuTemplate(int id)
+{
+    static const std::vector<MenuTemplate> menus = MakeMenus();
+    for (const MenuTemplate& menu : menus)
+    {
+        if (menu.id == id)
+        {
+            return &menu;
+        }
+    }
+    return nullptr;
+}
