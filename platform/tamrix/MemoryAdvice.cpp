@@ -9,10 +9,27 @@ namespace
 {
 
 constexpr std::size_t hugePageSize = 2u * 1024u * 1024u;
-// Below this the advice does not pay for the system call.
+// Below this the advice does not pay for the system calls.
 constexpr std::size_t worthwhile = 2 * hugePageSize;
 // More than the bookkeeping the allocator puts in front of a large block.
 constexpr std::size_t allocatorOverhead = 64;
+
+struct PageRange
+{
+    void* begin;
+    std::size_t size;
+};
+
+// Whole pages around a buffer: the advice changes no content, so the
+// allocator's bytes in the first and last page do not matter.
+PageRange PagesAround(const void* data, std::size_t size)
+{
+    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const auto begin = start / pageSize * pageSize;
+    const auto end = (start + size + pageSize - 1) / pageSize * pageSize;
+    return {reinterpret_cast<void*>(begin), static_cast<std::size_t>(end - begin)};
+}
 
 } // namespace
 
@@ -33,15 +50,22 @@ void AdviseHugePages(const void* data, std::size_t size)
 #ifdef MADV_HUGEPAGE
     if (size < worthwhile)
         return;
-    // Whole pages around the buffer: the advice changes no content, so the
-    // allocator's bytes in the first and last page do not matter.
-    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(data) / pageSize * pageSize;
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size + pageSize - 1) / pageSize * pageSize;
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    const PageRange pages = PagesAround(data, size);
+    ::madvise(pages.begin, pages.size, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
+#endif
+}
+
+void PrepareForWriting(const void* data, std::size_t capacity, std::size_t used)
+{
+    if (used < worthwhile)
+        return;
+    AdviseHugePages(data, capacity);
+#ifdef MADV_POPULATE_WRITE
+    const PageRange pages = PagesAround(data, used);
+    ::madvise(pages.begin, pages.size, MADV_POPULATE_WRITE);
 #endif
 }
 

@@ -279,7 +279,8 @@ class CTamrixUtil
 public:
     // Fill `set` from a stored data set and return its format pair. On failure
     // the set is unchanged. File: code 1 when the path is not a readable
-    // regular file or is larger than maxDataSetSize (context: the path).
+    // regular file or is larger than maxDataSetSize (context: the path; the
+    // codes of broken data carry the path as context, too).
     static FormatPair LoadTMXFromFile2(CTamrix& set, const char* path);
     static FormatPair LoadTMXFromBuffer2(CTamrix& set, const std::string& data);
 

@@ -39,7 +39,7 @@ bool HasInternalSerialNumber(char version)
 
 // Little-endian by shifts, written out: the compiler turns each into one
 // plain move on a little-endian machine, and they stay right on any other.
-void PutU32(char*& out, std::uint32_t value)
+inline void PutU32(char*& out, std::uint32_t value)
 {
     out[0] = static_cast<char>(value);
     out[1] = static_cast<char>(value >> 8);
@@ -48,7 +48,7 @@ void PutU32(char*& out, std::uint32_t value)
     out += 4;
 }
 
-void PutU64(char*& out, std::uint64_t value)
+inline void PutU64(char*& out, std::uint64_t value)
 {
     out[0] = static_cast<char>(value);
     out[1] = static_cast<char>(value >> 8);
@@ -66,14 +66,14 @@ void PutI32(char*& out, std::int32_t value)
     PutU32(out, static_cast<std::uint32_t>(value));
 }
 
-void PutF32(char*& out, float value)
+inline void PutF32(char*& out, float value)
 {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     PutU32(out, bits);
 }
 
-void PutF64(char*& out, double value)
+inline void PutF64(char*& out, double value)
 {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -87,19 +87,19 @@ void PutText(char*& out, const std::string& text)
     out += text.size();
 }
 
-std::uint32_t GetU32(const char* in)
+inline std::uint32_t GetU32(const char* in)
 {
     const auto* b = reinterpret_cast<const unsigned char*>(in);
     return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
         | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
-std::uint64_t GetU64(const char* in)
+inline std::uint64_t GetU64(const char* in)
 {
     return static_cast<std::uint64_t>(GetU32(in)) | static_cast<std::uint64_t>(GetU32(in + 4)) << 32;
 }
 
-float GetF32(const char* in)
+inline float GetF32(const char* in)
 {
     const std::uint32_t bits = GetU32(in);
     float value;
@@ -107,7 +107,7 @@ float GetF32(const char* in)
     return value;
 }
 
-double GetF64(const char* in)
+inline double GetF64(const char* in)
 {
     const std::uint64_t bits = GetU64(in);
     double value;
@@ -204,7 +204,8 @@ void ReadPoints(Cursor& in, std::vector<SParaPoint>& points)
     const std::uint32_t count = ReadU32(in);
     Need(in, pointSize * static_cast<std::uint64_t>(count));
     points.reserve(tamrix_memory::HugePageCapacity(count, sizeof(SParaPoint)));
-    tamrix_memory::AdviseHugePages(points.data(), points.capacity() * sizeof(SParaPoint));
+    tamrix_memory::PrepareForWriting(points.data(), points.capacity() * sizeof(SParaPoint),
+                                     count * sizeof(SParaPoint));
     // Filled point by point: a resize would first write every byte once more.
     const char* at = in.at;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -271,7 +272,9 @@ void ReadContent(Cursor& in, char version, TamrixContent& content)
     content.sParaDefaultDevice = ReadI32(in);
     const std::uint32_t deviceCount = ReadU32(in);
     // Grows with what is actually there, so a damaged count cannot demand
-    // memory that the stored bytes do not back.
+    // memory that the stored bytes do not back. Devices beyond one more than
+    // the most are parsed but not kept: the one more is enough for Validate
+    // to refuse the count.
     for (std::uint32_t i = 0; i < deviceCount; ++i) {
         SParaDevice device;
         device.mnemonic = ReadText(in);
@@ -280,7 +283,8 @@ void ReadContent(Cursor& in, char version, TamrixContent& content)
         if (HasDeviceFlags(version))
             device.flags = ReadU32(in);
         ReadPoints(in, device.points);
-        content.devices.push_back(std::move(device));
+        if (content.devices.size() <= static_cast<std::size_t>(maxSParaDeviceNumber))
+            content.devices.push_back(std::move(device));
     }
     for (CalTable* table : {&content.abso, &content.refl, &content.temp, &content.lin})
         ReadCalTable(in, *table);
@@ -296,9 +300,9 @@ namespace tamrix_binary
 std::uint32_t Checksum(const std::string& data)
 {
     const auto* bytes = reinterpret_cast<const Bytef*>(data.data());
-    uLong crc = crc32_z(0, bytes, checksumOffset);
-    crc = crc32_z(crc, bytes + headerSize, data.size() - headerSize);
-    return static_cast<std::uint32_t>(crc);
+    const uLong header = crc32_z(0, bytes, checksumOffset);
+    const std::size_t bodySize = data.size() - headerSize;
+    return static_cast<std::uint32_t>(crc32_z(header, bytes + headerSize, bodySize));
 }
 
 bool IsSupportedVersion(char version)
@@ -343,7 +347,7 @@ void Store(const TamrixContent& content, char version, char revision, std::strin
     if (out.capacity() < size) {
         std::string fresh;
         fresh.reserve(tamrix_memory::HugePageCapacity(static_cast<std::size_t>(size) + 1, 1) - 1);
-        tamrix_memory::AdviseHugePages(fresh.data(), fresh.capacity());
+        tamrix_memory::PrepareForWriting(fresh.data(), fresh.capacity(), static_cast<std::size_t>(size));
         out.swap(fresh);
     }
     // Nothing below can fail.

@@ -40,7 +40,7 @@ std::string ReadRegularFile(const char* path)
     // The size is only a hint: the file may change while it is read.
     std::string data;
     data.reserve(tamrix_memory::HugePageCapacity(static_cast<std::size_t>(status.st_size) + 2, 1) - 1);
-    tamrix_memory::AdviseHugePages(data.data(), data.capacity());
+    tamrix_memory::PrepareForWriting(data.data(), data.capacity(), static_cast<std::size_t>(status.st_size));
     data.resize(static_cast<std::size_t>(status.st_size) + 1);
     std::size_t used = 0;
     for (;;) {
@@ -63,12 +63,11 @@ std::string ReadRegularFile(const char* path)
     return data;
 }
 
-std::string Folder(const std::string& path)
+// The folder part of `path`, with its trailing slash ("" for a bare name).
+std::string FolderPrefix(const std::string& path)
 {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return path.substr(0, slash + 1);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The file that writing to `path` changes: a symbolic link is followed, so
@@ -95,7 +94,7 @@ std::string ResolveLinks(const std::string& path)
         if (static_cast<std::size_t>(size) == link.size())
             throw std::system_error(std::make_error_code(std::errc::filename_too_long), "link too long");
         link.resize(static_cast<std::size_t>(size));
-        target = (!link.empty() && link[0] == '/') ? link : Folder(target) + link;
+        target = (!link.empty() && link[0] == '/') ? link : FolderPrefix(target) + link;
     }
 }
 

@@ -1,10 +1,10 @@
 #include "TemporaryFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <random>
 #include <system_error>
 

@@ -18,7 +18,6 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     int Descriptor() const { return m_file.Get(); }
-    const std::string& Path() const { return m_path; }
 
     // Writes everything, flushes it to the disk and closes the file; throws
     // std::system_error on failure.

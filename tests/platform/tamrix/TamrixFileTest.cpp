@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -97,6 +100,32 @@ private:
     mode_t m_old;
 };
 
+// Limits the size of files this process writes (as root, where permission
+// bits do not stop a write, this is a dependable way to make one fail).
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 } // namespace
 
 TEST(TamrixFile, StoresANewFileAndLoadsItBack)
@@ -173,6 +202,23 @@ TEST(TamrixFile, FailedStoreKeepsTheOldFileAndLeavesNothingBehind)
         EXPECT_EQ(folder.Names(), namesBefore) << row.scenario;
         EXPECT_EQ(fs::directory_iterator(folder / "folder")->path().filename(), "inner.cal") << row.scenario;
     }
+}
+
+TEST(TamrixFile, FailedWriteKeepsTheOldFileAndRemovesTheTemporaryFile)
+{
+    TestFolder folder;
+    const fs::path path = folder / "old.cal";
+    WriteFile(path, "old content");
+    const std::string stored = Stored(RichSet('3'));
+    {
+        const ScopedFileSizeLimit limit(stored.size() / 2);
+        const TvxKyyCalcDLLError error =
+            ErrorOf([&] { CTamrixUtil::StoreTMXToFile2(RichSet('3'), path.c_str(), '3', '0'); });
+        EXPECT_EQ(error.code, TamrixErrorCode::FileWrite);
+        EXPECT_STREQ(error.context, path.c_str());
+    }
+    EXPECT_EQ(ReadFile(path), "old content");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"old.cal"});
 }
 
 TEST(TamrixFile, RefusedDataSetNeverTouchesTheFile)

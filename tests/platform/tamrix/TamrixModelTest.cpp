@@ -397,23 +397,6 @@ TEST(TamrixModel, DefaultDeviceFollowsItsDevice)
     }
 }
 
-TEST(TamrixModel, AddedDevicesAreNewDevices)
-{
-    CTamrix set = NamedDevices(2, -1);
-    set.InsertSParaDeviceBefore(1);
-    set.SetSParaDeviceNumber(4);
-    const std::string expected = Fingerprint([] {
-        TamrixContent content;
-        content.devices.push_back(CTamrix::NewSParaDevice());
-        return content;
-    }());
-    for (const long added : {1L, 3L}) {
-        TamrixContent content;
-        content.devices.push_back(set.Content().devices[static_cast<std::size_t>(added)]);
-        EXPECT_EQ(Fingerprint(content), expected) << "device " << added;
-    }
-}
-
 TEST(TamrixModel, ValidateRefusesBrokenContents)
 {
     struct Row
@@ -468,21 +451,15 @@ TEST(TamrixModel, ValidateRefusesBrokenContents)
     }
 }
 
-TEST(TamrixModel, MeasurementsAreKnownByAddress)
+TEST(TamrixModel, CalInfoBelongsToItsMeasurement)
 {
-    const auto& all = CMeasurement::All();
-    const CMeasurement* const expected[] = {CMeasurement::Misc, CMeasurement::Abso, CMeasurement::Refl,
-                                            CMeasurement::Temp, CMeasurement::Lin,  CMeasurement::SPara};
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(all[i], expected[i]);
-        EXPECT_EQ(all[i]->Index(), static_cast<int>(i));
-    }
-
     CTamrix set;
-    for (const CMeasurement* measurement : all)
+    for (const CMeasurement* measurement : CMeasurement::All())
         set.SetCalDate(measurement, std::string("day ") + measurement->Name());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        EXPECT_EQ(set.Content().calInfo[i].date, std::string("day ") + all[i]->Name());
+    EXPECT_EQ(set.GetCalDate(CMeasurement::Refl), "day Refl");
+    for (const CMeasurement* measurement : CMeasurement::All())
+        EXPECT_EQ(set.Content().calInfo[static_cast<std::size_t>(measurement->Index())].date,
+                  std::string("day ") + measurement->Name());
 }
 
 TEST(TamrixModel, CalTablesBelongToTheirMeasurement)
