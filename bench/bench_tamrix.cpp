@@ -1,10 +1,14 @@
-// Storing and loading the largest data set the editor handles in practice:
-// 10 devices of 99,999 points each (about 56 MB stored).
+// The data set library on the largest data set the editor handles in practice,
+// 10 devices of 99,999 points each (about 56 MB stored): storing and loading,
+// XML export and import, and the text rendering.
 
 #include "Tamrix.h"
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <sstream>
+#include <streambuf>
 #include <string>
 
 namespace
@@ -85,6 +89,74 @@ void BM_Validate(benchmark::State& state)
         CTamrix::Validate(set.Content());
 }
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
+
+const std::string& LargeDocument()
+{
+    static const std::string document = [] {
+        std::ostringstream out;
+        LargeSet().ExportSPara(out);
+        return out.str();
+    }();
+    return document;
+}
+
+// Counts what it is given and keeps nothing, so that only the export is measured.
+class CountingBuffer final : public std::streambuf
+{
+public:
+    std::size_t count = 0;
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize size) override
+    {
+        count += static_cast<std::size_t>(size);
+        return size;
+    }
+    int_type overflow(int_type c) override
+    {
+        ++count;
+        return traits_type::not_eof(c);
+    }
+};
+
+void BM_ExportSPara(benchmark::State& state)
+{
+    const CTamrix& set = LargeSet();
+    for (auto _ : state) {
+        CountingBuffer buffer;
+        std::ostream out(&buffer);
+        set.ExportSPara(out);
+        benchmark::DoNotOptimize(buffer.count);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations())
+                            * static_cast<std::int64_t>(LargeDocument().size()));
+}
+BENCHMARK(BM_ExportSPara)->Unit(benchmark::kMillisecond);
+
+void BM_ImportSPara(benchmark::State& state)
+{
+    const std::string& document = LargeDocument();
+    const std::string path = "/tmp/bench_tamrix_document.xml";
+    std::ofstream(path, std::ios::binary).write(document.data(), static_cast<std::streamsize>(document.size()));
+    CTamrix set;
+    for (auto _ : state) {
+        std::ifstream in(path, std::ios::binary);
+        set.ImportSPara(in);
+        benchmark::DoNotOptimize(set.GetSParaDeviceNumber());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(document.size()));
+}
+BENCHMARK(BM_ImportSPara)->Unit(benchmark::kMillisecond);
+
+void BM_Visualize(benchmark::State& state)
+{
+    const CTamrix& set = LargeSet();
+    for (auto _ : state) {
+        const std::string text = set.Visualize();
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(BM_Visualize)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -304,14 +304,17 @@ bool ParseComplete(std::string_view text, Number& value, std::errc& error)
     return result.ptr == text.data() + text.size();
 }
 
-// A single-precision value. Parsed as float directly: going through double
-// would round twice and could miss the value that was written.
-float ParseValue(const char* text)
+// A number of the type it is kept in. Values are parsed as float directly:
+// going through double would round twice and could miss the value that was
+// written. A value beyond the type's range is refused with `overflowCode`; one
+// below its smallest value rounds to zero, as a setter would round it.
+template <typename Number>
+Number ParseNumber(const char* text, std::int32_t overflowCode)
 {
     const std::string_view trimmed = Trimmed(text);
     if (trimmed.empty())
         NotTheDocument();
-    float value = 0.0f;
+    Number value = 0;
     std::errc error;
     if (!ParseComplete(trimmed, value, error))
         NotTheDocument();
@@ -320,29 +323,19 @@ float ParseValue(const char* text)
     if (error != std::errc::result_out_of_range)
         NotTheDocument();
     const long double wide = WideValue(trimmed);
-    if (std::fabs(wide) > static_cast<long double>(std::numeric_limits<float>::max()))
-        throw TvxKyyCalcDLLError(TamrixErrorCode::SinglePrecisionOverflow);
-    // Below the smallest single-precision value: rounds to zero as a setter would.
-    return static_cast<float>(wide);
+    if (std::fabs(wide) > static_cast<long double>(std::numeric_limits<Number>::max()))
+        throw TvxKyyCalcDLLError(overflowCode);
+    return static_cast<Number>(wide);
+}
+
+float ParseValue(const char* text)
+{
+    return ParseNumber<float>(text, TamrixErrorCode::SinglePrecisionOverflow);
 }
 
 double ParseFrequency(const char* text)
 {
-    const std::string_view trimmed = Trimmed(text);
-    if (trimmed.empty())
-        NotTheDocument();
-    double value = 0.0;
-    std::errc error;
-    if (!ParseComplete(trimmed, value, error))
-        NotTheDocument();
-    if (error == std::errc())
-        return value;
-    if (error != std::errc::result_out_of_range)
-        NotTheDocument();
-    const long double wide = WideValue(trimmed);
-    if (std::fabs(wide) > static_cast<long double>(std::numeric_limits<double>::max()))
-        throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument);
-    return static_cast<double>(wide);
+    return ParseNumber<double>(text, TamrixErrorCode::WrongArgument);
 }
 
 std::uint32_t ParseUnsigned(const char* text)
