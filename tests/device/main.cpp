@@ -1,0 +1,51 @@
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+
+QtMessageHandler previousMessageHandler = nullptr;
+
+// The offscreen platform reports every window feature it lacks (size hints,
+// raising, keyboard grabs); those notices say nothing about the code under test.
+void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+    {
+        return;
+    }
+    if (previousMessageHandler != nullptr)
+    {
+        previousMessageHandler(type, context, message);
+    }
+}
+
+} // namespace
+
+// GUI tests run on the offscreen platform unless told otherwise, and never see
+// the settings of the user who runs them.
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    const QTemporaryDir home;
+    if (!home.isValid())
+    {
+        return EXIT_FAILURE;
+    }
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    // The temporary folder is private to the user, as a runtime folder must be.
+    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+
+    previousMessageHandler = qInstallMessageHandler(QuietOffscreenNotices);
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
