@@ -16,6 +16,10 @@ OSTREL_PACKAGES=(
   locales
 )
 
+# What scripts/run needs besides: a virtual X server to run the program on when
+# there is no display, and the tools that find, photograph and close its window.
+OSTREL_RUN_PACKAGES=(xvfb xauth xdotool imagemagick)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
@@ -46,6 +50,7 @@ ostrel_ensure_test_locale() {
   fi
 }
 
+# Builds the given targets, or everything.
 ostrel_build() {
   local sanitize=${OSTREL_SANITIZE:-OFF}
   local benchmarks=ON
@@ -54,5 +59,7 @@ ostrel_build() {
     cmake -S "$OSTREL_ROOT" -B "$OSTREL_BUILD_DIR" -G Ninja \
       -DOSTREL_SANITIZE="$sanitize" -DOSTREL_BENCHMARKS="$benchmarks"
   fi
-  cmake --build "$OSTREL_BUILD_DIR" --parallel "$(nproc)"
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  cmake --build "$OSTREL_BUILD_DIR" --parallel "$(nproc)" "${targets[@]}"
 }

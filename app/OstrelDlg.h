@@ -1,0 +1,96 @@
+#pragma once
+
+// The main window: the device list of the one calibration data set, its four
+// global S-parameter flags and a one-line status field. It owns the data set,
+// the format pair of the last load, the loaded flag and the settings.
+
+#include "Dialog.h"
+#include "Tamrix.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QPixmap>
+
+#include <array>
+#include <string>
+
+class CEditFlexGrid;
+class QCheckBox;
+class QLineEdit;
+
+class COstrelDlg : public CDialog
+{
+    Q_OBJECT
+
+public:
+    explicit COstrelDlg(QWidget* parent = nullptr);
+    ~COstrelDlg() override;
+
+    // Shows the data set's devices, one row each, after the header row.
+    void RefreshDeviceList();
+    // Shows the data set's global flags and enables the boxes its version allows.
+    void RefreshGlobalFlags();
+    // After a change: nothing before the first load; otherwise the status field
+    // says whether the data set was modified, and `stamp` records today's date,
+    // the laboratory and the engineer in the S-parameter part. A stamp the data
+    // set refuses is reported and leaves the calibration info as it was.
+    void MarkModified(bool show, bool stamp);
+
+    // Takes a data set that was just loaded, with the format pair the load
+    // returned: the list and the flags show it, the status field is emptied.
+    void AcceptLoadedDataSet(CTamrix&& dataSet, FormatPair format);
+
+    CTamrix& DataSet();
+    const CTamrix& DataSet() const;
+    char Version() const;
+    char Revision() const;
+    bool IsLoaded() const;
+
+    // The laboratory and engineer of the calibration stamp (UTF-8).
+    void SetUserData(const std::string& calLab, const std::string& calEng);
+    bool IncludeNetworkResources() const;
+    bool AlwaysUseFactoryDataSet() const;
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void DoDataExchange();
+    void SetUpDeviceGrid();
+    void SetUpSensorMenu();
+    void SetStatusText(const QString& text);
+    bool HasDeviceFlags() const;
+    void StampSParaCalInfo();
+
+    void LoadSettings();
+    void SaveSettings();
+
+    void OnGlobalFlag();
+    void OnGridActivate();
+    void OnDeviceEdit();
+    void OnDeviceInsert();
+    void OnDeviceDelete();
+    void OnSensorScanNetwork();
+    void OnSensorAlwaysFactory();
+
+    CEditFlexGrid* m_deviceGrid = nullptr;
+    std::array<QCheckBox*, 4> m_flagBoxes{};
+    QLineEdit* m_statusLine = nullptr;
+    QIcon m_icon;
+    CTamrix m_dataSet;
+    char m_version = '3';
+    char m_revision = '0';
+    bool m_loaded = false;
+    std::string m_calLab;
+    std::string m_calEng;
+    int m_timeout = 1000;
+    int m_calDataTimeout = 60000;
+    bool m_includeNetworkResources = false;
+    bool m_alwaysUseFactoryDataSet = false;
+    QPixmap m_menuChecked;
+    QPixmap m_menuUnchecked;
+    QFont m_statusFont;
+};

@@ -1,0 +1,136 @@
+#pragma once
+
+// A main window on the screen, with every message box recorded (and answered
+// OK), and the sample data sets at hand.
+
+#include "Bitmaps.h"
+#include "EditFlexGrid.h"
+#include "MessageBoxPresenter.h"
+#include "OstrelDlg.h"
+#include "Resource.h"
+#include "Tamrix.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline std::string SamplePath(const std::string& name)
+{
+    return std::string(OSTREL_SOURCE_DIR) + "/samples/" + name;
+}
+
+// The data set as the library reads it, independent of the window.
+inline CTamrix LoadSample(const std::string& name, FormatPair* format = nullptr)
+{
+    CTamrix set;
+    set.EnableUtf8Support(true);
+    const FormatPair pair = CTamrixUtil::LoadTMXFromFile2(set, SamplePath(name).c_str());
+    if (format != nullptr)
+    {
+        *format = pair;
+    }
+    return set;
+}
+
+class MainWindowFixture : public testing::Test
+{
+public:
+    void SetUp() override
+    {
+        m_presenter = std::make_unique<ScopedMessageBoxPresenter>([this](const MessageBoxRequest& request) {
+            m_boxes.push_back(request);
+            return IDOK;
+        });
+        m_dialog = std::make_unique<COstrelDlg>();
+        ASSERT_TRUE(m_dialog->Create());
+        m_dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+        m_grid = m_dialog->GetDlgItemAs<CEditFlexGrid>(IDC_DEVICE_GRID);
+        ASSERT_NE(m_grid, nullptr);
+    }
+
+    void TearDown() override
+    {
+        m_dialog.reset();
+        m_presenter.reset();
+    }
+
+    void LoadIntoWindow(const std::string& sample)
+    {
+        FormatPair format{};
+        CTamrix set = LoadSample(sample, &format);
+        m_dialog->AcceptLoadedDataSet(std::move(set), format);
+    }
+
+    QString Status() const { return m_dialog->GetDlgItemText(IDC_STATUS_LINE); }
+
+    QCheckBox* Box(int id) const { return m_dialog->GetDlgItemAs<QCheckBox>(id); }
+
+    // Lets posted messages reach the window.
+    static void DeliverPosted()
+    {
+        for (int i = 0; i < 3; ++i)
+        {
+            QApplication::processEvents();
+        }
+    }
+
+    // Enter on a data cell, as a user presses it.
+    void EnterOnCell(long row, long col)
+    {
+        m_grid->setFocus(Qt::OtherFocusReason);
+        m_grid->SetRow(row);
+        m_grid->SetCol(col);
+        QTest::keyClick(m_grid, Qt::Key_Return);
+        DeliverPosted();
+    }
+
+    // A double-click in the middle of a data cell: the press first, as a real
+    // mouse sends it.
+    void DoubleClickCell(long row, long col)
+    {
+        m_grid->SetRow(row);
+        m_grid->SetCol(col);
+        const double dpiX = m_grid->logicalDpiX();
+        const double dpiY = m_grid->logicalDpiY();
+        const QPoint centre(static_cast<int>((m_grid->GetCellLeft() + m_grid->GetCellWidth() / 2) * dpiX / 1440),
+                            static_cast<int>((m_grid->GetCellTop() + m_grid->GetCellHeight() / 2) * dpiY / 1440));
+        QWidget* viewport = m_grid->viewport();
+        const QPoint at = viewport->mapFrom(m_grid, centre);
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+        DeliverPosted();
+    }
+
+    // The picture of a cell, comparable with the pictures of res/.
+    QImage CellPicture(long row, long col)
+    {
+        const long savedRow = m_grid->GetRow();
+        const long savedCol = m_grid->GetCol();
+        m_grid->SetRow(row);
+        m_grid->SetCol(col);
+        const QPixmap picture = m_grid->GetCellPicture();
+        m_grid->SetRow(savedRow);
+        m_grid->SetCol(savedCol);
+        return picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    }
+
+    std::vector<MessageBoxRequest> m_boxes;
+    std::unique_ptr<ScopedMessageBoxPresenter> m_presenter;
+    std::unique_ptr<COstrelDlg> m_dialog;
+    CEditFlexGrid* m_grid = nullptr;
+};
+
+inline QImage Picture(int id)
+{
+    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32);
+}
