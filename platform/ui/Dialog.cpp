@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -20,6 +21,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+
+#include <algorithm>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTimer>
@@ -437,10 +440,19 @@ void CDialog::BuildFromTemplate(const DialogTemplate& dialog)
     m_client->setFont(font);
     m_baseUnits = BaseUnitsOf(font);
 
+    const QSize clientSize = DialogUnitsToPixels(QSize(dialog.cx, dialog.cy), m_baseUnits);
     for (const ControlTemplate& control : dialog.controls)
     {
         QWidget* widget = CreateDialogControl(control, m_client);
-        widget->setGeometry(MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
+        QRect rect = MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
+        // The fallback faces are wider than the dialog font the templates were
+        // drawn for: a check box whose text would be cut grows to the right, as
+        // far as the dialog reaches.
+        if (qobject_cast<QCheckBox*>(widget) && widget->sizeHint().width() > rect.width())
+        {
+            rect.setWidth(std::max(rect.width(), std::min(widget->sizeHint().width(), clientSize.width() - rect.left())));
+        }
+        widget->setGeometry(rect);
         AdoptControl(control.id, widget);
         if (auto* button = qobject_cast<QAbstractButton*>(widget))
         {
@@ -448,7 +460,6 @@ void CDialog::BuildFromTemplate(const DialogTemplate& dialog)
         }
     }
 
-    const QSize clientSize = DialogUnitsToPixels(QSize(dialog.cx, dialog.cy), m_baseUnits);
     if (dialog.frame == FrameStyle::Fixed)
     {
         m_client->setFixedSize(clientSize);

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -198,8 +200,32 @@ TEST(DialogTemplates, EveryTemplateBuildsItsControlsFindableByNumber)
             QWidget* widget = dialog.GetDlgItem(control.id);
             ASSERT_NE(widget, nullptr) << dialogTemplate.id << "/" << control.id;
             EXPECT_TRUE(IsWidgetOfKind(widget, control.kind)) << dialogTemplate.id << "/" << control.id;
-            EXPECT_EQ(widget->geometry(), dialog.MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
+            const QRect expected = dialog.MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
+            if (control.kind == ControlKind::CheckBox)
+            {
+                // Only grows to the right, and only to show its whole text.
+                EXPECT_EQ(widget->geometry().topLeft(), expected.topLeft());
+                EXPECT_EQ(widget->height(), expected.height());
+                EXPECT_EQ(widget->width(), std::max(expected.width(), std::min(widget->sizeHint().width(),
+                                                                               dialog.MapDialogRect(QRect(0, 0, dialogTemplate.cx, dialogTemplate.cy)).width() - expected.left())));
+            }
+            else
+            {
+                EXPECT_EQ(widget->geometry(), expected);
+            }
         }
+    }
+}
+
+TEST(DialogControls, CheckBoxTextIsNotCut)
+{
+    CDialog mainWindow(IDD_OSTREL_DIALOG);
+    ASSERT_TRUE(mainWindow.Create());
+    for (int id : {IDC_FLAG_ACTIVE_AFTER_RESET, IDC_FLAG_STATE_LOCKED, IDC_FLAG_DEVICE_LOCKED, IDC_FLAG_USE_FACTORY_FLAGS})
+    {
+        QWidget* box = mainWindow.GetDlgItem(id);
+        ASSERT_NE(box, nullptr);
+        EXPECT_GE(box->width(), box->sizeHint().width()) << id;
     }
 }
 

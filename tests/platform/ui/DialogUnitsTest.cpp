@@ -116,8 +116,8 @@ TEST_P(ControlPlacementTest, LandsAtTheRectangleOfItsDialogUnits)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ControlPlacementTest,
-    testing::Values(PlacementRow{"main_window_flag_box", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET,
-                                 QRect(18, 27, 204, 20)},
+    testing::Values(PlacementRow{"main_window_status_field", IDD_OSTREL_DIALOG, IDC_STATUS_LINE,
+                                 QRect(243, 45, 378, 45)},
                     PlacementRow{"main_window_grid", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, QRect(9, 126, 657, 288)},
                     PlacementRow{"user_data_edit", IDD_CAL_INFO, IDC_CAL_LAB, QRect(9, 36, 225, 21)},
                     PlacementRow{"device_upper_limit", IDD_DEVICE, IDC_UPPER_LIMIT, QRect(387, 450, 99, 18)},
