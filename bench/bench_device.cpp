@@ -1,0 +1,107 @@
+// The device editor on the largest device it can be given: 99,999 frequency
+// points. Opening is measured until the dialog is shown; storing is OK writing
+// limits, mnemonic and the whole table back into the data set.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include "Device.h"
+#include "MessageBoxPresenter.h"
+#include "Tamrix.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <memory>
+
+namespace
+{
+
+constexpr long points = 99999;
+
+const SParaType<1>* const tags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
+
+CTamrix LargeDataSet()
+{
+    CTamrix set;
+    set.EnableUtf8Support(true);
+    set.SetChannelNumber(1);
+    set.SetSParaDeviceNumber(1);
+    set.SetSPDMnemonic(0, "Largest device");
+    set.SetSParaMinPower(0, 1e-9);
+    set.SetSParaMaxPower(0, 0.1);
+    set.SetSParaFreqNumber(0, points);
+    for (long i = 0; i < points; ++i)
+    {
+        set.SetSParaFreq(0, i, 1e7 + 1e5 * static_cast<double>(i));
+        for (int s = 0; s < 4; ++s)
+        {
+            const double base = 0.001 * static_cast<double>(i % 997) + s;
+            set.SetSParaValue(0, i, tags[s], SParaValue(base, -base / 3, base / 700));
+        }
+    }
+    return set;
+}
+
+std::unique_ptr<CDevice> OpenEditor(CTamrix& set)
+{
+    auto dialog = std::make_unique<CDevice>(0, &set, false);
+    dialog->Create();
+    dialog->show();
+    QCoreApplication::processEvents();
+    return dialog;
+}
+
+void BM_OpenDevice(benchmark::State& state)
+{
+    CTamrix set = LargeDataSet();
+    for (auto _ : state)
+    {
+        auto dialog = OpenEditor(set);
+        state.PauseTiming();
+        dialog.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenDevice)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StoreDevice(benchmark::State& state)
+{
+    CTamrix set = LargeDataSet();
+    // The limits are in order, so OK asks nothing; any box would be an error.
+    const ScopedMessageBoxPresenter presenter([&state](const MessageBoxRequest& request) {
+        state.SkipWithError(request.text.toStdString().c_str());
+        return IDOK;
+    });
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto dialog = OpenEditor(set);
+        state.ResumeTiming();
+        dialog->SendCommand(IDOK);
+        state.PauseTiming();
+        if (dialog->result() != IDOK || set.GetSParaFreqNumber(0) != points)
+        {
+            state.SkipWithError("the device was not stored");
+        }
+        dialog.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StoreDevice)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,681 @@
+#include "Device.h"
+
+#include "DeviceValues.h"
+#include "EditFlexGrid.h"
+#include "FontFallback.h"
+#include "GridClipboard.h"
+#include "GridColumnType.h"
+#include "GridMessages.h"
+#include "GridNumbers.h"
+#include "LibraryError.h"
+#include "MessageBeep.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "Resource.h"
+#include "SetnumberDialog.h"
+#include "Tamrix.h"
+#include "TamrixError.h"
+#include "TextConversion.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <tuple>
+
+namespace
+{
+
+constexpr long columnCount = 14;
+constexpr long frequencyColumn = 1;
+// First column of the S12 and S22 triples, the targets of the mirror options.
+constexpr long s12Column = 8;
+constexpr long s22Column = 11;
+
+constexpr long idColumnWidth = 700; // twips
+constexpr long valueColumnWidth = 1300;
+constexpr short alignCentre = 4;
+constexpr short alignRightCentre = 7;
+
+// Margins and gaps of the layout, in pixels.
+constexpr int frameGap = 12;
+constexpr int controlGap = 18;
+constexpr int labelGap = 6;
+
+const QString columnHeaders[columnCount] = {
+    QStringLiteral("ID"),      QStringLiteral("Freq./Hz"), QStringLiteral("S11-Re"),  QStringLiteral("S11-Im"),
+    QStringLiteral("S11-Unc"), QStringLiteral("S21-Re"),   QStringLiteral("S21-Im"),  QStringLiteral("S21-Unc"),
+    QStringLiteral("S12-Re"),  QStringLiteral("S12-Im"),   QStringLiteral("S12-Unc"), QStringLiteral("S22-Re"),
+    QStringLiteral("S22-Im"),  QStringLiteral("S22-Unc")};
+
+// The columns' triples, in column order.
+const SParaType<1>* const columnTags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12,
+                                           &SParaType<1>::S22};
+
+// A new point: 0 Hz, S11 = S22 = 0, S21 = S12 = 1, no uncertainty; column 0 is
+// numbered afterwards.
+const QString newPointText = QStringLiteral("0\t0\t0\t0\t0\t1\t0\t0\t1\t0\t0\t0\t0\t0");
+
+QString NewPointCell(long col)
+{
+    return col == 5 || col == 8 ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// CellToDouble with fallback 0, fast for the usual cell: a plain decimal number
+// (digits, point, exponent, minus) is read with from_chars, which gives the same
+// double as the lexical_cast behind CellToDouble. Every other text (a plus sign,
+// "inf", a value out of range, anything not ASCII) takes CellToDouble itself.
+double CellNumber(const CMSFlexGrid& grid, long row, long col)
+{
+    const std::string& text = grid.GetTextMatrixUtf8(row, col);
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-';
+    });
+    if (plain)
+    {
+        double value = 0;
+        const char* const end = text.data() + text.size();
+        const std::from_chars_result result = std::from_chars(text.data(), end, value);
+        if (result.ec == std::errc() && result.ptr == end)
+        {
+            return value;
+        }
+    }
+    return CellToDouble(grid, row, col, 0);
+}
+
+// Keeps the grid from repainting while a whole table is written.
+class RedrawOff
+{
+public:
+    explicit RedrawOff(CEditFlexGrid& grid)
+        : m_grid(grid)
+        , m_previous(grid.GetRedraw())
+    {
+        m_grid.SetRedraw(false);
+    }
+    ~RedrawOff() { m_grid.SetRedraw(m_previous); }
+
+    RedrawOff(const RedrawOff&) = delete;
+    RedrawOff& operator=(const RedrawOff&) = delete;
+
+private:
+    CEditFlexGrid& m_grid;
+    bool m_previous;
+};
+
+// Many cell writes, the fixed column's included, with one notification of the
+// view at the end: the grid tells its header of every fixed cell written, which
+// for a whole table costs more than the writing. No rows may come or go meanwhile.
+class BatchCellWrites
+{
+public:
+    explicit BatchCellWrites(CEditFlexGrid& grid)
+        : m_redrawOff(grid)
+        , m_model(grid.model())
+        , m_blocker(m_model)
+    {
+    }
+    ~BatchCellWrites()
+    {
+        m_blocker.unblock();
+        const int rows = m_model->rowCount();
+        if (rows > 0)
+        {
+            emit m_model->headerDataChanged(Qt::Vertical, 0, rows - 1);
+        }
+    }
+
+    BatchCellWrites(const BatchCellWrites&) = delete;
+    BatchCellWrites& operator=(const BatchCellWrites&) = delete;
+
+private:
+    RedrawOff m_redrawOff;
+    QAbstractItemModel* m_model;
+    QSignalBlocker m_blocker;
+};
+
+// Moves a control (keeping its size) so that its top-left corner is at (x, y),
+// and repaints where it was and where it is.
+void MoveControl(QWidget* control, int x, int y)
+{
+    if (control == nullptr)
+    {
+        return;
+    }
+    const QRect before = control->geometry();
+    control->move(x, y);
+    if (QWidget* parent = control->parentWidget())
+    {
+        parent->update(before);
+        parent->update(control->geometry());
+    }
+}
+
+int Right(const QWidget* control)
+{
+    return control->x() + control->width();
+}
+
+int Bottom(const QWidget* control)
+{
+    return control->y() + control->height();
+}
+
+} // namespace
+
+CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
+    : CDialog(IDD_DEVICE, parent)
+    , m_device(device)
+    , m_dataSet(dataSet)
+    , m_readOnly(readOnly)
+{
+    MapMessage(WM_GRID_INSERT, &CDevice::OnGridInsert);
+    MapMessage(WM_GRID_DELETE, &CDevice::OnGridDelete);
+    MapMessage(WM_GRID_SELECTALL, &CDevice::OnGridSelectAll);
+    MapMessage(WM_GRID_COPY, &CDevice::OnGridCopy);
+    MapMessage(WM_GRID_PASTE, &CDevice::OnGridPaste);
+    MapCommand(ID_EDIT_COPY, &CDevice::OnEditCopy);
+    MapCommand(ID_EDIT_PASTE, &CDevice::OnEditPaste);
+    MapCommand(ID_POINTS_INSERT, &CDevice::OnInsertRows);
+    MapCommand(ID_POINTS_APPEND, &CDevice::OnAppendRow);
+    MapCommand(ID_POINTS_DELETE, &CDevice::OnDeleteRows);
+    MapCommand(ID_POINTS_SET_NUMBER, &CDevice::OnSetNumber);
+    MapCommand(IDC_S11_FOR_S22, [this] { OnMirrorOption(m_s11ForS22, s22Column); });
+    MapCommand(IDC_S21_FOR_S12, [this] { OnMirrorOption(m_s21ForS12, s12Column); });
+    MapKillFocus(IDC_LOWER_LIMIT, [this] { OnPowerLimitKillFocus(m_lowerLimit); });
+    MapKillFocus(IDC_UPPER_LIMIT, [this] { OnPowerLimitKillFocus(m_upperLimit); });
+}
+
+CDevice::~CDevice() = default;
+
+bool CDevice::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_closing = false;
+    DoDataExchange();
+    try
+    {
+        const long number = m_dataSet->GetChannelNumber() != 0 ? m_device + 1 : m_device + 1001;
+        SetWindowText(QStringLiteral("Device: %1").arg(number));
+        m_grid->m_hNotifyWnd = GetSafeHwnd();
+        SetupGrid();
+        m_mnemonic->setText(Utf8ToWide(m_dataSet->GetSPDMnemonic(m_device)));
+        m_lowerLimit->setText(FormatEngineering(m_dataSet->GetSParaMinPower(m_device)));
+        m_upperLimit->setText(FormatEngineering(m_dataSet->GetSParaMaxPower(m_device)));
+        CheckPowerLimit(m_lowerLimit);
+        CheckPowerLimit(m_upperLimit);
+        LoadTable();
+    }
+    catch (const TvxKyyCalcDLLError& error)
+    {
+        MessageBox(this, FormatLibraryError(error), QString(), MB_OK | MB_ICONSTOP);
+        m_closing = true;
+        EndDialog(IDCANCEL);
+        return false;
+    }
+    if (m_readOnly)
+    {
+        ApplyReadOnly();
+    }
+    const QRect outer = frameGeometry();
+    m_minWidth = outer.width();
+    m_minHeight = outer.height();
+    // Qt keeps the minimum without the frame, which is the same outer size.
+    setMinimumSize(size());
+    Layout();
+    return true;
+}
+
+void CDevice::DoDataExchange()
+{
+    m_grid = new CEditFlexGrid;
+    ReplaceDlgItem(IDC_POINT_GRID, m_grid);
+    m_mnemonic = GetDlgItemAs<QLineEdit>(IDC_MNEMONIC);
+    m_lowerLimit = GetDlgItemAs<QLineEdit>(IDC_LOWER_LIMIT);
+    m_upperLimit = GetDlgItemAs<QLineEdit>(IDC_UPPER_LIMIT);
+    m_s21ForS12 = GetDlgItemAs<QAbstractButton>(IDC_S21_FOR_S12);
+    m_s11ForS22 = GetDlgItemAs<QAbstractButton>(IDC_S11_FOR_S22);
+    m_cancel = GetDlgItemAs<QPushButton>(IDCANCEL);
+    m_ok = GetDlgItemAs<QPushButton>(IDOK);
+    m_parameters = GetDlgItemAs<QGroupBox>(IDC_DEVICE_PARAMETERS);
+    m_mnemonicLabel = GetDlgItemAs<QLabel>(IDC_MNEMONIC_LABEL);
+    m_lowerLimitLabel = GetDlgItemAs<QLabel>(IDC_LOWER_LIMIT_LABEL);
+    m_upperLimitLabel = GetDlgItemAs<QLabel>(IDC_UPPER_LIMIT_LABEL);
+}
+
+void CDevice::SetupGrid()
+{
+    m_grid->setFont(CreateFontOrFallback(QStringLiteral("Courier New"), 8.25, QStringLiteral("Courier New")));
+    int types[columnCount];
+    for (long col = 0; col < columnCount; ++col)
+    {
+        types[col] = m_readOnly || col == 0 ? Locked : col == frequencyColumn ? Frequency : Value;
+    }
+    m_grid->SetFixedCols(1);
+    m_grid->SetupColumns(columnCount, types, columnHeaders);
+    m_grid->SetRows(1);
+    for (long col = 0; col < columnCount; ++col)
+    {
+        m_grid->SetColWidth(col, col == 0 ? idColumnWidth : valueColumnWidth);
+        m_grid->SetColAlignment(col, col == 0 ? alignCentre : alignRightCentre);
+    }
+}
+
+void CDevice::LoadTable()
+{
+    const long count = m_dataSet->GetSParaFreqNumber(m_device);
+    if (count < 1)
+    {
+        return;
+    }
+    m_grid->SetRows(count + 1);
+    const BatchCellWrites batch(*m_grid);
+    for (long point = 0; point < count; ++point)
+    {
+        const long row = point + 1;
+        m_grid->SetTextMatrix(row, 0, QString::number(row));
+        m_grid->SetTextMatrix(row, frequencyColumn, FormatEngineering(m_dataSet->GetSParaFreq(m_device, point)));
+        long col = frequencyColumn + 1;
+        for (const SParaType<1>* tag : columnTags)
+        {
+            const SParaValue value = m_dataSet->GetSParaValue(m_device, point, tag);
+            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<0>(value)));
+            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<1>(value)));
+            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<2>(value)));
+        }
+    }
+}
+
+DeviceValues CDevice::ReadValues() const
+{
+    DeviceValues values;
+    values.minPower = WindowToDouble(m_lowerLimit, 0);
+    values.maxPower = WindowToDouble(m_upperLimit, 0);
+    values.mnemonic = WideToUtf8(m_mnemonic->text());
+    values.useS21ForS12 = m_s21ForS12->isChecked();
+    values.useS11ForS22 = m_s11ForS22->isChecked();
+    const long count = std::max(m_grid->GetRows() - 1, 0L);
+    values.points.resize(static_cast<std::size_t>(count));
+    for (long row = 1; row <= count; ++row)
+    {
+        DevicePoint& point = values.points[static_cast<std::size_t>(row - 1)];
+        point.frequency = CellNumber(*m_grid, row, frequencyColumn);
+        long col = frequencyColumn + 1;
+        for (SParaValue& value : point.values)
+        {
+            std::get<0>(value) = CellNumber(*m_grid, row, col++);
+            std::get<1>(value) = CellNumber(*m_grid, row, col++);
+            std::get<2>(value) = CellNumber(*m_grid, row, col++);
+        }
+    }
+    return values;
+}
+
+void CDevice::ApplyReadOnly()
+{
+    for (QWidget* control :
+         std::array<QWidget*, 6>{m_mnemonic, m_lowerLimit, m_upperLimit, m_s21ForS12, m_s11ForS22, m_ok})
+    {
+        control->setEnabled(false);
+    }
+    CMenu menu = GetMenu();
+    menu.EnableMenuItem(ID_IMPORT_S2P, MF_BYCOMMAND | MF_GRAYED);
+    menu.EnableMenuItem(ID_IMPORT_UNCERTAINTY, MF_BYCOMMAND | MF_GRAYED);
+    menu.EnableMenuItem(ID_EDIT_PASTE, MF_BYCOMMAND | MF_GRAYED);
+    // "Frequency Grid Points" as a whole.
+    menu.EnableMenuItem(2, MF_BYPOSITION | MF_GRAYED);
+}
+
+void CDevice::OnOK()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    // Enter in a limit field presses OK without the field losing the focus.
+    const bool lowerIsNumber = CheckPowerLimit(m_lowerLimit);
+    const bool upperIsNumber = CheckPowerLimit(m_upperLimit);
+    if (!lowerIsNumber || !upperIsNumber)
+    {
+        (lowerIsNumber ? m_upperLimit : m_lowerLimit)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const double lower = WindowToDouble(m_lowerLimit, 0);
+    const double upper = WindowToDouble(m_upperLimit, 0);
+    if (lower >= upper &&
+        MessageBox(this, QStringLiteral("Upper power limit should be higher than lower power limit. Proceed?"),
+                   QString(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+    {
+        return;
+    }
+    try
+    {
+        StoreDeviceValuesSafely(*m_dataSet, m_device, ReadValues());
+    }
+    catch (const TvxKyyCalcDLLError& error)
+    {
+        MessageBox(this, FormatLibraryError(error), QString(), MB_OK | MB_ICONSTOP);
+        return;
+    }
+    m_closing = true;
+    CDialog::OnOK();
+}
+
+void CDevice::OnCancel()
+{
+    m_closing = true;
+    CDialog::OnCancel();
+}
+
+void CDevice::OnSize(int, int)
+{
+    Layout();
+}
+
+void CDevice::Layout()
+{
+    const QWidget* client = GetClientArea();
+    if (client == nullptr)
+    {
+        return;
+    }
+    // The window rectangle, frame included, in the client area's coordinates.
+    const QRect outer = frameGeometry();
+    const QPoint clientOrigin = client->mapTo(this, QPoint(0, 0));
+    const int left = outer.left() - geometry().left() - clientOrigin.x();
+    const int top = outer.top() - geometry().top() - clientOrigin.y();
+    const int right = left + outer.width();
+    const int bottom = top + outer.height();
+
+    if (m_parameters != nullptr)
+    {
+        MoveControl(m_parameters, left + frameGap, bottom - frameGap - m_parameters->height());
+        const int fieldsBottom = Bottom(m_parameters) - controlGap;
+        if (m_mnemonic != nullptr)
+        {
+            MoveControl(m_mnemonic, m_parameters->x() + controlGap, fieldsBottom - m_mnemonic->height());
+            if (m_lowerLimit != nullptr)
+            {
+                MoveControl(m_lowerLimit, Right(m_mnemonic) + controlGap, fieldsBottom - m_lowerLimit->height());
+                if (m_upperLimit != nullptr)
+                {
+                    MoveControl(m_upperLimit, Right(m_lowerLimit) + controlGap, fieldsBottom - m_upperLimit->height());
+                    if (m_s21ForS12 != nullptr)
+                    {
+                        MoveControl(m_s21ForS12, Right(m_upperLimit) + controlGap,
+                                    fieldsBottom - m_s21ForS12->height());
+                        if (m_s11ForS22 != nullptr)
+                        {
+                            MoveControl(m_s11ForS22, Right(m_upperLimit) + controlGap, m_s21ForS12->y() - controlGap);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    const std::pair<QLabel*, QLineEdit*> labels[] = {
+        {m_mnemonicLabel, m_mnemonic}, {m_lowerLimitLabel, m_lowerLimit}, {m_upperLimitLabel, m_upperLimit}};
+    for (const auto& [label, field] : labels)
+    {
+        if (label != nullptr && field != nullptr)
+        {
+            MoveControl(label, field->x(), field->y() - labelGap - label->height());
+        }
+    }
+    if (m_ok != nullptr)
+    {
+        MoveControl(m_ok, right - controlGap - m_ok->width(), bottom - controlGap - m_ok->height());
+        if (m_cancel != nullptr)
+        {
+            MoveControl(m_cancel, right - controlGap - m_cancel->width(), m_ok->y() - controlGap - m_cancel->height());
+        }
+    }
+    if (m_grid != nullptr && m_parameters != nullptr)
+    {
+        const int gridLeft = left + controlGap;
+        const int gridBottom = m_parameters->y() - frameGap;
+        m_grid->setGeometry(gridLeft, frameGap, std::max(right - controlGap - gridLeft, 0),
+                            std::max(gridBottom - frameGap, 0));
+    }
+}
+
+bool CDevice::CheckPowerLimit(QLineEdit* field)
+{
+    const QScopedValueRollback<bool> checking(m_checkingLimit, true);
+    QString text = field->text();
+    const bool isNumber = NormalizeNumber(text, true);
+    if (!isNumber)
+    {
+        MessageBeep(MB_DEFAULT_BEEP);
+        MessageBox(this, QStringLiteral("Invalid floating point value: ") + text, QString(), MB_OK | MB_ICONERROR);
+        field->setFocus(Qt::OtherFocusReason);
+    }
+    field->setText(text);
+    return isNumber;
+}
+
+void CDevice::OnPowerLimitKillFocus(QLineEdit* field)
+{
+    if (!m_checkingLimit && !m_closing && field != nullptr && field->isEnabled())
+    {
+        CheckPowerLimit(field);
+    }
+}
+
+void CDevice::OnMirrorOption(QAbstractButton* box, long firstColumn)
+{
+    const int type = box->isChecked() ? Locked : Value;
+    for (long col = firstColumn; col < firstColumn + 3; ++col)
+    {
+        m_grid->SetColumnType(col, type);
+    }
+}
+
+void CDevice::OnGridInsert(WPARAM, LPARAM)
+{
+    if (!m_readOnly && m_grid->CommitEdit())
+    {
+        InsertBeforeSelection();
+    }
+}
+
+void CDevice::OnGridDelete(WPARAM, LPARAM)
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    const long c1 = std::min(m_grid->GetCol(), m_grid->GetColSel());
+    const long c2 = std::max(m_grid->GetCol(), m_grid->GetColSel());
+    if (c1 == 1 && c2 == m_grid->GetCols() - 1)
+    {
+        DeleteSelectedRows();
+    }
+    else
+    {
+        ClearSelectedCells();
+    }
+}
+
+void CDevice::OnGridSelectAll(WPARAM, LPARAM)
+{
+    if (!m_grid->CommitEdit())
+    {
+        return;
+    }
+    m_grid->SetRow(1);
+    m_grid->SetCol(1);
+    m_grid->SetRowSel(m_grid->GetRows() - 1);
+    m_grid->SetColSel(m_grid->GetCols() - 1);
+}
+
+void CDevice::OnGridCopy(WPARAM, LPARAM)
+{
+    OnEditCopy();
+}
+
+void CDevice::OnGridPaste(WPARAM, LPARAM)
+{
+    OnEditPaste();
+}
+
+void CDevice::OnEditCopy()
+{
+    if (m_grid->CommitEdit())
+    {
+        CopyCells(*m_grid);
+    }
+}
+
+void CDevice::OnEditPaste()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    const RedrawOff redrawOff(*m_grid);
+    PasteCells(*m_grid, [this] { AppendRow(); });
+}
+
+void CDevice::OnInsertRows()
+{
+    if (!m_readOnly && m_grid->CommitEdit())
+    {
+        InsertBeforeSelection();
+    }
+}
+
+void CDevice::OnAppendRow()
+{
+    if (!m_readOnly && m_grid->CommitEdit())
+    {
+        AppendRow();
+    }
+}
+
+void CDevice::OnDeleteRows()
+{
+    if (!m_readOnly && m_grid->CommitEdit())
+    {
+        DeleteSelectedRows();
+    }
+}
+
+void CDevice::OnSetNumber()
+{
+    if (!m_readOnly && m_grid->CommitEdit())
+    {
+        SetNumber();
+    }
+}
+
+void CDevice::InsertBeforeSelection()
+{
+    if (m_grid->GetRows() == 1)
+    {
+        AppendRow();
+        return;
+    }
+    const long r1 = std::min(m_grid->GetRow(), m_grid->GetRowSel());
+    const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
+    const long count = r2 - r1 + 1;
+    m_grid->InsertRows(r1, count);
+    const BatchCellWrites batch(*m_grid);
+    for (long row = r1; row < r1 + count; ++row)
+    {
+        for (long col = 1; col < columnCount; ++col)
+        {
+            m_grid->SetTextMatrix(row, col, NewPointCell(col));
+        }
+    }
+    Renumber();
+}
+
+void CDevice::AppendRow()
+{
+    const long row = m_grid->GetRows();
+    m_grid->AddItem(newPointText, row);
+    m_grid->SetTextMatrix(row, 0, QString::number(row));
+}
+
+void CDevice::DeleteSelectedRows()
+{
+    const long rows = m_grid->GetRows();
+    const long r1 = std::min(m_grid->GetRow(), m_grid->GetRowSel());
+    const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
+    const long count = r2 - r1 + 1;
+    if (r1 < 1 || count >= rows)
+    {
+        return;
+    }
+    if (r2 == rows - 1)
+    {
+        m_grid->SetRows(rows - count);
+    }
+    else
+    {
+        m_grid->RemoveRows(r1, count);
+    }
+    Renumber();
+}
+
+void CDevice::ClearSelectedCells()
+{
+    const long r1 = std::max(std::min(m_grid->GetRow(), m_grid->GetRowSel()), 1L);
+    const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
+    const long c1 = std::max(std::min(m_grid->GetCol(), m_grid->GetColSel()), 1L);
+    const long c2 = std::max(m_grid->GetCol(), m_grid->GetColSel());
+    const BatchCellWrites batch(*m_grid);
+    for (long row = r1; row <= r2; ++row)
+    {
+        for (long col = c1; col <= c2; ++col)
+        {
+            m_grid->SetTextMatrix(row, col, QStringLiteral("0"));
+        }
+    }
+}
+
+void CDevice::Renumber()
+{
+    const BatchCellWrites batch(*m_grid);
+    const long rows = m_grid->GetRows();
+    for (long row = 1; row < rows; ++row)
+    {
+        m_grid->SetTextMatrix(row, 0, QString::number(row));
+    }
+}
+
+void CDevice::SetNumber()
+{
+    CSetnumberDialog dialog(this);
+    dialog.m_number = static_cast<int>(m_grid->GetRows() - 1);
+    const int result = dialog.DoModal();
+    if (result == -1)
+    {
+        MessageBox(this, QStringLiteral("Dialog Box could not be created."), QString(), MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (result != IDOK)
+    {
+        return;
+    }
+    const long rows = static_cast<long>(dialog.m_number) + 1;
+    m_grid->SetRows(rows);
+    const BatchCellWrites batch(*m_grid);
+    for (long row = 1; row < rows; ++row)
+    {
+        m_grid->SetTextMatrix(row, 0, QString::number(row));
+        for (long col = 1; col < columnCount; ++col)
+        {
+            m_grid->SetTextMatrix(row, col, NewPointCell(col));
+        }
+    }
+}
