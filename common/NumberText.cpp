@@ -4,6 +4,7 @@
 
 #include <boost/lexical_cast/try_lexical_convert.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -59,14 +60,34 @@ template <typename T> std::optional<T> Parse(const QString& text)
     return value;
 }
 
-std::optional<double> ParseDouble(const QString& text)
+// The usual cell text (digits, a point, an exponent, minus signs) is read with
+// from_chars, which is correctly rounded like the stream parser behind
+// lexical_cast and about ten times faster; every text from_chars does not take
+// whole and in range goes to lexical_cast, which then decides.
+std::optional<double> ReadPlainDecimal(std::string_view text)
 {
-    const std::optional<double> value = Parse<double>(text);
-    // lexical_cast also takes "nan(chars)"; a number text is plain "nan".
-    if (value && std::isnan(*value) && text.contains(QLatin1Char('('))) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-';
+    });
+    if (!plain) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result result = std::from_chars(text.data(), end, value);
+    if (result.ec != std::errc() || result.ptr != end) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<double> ParseDouble(const QString& text)
+{
+    const std::string latin1 = WideToLatin1(text);
+    if (latin1.size() != static_cast<std::size_t>(text.size())) {
+        return std::nullopt;
+    }
+    return ReadDouble(latin1);
 }
 } // namespace
 
@@ -121,6 +142,22 @@ bool NormalizeNumber(QString& text, bool engineering)
     }
     text = engineering ? FormatEngineering(*value) : FormatValue(*value);
     return true;
+}
+
+std::optional<double> ReadDouble(std::string_view text)
+{
+    if (const std::optional<double> value = ReadPlainDecimal(text)) {
+        return value;
+    }
+    double value = 0;
+    if (!boost::conversion::try_lexical_convert(text.data(), text.size(), value)) {
+        return std::nullopt;
+    }
+    // lexical_cast also takes "nan(chars)"; a number text is plain "nan".
+    if (std::isnan(value) && text.find('(') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 double TextToDouble(const QString& text, double fallback)

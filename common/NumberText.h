@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <optional>
+#include <string_view>
+
 // Mantissa scaled by powers of 1000, exponent a multiple of 3: 1500 -> "1.5e3".
 QString FormatEngineering(double value);
 // Plain between 0.0001 and 100000, else scaled by powers of 10: 123456 -> "1.23456e5".
@@ -19,3 +22,7 @@ bool NormalizeNumber(QString& text, bool engineering);
 // The whole text, unchanged (no trimming), as one number, or `fallback`.
 double TextToDouble(const QString& text, double fallback);
 int TextToInt(const QString& text, int fallback);
+
+// The number in an 8-bit text by the same rules (the whole text, unchanged), or
+// nothing. Bytes above 0x7F never belong to a number.
+std::optional<double> ReadDouble(std::string_view text);

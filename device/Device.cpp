@@ -68,29 +68,6 @@ QString NewPointCell(long col)
     return col == 5 || col == 8 ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// CellToDouble with fallback 0, fast for the usual cell: a plain decimal number
-// (digits, point, exponent, minus) is read with from_chars, which gives the same
-// double as the lexical_cast behind CellToDouble. Every other text (a plus sign,
-// "inf", a value out of range, anything not ASCII) takes CellToDouble itself.
-double CellNumber(const CMSFlexGrid& grid, long row, long col)
-{
-    const std::string& text = grid.GetTextMatrixUtf8(row, col);
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-';
-    });
-    if (plain)
-    {
-        double value = 0;
-        const char* const end = text.data() + text.size();
-        const std::from_chars_result result = std::from_chars(text.data(), end, value);
-        if (result.ec == std::errc() && result.ptr == end)
-        {
-            return value;
-        }
-    }
-    return CellToDouble(grid, row, col, 0);
-}
-
 // Keeps the grid from repainting while a whole table is written.
 class RedrawOff
 {
@@ -307,13 +284,13 @@ DeviceValues CDevice::ReadValues() const
     for (long row = 1; row <= count; ++row)
     {
         DevicePoint& point = values.points[static_cast<std::size_t>(row - 1)];
-        point.frequency = CellNumber(*m_grid, row, frequencyColumn);
+        point.frequency = CellToDouble(*m_grid, row, frequencyColumn, 0);
         long col = frequencyColumn + 1;
         for (SParaValue& value : point.values)
         {
-            std::get<0>(value) = CellNumber(*m_grid, row, col++);
-            std::get<1>(value) = CellNumber(*m_grid, row, col++);
-            std::get<2>(value) = CellNumber(*m_grid, row, col++);
+            std::get<0>(value) = CellToDouble(*m_grid, row, col++, 0);
+            std::get<1>(value) = CellToDouble(*m_grid, row, col++, 0);
+            std::get<2>(value) = CellToDouble(*m_grid, row, col++, 0);
         }
     }
     return values;

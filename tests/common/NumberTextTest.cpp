@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/lexical_cast/try_lexical_convert.hpp>
+
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace
@@ -232,6 +237,40 @@ TEST(NumberText, TextToInt)
 TEST(NumberText, NormalizeNumber)
 {
     CheckNormalize();
+}
+
+// The quick path for plain decimal texts must read every text exactly as
+// lexical_cast does: texts of random doubles in every notation, with the
+// shapes a user types (leading point, trailing point, exponent signs).
+TEST(NumberText, ReadDoubleAgreesWithLexicalCast)
+{
+    std::mt19937_64 random(20261206);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    const char* const shapes[] = {"%s", ".%s", "%s.", "-%s", "%se-7", "%sE+3", "%se400", "%se-400", "%s-", "%se"};
+    for (int i = 0; i < 10000; ++i) {
+        double value = 0;
+        const std::uint64_t pattern = bits(random);
+        std::memcpy(&value, &pattern, sizeof value);
+        if (!std::isfinite(value)) {
+            continue;
+        }
+        char digits[400];
+        const auto format = i % 3 == 0 ? std::chars_format::scientific
+                            : i % 3 == 1 ? std::chars_format::general : std::chars_format::fixed;
+        const char* const end = std::to_chars(digits, digits + sizeof digits, std::fabs(value), format).ptr;
+        const std::string number(digits, static_cast<std::size_t>(end - digits));
+        for (const char* shape : shapes) {
+            char text[500];
+            std::snprintf(text, sizeof text, shape, number.c_str());
+            double expected = 0;
+            const bool parsed = boost::conversion::try_lexical_convert(std::string(text), expected);
+            const std::optional<double> actual = ReadDouble(text);
+            ASSERT_EQ(actual.has_value(), parsed) << text;
+            if (parsed) {
+                ASSERT_EQ(std::memcmp(&*actual, &expected, sizeof expected), 0) << text;
+            }
+        }
+    }
 }
 
 TEST(NumberText, FormattedValueReadsBackExactly)
