@@ -81,9 +81,16 @@ COstrelDlg::COstrelDlg(QWidget* parent)
     MapCommand(ID_FILE_EXIT, &COstrelDlg::OnCancel);
     MapCommand(ID_SENSOR_SCAN_NETWORK, &COstrelDlg::OnSensorScanNetwork);
     MapCommand(ID_SENSOR_ALWAYS_FACTORY, &COstrelDlg::OnSensorAlwaysFactory);
+    MapCommand(ID_FILE_LOAD, &COstrelDlg::OnFileLoad);
+    MapCommand(ID_FILE_SAVE, &COstrelDlg::OnFileSave);
+    MapCommand(ID_FILE_EXPORT_SPARA, &COstrelDlg::OnFileExportSPara);
+    MapCommand(ID_FILE_IMPORT_SPARA, &COstrelDlg::OnFileImportSPara);
     MapCommand(ID_DEVICE_EDIT, &COstrelDlg::OnDeviceEdit);
     MapCommand(ID_DEVICE_INSERT, &COstrelDlg::OnDeviceInsert);
+    MapCommand(ID_DEVICE_APPEND, &COstrelDlg::OnDeviceAppend);
     MapCommand(ID_DEVICE_DELETE, &COstrelDlg::OnDeviceDelete);
+    MapCommand(ID_DEVICE_MOVE_UP, &COstrelDlg::OnDeviceMoveUp);
+    MapCommand(ID_DEVICE_MOVE_DOWN, &COstrelDlg::OnDeviceMoveDown);
 }
 
 COstrelDlg::~COstrelDlg() = default;
@@ -409,18 +416,6 @@ void COstrelDlg::OnGridActivate()
     default:
         break;
     }
-}
-
-void COstrelDlg::OnDeviceEdit()
-{
-}
-
-void COstrelDlg::OnDeviceInsert()
-{
-}
-
-void COstrelDlg::OnDeviceDelete()
-{
 }
 
 void COstrelDlg::OnSensorScanNetwork()

@@ -36,6 +36,21 @@ public:
     // set refuses is reported and leaves the calibration info as it was.
     void MarkModified(bool show, bool stamp);
 
+    // The load step of every command that brings in a whole data set: reads it,
+    // completes a missing sensor identity, and then the caption names where it
+    // came from and the status field is emptied. A library error is thrown
+    // before anything changed (the data set, the format pair, the caption and
+    // the status stay as they were); the caller shows it.
+    void LoadDataSetFromFile(const QString& path);
+    void LoadDataSetFromBuffer(const std::string& data);
+
+    // Asks for the sensor identity texts when the sensor name, stock number or
+    // serial number is empty, and stores all five after OK.
+    void CheckSensorIdentity();
+    // Names a new device "new_device" and gives it the first frequency and the
+    // power limits from the sensor's own figures, where it has them.
+    void InitNewDevice(long index);
+
     // Takes a data set that was just loaded, with the format pair the load
     // returned: the list and the flags show it, the status field is emptied.
     void AcceptLoadedDataSet(CTamrix&& dataSet, FormatPair format);
@@ -55,6 +70,7 @@ protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDropFiles(const QStringList& paths) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -70,9 +86,26 @@ private:
 
     void OnGlobalFlag();
     void OnGridActivate();
+    // The steps of a load after the library's: identity check, loaded flag.
+    void FinishLoad();
+    void LoadFileReporting(const QString& path, const QString& errorCaption);
+    void RefreshAll();
+    // The device the Edit, Delete and Move commands work on; false (after
+    // telling the user why) when there is none.
+    bool SelectedDevice(long& device);
+    void WarnSingleDevice();
+
+    void OnFileLoad();
+    void OnFileSave();
+    void OnFileExportSPara();
+    void OnFileImportSPara();
     void OnDeviceEdit();
     void OnDeviceInsert();
+    void OnDeviceAppend();
     void OnDeviceDelete();
+    void OnDeviceMoveUp();
+    void OnDeviceMoveDown();
+    void MoveSelectedDevice(int step);
     void OnSensorScanNetwork();
     void OnSensorAlwaysFactory();
 

@@ -5,6 +5,7 @@
 
 #include "Bitmaps.h"
 #include "EditFlexGrid.h"
+#include "FileDialogPresenter.h"
 #include "MessageBoxPresenter.h"
 #include "OstrelDlg.h"
 #include "Resource.h"
@@ -14,11 +15,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +54,17 @@ public:
     {
         m_presenter = std::make_unique<ScopedMessageBoxPresenter>([this](const MessageBoxRequest& request) {
             m_boxes.push_back(request);
-            return IDOK;
+            return request.buttons == MessageBoxButtons::YesNo ? m_yesNoAnswer : IDOK;
+        });
+        m_filePresenter = std::make_unique<ScopedFileDialogPresenter>([this](const FileDialogRequest& request) {
+            m_fileRequests.push_back(request);
+            std::optional<QString> answer;
+            if (!m_fileAnswers.empty())
+            {
+                answer = m_fileAnswers.front();
+                m_fileAnswers.pop_front();
+            }
+            return answer;
         });
         m_dialog = std::make_unique<COstrelDlg>();
         ASSERT_TRUE(m_dialog->Create());
@@ -60,6 +77,7 @@ public:
     void TearDown() override
     {
         m_dialog.reset();
+        m_filePresenter.reset();
         m_presenter.reset();
     }
 
@@ -68,6 +86,37 @@ public:
         FormatPair format{};
         CTamrix set = LoadSample(sample, &format);
         m_dialog->AcceptLoadedDataSet(std::move(set), format);
+    }
+
+    // A copy of a sample in the test's own folder, under `fileName`.
+    QString CopySample(const std::string& sample, const QString& fileName) const
+    {
+        const QString target = m_folder.filePath(fileName);
+        QFile::remove(target);
+        EXPECT_TRUE(QFile::copy(QString::fromStdString(SamplePath(sample)), target));
+        QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return target;
+    }
+
+    // Runs `action` on the next modal dialog once it is open, then, should it
+    // still be open, cancels it.
+    static void WhenModal(const std::function<void(QWidget*)>& action, int attempts = 50)
+    {
+        QTimer::singleShot(attempts == 50 ? 0 : 10, [action, attempts] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr && attempts > 0)
+            {
+                WhenModal(action, attempts - 1);
+                return;
+            }
+            ASSERT_NE(modal, nullptr) << "no dialog opened";
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+            action(modal);
+            if (modal->isVisible())
+            {
+                QTest::keyClick(modal, Qt::Key_Escape);
+            }
+        });
     }
 
     QString Status() const { return m_dialog->GetDlgItemText(IDC_STATUS_LINE); }
@@ -124,8 +173,14 @@ public:
         return picture.toImage().convertToFormat(QImage::Format_ARGB32);
     }
 
+    QTemporaryDir m_folder;
     std::vector<MessageBoxRequest> m_boxes;
+    int m_yesNoAnswer = IDYES;
     std::unique_ptr<ScopedMessageBoxPresenter> m_presenter;
+    // File dialogs are answered in turn from m_fileAnswers (nothing left: Cancel).
+    std::vector<FileDialogRequest> m_fileRequests;
+    std::deque<std::optional<QString>> m_fileAnswers;
+    std::unique_ptr<ScopedFileDialogPresenter> m_filePresenter;
     std::unique_ptr<COstrelDlg> m_dialog;
     CEditFlexGrid* m_grid = nullptr;
 };
