@@ -3,6 +3,7 @@
 #include "DeviceValues.h"
 #include "EditFlexGrid.h"
 #include "FontFallback.h"
+#include "GridBatch.h"
 #include "GridClipboard.h"
 #include "GridColumnType.h"
 #include "GridMessages.h"
@@ -23,7 +24,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QSignalBlocker>
 
 #include <algorithm>
 #include <array>
@@ -67,57 +67,6 @@ QString NewPointCell(long col)
 {
     return col == 5 || col == 8 ? QStringLiteral("1") : QStringLiteral("0");
 }
-
-// Keeps the grid from repainting while a whole table is written.
-class RedrawOff
-{
-public:
-    explicit RedrawOff(CEditFlexGrid& grid)
-        : m_grid(grid)
-        , m_previous(grid.GetRedraw())
-    {
-        m_grid.SetRedraw(false);
-    }
-    ~RedrawOff() { m_grid.SetRedraw(m_previous); }
-
-    RedrawOff(const RedrawOff&) = delete;
-    RedrawOff& operator=(const RedrawOff&) = delete;
-
-private:
-    CEditFlexGrid& m_grid;
-    bool m_previous;
-};
-
-// Many cell writes, the fixed column's included, with one notification of the
-// view at the end: the grid tells its header of every fixed cell written, which
-// for a whole table costs more than the writing. No rows may come or go meanwhile.
-class BatchCellWrites
-{
-public:
-    explicit BatchCellWrites(CEditFlexGrid& grid)
-        : m_redrawOff(grid)
-        , m_model(grid.model())
-        , m_blocker(m_model)
-    {
-    }
-    ~BatchCellWrites()
-    {
-        m_blocker.unblock();
-        const int rows = m_model->rowCount();
-        if (rows > 0)
-        {
-            emit m_model->headerDataChanged(Qt::Vertical, 0, rows - 1);
-        }
-    }
-
-    BatchCellWrites(const BatchCellWrites&) = delete;
-    BatchCellWrites& operator=(const BatchCellWrites&) = delete;
-
-private:
-    RedrawOff m_redrawOff;
-    QAbstractItemModel* m_model;
-    QSignalBlocker m_blocker;
-};
 
 // Moves a control (keeping its size) so that its top-left corner is at (x, y),
 // and repaints where it was and where it is.
@@ -165,6 +114,10 @@ CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
     MapCommand(ID_POINTS_APPEND, &CDevice::OnAppendRow);
     MapCommand(ID_POINTS_DELETE, &CDevice::OnDeleteRows);
     MapCommand(ID_POINTS_SET_NUMBER, &CDevice::OnSetNumber);
+    MapCommand(ID_IMPORT_S2P, &CDevice::OnImportS2P);
+    MapCommand(ID_IMPORT_UNCERTAINTY, &CDevice::OnImportUncertainty);
+    MapCommand(ID_EXPORT_S2P, &CDevice::OnExportS2P);
+    MapCommand(ID_EXPORT_UNCERTAINTY, &CDevice::OnExportUncertainty);
     MapCommand(IDC_S11_FOR_S22, [this] { OnMirrorOption(m_s11ForS22, s22Column); });
     MapCommand(IDC_S21_FOR_S12, [this] { OnMirrorOption(m_s21ForS12, s12Column); });
     MapKillFocus(IDC_LOWER_LIMIT, [this] { OnPowerLimitKillFocus(m_lowerLimit); });

@@ -14,6 +14,8 @@
 
 #include "Dialog.h"
 
+#include <string>
+
 class CEditFlexGrid;
 class CTamrix;
 class QAbstractButton;
@@ -63,6 +65,15 @@ private:
     void OnAppendRow();
     void OnDeleteRows();
     void OnSetNumber();
+
+    // File menu: the frequency table from and to Touchstone and uncertainty
+    // files (DeviceFileCommands.cpp).
+    void OnImportS2P();
+    void OnImportUncertainty();
+    void OnExportS2P();
+    void OnExportUncertainty();
+    // Shows where the reader stopped in a file, before its error is shown.
+    void ShowParserError(const std::string& message);
 
     void InsertBeforeSelection();
     void AppendRow();

@@ -1,1 +1,182 @@
-#include <string>
+#include "S2PDataFile.h"
+
+#include "ReadFileToString.h"
+
+#include <boost/spirit/include/qi_parse.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace
+{
+
+// Frequencies within this relative distance of a grid frequency take that
+// point's uncertainties.
+constexpr double gridTolerance = 1e-6;
+constexpr double belowFactor = 0.999999;
+constexpr double aboveFactor = 1.000001;
+
+const CParamType* ExpectedType(char type)
+{
+    switch (type) {
+    case 'S':
+    case 's':
+        return &CParamType::SParameter;
+    case 'U':
+    case 'u':
+        return &CParamType::Uncertainty;
+    default:
+        return &CParamType::Other;
+    }
+}
+
+bool StartsWithByteOrderMark(const std::string& content)
+{
+    for (const char* mark : {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE"}) {
+        if (content.compare(0, std::char_traits<char>::length(mark), mark) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The first of the two file columns of an S-parameter in Touchstone order
+// (S11, S21, S12, S22), or 0 for anything else.
+unsigned FirstColumnOf(const SParaType<1>* which)
+{
+    if (which == &SParaType<1>::S11)
+        return 1;
+    if (which == &SParaType<1>::S21)
+        return 3;
+    if (which == &SParaType<1>::S12)
+        return 5;
+    if (which == &SParaType<1>::S22)
+        return 7;
+    return 0;
+}
+
+} // namespace
+
+CS2PDataFile::CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError)
+    : m_expectedType(ExpectedType(type))
+{
+    m_data.option_line = s2p_option_line_t{};
+
+    const std::string lineEnd = "\r\n";
+    std::string content;
+    if (!ReadFileToString(fileName, content, lineEnd.size()))
+        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
+    if (StartsWithByteOrderMark(content))
+        throw TvxKyyCalcDLLError(315, fileName);
+    // The last line may lack its line end; every line can then end the same way.
+    content += lineEnd;
+
+    const s2p_grammar<const char*> grammar(onParserError);
+    const s2p_skipper skipper;
+    const char* first = content.data();
+    const char* const last = first + content.size();
+    if (!boost::spirit::qi::phrase_parse(first, last, grammar, skipper, boost::spirit::qi::skip_flag::postskip,
+                                         m_data))
+        throw TvxKyyCalcDLLError(m_data.option_line.option_line_missing ? 401 : 301, fileName);
+
+    if (m_data.option_line.param_type != m_expectedType)
+        throw TvxKyyCalcDLLError(402);
+
+    m_ascending = std::is_sorted(m_data.data.begin(), m_data.data.end(),
+                                 [](const std::vector<double>& a, const std::vector<double>& b) {
+                                     return a[0] < b[0];
+                                 }) &&
+                  std::none_of(m_data.data.begin(), m_data.data.end(),
+                               [](const std::vector<double>& row) { return std::isnan(row[0]); });
+}
+
+CS2PDataFile::~CS2PDataFile() = default;
+
+unsigned CS2PDataFile::GetNumPoints() const
+{
+    return static_cast<unsigned>(m_data.data.size());
+}
+
+double CS2PDataFile::GetValue(unsigned row, unsigned column) const
+{
+    return m_data.data.at(row).at(column);
+}
+
+double CS2PDataFile::GetFrequency(unsigned row) const
+{
+    if (row >= m_data.data.size())
+        throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
+    return m_data.data[row][0] * m_data.option_line.frequency_unit->multiplier;
+}
+
+SParaValue CS2PDataFile::GetSPara(unsigned row, const SParaType<1>* which) const
+{
+    const unsigned column = FirstColumnOf(which);
+    if (row >= m_data.data.size() || column == 0 || column + 1 >= m_data.data[row].size())
+        throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
+    const std::vector<double>& values = m_data.data[row];
+    return m_data.option_line.data_format->convert(values[column], values[column + 1]);
+}
+
+float CS2PDataFile::GetMaxS21Gain() const
+{
+    float maximum = -std::numeric_limits<float>::infinity();
+    for (unsigned row = 0; row < GetNumPoints(); ++row) {
+        const SParaValue s21 = GetSPara(row, &SParaType<1>::S21);
+        const double gain = std::get<0>(s21) * std::get<0>(s21) + std::get<1>(s21) * std::get<1>(s21);
+        maximum = std::max(maximum, static_cast<float>(gain));
+    }
+    return maximum;
+}
+
+std::array<double, 4> CS2PDataFile::GetUncertainty(double frequency) const
+{
+    std::array<double, 4> result{};
+    if (m_expectedType != &CParamType::Uncertainty)
+        return result;
+    const unsigned count = GetNumPoints();
+    if (count == 0)
+        throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
+
+    const auto rowValues = [this](unsigned row) {
+        const std::vector<double>& values = m_data.data[row];
+        return std::array<double, 4>{values[1], values[2], values[3], values[4]};
+    };
+    const double below = frequency * belowFactor;
+    const double above = frequency * aboveFactor;
+    if (GetFrequency(0) >= below)
+        return rowValues(0);
+    if (GetFrequency(count - 1) <= above || count == 1)
+        return rowValues(count - 1);
+
+    // The last row among 0 .. count-2 whose frequency does not exceed `above`.
+    unsigned k = 0;
+    if (m_ascending) {
+        // The same row as the scan below finds, in logarithmic time: a grid of
+        // many points asks once per point.
+        const auto begin = m_data.data.begin() + 1;
+        const auto end = m_data.data.begin() + (count - 1);
+        const auto firstAbove = std::upper_bound(begin, end, above, [this](double f, const std::vector<double>& row) {
+            return f < row[0] * m_data.option_line.frequency_unit->multiplier;
+        });
+        k = static_cast<unsigned>(firstAbove - m_data.data.begin()) - 1;
+    } else {
+        for (unsigned j = 1; k + 2 < count; ++j) {
+            if (GetFrequency(j) > above)
+                break;
+            k = j;
+        }
+    }
+    if (std::fabs(frequency / GetFrequency(k) - 1.0) <= gridTolerance)
+        return rowValues(k);
+
+    // No interpolation: between two points the larger value of each column
+    // applies, which never understates the uncertainty.
+    const std::array<double, 4> lower = rowValues(k);
+    const std::array<double, 4> upper = rowValues(k + 1);
+    for (std::size_t i = 0; i < result.size(); ++i)
+        result[i] = std::max(lower[i], upper[i]);
+    return result;
+}

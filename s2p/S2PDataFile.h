@@ -52,4 +52,6 @@ public:
 private:
     const CParamType* m_expectedType;
     s2p_data_t m_data;
+    // Frequencies never fall from one row to the next (and none is NaN).
+    bool m_ascending = false;
 };

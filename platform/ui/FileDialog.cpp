@@ -42,7 +42,8 @@ int CFileDialog::DoModal()
                               ConvertFileDialogFilter(m_filter),
                               m_defaultExtension.startsWith(QLatin1Char('.')) ? m_defaultExtension.mid(1)
                                                                               : m_defaultExtension,
-                              !m_open && (m_flags & OFN_OVERWRITEPROMPT) != 0};
+                              !m_open && (m_flags & OFN_OVERWRITEPROMPT) != 0,
+                              m_title};
     if (m_fileName.contains(QLatin1Char('/')))
     {
         request.directory = QFileInfo(m_fileName).absolutePath();
@@ -65,6 +66,11 @@ int CFileDialog::DoModal()
     }
     SetLastFolder(QFileInfo(m_pathName).absolutePath());
     return IDOK;
+}
+
+void CFileDialog::SetTitle(const QString& title)
+{
+    m_title = title;
 }
 
 QString CFileDialog::GetPathName() const

@@ -24,6 +24,9 @@ public:
     // IDCANCEL otherwise.
     int DoModal();
 
+    // The caption of the dialog; the platform's own when empty.
+    void SetTitle(const QString& title);
+
     // The chosen file: full path, name with extension, extension without the dot.
     // Empty until DoModal returned IDOK.
     QString GetPathName() const;
@@ -40,6 +43,7 @@ private:
     QString m_fileName;
     UINT m_flags;
     QString m_filter;
+    QString m_title;
     QWidget* m_parent;
     QString m_pathName;
 };

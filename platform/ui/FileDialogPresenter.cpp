@@ -28,7 +28,7 @@ std::optional<QString> PresentFileDialog(const FileDialogRequest& request)
 
 std::optional<QString> ShowQtFileDialog(const FileDialogRequest& request)
 {
-    QFileDialog dialog(request.parent, QString(), request.directory);
+    QFileDialog dialog(request.parent, request.title, request.directory);
     dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // The list shows descriptions only, as the framework's dialogs do.

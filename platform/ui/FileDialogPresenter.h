@@ -20,6 +20,7 @@ struct FileDialogRequest
     QStringList nameFilters; // Qt's form, see FileDialogFilter.h
     QString defaultExtension; // without the dot; empty: none
     bool overwritePrompt; // a save dialog asks before replacing a file
+    QString title; // empty: the platform's own ("Open", "Save As")
 };
 
 // The chosen path, or nothing when the user cancelled.

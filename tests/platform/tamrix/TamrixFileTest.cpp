@@ -1,6 +1,8 @@
 #include "Tamrix.h"
 #include "TamrixTestSupport.h"
 
+#include "ScopedFileSizeLimit.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -98,32 +100,6 @@ public:
 
 private:
     mode_t m_old;
-};
-
-// Limits the size of files this process writes (as root, where permission
-// bits do not stop a write, this is a dependable way to make one fail).
-class ScopedFileSizeLimit
-{
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~ScopedFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 } // namespace

@@ -115,6 +115,7 @@ TEST(FileDialog, RequestCarriesTheFrameworkArguments)
                      QStringLiteral("*.xml Files|*.xml|All Files (*.*)|*.*||"));
     CFileDialog open(true, QStringLiteral("xml"), QString(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                      QStringLiteral("*.xml Files|*.xml|All Files (*.*)|*.*||"));
+    open.SetTitle(QStringLiteral("Select XML file"));
     ASSERT_EQ(save.DoModal(), IDOK);
     ASSERT_EQ(open.DoModal(), IDOK);
     ASSERT_EQ(presenter.requests.size(), 2u);
@@ -122,6 +123,8 @@ TEST(FileDialog, RequestCarriesTheFrameworkArguments)
     EXPECT_TRUE(presenter.requests[0].overwritePrompt);
     EXPECT_TRUE(presenter.requests[1].open);
     EXPECT_FALSE(presenter.requests[1].overwritePrompt) << "an open dialog never asks about overwriting";
+    EXPECT_TRUE(presenter.requests[0].title.isEmpty());
+    EXPECT_EQ(presenter.requests[1].title, QStringLiteral("Select XML file"));
     EXPECT_EQ(presenter.requests[0].defaultExtension, QStringLiteral("xml"));
     EXPECT_EQ(presenter.requests[0].nameFilters,
               (QStringList{"*.xml Files (*.xml)", "All Files (*.*) (*)"}));

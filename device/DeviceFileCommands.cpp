@@ -1,0 +1,320 @@
+// The device editor's File menu: Touchstone two-port and uncertainty files into
+// and out of the frequency table. The imports read the whole file before they
+// touch a control, so a file the reader refuses changes nothing.
+
+#include "Device.h"
+
+#include "EditFlexGrid.h"
+#include "FileDialog.h"
+#include "GridBatch.h"
+#include "GridNumbers.h"
+#include "LibraryError.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "S2PDataFile.h"
+#include "S2PFileFormat.h"
+#include "Tamrix.h"
+#include "TamrixError.h"
+#include "TextConversion.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+namespace
+{
+
+constexpr long frequencyColumn = 1;
+// Real and imaginary part of S11, S21, S12 and S22 in the grid, in Touchstone order.
+constexpr long valueColumns[8] = {2, 3, 5, 6, 8, 9, 11, 12};
+constexpr long uncertaintyColumns[4] = {4, 7, 10, 13};
+// The columns the two exports write, in file order.
+constexpr long s2pFileColumns[9] = {1, 2, 3, 5, 6, 8, 9, 11, 12};
+constexpr long uncertaintyFileColumns[5] = {1, 4, 7, 10, 13};
+const SParaType<1>* const touchstoneOrder[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12,
+                                                 &SParaType<1>::S22};
+
+// Derived power limits keep three significant digits.
+constexpr int limitDigits = 3;
+
+struct FileDialogSetup
+{
+    bool open;
+    const char* extension;
+    const char* filter;
+    const char* title;
+};
+
+const char* const s2pFilter = "*.s2p Files|*.s2p;|All Files (*.*)|*.*||";
+const char* const txtFilter = "*.txt Files|*.txt;|All Files (*.*)|*.*||";
+const FileDialogSetup importS2PDialog{true, "S2P", s2pFilter, "Select S2P file"};
+const FileDialogSetup importUncertaintyDialog{true, "TXT", txtFilter, "Select uncertainty file"};
+const FileDialogSetup exportS2PDialog{false, "S2P", s2pFilter, "Select S2P file for export"};
+const FileDialogSetup exportUncertaintyDialog{false, "TXT", txtFilter, "Select uncertainty file for export"};
+
+// The path chosen in the file dialog; nothing when the user cancelled, chose an
+// empty name or no dialog could be made (the user has been told then). Unlike
+// the main window's, the save dialogs do not ask before replacing a file.
+std::optional<QString> AskForPath(QWidget* owner, const FileDialogSetup& setup)
+{
+    CFileDialog dialog(setup.open, QString::fromLatin1(setup.extension), QString(), OFN_HIDEREADONLY,
+                       QString::fromLatin1(setup.filter), owner);
+    dialog.SetTitle(QString::fromLatin1(setup.title));
+    const int result = dialog.DoModal();
+    if (result == -1)
+    {
+        MessageBox(owner, QStringLiteral("Dialog Box could not be created."), QString(), MB_OK | MB_ICONERROR);
+        return std::nullopt;
+    }
+    if (result != IDOK || dialog.GetPathName().isEmpty())
+    {
+        return std::nullopt;
+    }
+    return dialog.GetPathName();
+}
+
+void ShowLibraryError(QWidget* owner, const TvxKyyCalcDLLError& error)
+{
+    MessageBox(owner, FormatLibraryError(error), QString(), MB_OK | MB_ICONSTOP);
+}
+
+struct ImportedPoint
+{
+    double frequency;
+    std::array<double, 8> values;
+};
+
+std::vector<ImportedPoint> ReadPoints(const CS2PDataFile& file)
+{
+    const unsigned count = file.GetNumPoints();
+    std::vector<ImportedPoint> points(count);
+    for (unsigned i = 0; i < count; ++i)
+    {
+        ImportedPoint& point = points[i];
+        point.frequency = file.GetFrequency(i);
+        for (std::size_t s = 0; s < 4; ++s)
+        {
+            const SParaValue value = file.GetSPara(i, touchstoneOrder[s]);
+            point.values[2 * s] = std::get<0>(value);
+            point.values[2 * s + 1] = std::get<1>(value);
+        }
+    }
+    return points;
+}
+
+// The whole table is replaced: as many data rows as points.
+void WritePoints(CEditFlexGrid& grid, const std::vector<ImportedPoint>& points)
+{
+    const auto count = static_cast<long>(points.size());
+    grid.SetRows(count + 1);
+    const BatchCellWrites batch(grid);
+    const QString noUncertainty = QStringLiteral("0");
+    for (long row = 1; row <= count; ++row)
+    {
+        const ImportedPoint& point = points[static_cast<std::size_t>(row - 1)];
+        grid.SetTextMatrix(row, 0, QString::number(row));
+        grid.SetTextMatrix(row, frequencyColumn, FormatEngineering(point.frequency));
+        for (std::size_t i = 0; i < point.values.size(); ++i)
+        {
+            grid.SetTextMatrix(row, valueColumns[i], FormatValue(point.values[i]));
+        }
+        for (const long col : uncertaintyColumns)
+        {
+            grid.SetTextMatrix(row, col, noUncertainty);
+        }
+    }
+}
+
+// The data set's power limits referred to the input of the device in front of
+// the sensor, as texts for the limit fields; nothing when the file gives no
+// positive finite largest |S21|^2 to divide by.
+std::optional<std::pair<QString, QString>> DerivedPowerLimits(const CS2PDataFile& file, const CTamrix& dataSet)
+{
+    const double gain = file.GetMaxS21Gain();
+    if (!(gain > 0) || !std::isfinite(gain))
+    {
+        return std::nullopt;
+    }
+    const MiscNum& misc = dataSet.GetMiscNum();
+    double lower = misc.minPower;
+    double upper = misc.maxPower;
+    if (std::isnan(lower) || std::isnan(upper))
+    {
+        std::tie(lower, upper) = GetDefaultPowerLimits(dataSet.GetStockNumber());
+    }
+    return std::make_pair(FormatEngineering(RoundToSignificantDigits(lower / gain, limitDigits)),
+                          FormatEngineering(RoundToSignificantDigits(upper / gain, limitDigits)));
+}
+
+long DataRows(const CMSFlexGrid& grid)
+{
+    return std::max(grid.GetRows() - 1, 0L);
+}
+
+// The cell's text as ISO-8859-1 bytes. The grid keeps texts as UTF-8, which for
+// the usual ASCII number texts are the same bytes; only other texts are converted.
+std::string_view CellLatin1(const CMSFlexGrid& grid, long row, long col, std::string& converted)
+{
+    const std::string& stored = grid.GetTextMatrixUtf8(row, col);
+    if (std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    {
+        return stored;
+    }
+    converted = WideToLatin1(grid.GetTextMatrix(row, col));
+    return converted;
+}
+
+// The fields of one grid row for a file that writes the given columns.
+template <std::size_t Count>
+auto RowFieldsOf(const CMSFlexGrid& grid, const long (&columns)[Count])
+{
+    return [&grid, &columns, converted = std::array<std::string, Count>()](
+               std::size_t index, std::array<std::string_view, Count>& fields) mutable {
+        const long row = static_cast<long>(index) + 1;
+        for (std::size_t i = 0; i < Count; ++i)
+        {
+            fields[i] = CellLatin1(grid, row, columns[i], converted[i]);
+        }
+    };
+}
+
+// The "!" line holds the mnemonic as the field shows it; an empty field gives none.
+std::optional<std::string> ExportComment(const QLineEdit& mnemonic)
+{
+    if (mnemonic.text().isEmpty())
+    {
+        return std::nullopt;
+    }
+    return WideToLatin1(mnemonic.text());
+}
+
+void WriteExport(QWidget* owner, const QString& path, const std::string& text)
+{
+    const std::string fileName = WideToPath(path);
+    if (!WriteStringToFile(fileName, text))
+    {
+        ShowLibraryError(owner, TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, fileName));
+    }
+}
+
+} // namespace
+
+void CDevice::OnImportS2P()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    const std::optional<QString> path = AskForPath(this, importS2PDialog);
+    if (!path)
+    {
+        return;
+    }
+    std::vector<ImportedPoint> points;
+    std::optional<std::pair<QString, QString>> limits;
+    try
+    {
+        const CS2PDataFile file('s', WideToPath(*path),
+                                [this](const std::string& message) { ShowParserError(message); });
+        points = ReadPoints(file);
+        limits = DerivedPowerLimits(file, *m_dataSet);
+    }
+    catch (const TvxKyyCalcDLLError& error)
+    {
+        ShowLibraryError(this, error);
+        return;
+    }
+    WritePoints(*m_grid, points);
+    m_mnemonic->setText(QFileInfo(*path).completeBaseName());
+    if (limits)
+    {
+        m_lowerLimit->setText(limits->first);
+        m_upperLimit->setText(limits->second);
+    }
+}
+
+void CDevice::OnImportUncertainty()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    const std::optional<QString> path = AskForPath(this, importUncertaintyDialog);
+    if (!path)
+    {
+        return;
+    }
+    const long rows = DataRows(*m_grid);
+    std::vector<std::array<double, 4>> uncertainties(static_cast<std::size_t>(rows));
+    try
+    {
+        const CS2PDataFile file('u', WideToPath(*path),
+                                [this](const std::string& message) { ShowParserError(message); });
+        for (long row = 1; row <= rows; ++row)
+        {
+            // The file's points need not be the grid's: the reader picks the
+            // line that applies at each grid frequency.
+            uncertainties[static_cast<std::size_t>(row - 1)] =
+                file.GetUncertainty(CellToDouble(*m_grid, row, frequencyColumn, 0.0));
+        }
+    }
+    catch (const TvxKyyCalcDLLError& error)
+    {
+        ShowLibraryError(this, error);
+        return;
+    }
+    const BatchCellWrites batch(*m_grid);
+    for (long row = 1; row <= rows; ++row)
+    {
+        const std::array<double, 4>& values = uncertainties[static_cast<std::size_t>(row - 1)];
+        for (std::size_t s = 0; s < values.size(); ++s)
+        {
+            m_grid->SetTextMatrix(row, uncertaintyColumns[s], FormatValue(values[s]));
+        }
+    }
+}
+
+void CDevice::OnExportS2P()
+{
+    if (!m_grid->CommitEdit())
+    {
+        return;
+    }
+    const std::optional<QString> path = AskForPath(this, exportS2PDialog);
+    if (!path)
+    {
+        return;
+    }
+    const std::string text = MakeS2PFileText(ExportComment(*m_mnemonic), static_cast<std::size_t>(DataRows(*m_grid)),
+                                             RowFieldsOf(*m_grid, s2pFileColumns));
+    WriteExport(this, *path, text);
+}
+
+void CDevice::OnExportUncertainty()
+{
+    if (!m_grid->CommitEdit())
+    {
+        return;
+    }
+    const std::optional<QString> path = AskForPath(this, exportUncertaintyDialog);
+    if (!path)
+    {
+        return;
+    }
+    const std::string text =
+        MakeUncertaintyFileText(ExportComment(*m_mnemonic), static_cast<std::size_t>(DataRows(*m_grid)),
+                                RowFieldsOf(*m_grid, uncertaintyFileColumns));
+    WriteExport(this, *path, text);
+}
+
+void CDevice::ShowParserError(const std::string& message)
+{
+    static const std::string location = "\n\nCheck input file in this location!";
+    MessageBox(this, Latin1ToWide(message + location), QStringLiteral("Parser Error"), MB_OK | MB_ICONERROR);
+}
