@@ -1,17 +1,21 @@
 // The main window's commands: loading and saving data set files (menu and
-// dropped files), the XML exchange of devices and the device list commands.
+// dropped files), the XML exchange of devices, the device list commands and the
+// Options menu.
 
 #include "OstrelDlg.h"
 
+#include "CalInfoDialog.h"
 #include "Device.h"
 #include "EditFlexGrid.h"
 #include "FileDialog.h"
 #include "LibraryError.h"
 #include "LibraryErrorReport.h"
 #include "MessageBox.h"
+#include "RemoteDialog.h"
 #include "SParaXmlFile.h"
 #include "SensorIdDialog.h"
 #include "TextConversion.h"
+#include "VisualizeDialog.h"
 
 #include <QFileInfo>
 
@@ -398,4 +402,48 @@ void COstrelDlg::MoveSelectedDevice(int step)
     m_deviceGrid->SetRow(neighbour + 1);
     RefreshAll();
     MarkModified(true, false);
+}
+
+void COstrelDlg::OnOptionsUserData()
+{
+    CCalInfoDialog dialog(this);
+    dialog.SetLab(m_calLab);
+    dialog.SetEng(m_calEng);
+    const int result = dialog.DoModal();
+    if (result == -1)
+    {
+        MessageBox(this, NoDialog, QString(), StopBox);
+        return;
+    }
+    if (result == IDOK)
+    {
+        // The data set gets the new texts with its next stamp.
+        m_calLab = dialog.GetLab();
+        m_calEng = dialog.GetEng();
+    }
+}
+
+void COstrelDlg::OnOptionsRemote()
+{
+    CRemoteDialog dialog(this);
+    dialog.SetTimeout(m_timeout);
+    dialog.SetCalDataTimeout(m_calDataTimeout);
+    const int result = dialog.DoModal();
+    if (result == -1)
+    {
+        MessageBox(this, NoDialog, QString(), StopBox);
+        return;
+    }
+    if (result == IDOK)
+    {
+        m_timeout = dialog.GetTimeout();
+        m_calDataTimeout = dialog.GetCalDataTimeout();
+    }
+}
+
+void COstrelDlg::OnOptionsShowCalData()
+{
+    // Before the first load this shows the start data set, which the commands
+    // edit and save like any other.
+    ShowDataSetText(this, [this] { return m_dataSet.Visualize(); });
 }

@@ -8,6 +8,7 @@
 #include "GridMessages.h"
 #include "LibraryErrorReport.h"
 #include "Resource.h"
+#include "Settings.h"
 #include "TextConversion.h"
 
 #include <QCheckBox>
@@ -91,6 +92,9 @@ COstrelDlg::COstrelDlg(QWidget* parent)
     MapCommand(ID_DEVICE_DELETE, &COstrelDlg::OnDeviceDelete);
     MapCommand(ID_DEVICE_MOVE_UP, &COstrelDlg::OnDeviceMoveUp);
     MapCommand(ID_DEVICE_MOVE_DOWN, &COstrelDlg::OnDeviceMoveDown);
+    MapCommand(ID_OPTIONS_USER_DATA, &COstrelDlg::OnOptionsUserData);
+    MapCommand(ID_OPTIONS_REMOTE, &COstrelDlg::OnOptionsRemote);
+    MapCommand(ID_OPTIONS_SHOW_CAL_DATA, &COstrelDlg::OnOptionsShowCalData);
 }
 
 COstrelDlg::~COstrelDlg() = default;
@@ -293,6 +297,26 @@ void COstrelDlg::SetUserData(const std::string& calLab, const std::string& calEn
     m_calEng = calEng;
 }
 
+const std::string& COstrelDlg::CalLab() const
+{
+    return m_calLab;
+}
+
+const std::string& COstrelDlg::CalEng() const
+{
+    return m_calEng;
+}
+
+int COstrelDlg::Timeout() const
+{
+    return m_timeout;
+}
+
+int COstrelDlg::CalDataTimeout() const
+{
+    return m_calDataTimeout;
+}
+
 bool COstrelDlg::IncludeNetworkResources() const
 {
     return m_includeNetworkResources;
@@ -340,10 +364,17 @@ bool COstrelDlg::HasDeviceFlags() const
 
 void COstrelDlg::LoadSettings()
 {
+    ReadSettingsFile(SettingsFilePath(), SettingsMembers());
 }
 
 void COstrelDlg::SaveSettings()
 {
+    WriteSettingsFile(SettingsFilePath(), SettingsMembers());
+}
+
+SettingsBinding COstrelDlg::SettingsMembers()
+{
+    return {m_calLab, m_calEng, m_timeout, m_calDataTimeout, m_includeNetworkResources, m_alwaysUseFactoryDataSet};
 }
 
 void COstrelDlg::OnGlobalFlag()

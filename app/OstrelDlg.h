@@ -17,6 +17,7 @@
 class CEditFlexGrid;
 class QCheckBox;
 class QLineEdit;
+struct SettingsBinding;
 
 class COstrelDlg : public CDialog
 {
@@ -63,6 +64,11 @@ public:
 
     // The laboratory and engineer of the calibration stamp (UTF-8).
     void SetUserData(const std::string& calLab, const std::string& calEng);
+    const std::string& CalLab() const;
+    const std::string& CalEng() const;
+    // Sensor timeouts in milliseconds: ordinary commands and data set transfers.
+    int Timeout() const;
+    int CalDataTimeout() const;
     bool IncludeNetworkResources() const;
     bool AlwaysUseFactoryDataSet() const;
 
@@ -81,8 +87,12 @@ private:
     bool HasDeviceFlags() const;
     void StampSParaCalInfo();
 
+    // The settings file, read at start-up and written on exit. A file that does
+    // not parse changes none of the six settings, a write that fails leaves the
+    // old file; neither says a word.
     void LoadSettings();
     void SaveSettings();
+    SettingsBinding SettingsMembers();
 
     void OnGlobalFlag();
     void OnGridActivate();
@@ -108,6 +118,9 @@ private:
     void MoveSelectedDevice(int step);
     void OnSensorScanNetwork();
     void OnSensorAlwaysFactory();
+    void OnOptionsUserData();
+    void OnOptionsRemote();
+    void OnOptionsShowCalData();
 
     CEditFlexGrid* m_deviceGrid = nullptr;
     std::array<QCheckBox*, 4> m_flagBoxes{};

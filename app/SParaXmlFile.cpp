@@ -2,9 +2,9 @@
 
 #include "Tamrix.h"
 #include "TextConversion.h"
+#include "WholeFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <fstream>
 #include <sstream>
@@ -25,10 +25,7 @@ void ExportSParaToFile(const CTamrix& dataSet, const QString& path)
 
     // No direct-write fallback: a target that cannot be replaced as a whole is
     // refused rather than overwritten in place.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
-        || !file.commit())
+    if (!WriteWholeFile(path, text))
     {
         throw TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, filePath);
     }

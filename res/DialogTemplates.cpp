@@ -64,11 +64,14 @@ std::vector<DialogTemplate> MakeTemplates()
                              {IDOK, DefaultButton, 0, "OK", 420, 306, 48, 14},
                          }});
 
+    // The labels of this dialog and of dialog 171 reach as far as the room beside
+    // or below them allows: the fallback face is wider than the dialog font they
+    // were measured for, and a label, unlike a check box, does not grow.
     templates.push_back({IDD_CAL_INFO, "User Data", 166, 102, "MS Shell Dlg", 8, FrameStyle::Fixed, 0, 0,
                          {
-                             {IDC_STATIC, Label, 0, "Calibration Laboratory", 6, 12, 72, 8},
+                             {IDC_STATIC, Label, 0, "Calibration Laboratory", 6, 12, 150, 8},
                              {IDC_CAL_LAB, Edit, PlainEdit, "", 6, 24, 150, 14},
-                             {IDC_STATIC, Label, 0, "Calibration Engineer", 6, 42, 65, 8},
+                             {IDC_STATIC, Label, 0, "Calibration Engineer", 6, 42, 150, 8},
                              {IDC_CAL_ENG, Edit, PlainEdit, "", 6, 54, 150, 14},
                              {IDOK, DefaultButton, 0, "OK", 6, 78, 50, 14},
                              {IDCANCEL, Button, 0, "Cancel", 108, 78, 50, 14},
@@ -97,9 +100,9 @@ std::vector<DialogTemplate> MakeTemplates()
 
     templates.push_back({IDD_REMOTE, "Remote Control Settings", 185, 69, "MS Shell Dlg", 8, FrameStyle::Fixed, 0, 0,
                          {
-                             {IDC_STATIC, Label, 0, "Normal Command Timeout/ms", 6, 9, 95, 8},
+                             {IDC_STATIC, Label, 0, "Normal Command Timeout/ms", 6, 9, 117, 8},
                              {IDC_COMMAND_TIMEOUT, Edit, PlainEdit | DigitsOnly, "", 126, 6, 48, 14},
-                             {IDC_STATIC, Label, 0, "Upload/Download Timeout/ms", 6, 30, 96, 8},
+                             {IDC_STATIC, Label, 0, "Upload/Download Timeout/ms", 6, 30, 117, 8},
                              {IDC_CAL_DATA_TIMEOUT, Edit, PlainEdit | DigitsOnly, "", 126, 27, 48, 14},
                              {IDC_RESET_TIMEOUTS, Button, 0, "Reset", 6, 48, 50, 14},
                              {IDOK, DefaultButton, 0, "OK", 66, 48, 50, 14},

@@ -1,8 +1,7 @@
 #include "S2PFileFormat.h"
 
 #include "TextConversion.h"
-
-#include <QSaveFile>
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -129,25 +128,7 @@ std::string SanitizeCommentText(const std::string& text)
 
 bool WriteStringToFile(const std::string& path, const std::string& content)
 {
-    if (path.empty())
-    {
-        return false;
-    }
-    // QSaveFile writes a temporary file beside the target (following links),
-    // gives it the target's permissions and renames it over the target only on
-    // commit; without a commit it removes the temporary file.
-    QSaveFile file(PathToWide(path));
-    if (!file.open(QIODevice::WriteOnly))
-    {
-        return false;
-    }
-    const auto size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size)
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !path.empty() && WriteWholeFile(PathToWide(path), content);
 }
 
 std::string MakeS2PFileText(const std::optional<std::string>& comment, std::size_t rows, const S2PRowReader& rowFields)

@@ -1,7 +1,8 @@
 #pragma once
 
 // A main window on the screen, with every message box recorded (and answered
-// OK), and the sample data sets at hand.
+// OK), the sample data sets at hand and a configuration folder of its own, in
+// which no settings file has been written yet.
 
 #include "Bitmaps.h"
 #include "EditFlexGrid.h"
@@ -9,6 +10,7 @@
 #include "MessageBoxPresenter.h"
 #include "OstrelDlg.h"
 #include "Resource.h"
+#include "ScopedEnvironment.h"
 #include "Tamrix.h"
 
 #include <QAbstractButton>
@@ -66,6 +68,7 @@ public:
             }
             return answer;
         });
+        m_configHome = std::make_unique<ScopedEnvironmentVariable>("XDG_CONFIG_HOME", m_configFolder.path());
         m_dialog = std::make_unique<COstrelDlg>();
         ASSERT_TRUE(m_dialog->Create());
         m_dialog->show();
@@ -77,6 +80,7 @@ public:
     void TearDown() override
     {
         m_dialog.reset();
+        m_configHome.reset();
         m_filePresenter.reset();
         m_presenter.reset();
     }
@@ -174,6 +178,8 @@ public:
     }
 
     QTemporaryDir m_folder;
+    QTemporaryDir m_configFolder;
+    std::unique_ptr<ScopedEnvironmentVariable> m_configHome;
     std::vector<MessageBoxRequest> m_boxes;
     int m_yesNoAnswer = IDYES;
     std::unique_ptr<ScopedMessageBoxPresenter> m_presenter;
