@@ -26,18 +26,6 @@ QStringList Entries(const QString& folder)
 
 } // namespace
 
-TEST(WholeFile, ReplacesTheFileWithExactlyTheBytes)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("out.txt"));
-    const std::string first("a\r\nb\0c\xff", 7);
-    ASSERT_TRUE(WriteWholeFile(path, first));
-    EXPECT_EQ(ReadAll(path), QByteArray(first.data(), static_cast<int>(first.size())));
-    ASSERT_TRUE(WriteWholeFile(path, "x"));
-    EXPECT_EQ(ReadAll(path), QByteArray("x"));
-    EXPECT_EQ(Entries(folder.path()), QStringList{"out.txt"});
-}
-
 // Small contents stay in the write buffer until the end; large ones go to the
 // file while they are written. Both must fail as a whole.
 TEST(WholeFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
@@ -56,14 +44,4 @@ TEST(WholeFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
         EXPECT_EQ(ReadAll(path), QByteArray("old"));
         EXPECT_EQ(Entries(folder.path()), QStringList{"out.txt"});
     }
-}
-
-TEST(WholeFile, RefusesTargetsThatCannotBeFiles)
-{
-    QTemporaryDir folder;
-    ASSERT_TRUE(WriteWholeFile(folder.filePath(QStringLiteral("plain")), "plain"));
-    EXPECT_FALSE(WriteWholeFile(folder.path(), "x")) << "a folder";
-    EXPECT_FALSE(WriteWholeFile(folder.filePath(QStringLiteral("plain/below")), "x")) << "below a plain file";
-    EXPECT_FALSE(WriteWholeFile(folder.filePath(QStringLiteral("missing/out.txt")), "x")) << "in a missing folder";
-    EXPECT_EQ(Entries(folder.path()), QStringList{"plain"});
 }

@@ -29,11 +29,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 
 #include <array>
 #include <cmath>
-#include <csignal>
 #include <deque>
 #include <fstream>
 #include <iterator>

@@ -1,7 +1,5 @@
 #include "S2PFileFormat.h"
 
-#include "ScopedFileSizeLimit.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,13 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -378,19 +374,6 @@ TEST_F(WriteStringToFileTest, PathsAreInTheFileSystemEncoding)
     const std::string path = QFile::encodeName(m_folder.filePath(name)).toStdString();
     ASSERT_TRUE(WriteStringToFile(path, "x"));
     EXPECT_EQ(FolderEntries(m_folder.path()), QStringList{name});
-}
-
-TEST_F(WriteStringToFileTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
-{
-    const std::string path = Path("kept.s2p");
-    WriteFile(path, "old content");
-    {
-        const ScopedFileSizeLimit limit(4096);
-        ASSERT_TRUE(limit.IsActive());
-        EXPECT_FALSE(WriteStringToFile(path, std::string(100000, 'y')));
-    }
-    EXPECT_EQ(ReadFile(path), "old content");
-    EXPECT_EQ(FolderEntries(m_folder.path()), QStringList{"kept.s2p"});
 }
 
 struct BadTargetCase
