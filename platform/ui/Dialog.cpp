@@ -18,6 +18,7 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -28,6 +29,28 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+namespace
+{
+
+// A static text wraps; it is cut when it breaks into more lines than the
+// template gives it room for.
+bool IsTextCut(const QLabel& label, const QRect& rect)
+{
+    const int needed = label.heightForWidth(rect.width());
+    return needed > rect.height() && needed > label.heightForWidth(QWIDGETSIZE_MAX);
+}
+
+int OneLineWidth(QLabel& label)
+{
+    const bool wrap = label.wordWrap();
+    label.setWordWrap(false);
+    const int width = label.sizeHint().width();
+    label.setWordWrap(wrap);
+    return width;
+}
+
+} // namespace
 
 CDialog::CDialog(int templateId, QWidget* parent)
     : QDialog(parent)
@@ -446,11 +469,17 @@ void CDialog::BuildFromTemplate(const DialogTemplate& dialog)
         QWidget* widget = CreateDialogControl(control, m_client);
         QRect rect = MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
         // The fallback faces are wider than the dialog font the templates were
-        // drawn for: a check box whose text would be cut grows to the right, as
-        // far as the dialog reaches.
+        // drawn for: a check box or a left-aligned static text whose text would
+        // be cut grows to the right, as far as the dialog reaches.
+        const int room = clientSize.width() - rect.left();
         if (qobject_cast<QCheckBox*>(widget) && widget->sizeHint().width() > rect.width())
         {
-            rect.setWidth(std::max(rect.width(), std::min(widget->sizeHint().width(), clientSize.width() - rect.left())));
+            rect.setWidth(std::max(rect.width(), std::min(widget->sizeHint().width(), room)));
+        }
+        else if (auto* label = qobject_cast<QLabel*>(widget);
+                 label && (label->alignment() & Qt::AlignLeft) && IsTextCut(*label, rect))
+        {
+            rect.setWidth(std::max(rect.width(), std::min(OneLineWidth(*label), room)));
         }
         widget->setGeometry(rect);
         AdoptControl(control.id, widget);

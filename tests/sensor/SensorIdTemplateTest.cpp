@@ -54,7 +54,18 @@ TEST_P(SensorIdControlTest, SitsAtItsTemplateRectangle)
     ASSERT_TRUE(dialog.Create());
     const QWidget* control = FindControl(dialog, row);
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(control->geometry(), dialog.MapDialogRect(row.dialogUnits));
+    const QRect expected = dialog.MapDialogRect(row.dialogUnits);
+    if (row.id == 0)
+    {
+        // A static text grows to the right when the face is too wide for it.
+        EXPECT_EQ(control->geometry().topLeft(), expected.topLeft());
+        EXPECT_EQ(control->height(), expected.height());
+        EXPECT_GE(control->width(), expected.width());
+    }
+    else
+    {
+        EXPECT_EQ(control->geometry(), expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
