@@ -1,0 +1,69 @@
+#include "RuntimeFolder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+namespace usbtmc
+{
+
+namespace
+{
+
+const std::string socketPrefix = "usb-";
+const std::string socketSuffix = ".sock";
+
+} // namespace
+
+std::filesystem::path RuntimeFolder()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/')
+        return std::filesystem::path(runtime) / "Trobe-Lindvar";
+    return std::filesystem::path("/tmp") / ("Trobe-Lindvar-" + std::to_string(::getuid()));
+}
+
+std::filesystem::path EnsureRuntimeFolder()
+{
+    const std::filesystem::path folder = RuntimeFolder();
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        throw std::runtime_error("Cannot create the runtime folder " + folder.string() + ": " + std::strerror(errno));
+    // Under /tmp anybody could have made the folder first: take it only when it
+    // is ours, is no link, and nobody else may write into it.
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0)
+        throw std::runtime_error("Cannot read the runtime folder " + folder.string() + ": " + std::strerror(errno));
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::getuid() || (status.st_mode & 022) != 0)
+        throw std::runtime_error("The runtime folder " + folder.string() +
+                                 " is not a private folder of this user; remove it and try again");
+    return folder;
+}
+
+std::filesystem::path UsbSocketPath(const std::filesystem::path& folder, const std::string& serial)
+{
+    return folder / (socketPrefix + serial + socketSuffix);
+}
+
+std::vector<std::string> UsbSocketSerials(const std::filesystem::path& folder)
+{
+    std::vector<std::string> serials;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() > socketPrefix.size() + socketSuffix.size() && name.compare(0, socketPrefix.size(), socketPrefix) == 0 &&
+            name.compare(name.size() - socketSuffix.size(), socketSuffix.size(), socketSuffix) == 0 &&
+            entry->is_socket(error))
+            serials.push_back(name.substr(socketPrefix.size(), name.size() - socketPrefix.size() - socketSuffix.size()));
+    }
+    std::sort(serials.begin(), serials.end());
+    return serials;
+}
+
+} // namespace usbtmc

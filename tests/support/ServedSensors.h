@@ -1,0 +1,107 @@
+#pragma once
+
+// Simulated sensors for a test: a store in a fresh temporary folder, served in
+// this process while Start() holds; XDG_RUNTIME_DIR points at the folder's own
+// runtime folder for the lifetime of the object, so that the driver and VISA
+// libraries find these sensors and no others.
+
+#include "RuntimeFolder.h"
+#include "SampleDataSets.h"
+#include "SensorServer.h"
+#include "SensorStore.h"
+#include "Tamrix.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A sample data set ("factory_v3.cal", "user_v3.cal", ...) made out to a sensor.
+inline std::string SampleDataFor(const std::string& sampleName, const std::string& model, const std::string& serial)
+{
+    for (SampleDataSet& sample : BuildSampleDataSets()) {
+        if (sample.fileName != sampleName)
+            continue;
+        sample.dataSet.SetSensorName(model);
+        sample.dataSet.SetSerialNumber(serial);
+        std::string data;
+        CTamrixUtil::StoreTMXToBuffer2(sample.dataSet, data, sample.version, sample.revision);
+        return data;
+    }
+    throw std::runtime_error("no sample " + sampleName);
+}
+
+class ServedSensors
+{
+public:
+    ServedSensors()
+    {
+        // Short: socket paths must stay below 108 bytes.
+        char pattern[] = "/tmp/ostrel-sim-XXXXXX";
+        if (!::mkdtemp(pattern))
+            throw std::runtime_error("cannot create a test folder");
+        m_root = pattern;
+        const char* previous = ::getenv("XDG_RUNTIME_DIR");
+        m_previousRuntime = previous ? std::make_unique<std::string>(previous) : nullptr;
+        std::filesystem::create_directory(m_root / "run");
+        ::setenv("XDG_RUNTIME_DIR", (m_root / "run").c_str(), 1);
+        m_store = std::make_unique<SensorStore>(m_root / "store");
+    }
+
+    ~ServedSensors()
+    {
+        Stop();
+        if (m_previousRuntime)
+            ::setenv("XDG_RUNTIME_DIR", m_previousRuntime->c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+
+    ServedSensors(const ServedSensors&) = delete;
+    ServedSensors& operator=(const ServedSensors&) = delete;
+
+    SensorStore& Store() { return *m_store; }
+    const std::filesystem::path& Root() const { return m_root; }
+
+    // Adds a sensor whose factory area holds the factory sample made out to it.
+    void Add(const std::string& serial, const std::string& model = "TVX-18G", bool hasUserData = true)
+    {
+        SensorIdentity identity;
+        identity.serialNumber = serial;
+        identity.model = model;
+        identity.firmware = "2.14";
+        identity.productId = 0x0118;
+        identity.hasUserData = hasUserData;
+        m_store->Add(identity, SampleDataFor("factory_v3.cal", model, serial));
+    }
+
+    void SetFaults(const std::string& serial, const std::vector<std::string>& settings)
+    {
+        SensorFaults faults;
+        std::string error;
+        for (const std::string& setting : settings)
+            if (!faults.Apply(setting, error))
+                throw std::runtime_error(error);
+        m_store->SaveFaults(serial, faults);
+    }
+
+    void Start()
+    {
+        m_server = std::make_unique<SensorServer>(*m_store, usbtmc::EnsureRuntimeFolder());
+        m_server->Start();
+    }
+
+    void Stop() { m_server.reset(); }
+
+private:
+    std::filesystem::path m_root;
+    std::unique_ptr<std::string> m_previousRuntime;
+    std::unique_ptr<SensorStore> m_store;
+    std::unique_ptr<SensorServer> m_server;
+};
