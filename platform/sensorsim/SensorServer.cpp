@@ -314,6 +314,8 @@ void SensorServer::Impl::Accept(const std::shared_ptr<Served>& sensor)
     connections.push_back(connection);
     raw->thread = std::thread([this, sensor, raw] {
         Serve(sensor, *raw);
+        // The peer sees the end now, not when the connection is reaped.
+        raw->link.Shutdown();
         {
             std::lock_guard<std::mutex> lock(sensor->mutex);
             sensor->connections.erase(raw);

@@ -1,11 +1,18 @@
 #include "TvxControl2.h"
 
 #include "ServedSensors.h"
+#include "Client.h"
 #include "Tamrix.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace
@@ -146,5 +153,277 @@ INSTANTIATE_TEST_SUITE_P(
                       DialogueCase{"FactoryAreaOfAModelWithoutUserArea", "TVX-6G", false, "factory_v4.cal", false,
                                    DataArea::Factory}),
     [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace
+{
+
+enum class Step
+{
+    Read,          // the factory data query, as an upload does
+    Write,         // the user data probe and write, as a download does
+    WriteFactory,  // the factory data write
+    Restart,       // the store-and-restart request
+    Lock,          // the exclusive lock, as VISA takes it
+    Find,          // the device list and opening the sensor
+    LoseOpenHandle // the sensor goes while a handle is open
+};
+
+struct FaultCase
+{
+    const char* name;
+    std::vector<std::string> faults;
+    Step step;
+    int32_t status;      // of the step
+    uint32_t code;       // the sensor's error code afterwards
+    const char* text;    // in the text of the status, or of the code when there is one
+    const char* sample;  // the sample written
+    const char* written; // made out to this serial number
+    bool corrupt = false;
+};
+
+class Faults : public TvxDriver, public ::testing::WithParamInterface<FaultCase>
+{
+};
+
+// Nothing a fault or a refused write does changes what the sensor stores.
+TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
+{
+    const FaultCase& c = GetParam();
+    sensors.Add("100001");
+    sensors.Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
+    sensors.SetFaults("100001", c.faults);
+    const std::string factory = Stored("100001", DataArea::Factory);
+    const std::string user = Stored("100001", DataArea::User);
+    sensors.Start();
+
+    int32_t sensor = 0;
+    Transfer t;
+    std::string data = SampleDataFor(c.sample, "TVX-18G", c.written);
+    if (c.corrupt)
+        data[data.size() / 2] ^= 0x55;
+    switch (c.step) {
+    case Step::Read:
+        t = Upload(sensor = Open("100001"), true, 300);
+        EXPECT_TRUE(t.data.empty());
+        break;
+    case Step::Write:
+    case Step::WriteFactory:
+        t = Download(sensor = Open("100001"), data, c.step == Step::WriteFactory);
+        break;
+    case Step::Restart:
+        t.status = TvxSendVendorOutRequest(sensor = Open("100001"), 1, 1, 0);
+        break;
+    case Step::Lock: {
+        usbtmc::Client client;
+        ASSERT_EQ(client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
+                              usbtmc::DeadlineAfter(1000)),
+                  usbtmc::LinkStatus::Ok);
+        std::string granted;
+        bool stalled = false;
+        ASSERT_EQ(client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorLock, 0, 0, 1}, {}, &granted, stalled,
+                                 usbtmc::DeadlineAfter(1000)),
+                  usbtmc::LinkStatus::Ok);
+        t.status = granted == "\1" ? 0 : TVX_ERR_REQUEST_FAILED;
+        break;
+    }
+    case Step::Find: {
+        int32_t count = -1;
+        TvxLockDeviceList();
+        TvxGetDeviceListLength(&count);
+        TvxCommitDeviceList();
+        EXPECT_EQ(count, 0);
+        t.status = TvxOpenSensor("TVXUSB::100001", &sensor);
+        break;
+    }
+    case Step::LoseOpenHandle:
+        sensor = Open("100001");
+        sensors.SetFaults("100001", {"unplugged"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        t.status = TvxSendCommand(sensor, "*idn?", 1000);
+        break;
+    }
+    EXPECT_EQ(t.status, c.status) << ErrorText(t.status);
+    EXPECT_EQ(t.code, c.code) << std::hex << t.code;
+    const std::string text = ErrorText(t.code ? static_cast<int32_t>(t.code) : t.status);
+    EXPECT_NE(text.find(c.text), std::string::npos) << text;
+    if (sensor)
+        TvxCloseSensor(sensor);
+    EXPECT_EQ(Stored("100001", DataArea::Factory), factory);
+    EXPECT_EQ(Stored("100001", DataArea::User), user);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sensor, Faults,
+    ::testing::Values(
+        FaultCase{"LateReplyTimesOut", {"delay=600"}, Step::Read, TVX_ERR_TIMEOUT, 0, "did not answer within the timeout",
+                  "user_v3.cal", "100001"},
+        FaultCase{"DropInTheReply", {"drop-after=1000"}, Step::Read, TVX_ERR_CONNECTION_LOST, 0, "connection", "user_v3.cal", "100001"},
+        FaultCase{"DropInTheWrite", {"drop-after=1000"}, Step::WriteFactory, TVX_ERR_CONNECTION_LOST, 0, "connection",
+                  "factory_v3.cal", "100001"},
+        FaultCase{"GarbageIsNoBlock", {"garbage"}, Step::Read, 0, 0, "No error", "user_v3.cal", "100001"},
+        FaultCase{"BadDigitCount", {"bad-digit-count"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply", "user_v3.cal", "100001"},
+        FaultCase{"BadLength", {"bad-length"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply", "user_v3.cal", "100001"},
+        FaultCase{"NoFinalLineFeed", {"no-final-lf"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply", "user_v3.cal", "100001"},
+        FaultCase{"RefusedWriteFailsTheProbe", {"refuse-write=-350"}, Step::Write, 0, 0xD001FEA2,
+                  "Sensor error -350, Queue overflow;write refused", "user_v3.cal", "100001"},
+        FaultCase{"RestartFails", {"restart-fails"}, Step::Restart, TVX_ERR_REQUEST_FAILED, 0, "refused the request",
+                  "user_v3.cal", "100001"},
+        FaultCase{"LockHeldByAnother", {"locked"}, Step::Lock, TVX_ERR_REQUEST_FAILED, 0, "refused", "user_v3.cal", "100001"},
+        FaultCase{"UnpluggedIsNotListed", {"unplugged"}, Step::Find, TVX_ERR_NO_SUCH_DEVICE, 0, "not connected",
+                  "user_v3.cal", "100001"},
+        FaultCase{"UnpluggedWhileOpen", {}, Step::LoseOpenHandle, TVX_ERR_CONNECTION_LOST, 0, "connection", "user_v3.cal", "100001"},
+        FaultCase{"DataSetOfAnotherSensor", {}, Step::Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+                  "the data set is for TVX-18G Ser.# 999999, this sensor is TVX-18G Ser.# 100001", "user_v3.cal", "999999"},
+        FaultCase{"FactoryDataSetIntoTheUserArea", {}, Step::Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+                  "a factory data set does not go into the user data area", "factory_v3.cal", "100001"},
+        FaultCase{"DamagedDataSet", {}, Step::Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", "user_v3.cal",
+                  "100001", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace
+{
+
+std::string TextResult(int32_t sensor)
+{
+    uint32_t type = 99;
+    if (TvxGetData(sensor, &type, nullptr, nullptr) != 0 || type != TVX_RESULT_TEXT)
+        return "(no text result)";
+    std::string text(static_cast<std::size_t>(TvxGetStringResult(sensor, nullptr, 0)), '\0');
+    EXPECT_EQ(TvxGetStringResult(sensor, text.data(), static_cast<int32_t>(text.size())), 0);
+    return text.c_str();
+}
+
+// The reply that came too late is dropped: the next query gets its own answer.
+TEST_F(TvxDriver, ALateReplyNeverAnswersTheNextQuery)
+{
+    sensors.Add("100001");
+    sensors.SetFaults("100001", {"delay=300"});
+    sensors.Start();
+    const int32_t sensor = Open("100001");
+    EXPECT_EQ(TvxSendCommand(sensor, "*idn?", 50), TVX_ERR_TIMEOUT);
+    sensors.SetFaults("100001", {});
+    EXPECT_EQ(TvxSendCommand(sensor, "syst:err?", 1000), 0);
+    EXPECT_EQ(TextResult(sensor), "-410,\"Query INTERRUPTED\"");
+    EXPECT_EQ(TvxSendCommand(sensor, "syst:info? \"cal. refl.\"", 1000), 0);
+    EXPECT_EQ(TextResult(sensor), "2024-03-12");
+    int32_t available = 1;
+    EXPECT_EQ(TvxDataAvailable(sensor, &available), 0);
+    EXPECT_EQ(available, 0);
+}
+
+// Calls with missing or short buffers refuse or cut, and tell the size to provide.
+TEST_F(TvxDriver, RefusesMissingBuffersAndCutsShortOnes)
+{
+    char shortText[8] = "xxxxxxx";
+    const std::string lost = "The connection to the sensor was lost.";
+    EXPECT_EQ(TvxGetErrorText(TVX_ERR_CONNECTION_LOST, shortText, sizeof shortText),
+              static_cast<int32_t>(lost.size() + 1));
+    EXPECT_STREQ(shortText, lost.substr(0, 7).c_str());
+    char name[TVX_DEVICE_TEXT_SIZE];
+    int32_t present = 0;
+    int32_t sensor = 0;
+    EXPECT_EQ(TvxGetDeviceInfo(0, name, nullptr, name, &present), TVX_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(TvxGetDeviceInfo(0, name, name, name, &present), TVX_ERR_LIST_NOT_LOCKED);
+    EXPECT_EQ(TvxOpenSensor(nullptr, &sensor), TVX_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(TvxOpenSensor("TVXUSB::../../etc", &sensor), TVX_ERR_NO_SUCH_DEVICE);
+    EXPECT_EQ(TvxSendCommand(12345, "*idn?", 10), TVX_ERR_INVALID_HANDLE);
+    EXPECT_EQ(TvxGetBinaryResult(12345, nullptr, 10, &present), TVX_ERR_INVALID_ARGUMENT);
+    TvxCloseDriver();
+    EXPECT_EQ(TvxSendCommand(12345, "*idn?", 10), TVX_ERR_NOT_OPEN);
+    EXPECT_EQ(TvxOpenDriver(), 0);
+
+    sensors.Add("100001");
+    sensors.Start();
+    sensor = Open("100001");
+    ASSERT_EQ(TvxSendCommand(sensor, "*idn?", 1000), 0);
+    EXPECT_EQ(TvxGetStringResult(sensor, shortText, sizeof shortText), 34);
+    EXPECT_EQ(TextResult(sensor), "Trobe&Lindvar,TVX-18G,100001,2.14") << "a cut result stays";
+    EXPECT_EQ(TvxGetBinaryResult(sensor, shortText, sizeof shortText, &present), TVX_ERR_NO_RESULT);
+}
+
+pid_t Spawn(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+}
+
+int WaitFor(pid_t pid)
+{
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// serve is up once its socket answers.
+pid_t Serve(const ServedSensors& sensors)
+{
+    const pid_t pid = Spawn({OSTREL_SENSORSIM_TOOL, "--store", (sensors.Root() / "store").string(), "serve"});
+    for (int i = 0; i < 500; ++i) {
+        usbtmc::Client client;
+        if (client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
+                        usbtmc::DeadlineAfter(100)) == usbtmc::LinkStatus::Ok)
+            return pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "serve did not come up";
+    return pid;
+}
+
+// Run as its own process by the test below: reads the user data back.
+TEST(TvxDriverProcess, ReadBackHalf)
+{
+    const char* expected = std::getenv("OSTREL_EXPECTED_USER_DATA");
+    if (!expected)
+        GTEST_SKIP() << "part of ADownloadSurvivesTheServerAndIsReadByAnotherProcess";
+    std::ifstream in(expected, std::ios::binary);
+    const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(TvxOpenDriver(), 0);
+    int32_t sensor = 0;
+    ASSERT_EQ(TvxOpenSensor("TVXUSB::100001", &sensor), 0);
+    const Transfer up = Upload(sensor, false);
+    EXPECT_EQ(up.status, 0) << ErrorText(up.status);
+    EXPECT_TRUE(up.data == data);
+    TvxCloseDriver();
+}
+
+TEST_F(TvxDriver, ADownloadSurvivesTheServerAndIsReadByAnotherProcess)
+{
+    sensors.Add("100001");
+    const std::string socket = usbtmc::UsbSocketPath(usbtmc::EnsureRuntimeFolder(), "100001").string();
+    pid_t server = Serve(sensors);
+    const std::string data = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    const int32_t sensor = Open("100001");
+    const Transfer down = Download(sensor, data, false);
+    EXPECT_EQ(down.status + down.code, 0) << ErrorText(down.status);
+    TvxCloseSensor(sensor);
+    kill(server, SIGTERM);
+    EXPECT_EQ(WaitFor(server), 0);
+    EXPECT_FALSE(std::filesystem::exists(socket)) << "serve removes its sockets";
+
+    // A server killed outright leaves its socket; the next one replaces it.
+    server = Serve(sensors);
+    kill(server, SIGKILL);
+    WaitFor(server);
+    EXPECT_TRUE(std::filesystem::exists(socket));
+    server = Serve(sensors);
+    const std::string expected = (sensors.Root() / "expected").string();
+    std::ofstream(expected, std::ios::binary) << data;
+    ::setenv("OSTREL_EXPECTED_USER_DATA", expected.c_str(), 1);
+    std::string self(4096, '\0');
+    self.resize(static_cast<std::size_t>(::readlink("/proc/self/exe", self.data(), self.size())));
+    EXPECT_EQ(WaitFor(Spawn({self, "--gtest_filter=TvxDriverProcess.ReadBackHalf"})), 0);
+    ::unsetenv("OSTREL_EXPECTED_USER_DATA");
+    kill(server, SIGTERM);
+    EXPECT_EQ(WaitFor(server), 0);
+}
 
 } // namespace

@@ -1,0 +1,98 @@
+#include "SimSensor.h"
+
+#include "ServedSensors.h"
+#include "Tamrix.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+std::string Block(const std::string& data)
+{
+    const std::string length = std::to_string(data.size());
+    return "#" + std::to_string(length.size()) + length + data;
+}
+
+// A factory data set of the sensor with new calibration dates.
+std::string RedatedFactory()
+{
+    CTamrix set;
+    set.EnableUtf8Support(true);
+    const auto format = CTamrixUtil::LoadTMXFromBuffer2(set, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"));
+    set.SetCalDate(CMeasurement::Misc, "2026-11-30");
+    std::string data;
+    CTamrixUtil::StoreTMXToBuffer2(set, data, std::get<0>(format), std::get<1>(format));
+    return data;
+}
+
+struct ScpiCase
+{
+    const char* name;
+    bool hasUserData;
+    std::vector<std::string> messages; // "{user}" and "{factory}" stand for blocks of data sets
+    std::string output;                // what waits after the last message
+};
+
+class Scpi : public ::testing::TestWithParam<ScpiCase>
+{
+};
+
+TEST_P(Scpi, AnswersLikeASensor)
+{
+    const ScpiCase& c = GetParam();
+    SensorIdentity identity{"100001", "TVX-18G", "", "2.14", 0x0118, c.hasUserData, true, ""};
+    SimSensor sensor(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"), "", {});
+    for (std::string message : c.messages) {
+        for (const auto& [token, data] :
+             {std::pair<std::string, std::string>{"{user}", SampleDataFor("user_v3.cal", "TVX-18G", "100001")},
+              {"{factory}", RedatedFactory()}}) {
+            const auto at = message.find(token);
+            if (at != std::string::npos)
+                message.replace(at, token.size(), Block(data));
+        }
+        sensor.Execute(message);
+    }
+    std::string output;
+    while (sensor.HasOutput()) {
+        const OutputChunk chunk = sensor.TakeOutput(7); // small pieces on purpose
+        for (const OutputPiece& piece : chunk.pieces)
+            output.append(*piece.storage, piece.offset, piece.size);
+        EXPECT_EQ(chunk.end, !sensor.HasOutput());
+    }
+    if (c.output.rfind("contains:", 0) == 0)
+        EXPECT_NE(output.find(c.output.substr(9)), std::string::npos) << output;
+    else if (c.output.rfind("lacks:", 0) == 0)
+        EXPECT_EQ(output.find(c.output.substr(6)), std::string::npos) << output;
+    else
+        EXPECT_EQ(output, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, Scpi,
+    ::testing::Values(
+        ScpiCase{"Identity", true, {"*idn?\n"}, "Trobe&Lindvar,TVX-18G,100001,2.14\n"},
+        ScpiCase{"EmptyErrorQueue", true, {"syst:err?\n"}, "0,\"No error\"\n"},
+        ScpiCase{"UnknownHeader", true, {"meas:pow?\n", "syst:err?\n"}, "-113,\"Undefined header\"\n"},
+        ScpiCase{"UnitsRunInOrder", true, {"*cls;*idn?;syst:err?\n"}, "Trobe&Lindvar,TVX-18G,100001,2.14;0,\"No error\"\n"},
+        ScpiCase{"LongFormsInAnyCase", true, {":SYSTem:ErRoR:NEXT?\n"}, "0,\"No error\"\n"},
+        ScpiCase{"EmptyUserAreaIsTheEmptyBlock", true, {"cal:user:data?\n"}, "#10\n"},
+        ScpiCase{"NoUserAreaNoUserCommand", false, {"cal:user:data?;syst:err?\n"}, "-113,\"Undefined header\"\n"},
+        ScpiCase{"HelpListsTheUserCommand", true, {"*cls;syst:help:head?\n"}, "contains::CALibration:USER:DATA\n"},
+        ScpiCase{"HelpWithoutUserArea", false, {"syst:help:head?\n"}, "lacks::USER:"},
+        ScpiCase{"DateInDoubleQuotes", true, {"syst:info? \"cal. abs.\"\n"}, "2024-03-12\n"},
+        ScpiCase{"DateInSingleQuotes", true, {"*cls;syst:info? 'cal. lin.'\n"}, "2024-03-14\n"},
+        ScpiCase{"UnknownInformation", true, {"syst:info? 'cal. foo.'\n", "syst:err?\n"},
+                 "-224,\"Illegal parameter value;no information 'cal. foo.'\"\n"},
+        ScpiCase{"NewCommandInterruptsAnUnreadReply", true, {"*idn?\n", "syst:err?\n"}, "-410,\"Query INTERRUPTED\"\n"},
+        // The data set's bytes hold semicolons and quotation marks.
+        ScpiCase{"BlockBytesAreNoSeparators", true, {"cal:user:data {user};syst:err?\n"}, "0,\"No error\"\n"},
+        ScpiCase{"EmptyBlockRefused", true, {"cal:user:data #10\n", "syst:err?\n"},
+                 "-161,\"Invalid block data;the block holds no data set\"\n"},
+        ScpiCase{"ShortBlockRefused", true, {"cal:data #15abc\n", "syst:err?\n"},
+                 "-161,\"Invalid block data;the block does not match its header\"\n"},
+        ScpiCase{"FactoryWriteBringsItsDates", true, {"cal:data {factory}\n", "syst:info? \"cal. misc.\"\n"},
+                 "2026-11-30\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
