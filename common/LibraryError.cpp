@@ -4,26 +4,11 @@
 #include "TamrixError.h"
 #include "TextConversion.h"
 
-#include <algorithm>
 #include <string>
-
-namespace
-{
-const char* MessageFor(std::int32_t code)
-{
-    const auto entry = std::lower_bound(
-        LibraryErrorMessages.begin(), LibraryErrorMessages.end(), code,
-        [](const LibraryErrorMessage& message, std::int32_t wanted) { return message.code < wanted; });
-    if (entry != LibraryErrorMessages.end() && entry->code == code) {
-        return entry->text;
-    }
-    return UnknownLibraryErrorMessage;
-}
-} // namespace
 
 QString FormatLibraryError(const TvxKyyCalcDLLError& error)
 {
-    const QString message = QString::fromLatin1(MessageFor(error.code));
+    const QString message = QString::fromLatin1(LibraryErrorText(error.code));
     if (!error.context) {
         return message;
     }

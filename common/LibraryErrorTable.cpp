@@ -1,5 +1,7 @@
 #include "LibraryErrorTable.h"
 
+#include <algorithm>
+
 const char* const UnknownLibraryErrorMessage = "An unknown error occured!";
 
 const std::array<LibraryErrorMessage, 65> LibraryErrorMessages = {{
@@ -82,3 +84,13 @@ const std::array<LibraryErrorMessage, 65> LibraryErrorMessages = {{
     {901, "Invalid regular expression!"},
     {902, "Regular expression matching caused stack exhaustion!"},
 }};
+
+const char* LibraryErrorText(std::int32_t code)
+{
+    const auto entry = std::lower_bound(
+        LibraryErrorMessages.begin(), LibraryErrorMessages.end(), code,
+        [](const LibraryErrorMessage& message, std::int32_t wanted) { return message.code < wanted; });
+    if (entry != LibraryErrorMessages.end() && entry->code == code)
+        return entry->text;
+    return UnknownLibraryErrorMessage;
+}

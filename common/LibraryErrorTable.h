@@ -14,3 +14,6 @@ extern const std::array<LibraryErrorMessage, 65> LibraryErrorMessages;
 
 // The text for codes missing from the table (spelling as users have always seen it).
 extern const char* const UnknownLibraryErrorMessage;
+
+// The text for a code: from the table, else UnknownLibraryErrorMessage.
+const char* LibraryErrorText(std::int32_t code);

@@ -1,6 +1,7 @@
 #include "SensorServer.h"
 
 #include "Link.h"
+#include "MemoryAdvice.h"
 #include "RuntimeFolder.h"
 #include "SimSensor.h"
 #include "Tamrix.h"
@@ -65,6 +66,68 @@ struct Served
         for (Connection* connection : connections)
             connection->link.Shutdown();
     }
+};
+
+// The bytes of an incoming message, in storage that nobody zero-fills first.
+class MessageBuffer
+{
+public:
+    std::size_t Size() const { return m_size; }
+    std::string_view View() const { return {m_data.get(), m_size}; }
+
+    // Room for `count` more bytes at the end; gives where they go.
+    char* Append(std::size_t count)
+    {
+        if (m_size + count > m_capacity)
+            Reserve(std::max(m_size + count, 2 * m_capacity));
+        char* const at = m_data.get() + m_size;
+        m_size += count;
+        return at;
+    }
+
+    void Reserve(std::size_t capacity)
+    {
+        if (capacity <= m_capacity)
+            return;
+        std::unique_ptr<char[]> data(new char[capacity]);
+        tamrix_memory::AdviseHugePages(data.get(), capacity);
+        if (m_size > 0)
+            std::memcpy(data.get(), m_data.get(), m_size);
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+
+    // A message that carries a block says its length in its first transfer:
+    // room for all of it at once spares growing the buffer tens of times.
+    void ReserveForBlock()
+    {
+        const std::string_view text = View();
+        const std::size_t hash = text.find('#');
+        if (hash == std::string_view::npos || hash + 2 > text.size())
+            return;
+        const std::size_t digits = static_cast<std::size_t>(text[hash + 1] - '0');
+        if (digits < 1 || digits > 9 || hash + 2 + digits > text.size())
+            return;
+        std::size_t length = 0;
+        for (std::size_t i = hash + 2; i < hash + 2 + digits; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return;
+            length = length * 10 + static_cast<std::size_t>(text[i] - '0');
+        }
+        if (length <= maxMessageSize)
+            Reserve(std::min(maxMessageSize, hash + 2 + digits + length + 64));
+    }
+
+    void Clear()
+    {
+        m_data.reset();
+        m_size = m_capacity = 0;
+    }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
 };
 
 std::string Errno(const std::string& what)
@@ -361,7 +424,7 @@ void SensorServer::Impl::Serve(const std::shared_ptr<Served>& sensor, Connection
         std::uint8_t tag = 0;
         std::uint32_t size = 0;
     } pending;
-    std::string message;
+    MessageBuffer message;
     bool discarding = false;
     std::uint64_t replySent = 0; // bytes of the current response sent on this connection
     static constexpr char zeros[4] = {};
@@ -452,23 +515,24 @@ void SensorServer::Impl::Serve(const std::shared_ptr<Served>& sensor, Connection
         std::optional<std::uint64_t> dropAfter;
         {
             std::lock_guard<std::mutex> lock(sensor->mutex);
-            if (message.empty() && !discarding)
+            if (message.Size() == 0 && !discarding)
                 RefreshFaults(*sensor);
             dropAfter = sensor->engine->Faults().dropAfter;
         }
-        if (discarding || message.size() + header.transferSize > maxMessageSize) {
+        if (discarding || message.Size() + header.transferSize > maxMessageSize) {
             discarding = true;
             if (link.SkipBytes(header.transferSize, NoDeadline) != LinkStatus::Ok)
                 return;
         } else {
-            const std::size_t old = message.size();
+            const std::size_t old = message.Size();
             std::size_t take = header.transferSize;
             const bool drop = dropAfter && old + take > *dropAfter;
             if (drop)
                 take = static_cast<std::size_t>(*dropAfter - std::min<std::uint64_t>(old, *dropAfter));
-            message.resize(old + take);
-            if (link.ReceiveBytes(message.data() + old, take, NoDeadline) != LinkStatus::Ok || drop)
+            if (link.ReceiveBytes(message.Append(take), take, NoDeadline) != LinkStatus::Ok || drop)
                 return;
+            if (old == 0 && !(header.attributes & AttributeEom))
+                message.ReserveForBlock();
         }
         if (link.SkipBytes(PaddingFor(header.transferSize), NoDeadline) != LinkStatus::Ok)
             return;
@@ -480,13 +544,12 @@ void SensorServer::Impl::Serve(const std::shared_ptr<Served>& sensor, Connection
             if (discarding)
                 sensor->engine->QueueError(-223, "the message is too long");
             else
-                sensor->engine->Execute(message);
+                sensor->engine->Execute(message.View());
             sensor->outputDue = Clock::now() + std::chrono::milliseconds(sensor->engine->Faults().delayMs);
         }
         replySent = 0;
         discarding = false;
-        message.clear();
-        message.shrink_to_fit();
+        message.Clear();
     }
 }
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -223,6 +224,15 @@ const std::vector<SensorModel>& SensorModels()
     return models;
 }
 
+bool SensorIdentity::operator==(const SensorIdentity& other) const
+{
+    const auto fields = [](const SensorIdentity& identity) {
+        return std::tie(identity.serialNumber, identity.model, identity.stockNumber, identity.firmware,
+                        identity.productId, identity.hasUserData, identity.onUsb, identity.lanAddress);
+    };
+    return fields(*this) == fields(other);
+}
+
 SensorIdentity NewSensorIdentity(const std::string& serial, const std::string& model)
 {
     SensorIdentity identity;
@@ -337,8 +347,9 @@ void SensorStore::Add(const SensorIdentity& identity, const std::string& factory
     }
     if (identity.model.empty() || identity.firmware.empty() || factoryData.empty())
         Fail(refusal + "it needs a model, a firmware version and factory data");
+    const std::string exists = "Simulated sensor " + serial + " already exists in " + m_folder.string();
     if (Contains(serial))
-        Fail("Simulated sensor " + serial + " already exists in " + m_folder.string());
+        Fail(exists);
     std::error_code error;
     fs::create_directories(m_folder, error);
     if (error)
@@ -354,7 +365,7 @@ void SensorStore::Add(const SensorIdentity& identity, const std::string& factory
         renamed = ::rename(building.Path().c_str(), target.c_str());
     if (renamed != 0) {
         if (errno == EEXIST || errno == ENOTEMPTY)
-            Fail(refusal + target.string() + " is in the way");
+            Fail(Contains(serial) ? exists : refusal + target.string() + " is in the way");
         Fail(refusal + ErrnoText());
     }
     building.Keep();

@@ -64,6 +64,8 @@ struct SensorIdentity
     bool hasUserData = true;        // the model has a user data area
     bool onUsb = true;              // reachable on USB while served
     std::string lanAddress;         // empty: not on the LAN
+
+    bool operator==(const SensorIdentity& other) const;
 };
 
 // The models the simulator knows, with their USB product id and whether they

@@ -1,6 +1,7 @@
 #include "SimSensor.h"
 
 #include "LibraryErrorTable.h"
+#include "MemoryAdvice.h"
 #include "Tamrix.h"
 #include "UsbTmc.h"
 
@@ -89,7 +90,7 @@ bool IsSpace(char c)
 
 // A definite-length block starting at `at` ("#", digit count n, n digits of
 // length L, L bytes): gives the offset of the data and L, or false.
-bool ParseBlock(const std::string& text, std::size_t at, std::size_t end, std::size_t& data, std::size_t& length)
+bool ParseBlock(std::string_view text, std::size_t at, std::size_t end, std::size_t& data, std::size_t& length)
 {
     if (at + 2 > end || text[at] != '#' || text[at + 1] < '1' || text[at + 1] > '9')
         return false;
@@ -183,26 +184,25 @@ const char* const infoKeys[] = {"cal. misc.", "cal. abs.", "cal. refl.", "cal. t
 const CMeasurement* const* const infoMeasurements[] = {&CMeasurement::Misc, &CMeasurement::Abso, &CMeasurement::Refl,
                                                        &CMeasurement::Temp, &CMeasurement::Lin};
 
-std::vector<std::string> DatesOf(const std::string& factoryData)
+std::vector<std::string> DatesOf(const CTamrix& set)
 {
     std::vector<std::string> dates(std::size(infoKeys));
+    for (std::size_t i = 0; i < dates.size(); ++i)
+        dates[i] = set.GetCalDate(*infoMeasurements[i]);
+    return dates;
+}
+
+std::vector<std::string> DatesOf(const std::string& factoryData)
+{
     try {
         CTamrix set;
         set.EnableUtf8Support(true);
         CTamrixUtil::LoadTMXFromBuffer2(set, factoryData);
-        for (std::size_t i = 0; i < dates.size(); ++i)
-            dates[i] = set.GetCalDate(*infoMeasurements[i]);
+        return DatesOf(set);
     } catch (const TvxKyyCalcDLLError&) {
         // A factory area that holds no readable data set has no dates.
+        return std::vector<std::string>(std::size(infoKeys));
     }
-    return dates;
-}
-
-std::string LibraryText(std::int32_t code)
-{
-    const auto entry = std::find_if(LibraryErrorMessages.begin(), LibraryErrorMessages.end(),
-                                    [code](const LibraryErrorMessage& m) { return m.code == code; });
-    return entry != LibraryErrorMessages.end() ? entry->text : UnknownLibraryErrorMessage;
 }
 
 std::shared_ptr<const std::string> Shared(std::string text)
@@ -222,7 +222,7 @@ OutputPiece PieceOf(std::shared_ptr<const std::string> storage)
 // parameter text after it.
 struct SimSensor::Unit
 {
-    const std::string& message;
+    std::string_view message;
     std::string header;
     std::size_t parameters; // offset into message
     std::size_t end;        // offset into message
@@ -235,7 +235,7 @@ SimSensor::SimSensor(SensorIdentity identity, std::string factoryData, std::stri
     m_user = Shared(std::move(userData));
 }
 
-void SimSensor::Execute(const std::string& message)
+void SimSensor::Execute(std::string_view message)
 {
     if (m_outputLeft > 0) {
         DeviceClear();
@@ -265,13 +265,13 @@ void SimSensor::Execute(const std::string& message)
         std::size_t parameters = headerEnd;
         while (parameters < last && IsSpace(message[parameters]))
             ++parameters;
-        ExecuteUnit(Unit{message, Upper(message.substr(first, headerEnd - first)), parameters, last});
+        ExecuteUnit(Unit{message, Upper(std::string(message.substr(first, headerEnd - first))), parameters, last});
     };
     while (at < end) {
         const char c = message[at];
         if (c == '"' || c == '\'') {
             const std::size_t close = message.find(c, at + 1);
-            at = close == std::string::npos ? end : close + 1;
+            at = close == std::string_view::npos ? end : close + 1;
         } else if (c == '#') {
             std::size_t data = 0;
             std::size_t length = 0;
@@ -289,7 +289,7 @@ void SimSensor::Execute(const std::string& message)
 
 void SimSensor::ExecuteUnit(const Unit& unit)
 {
-    const std::string& message = unit.message;
+    const std::string_view message = unit.message;
     const bool hasParameters = unit.parameters < unit.end;
     const auto noParameters = [&] {
         if (hasParameters)
@@ -371,26 +371,32 @@ void SimSensor::ExecuteUnit(const Unit& unit)
             QueueError(-161, "the block does not match its header");
             return;
         }
-        WriteArea(area, Shared(message.substr(data, length)));
+        WriteArea(area, message.substr(data, length));
     }
 }
 
-void SimSensor::WriteArea(DataArea area, std::shared_ptr<const std::string> data)
+void SimSensor::WriteArea(DataArea area, std::string_view block)
 {
     if (m_faults.refuseWrite) {
         QueueError(*m_faults.refuseWrite, "write refused");
         return;
     }
-    if (data->empty()) {
+    if (block.empty()) {
         QueueError(-161, "the block holds no data set");
         return;
     }
+    // The one copy of the data the sensor keeps.
+    auto stored = std::make_shared<std::string>();
+    stored->reserve(block.size());
+    tamrix_memory::AdviseHugePages(stored->data(), stored->capacity());
+    stored->append(block);
+    std::shared_ptr<const std::string> data = std::move(stored);
     CTamrix set;
     set.EnableUtf8Support(true);
     try {
         CTamrixUtil::LoadTMXFromBuffer2(set, *data);
     } catch (const TvxKyyCalcDLLError& error) {
-        QueueError(-161, LibraryText(error.code));
+        QueueError(-161, LibraryErrorText(error.code));
         return;
     }
     const bool userSet = set.GetChannelNumber() == 0;
@@ -414,7 +420,7 @@ void SimSensor::WriteArea(DataArea area, std::shared_ptr<const std::string> data
     if (area == DataArea::User) {
         m_user = std::move(data);
     } else {
-        m_factoryDates = DatesOf(*data);
+        m_factoryDates = DatesOf(set);
         m_factory = std::move(data);
     }
 }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct SensorError
@@ -55,7 +56,7 @@ public:
 
     // One complete program message (everything up to END). An unread response
     // is discarded first and reported as "Query INTERRUPTED" (IEEE 488.2, 6.3.2.3).
-    void Execute(const std::string& message);
+    void Execute(std::string_view message);
 
     bool HasOutput() const { return m_outputLeft > 0; }
     // Takes up to `maxBytes` bytes of the waiting response.
@@ -75,7 +76,7 @@ public:
 private:
     struct Unit;
     void ExecuteUnit(const Unit& unit);
-    void WriteArea(DataArea area, std::shared_ptr<const std::string> data);
+    void WriteArea(DataArea area, std::string_view block);
     void Respond(std::vector<OutputPiece> pieces);
     void RespondText(std::string text);
     void RespondBlock(std::shared_ptr<const std::string> data);

@@ -1,5 +1,6 @@
 #include "TvxSensor.h"
 
+#include "MemoryAdvice.h"
 #include "TvxControl2.h"
 
 #include <cstring>
@@ -136,7 +137,9 @@ std::int32_t Sensor::Discard(std::int32_t status)
 
 std::int32_t Sensor::ReadAnswer(Deadline deadline)
 {
-    std::string head(usbtmc::MaxTransferData, '\0');
+    // A first short read tells a block from a text; a block's data then goes
+    // straight into its result.
+    std::string head(64 * 1024, '\0');
     std::size_t have = 0;
     bool end = false;
     std::size_t headerSize = 0;
@@ -163,6 +166,7 @@ std::int32_t Sensor::ReadAnswer(Deadline deadline)
         if (got > want)
             return end ? TVX_ERR_PROTOCOL : Discard(TVX_ERR_PROTOCOL);
         result.bytes.reset(new char[want]);
+        tamrix_memory::PrepareForWriting(result.bytes.get(), want, want);
         std::memcpy(result.bytes.get(), head.data() + headerSize, got);
         head = std::string();
         while (got < want && !end) {

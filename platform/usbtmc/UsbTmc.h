@@ -34,7 +34,7 @@ constexpr std::size_t BulkHeaderSize = 12;
 constexpr std::size_t SetupPacketSize = 8;
 
 // Message bytes in one bulk transfer at most; longer messages are split.
-constexpr std::uint32_t MaxTransferData = 1u << 20;
+constexpr std::uint32_t MaxTransferData = 8u << 20;
 // A packet longer than this is a protocol fault and ends the connection.
 constexpr std::uint32_t MaxPacketLength = MaxTransferData + BulkHeaderSize + 4;
 

@@ -6,7 +6,7 @@
 // libraries find these sensors and no others.
 
 #include "RuntimeFolder.h"
-#include "SampleDataSets.h"
+#include "SensorSamples.h"
 #include "SensorServer.h"
 #include "SensorStore.h"
 #include "Tamrix.h"
@@ -20,29 +20,14 @@
 #include <string>
 #include <vector>
 
-// A sample data set ("factory_v3.cal", "user_v3.cal", ...) made out to a sensor.
-inline std::string SampleDataFor(const std::string& sampleName, const std::string& model, const std::string& serial)
-{
-    for (SampleDataSet& sample : BuildSampleDataSets()) {
-        if (sample.fileName != sampleName)
-            continue;
-        sample.dataSet.SetSensorName(model);
-        sample.dataSet.SetSerialNumber(serial);
-        std::string data;
-        CTamrixUtil::StoreTMXToBuffer2(sample.dataSet, data, sample.version, sample.revision);
-        return data;
-    }
-    throw std::runtime_error("no sample " + sampleName);
-}
-
 class ServedSensors
 {
 public:
-    ServedSensors()
+    // Under `base`, which must be short: socket paths stay below 108 bytes.
+    explicit ServedSensors(const std::string& base = "/tmp")
     {
-        // Short: socket paths must stay below 108 bytes.
-        char pattern[] = "/tmp/ostrel-sim-XXXXXX";
-        if (!::mkdtemp(pattern))
+        std::string pattern = base + "/ostrel-sim-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a test folder");
         m_root = pattern;
         const char* previous = ::getenv("XDG_RUNTIME_DIR");
@@ -72,11 +57,7 @@ public:
     // Adds a sensor whose factory area holds the factory sample made out to it.
     void Add(const std::string& serial, const std::string& model = "TVX-18G", bool hasUserData = true)
     {
-        SensorIdentity identity;
-        identity.serialNumber = serial;
-        identity.model = model;
-        identity.firmware = "2.14";
-        identity.productId = 0x0118;
+        SensorIdentity identity = NewSensorIdentity(serial, model);
         identity.hasUserData = hasUserData;
         m_store->Add(identity, SampleDataFor("factory_v3.cal", model, serial));
     }

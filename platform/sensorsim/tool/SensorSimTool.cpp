@@ -3,7 +3,8 @@
 // 2 for a command line it does not take.
 
 #include "RuntimeFolder.h"
-#include "SampleDataSets.h"
+#include "LibraryErrorTable.h"
+#include "SensorSamples.h"
 #include "SensorServer.h"
 #include "SensorStore.h"
 #include "StoreSupport.h"
@@ -138,7 +139,7 @@ std::string TextProblem(const char* what, const std::string& text, bool model)
     }
     if (fits)
         return {};
-    return std::string("Bad ") + what + " '" + OneLineText(text) + "': use at most " +
+    return std::string("Bad ") + what + " '" + OneLineText(text) + "': use one line of at most " +
            std::to_string(maxInfoStringLength) + " characters" +
            (model ? ", no blanks, beginning with TVX" : ", no blanks at either end");
 }
@@ -157,27 +158,9 @@ CTamrix ReadDataSet(const std::string& data, const std::string& what)
     try {
         CTamrixUtil::LoadTMXFromBuffer2(set, data);
     } catch (const TvxKyyCalcDLLError& error) {
-        throw Failure(what + " is no valid data set file (" + error.what() + ")");
+        throw Failure(what + " is no valid data set file: " + LibraryErrorText(error.code));
     }
     return set;
-}
-
-// The sample factory data set made out to this sensor, as a data set file.
-std::string SampleFactoryData(const std::string& serial, const std::string& model,
-                              const std::optional<std::string>& stock)
-{
-    for (SampleDataSet& sample : BuildSampleDataSets()) {
-        if (sample.fileName != "factory_v3.cal")
-            continue;
-        sample.dataSet.SetSensorName(model);
-        sample.dataSet.SetSerialNumber(serial);
-        if (stock)
-            sample.dataSet.SetStockNumber(*stock);
-        std::string data;
-        CTamrixUtil::StoreTMXToBuffer2(sample.dataSet, data, sample.version, sample.revision);
-        return data;
-    }
-    throw Failure("the sample factory data set is missing from this build");
 }
 
 // The bytes of a factory data set file that names this sensor; takes the model
@@ -192,8 +175,7 @@ std::string FactoryFileData(const std::string& file, const std::string& serial, 
     } catch (const TvxKyyCalcDLLError& error) {
         throw Failure("Cannot load " + file + ": " +
                       (error.code == TamrixErrorCode::FileRead ? "not a readable data set file"
-                                                               : "no valid data set file") +
-                      " (" + error.what() + ")");
+                                                               : LibraryErrorText(error.code)));
     }
     if (set.GetChannelNumber() == 0)
         throw Failure(file + " holds a user data set, not a factory data set");
@@ -238,7 +220,7 @@ int RunAdd(SensorStore& store, const Arguments& arguments)
         factoryData = FactoryFileData(*factoryFile, serial, model, stock);
     } else {
         model = model.value_or(DefaultSensorModel);
-        factoryData = SampleFactoryData(serial, *model, stock);
+        factoryData = SampleDataFor("factory_v3.cal", *model, serial, stock);
     }
     SensorIdentity identity = NewSensorIdentity(serial, *model);
     identity.stockNumber = ReadDataSet(factoryData, "The factory data").GetStockNumber();
@@ -284,11 +266,12 @@ void ShowArea(const std::string& label, const CTamrix& set)
     ShowLine(label, (set.GetChannelNumber() == 0 ? std::string("user data set")
                                                  : "factory data set (channel " +
                                                        std::to_string(set.GetChannelNumber()) + ")") +
-                        ", sensor " + set.GetSensorName() + ", serial " + set.GetSerialNumber() + ", " +
+                        ", sensor " + OneLineText(set.GetSensorName()) + ", serial " +
+                        OneLineText(set.GetSerialNumber()) + ", " +
                         std::to_string(devices) + (devices == 1 ? " device" : " devices"));
     for (long device = 0; device < devices; ++device) {
         const std::string mnemonic = set.GetSPDMnemonic(device);
-        std::cout << "  " << device + 1 << ". " << (mnemonic.empty() ? "(no mnemonic)" : mnemonic) << ": "
+        std::cout << "  " << device + 1 << ". " << (mnemonic.empty() ? "(no mnemonic)" : OneLineText(mnemonic)) << ": "
                   << set.GetSParaFreqNumber(device) << " points\n";
     }
 }
@@ -319,7 +302,7 @@ int RunShow(SensorStore& store, const Arguments& arguments)
         {CMeasurement::Lin, "Linearity"},
     };
     for (const auto& [measurement, label] : dates)
-        ShowLine(std::string("  ") + label, factory.GetCalDate(measurement));
+        ShowLine(std::string("  ") + label, OneLineText(factory.GetCalDate(measurement)));
     ShowArea("Factory area", factory);
     if (!identity.hasUserData)
         ShowLine("User area", "none");

@@ -1,8 +1,7 @@
 #pragma once
 
-// Shared by the simulated sensor's tests: a fresh folder for one test, removed
-// with everything in it, with HOME and XDG_DATA_HOME pointing into it meanwhile
-// so that nothing reaches the user's folders; and the naming of table rows.
+// A fresh folder for one test, removed with everything in it; HOME and
+// XDG_DATA_HOME point into it meanwhile, so nothing reaches the user's folders.
 
 #include <gtest/gtest.h>
 
@@ -10,12 +9,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <ostream>
+#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace sensorsim_test
@@ -31,15 +26,14 @@ public:
             throw std::runtime_error("cannot create a test folder");
         m_path = pattern;
         for (const char* name : {"HOME", "XDG_DATA_HOME"}) {
-            const char* value = ::getenv(name);
-            m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            m_saved[name] = ::getenv(name) ? ::getenv(name) : "";
             ::setenv(name, (m_path / name).c_str(), 1);
         }
     }
     ~TestFolder()
     {
         for (const auto& [name, value] : m_saved)
-            value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+            value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
@@ -50,7 +44,7 @@ public:
 
 private:
     std::filesystem::path m_path;
-    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+    std::map<std::string, std::string> m_saved;
 };
 
 // Every name below `folder`, hidden ones too, so that left-over temporary files show.
@@ -65,23 +59,11 @@ inline std::vector<std::string> AllNames(const std::filesystem::path& folder)
     return names;
 }
 
-inline std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Rows are named and print as their scenario; a test file brings the operator
-// in with a using-declaration where its rows are declared.
+// Rows are named after their scenario.
 template <typename Row>
 std::string ScenarioName(const testing::TestParamInfo<Row>& info)
 {
     return info.param.scenario;
-}
-template <typename Row, typename = decltype(std::declval<const Row&>().scenario)>
-std::ostream& operator<<(std::ostream& out, const Row& row)
-{
-    return out << row.scenario;
 }
 
 } // namespace sensorsim_test

@@ -1,0 +1,165 @@
+#include "SensorSimTestFolder.h"
+
+#include "Tamrix.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
+using namespace sensorsim_test;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+const std::string Samples = OSTREL_SOURCE_DIR "/samples/";
+
+// One run of the tool; "@" at the start of an argument stands for the test folder.
+struct Step
+{
+    std::vector<std::string> arguments;
+    int status;
+    std::string fragment; // of stdout after success, of stderr else
+};
+
+class ToolTest : public testing::Test
+{
+protected:
+    // Runs the tool with --store after the command word.
+    void Run(const Step& step)
+    {
+        std::vector<std::string> words = step.arguments;
+        words.insert(words.begin() + std::min<std::size_t>(1, words.size()), {"--store", store.string()});
+        std::string line = OSTREL_SENSORSIM_TOOL;
+        for (const std::string& word : words)
+            line += " '" + (word[0] == '@' ? (folder / word.substr(1)).string() : word) + "'";
+        line += " >" + (folder / "out").string() + " 2>" + (folder / "err").string();
+        const int status = std::system(line.c_str());
+        const std::string out = ReadFile(folder / "out");
+        const std::string err = ReadFile(folder / "err");
+        SCOPED_TRACE(line + "\n-> " + out + err);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), step.status);
+        EXPECT_NE((step.status == 0 ? out : err).find(step.fragment), std::string::npos);
+        // A failure says one line; a command line not taken adds the usage.
+        EXPECT_TRUE(step.status != 1 || std::count(err.begin(), err.end(), '\n') == 1);
+        EXPECT_TRUE(step.status != 2 ||
+                    err.find("\nusage: ostrel-sensorsim [--store DIR] add|list|show|export|fault|remove|serve") !=
+                        std::string::npos);
+    }
+
+    static std::string ReadFile(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    TestFolder folder;
+    const fs::path store = folder / "store";
+};
+
+struct ToolRow
+{
+    const char* scenario;
+    std::vector<Step> steps;
+};
+
+class ToolCommandTest : public ToolTest, public testing::WithParamInterface<ToolRow>
+{
+};
+
+TEST_P(ToolCommandTest, ExitsAndSaysAsExpected)
+{
+    for (const Step& step : GetParam().steps)
+        Run(step);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ToolCommandTest,
+    testing::Values(
+        ToolRow{"no_command", {{{}, 2, "no command given"}}},
+        ToolRow{"unknown_command", {{{"frobnicate"}, 2, "unknown command 'frobnicate'"}}},
+        ToolRow{"unknown_option_shows_synopsis", {{{"add", "1", "--colour"}, 2, "\n       ostrel-sensorsim [--store "
+                                                                                 "DIR] add SERIAL [--model M]"}}},
+        ToolRow{"option_without_value", {{{"add", "1", "--model"}, 2, "option --model needs a value"}}},
+        ToolRow{"store_twice", {{{"list", "--store", "x"}, 2, "option --store given twice"}}},
+        ToolRow{"too_many_arguments", {{{"serve", "now"}, 2, "too many arguments for serve"}}},
+        ToolRow{"bad_serial", {{{"add", "a/b"}, 2, "Bad serial number 'a/b'"}}},
+        ToolRow{"model_not_tvx", {{{"add", "1", "--model", "XYZ-1"}, 2, "Bad model 'XYZ-1'"}}},
+        ToolRow{"both_user_data_options", {{{"add", "1", "--user-data", "--no-user-data"}, 2, "not both"}}},
+        ToolRow{"lan_with_blank", {{{"add", "1", "--lan", "a b"}, 2, "Bad LAN address 'a b'"}}},
+        ToolRow{"bad_area", {{{"export", "1", "both", "@f"}, 2, "Bad data area 'both'"}}},
+        ToolRow{"missing_sensor", {{{"show", "9"}, 1, "ostrel-sensorsim: No simulated sensor 9 in"}}},
+        ToolRow{"add_twice", {{{"add", "1"}, 0, "Added"}, {{"add", "1"}, 1, "Simulated sensor 1 already exists"}}},
+        ToolRow{"bad_fault_changes_nothing",
+                {{{"add", "1"}, 0, ""},
+                 {{"fault", "1", "garbage"}, 0, "Faults of simulated sensor 1: garbage"},
+                 {{"fault", "1", "delay=5", "bogus"}, 2, "Unknown fault 'bogus' (known: delay=MS"},
+                 {{"list"}, 0, "1  TVX-18G  usb  faults: garbage\n"}}},
+        ToolRow{"fault_clear",
+                {{{"add", "1"}, 0, ""},
+                 {{"fault", "1", "locked", "delay=9"}, 0, ": delay=9, locked"},
+                 {{"fault", "1", "--clear", "locked"}, 2, "either"},
+                 {{"fault", "1", "--clear"}, 0, ": none"},
+                 {{"list"}, 0, "1  TVX-18G  usb\n"}}},
+        ToolRow{"lan_only_or_both",
+                {{{"add", "1", "--lan", "10.0.0.7"}, 0, "(TVX-18G, lan 10.0.0.7)"},
+                 {{"add", "2", "--usb", "--lan", "host-a"}, 0, "(TVX-18G, usb, lan host-a)"}}},
+        ToolRow{"model_without_user_area",
+                {{{"add", "6", "--model", "TVX-6G", "--stock", "S 6"}, 0, ""},
+                 {{"show", "6"}, 0, "Stock number:       S 6\nUSB product id:     0x0106\nUser data area:     no"},
+                 {{"show", "6"}, 0, "User area:          none"},
+                 {{"export", "6", "user", "@f"}, 1, "Simulated sensor 6 (TVX-6G) has no user data area"}}},
+        ToolRow{"user_data_overrides_model",
+                {{{"add", "6", "--model", "TVX-6G", "--user-data"}, 0, ""},
+                 {{"show", "6"}, 0, "User data area:     yes"},
+                 {{"add", "7", "--model", "TVX-99X", "--no-user-data"}, 0, ""},
+                 {{"show", "7"}, 0, "USB product id:     0x00FF\nUser data area:     no"}}},
+        ToolRow{"factory_file_of_other_model",
+                {{{"add", "104233", "--factory", Samples + "factory_v3.cal"}, 1, "Bad model 'TLS-18G'"}}},
+        ToolRow{"factory_file_of_user_data",
+                {{{"add", "104233", "--model", "TVX-18G", "--factory", Samples + "user_v3.cal"}, 1, "user data set"}}},
+        ToolRow{"factory_file_no_data_set",
+                {{{"add", "1", "--factory", OSTREL_SOURCE_DIR "/README.md"}, 1, "README.md: Calibration data set has wrong signature!"}}},
+        ToolRow{"factory_file_missing", {{{"add", "1", "--factory", "@none"}, 1, "none: not a readable data set"}}},
+        ToolRow{"factory_file_reused",
+                {{{"add", "200", "--model", "TVX-33G", "--stock", "S1"}, 0, ""},
+                 {{"export", "200", "factory", "@f.cal"}, 0, "Exported"},
+                 {{"remove", "200"}, 0, "Removed simulated sensor 200"},
+                 {{"add", "201", "--factory", "@f.cal"}, 1, "f.cal is for TVX-33G serial 200 stock S1, not for"},
+                 {{"add", "200", "--factory", "@f.cal", "--stock", "S2"}, 1, "not for TVX-33G serial 200 stock S2"},
+                 {{"add", "200", "--factory", "@f.cal"}, 0, "Added simulated sensor 200 (TVX-33G, usb)"},
+                 {{"show", "200"}, 0, "Stock number:       S1\nUSB product id:     0x0133"}}}),
+    ScenarioName<ToolRow>);
+
+TEST_F(ToolTest, AddsFaultsListsShowsExportsAndRemovesASensor)
+{
+    for (const Step& step : std::vector<Step>{
+             {{"add", "100001", "--stock", "4127.3005K02"}, 0, "Added simulated sensor 100001 (TVX-18G, usb) to"},
+             {{"fault", "100001", "delay=250", "drop-after=64"}, 0, ""},
+             {{"list"}, 0, "100001  TVX-18G  usb  faults: delay=250, drop-after=64\n"},
+             {{"show", "100001"}, 0, "Manufacturer:       Trobe&Lindvar\nModel:              TVX-18G\n"
+                                     "Serial number:      100001\nFirmware:           2.14\n"},
+             {{"show", "100001"}, 0, "  Linearity:        2024-03-14\nFactory area:       factory data set (channel 1), "
+                                     "sensor TVX-18G, serial 100001, 4 devices\n  1. ATT 3dB 18G: 38 points\n  2. ATT"},
+             {{"show", "100001"}, 0, "\nUser area:          empty\nFaults:             delay=250, drop-after=64\n"},
+             {{"export", "100001", "user", "@u.cal"}, 1, "user data area of simulated sensor 100001 is empty"},
+             {{"export", "100001", "factory", "@f.cal"}, 0, ""}})
+        Run(step);
+    EXPECT_FALSE(fs::exists(folder / "u.cal"));
+    CTamrix exported;
+    exported.EnableUtf8Support(true);
+    CTamrixUtil::LoadTMXFromFile2(exported, (folder / "f.cal").c_str());
+    EXPECT_EQ(std::make_tuple(exported.GetSensorName(), exported.GetSerialNumber(), exported.GetStockNumber()),
+              std::make_tuple("TVX-18G", "100001", "4127.3005K02"));
+    EXPECT_NE(exported.GetChannelNumber(), 0);
+
+    Run({{"remove", "100001"}, 0, "Removed simulated sensor 100001 from"});
+    Run({{"list"}, 0, "No simulated sensors in"});
+    EXPECT_EQ(AllNames(store), std::vector<std::string>{});
+}
+
+} // namespace
