@@ -128,6 +128,17 @@ TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
     const DataArea other = c.area == DataArea::User ? DataArea::Factory : DataArea::User;
     const std::string otherBefore = Stored("100001", other);
 
+    char name[TVX_DEVICE_TEXT_SIZE], type[TVX_DEVICE_TEXT_SIZE], serial[TVX_DEVICE_TEXT_SIZE];
+    int32_t count = 0;
+    int32_t present = 0;
+    EXPECT_EQ(TvxLockDeviceList(), 0);
+    EXPECT_EQ(TvxGetDeviceListLength(&count), 0);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(TvxGetDeviceInfo(0, name, type, serial, &present), 0);
+    EXPECT_EQ(TvxCommitDeviceList(), 0);
+    EXPECT_EQ(std::string(name) + "|" + type + "|" + serial + "|" + std::to_string(present),
+              std::string("TVXUSB::100001|") + c.model + "|100001|1");
+
     int32_t sensor = Open("100001");
     const Transfer down = Download(sensor, data, c.forceFactory);
     EXPECT_EQ(down.status, 0) << ErrorText(down.status);
@@ -313,6 +324,27 @@ TEST_F(TvxDriver, ALateReplyNeverAnswersTheNextQuery)
     int32_t available = 1;
     EXPECT_EQ(TvxDataAvailable(sensor, &available), 0);
     EXPECT_EQ(available, 0);
+}
+
+// Bytes that are no packets end that connection only; the sensor serves on.
+TEST_F(TvxDriver, JunkOnTheSocketEndsOnlyThatConnection)
+{
+    sensors.Add("100001");
+    sensors.Start();
+    for (const std::string junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
+                                   std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
+        usbtmc::Link link;
+        ASSERT_EQ(usbtmc::Link::Connect(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
+                                        usbtmc::DeadlineAfter(1000), link),
+                  usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
+                  usbtmc::LinkStatus::Ok);
+        char byte = 0;
+        EXPECT_EQ(link.ReceiveBytes(&byte, 1, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Closed);
+    }
+    const int32_t sensor = Open("100001");
+    EXPECT_EQ(TvxSendCommand(sensor, "*idn?", 1000), 0);
+    EXPECT_EQ(TextResult(sensor), "Trobe&Lindvar,TVX-18G,100001,2.14");
 }
 
 // Calls with missing or short buffers refuse or cut, and tell the size to provide.
