@@ -471,8 +471,9 @@ void SimSensor::RespondBlock(std::shared_ptr<const std::string> data)
 {
     std::string length = std::to_string(data->size());
     std::size_t digits = length.size();
+    // One byte short, so that a reader takes the last data byte for the end.
     if (m_faults.badLength)
-        length = std::to_string(data->size() + 1);
+        length = std::to_string(data->empty() ? 1 : data->size() - 1);
     if (m_faults.badDigitCount)
         digits = length.size() % 9 + 1;
     Respond({PieceOf(Shared("#" + std::to_string(digits) + length)), PieceOf(std::move(data))});
