@@ -331,7 +331,7 @@ TEST_F(TvxDriver, JunkOnTheSocketEndsOnlyThatConnection)
 {
     sensors.Add("100001");
     sensors.Start();
-    for (const std::string junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
+    for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
                                    std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
         usbtmc::Link link;
         ASSERT_EQ(usbtmc::Link::Connect(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
