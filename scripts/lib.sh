@@ -11,6 +11,8 @@ OSTREL_PACKAGES=(
   libboost-dev libboost-program-options-dev libboost-locale-dev libboost-thread-dev
   libboost-date-time-dev libboost-iostreams-dev
   libpugixml-dev zlib1g-dev
+  libtirpc-dev rpcsvc-proto
+  python3-pyvisa python3-pyvisa-py iproute2
   libgtest-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   locales

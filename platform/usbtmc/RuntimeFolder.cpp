@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -64,6 +65,32 @@ std::vector<std::string> UsbSocketSerials(const std::filesystem::path& folder)
     }
     std::sort(serials.begin(), serials.end());
     return serials;
+}
+
+std::filesystem::path LanAnnouncementPath(const std::filesystem::path& folder, const std::string& serial)
+{
+    return folder / ("lan-" + serial + ".addr");
+}
+
+std::vector<std::string> LanSensorAddresses(const std::filesystem::path& folder)
+{
+    std::vector<std::string> addresses;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.rfind("lan-", 0) != 0 || name.size() < 9 || name.compare(name.size() - 5, 5, ".addr") != 0)
+            continue;
+        std::ifstream in(entry->path());
+        std::string address;
+        // An address is one short word; anything else is no announcement.
+        if (std::getline(in, address) && !address.empty() && address.size() < 256 &&
+            address.find_first_of(" \t\r") == std::string::npos)
+            addresses.push_back(address);
+    }
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    return addresses;
 }
 
 } // namespace usbtmc

@@ -1,0 +1,158 @@
+#include "Instrument.h"
+
+#include "Vxi11Client.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+
+#include <algorithm>
+
+namespace ostrel_visa
+{
+
+namespace
+{
+
+// A host that does not answer is given up within this, whatever the open
+// timeout (which is the time to wait for a lock).
+constexpr ViUInt32 connectTimeoutMs = 2000;
+
+ViStatus StatusOf(const vxi11::Result& result)
+{
+    switch (result.status) {
+    case vxi11::Status::Ok:
+        return VI_SUCCESS;
+    case vxi11::Status::Timeout:
+        return VI_ERROR_TMO;
+    case vxi11::Status::Closed:
+        return VI_ERROR_CONN_LOST;
+    case vxi11::Status::Unreachable:
+        return VI_ERROR_RSRC_NFOUND;
+    case vxi11::Status::Protocol:
+        return VI_ERROR_IO;
+    case vxi11::Status::DeviceError:
+        break;
+    }
+    switch (result.error) {
+    case vxi11::ErrorLocked:
+        return VI_ERROR_RSRC_LOCKED;
+    case vxi11::ErrorNoLockHeld:
+        return VI_ERROR_SESN_NLOCKED;
+    case vxi11::ErrorIoTimeout:
+        return VI_ERROR_TMO;
+    case vxi11::ErrorInvalidLink:
+    case vxi11::ErrorChannelNotEstablished:
+        return VI_ERROR_CONN_LOST;
+    case vxi11::ErrorDeviceNotAccessible:
+    case vxi11::ErrorInvalidAddress:
+        return VI_ERROR_RSRC_NFOUND;
+    case vxi11::ErrorNotSupported:
+        return VI_ERROR_NSUP_OPER;
+    default:
+        return VI_ERROR_IO;
+    }
+}
+
+class LanInstrument : public Instrument
+{
+public:
+    explicit LanInstrument(const ResourceName& name) : m_name(name) {}
+
+    ViStatus Open()
+    {
+        return StatusOf(m_client.Open(m_name.host, m_name.deviceName, DeadlineAfter(connectTimeoutMs)));
+    }
+
+    ViStatus Write(const char* data, std::size_t count, bool end, ViUInt32 timeoutMs, std::size_t& written) override
+    {
+        const ViStatus status = StatusOf(m_client.Write(std::string_view(data, count), end, timeoutMs, 0, false));
+        written = status == VI_SUCCESS ? count : 0;
+        return status;
+    }
+
+    // device_read may give less than asked without END: read on until the
+    // message ends, the capacity is full or the time is up.
+    ViStatus Read(char* destination, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& count) override
+    {
+        count = 0;
+        const auto deadline = DeadlineAfter(timeoutMs);
+        while (count < capacity) {
+            const ViUInt32 left = timeoutMs == VI_TMO_INFINITE ? VI_TMO_INFINITE : MillisecondsUntil(deadline);
+            std::size_t got = 0;
+            std::int32_t reason = 0;
+            const ViStatus status =
+                StatusOf(m_client.Read(destination + count, capacity - count, left, 0, false, got, reason));
+            count += got;
+            if (status != VI_SUCCESS)
+                return status;
+            if (reason & (vxi11::ReasonEnd | vxi11::ReasonTermChar))
+                return VI_SUCCESS;
+            if (got == 0 && timeoutMs != VI_TMO_INFINITE && Clock::now() >= deadline)
+                return VI_ERROR_TMO;
+        }
+        return VI_SUCCESS_MAX_CNT;
+    }
+
+    ViStatus Lock(ViUInt32 timeoutMs) override { return StatusOf(m_client.Lock(timeoutMs, true)); }
+    ViStatus Unlock() override { return StatusOf(m_client.Unlock()); }
+    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(timeoutMs, 0, false)); }
+
+    ViStatus TextAttribute(ViAttr attribute, std::string& value) override
+    {
+        switch (attribute) {
+        case VI_ATTR_TCPIP_HOSTNAME:
+            value = m_name.host;
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_DEVICE_NAME:
+            value = m_name.deviceName;
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_ADDR: {
+            in_addr address{};
+            if (inet_pton(AF_INET, m_name.host.c_str(), &address) == 1) {
+                value = m_name.host;
+                return VI_SUCCESS;
+            }
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            addrinfo* found = nullptr;
+            if (getaddrinfo(m_name.host.c_str(), nullptr, &hints, &found) != 0 || !found)
+                return VI_ERROR_NSUP_ATTR_STATE;
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
+            freeaddrinfo(found);
+            value = text;
+            return VI_SUCCESS;
+        }
+        default:
+            return VI_ERROR_NSUP_ATTR;
+        }
+    }
+
+    ViStatus NumberAttribute(ViAttr, ViUInt32&) override { return VI_ERROR_NSUP_ATTR; }
+
+    void Shutdown() override { m_client.Shutdown(); }
+
+private:
+    ResourceName m_name;
+    vxi11::Client m_client;
+};
+
+} // namespace
+
+std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status);
+
+ViStatus OpenInstrument(const ResourceName& name, std::unique_ptr<Instrument>& instrument)
+{
+    ViStatus status = VI_SUCCESS;
+    if (name.interfaceType == VI_INTF_USB) {
+        instrument = OpenUsbInstrument(name, status);
+        return status;
+    }
+    auto lan = std::make_unique<LanInstrument>(name);
+    status = lan->Open();
+    if (status == VI_SUCCESS)
+        instrument = std::move(lan);
+    return status;
+}
+
+} // namespace ostrel_visa

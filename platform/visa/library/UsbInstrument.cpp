@@ -1,0 +1,170 @@
+#include "Instrument.h"
+
+#include "Client.h"
+#include "RuntimeFolder.h"
+
+#include <cctype>
+#include <thread>
+
+namespace ostrel_visa
+{
+
+namespace
+{
+
+using usbtmc::LinkStatus;
+
+ViStatus StatusOf(LinkStatus status)
+{
+    switch (status) {
+    case LinkStatus::Ok:
+        return VI_SUCCESS;
+    case LinkStatus::Timeout:
+        return VI_ERROR_TMO;
+    case LinkStatus::Closed:
+        return VI_ERROR_CONN_LOST;
+    case LinkStatus::Protocol:
+        return VI_ERROR_IO;
+    case LinkStatus::System:
+        break;
+    }
+    return VI_ERROR_SYSTEM_ERROR;
+}
+
+constexpr int controlTimeoutMs = 2000;
+constexpr auto lockPoll = std::chrono::milliseconds(10);
+
+class UsbInstrument : public Instrument
+{
+public:
+    ViStatus Open(const ResourceName& name)
+    {
+        // Serial numbers that could leave the folder name no socket.
+        for (char c : name.serialNumber)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+                return VI_ERROR_RSRC_NFOUND;
+        const auto deadline = usbtmc::DeadlineAfter(controlTimeoutMs);
+        const std::string path = usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), name.serialNumber).string();
+        LinkStatus status = m_client.Open(path, deadline);
+        if (status == LinkStatus::Ok)
+            status = m_client.QueryDeviceInfo(m_info, deadline);
+        if (status != LinkStatus::Ok || m_info.vendorId != name.vendorId || m_info.productId != name.productId ||
+            m_info.serialNumber != name.serialNumber)
+            return status == LinkStatus::Timeout ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+        return VI_SUCCESS;
+    }
+
+    ViStatus Write(const char* data, std::size_t count, bool end, ViUInt32 timeoutMs, std::size_t& written) override
+    {
+        const ViStatus status =
+            StatusOf(m_client.Write({std::string_view(data, count)}, end, DeadlineAfter(timeoutMs)));
+        written = status == VI_SUCCESS ? count : 0;
+        return status;
+    }
+
+    ViStatus Read(char* destination, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& count) override
+    {
+        bool end = false;
+        const ViStatus status = StatusOf(m_client.Read(destination, capacity, count, end, DeadlineAfter(timeoutMs)));
+        if (status != VI_SUCCESS)
+            return status;
+        return end ? VI_SUCCESS : VI_SUCCESS_MAX_CNT;
+    }
+
+    ViStatus Lock(ViUInt32 timeoutMs) override
+    {
+        const auto deadline = DeadlineAfter(timeoutMs);
+        for (;;) {
+            std::string reply;
+            bool stalled = false;
+            const ViStatus status = StatusOf(m_client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorLock, 0, 0, 1},
+                                                              {}, &reply, stalled, usbtmc::DeadlineAfter(controlTimeoutMs)));
+            if (status != VI_SUCCESS)
+                return status;
+            if (stalled || reply.size() != 1)
+                return VI_ERROR_IO;
+            if (reply[0] == 1)
+                return VI_SUCCESS;
+            if (Clock::now() >= deadline)
+                return VI_ERROR_RSRC_LOCKED;
+            std::this_thread::sleep_for(lockPoll);
+        }
+    }
+
+    ViStatus Unlock() override
+    {
+        std::string reply;
+        bool stalled = false;
+        const ViStatus status = StatusOf(m_client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorUnlock, 0, 0, 1},
+                                                          {}, &reply, stalled, usbtmc::DeadlineAfter(controlTimeoutMs)));
+        if (status != VI_SUCCESS)
+            return status;
+        return !stalled && reply == "\1" ? VI_SUCCESS : VI_ERROR_SESN_NLOCKED;
+    }
+
+    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(DeadlineAfter(timeoutMs))); }
+
+    ViStatus TextAttribute(ViAttr attribute, std::string& value) override
+    {
+        switch (attribute) {
+        case VI_ATTR_MODEL_NAME:
+            value = m_info.product;
+            return VI_SUCCESS;
+        case VI_ATTR_MANF_NAME:
+            value = m_info.manufacturer;
+            return VI_SUCCESS;
+        case VI_ATTR_USB_SERIAL_NUM:
+            value = m_info.serialNumber;
+            return VI_SUCCESS;
+        default:
+            return VI_ERROR_NSUP_ATTR;
+        }
+    }
+
+    ViStatus NumberAttribute(ViAttr attribute, ViUInt32& value) override
+    {
+        switch (attribute) {
+        case VI_ATTR_MANF_ID:
+            value = m_info.vendorId;
+            return VI_SUCCESS;
+        case VI_ATTR_MODEL_CODE:
+            value = m_info.productId;
+            return VI_SUCCESS;
+        case VI_ATTR_USB_INTFC_NUM:
+            value = 0;
+            return VI_SUCCESS;
+        default:
+            return VI_ERROR_NSUP_ATTR;
+        }
+    }
+
+    void Shutdown() override { m_client.Shutdown(); }
+
+private:
+    usbtmc::Client m_client;
+    usbtmc::DeviceInfo m_info;
+};
+
+} // namespace
+
+std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status)
+{
+    auto instrument = std::make_unique<UsbInstrument>();
+    status = instrument->Open(name);
+    return status == VI_SUCCESS ? std::move(instrument) : nullptr;
+}
+
+ViUInt32 MillisecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<ViUInt32>(std::min<long long>(left, 0x7FFFFFFF));
+}
+
+Clock::time_point DeadlineAfter(ViUInt32 timeoutMs)
+{
+    if (timeoutMs == VI_TMO_INFINITE)
+        return Clock::time_point::max();
+    return Clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+} // namespace ostrel_visa
