@@ -1,0 +1,112 @@
+// A 56 MB block query (10 devices of 99,999 points) over the LAN on loopback,
+// through our VISA library (viWrite, then viRead of the whole block), against
+// pyvisa-py reading the same block from the same sensor in the same run. The
+// program enters a network namespace of its own, as the tests do.
+
+#include "PrivateNetwork.h"
+#include "SensorDataSet.h"
+#include "ServedSensors.h"
+#include "VisaLoader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+
+const char* const resource = "TCPIP0::127.0.0.2::inst0::INSTR";
+
+// The served LAN sensor whose factory area holds the large data set.
+struct LanSensor
+{
+    LanSensor() : sensors(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"), data(SensorDataSet(10, 99999))
+    {
+        SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+        identity.onUsb = false;
+        identity.lanAddress = "127.0.0.2";
+        sensors.Store().Add(identity, data);
+        sensors.Start();
+    }
+    ServedSensors sensors;
+    std::string data;
+};
+
+LanSensor& Sensor()
+{
+    static LanSensor sensor;
+    return sensor;
+}
+
+void BM_OurVisaLanBlockQuery(benchmark::State& state)
+{
+    const auto visa = VisaLoader::Load({OSTREL_VISA_LIBRARY});
+    const std::string& data = Sensor().data;
+    ViSession manager = 0;
+    ViSession session = 0;
+    if (!visa || visa->viOpenDefaultRM(&manager) != VI_SUCCESS ||
+        visa->viOpen(manager, resource, VI_NULL, VI_NULL, &session) != VI_SUCCESS) {
+        state.SkipWithError("cannot open the LAN sensor");
+        return;
+    }
+    visa->viSetAttribute(session, VI_ATTR_TMO_VALUE, 60000);
+    const std::string header = "#8" + std::to_string(data.size());
+    std::string reply(header.size() + data.size() + 1, '\0');
+    const std::string query = "*cls;cal:data?\n";
+    for (auto _ : state) {
+        ViUInt32 count = 0;
+        if (visa->viWrite(session, reinterpret_cast<ViConstBuf>(query.data()), static_cast<ViUInt32>(query.size()),
+                          &count) != VI_SUCCESS ||
+            visa->viRead(session, reinterpret_cast<ViBuf>(reply.data()), static_cast<ViUInt32>(reply.size()), &count) !=
+                VI_SUCCESS ||
+            count != reply.size()) {
+            state.SkipWithError("the block query failed");
+            break;
+        }
+    }
+    if (reply.compare(header.size(), data.size(), data) != 0)
+        state.SkipWithError("the block is not the data set");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
+    visa->viClose(manager);
+}
+BENCHMARK(BM_OurVisaLanBlockQuery)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+// Times taken by pyvisa-py itself (interpreter start-up excluded).
+void BM_PyvisaPyLanBlockQuery(benchmark::State& state)
+{
+    const std::string command = "/usr/bin/python3 " OSTREL_BENCH_DATA_DIR "/pyvisa_py_block.py " +
+                                std::string(resource) + " " + std::to_string(state.max_iterations) + " " +
+                                std::to_string(Sensor().data.size());
+    FILE* const times = ::popen(command.c_str(), "r");
+    if (!times) {
+        state.SkipWithError("cannot run pyvisa-py");
+        return;
+    }
+    for (auto _ : state) {
+        double seconds = 0;
+        if (std::fscanf(times, "%lf", &seconds) != 1) {
+            state.SkipWithError("pyvisa-py did not read the block");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    ::pclose(times);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Sensor().data.size()));
+}
+BENCHMARK(BM_PyvisaPyLanBlockQuery)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string problem = private_network::Enter();
+    if (!problem.empty()) {
+        std::fprintf(stderr, "bench_visa needs a network namespace of its own: %s\n", problem.c_str());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,280 @@
+#include "VisaLoader.h"
+
+#include "PrivateNetwork.h"
+#include "ServedSensors.h"
+#include "SensorSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace
+{
+
+const VisaFunctions& Visa()
+{
+    static const std::shared_ptr<const VisaFunctions> functions = VisaLoader::Load({OSTREL_VISA_LIBRARY});
+    if (!functions)
+        throw std::runtime_error("our VISA library does not load");
+    return *functions;
+}
+
+std::string Block(const std::string& data)
+{
+    const std::string length = std::to_string(data.size());
+    return "#" + std::to_string(length.size()) + length + data;
+}
+
+enum class Transport
+{
+    Usb,
+    Lan
+};
+
+// One served sensor, 100001, on the transport of the test, and a resource
+// manager of our VISA library.
+class VisaSession : public ::testing::TestWithParam<Transport>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Transport::Lan && !private_network::Problem().empty())
+            GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
+        SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+        identity.onUsb = GetParam() == Transport::Usb;
+        identity.lanAddress = GetParam() == Transport::Lan ? "127.0.0.2" : "";
+        sensors.Store().Add(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"));
+        ASSERT_EQ(Visa().viOpenDefaultRM(&manager), VI_SUCCESS);
+    }
+
+    void TearDown() override
+    {
+        if (manager)
+            Visa().viClose(manager);
+    }
+
+    void Serve(const std::vector<std::string>& faults = {})
+    {
+        sensors.SetFaults("100001", faults);
+        sensors.Start();
+    }
+
+    std::string Resource() const
+    {
+        return GetParam() == Transport::Usb ? "USB0::0x1B7E::0x0118::100001::INSTR" : "TCPIP0::127.0.0.2::inst0::INSTR";
+    }
+
+    ViSession Open(ViUInt32 timeoutMs = 2000)
+    {
+        ViSession session = 0;
+        EXPECT_EQ(Visa().viOpen(manager, Resource().c_str(), VI_NULL, VI_NULL, &session), VI_SUCCESS);
+        Visa().viSetAttribute(session, VI_ATTR_TMO_VALUE, timeoutMs);
+        return session;
+    }
+
+    static ViStatus Write(ViSession session, const std::string& data)
+    {
+        ViUInt32 count = 0;
+        const ViStatus status =
+            Visa().viWrite(session, reinterpret_cast<ViConstBuf>(data.data()), static_cast<ViUInt32>(data.size()), &count);
+        EXPECT_TRUE(status != VI_SUCCESS || count == data.size());
+        return status;
+    }
+
+    static std::string Read(ViSession session, std::size_t capacity, ViStatus& status)
+    {
+        std::string data(capacity, '\0');
+        ViUInt32 count = 0;
+        status = Visa().viRead(session, reinterpret_cast<ViBuf>(data.data()), static_cast<ViUInt32>(capacity), &count);
+        data.resize(count);
+        return data;
+    }
+
+    ServedSensors sensors;
+    ViSession manager = 0;
+};
+
+struct Step
+{
+    std::string write; // sent when not empty, else a read of `capacity` bytes
+    std::size_t capacity;
+    ViStatus status;
+    std::string read; // what the read gives; "{factory}" and "{user}" stand for the data sets
+};
+
+std::string Expand(const std::string& text)
+{
+    const std::string factory = SampleDataFor("factory_v3.cal", "TVX-18G", "100001");
+    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    if (text == "{factory}")
+        return factory;
+    if (text == "{factory block}")
+        return Block(factory) + "\n";
+    if (text == "{user block}")
+        return Block(user) + "\n";
+    return text;
+}
+
+// The same dialogue on both transports: identity, a factory block read in
+// the pieces a block reader asks for, a user block written and read back.
+TEST_P(VisaSession, RunsTheSensorDialogue)
+{
+    Serve();
+    const std::size_t length = SampleDataFor("factory_v3.cal", "TVX-18G", "100001").size();
+    const std::string digits = std::to_string(length);
+    const std::vector<Step> steps{
+        {"*idn?\n", 0, VI_SUCCESS, ""},
+        {"", 4096, VI_SUCCESS, "Trobe&Lindvar,TVX-18G,100001,2.14\n"},
+        {"*cls;cal:data?\n", 0, VI_SUCCESS, ""},
+        {"", 1, VI_SUCCESS_MAX_CNT, "#"},
+        {"", 1, VI_SUCCESS_MAX_CNT, std::to_string(digits.size())},
+        {"", digits.size(), VI_SUCCESS_MAX_CNT, digits},
+        {"", length, VI_SUCCESS_MAX_CNT, "{factory}"},
+        {"", 1, VI_SUCCESS, "\n"},
+        {"*cls;cal:user:data {user}\n", 0, VI_SUCCESS, ""},
+        {"syst:err?\n", 0, VI_SUCCESS, ""},
+        {"", 4096, VI_SUCCESS, "0,\"No error\"\n"},
+        {"*cls;cal:user:data?\n", 0, VI_SUCCESS, ""},
+        {"", 1 << 20, VI_SUCCESS, "{user block}"},
+    };
+    const ViSession session = Open();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i));
+        const Step& step = steps[i];
+        if (!step.write.empty()) {
+            std::string message = step.write;
+            const auto at = message.find("{user}");
+            if (at != std::string::npos)
+                message.replace(at, 6, Block(SampleDataFor("user_v3.cal", "TVX-18G", "100001")));
+            EXPECT_EQ(Write(session, message), step.status);
+            continue;
+        }
+        ViStatus status = VI_SUCCESS;
+        const std::string read = Read(session, step.capacity, status);
+        EXPECT_EQ(status, step.status);
+        EXPECT_TRUE(read == Expand(step.read)) << read.substr(0, 64);
+    }
+    EXPECT_EQ(Visa().viClose(session), VI_SUCCESS);
+    EXPECT_EQ(Visa().viClose(session), VI_ERROR_INV_OBJECT);
+}
+
+// A second session of the resource waits its timeout and is refused; once
+// the first lets go, or closes, it gets the lock.
+TEST_P(VisaSession, LocksExclusively)
+{
+    Serve();
+    const ViSession first = Open();
+    const ViSession second = Open();
+    EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS);
+    EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS_NESTED_EXCLUSIVE);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL), VI_ERROR_RSRC_LOCKED);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    EXPECT_EQ(Visa().viUnlock(second), VI_ERROR_SESN_NLOCKED);
+    EXPECT_EQ(Visa().viUnlock(first), VI_SUCCESS_NESTED_EXCLUSIVE);
+    EXPECT_EQ(Visa().viUnlock(first), VI_SUCCESS);
+    EXPECT_EQ(Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL), VI_SUCCESS);
+    EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_RSRC_LOCKED);
+    Visa().viClose(second);
+    EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 1000, VI_NULL, VI_NULL), VI_SUCCESS)
+        << "the lock ends with its session";
+}
+
+// Find lists the served sensor of the transport; attributes and status texts.
+TEST_P(VisaSession, FindsAndDescribesTheSensor)
+{
+    Serve();
+    ViFindList list = 0;
+    ViUInt32 count = 0;
+    ViChar found[VI_FIND_BUFLEN] = {};
+    const char* expression = GetParam() == Transport::Usb ? "USB?::0x1B7E?*INSTR" : "TCPIP?*INSTR";
+    ASSERT_EQ(Visa().viFindRsrc(manager, expression, &list, &count, found), VI_SUCCESS);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(std::string(found), Resource());
+    EXPECT_EQ(Visa().viFindNext(list, found), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(Visa().viClose(list), VI_SUCCESS);
+    EXPECT_EQ(Visa().viFindRsrc(manager, "GPIB?*", &list, &count, found), VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(Visa().viFindRsrc(manager, "USB[", &list, &count, found), VI_ERROR_INV_EXPR);
+
+    const ViSession session = Open();
+    ViChar text[256] = {};
+    EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);
+    EXPECT_EQ(std::string(text), Resource());
+    if (GetParam() == Transport::Usb) {
+        EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_MODEL_NAME, text), VI_SUCCESS);
+        EXPECT_EQ(std::string(text), "TVX-18G");
+        EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_USB_SERIAL_NUM, text), VI_SUCCESS);
+        EXPECT_EQ(std::string(text), "100001");
+    }
+    ViUInt32 timeout = 0;
+    EXPECT_EQ(Visa().viSetAttribute(session, VI_ATTR_TMO_VALUE, 1234), VI_SUCCESS);
+    EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+    EXPECT_EQ(timeout, 1234u);
+    for (ViStatus status : {VI_SUCCESS_MAX_CNT, VI_ERROR_TMO, VI_ERROR_CONN_LOST, VI_ERROR_RSRC_LOCKED,
+                            VI_ERROR_INV_OBJECT, VI_ERROR_RSRC_NFOUND, VI_ERROR_IO}) {
+        EXPECT_EQ(Visa().viStatusDesc(session, status, text), VI_SUCCESS);
+        EXPECT_GT(std::strlen(text), 20u) << std::hex << status;
+    }
+    Visa().viClose(manager);
+    manager = 0;
+    EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_TMO_VALUE, &timeout), VI_ERROR_INV_OBJECT)
+        << "closing the resource manager closes its sessions";
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, VisaSession, ::testing::Values(Transport::Usb, Transport::Lan),
+                         [](const auto& info) { return info.param == Transport::Usb ? "Usb" : "Lan"; });
+
+} // namespace
+
+
+namespace
+{
+
+int RunPython(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A VISA client nobody here wrote, pyvisa's ctypes backend, on our library.
+TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0)
+        GTEST_SKIP() << "no /usr/bin/python3";
+    ServedSensors sensors;
+    SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+    const bool lan = private_network::Problem().empty();
+    if (lan)
+        identity.lanAddress = "127.0.0.2";
+    sensors.Store().Add(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"));
+    sensors.Start();
+    std::vector<std::string> arguments{"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_ctypes.py", OSTREL_VISA_LIBRARY,
+                                       (sensors.Root() / "store" / "100001" / "factory.cal").string(),
+                                       "USB0::0x1B7E::0x0118::100001::INSTR"};
+    if (lan)
+        arguments.push_back("TCPIP0::127.0.0.2::inst0::INSTR");
+    EXPECT_EQ(RunPython(arguments), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    private_network::Enter();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
