@@ -24,6 +24,7 @@ typedef ViObject ViSession;
 typedef ViUInt32 ViAttr;
 typedef ViUInt32 ViAccessMode;
 typedef ViUInt32 ViFindList;
+typedef ViUInt32 ViEventType;
 typedef ViChar* ViString;
 typedef const ViChar* ViConstString;
 typedef ViString ViRsrc;
@@ -56,6 +57,8 @@ typedef uint64_t ViAttrState;
 
 /* Completion codes and warnings. */
 #define VI_SUCCESS ((ViStatus)0)
+#define VI_SUCCESS_EVENT_DIS ((ViStatus)0x3FFF0003)
+#define VI_SUCCESS_QUEUE_EMPTY ((ViStatus)0x3FFF0004)
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006)
 #define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009A)

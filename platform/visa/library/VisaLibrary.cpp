@@ -107,6 +107,9 @@ const struct
     const char* text;
 } statusTexts[] = {
     {VI_SUCCESS, "VI_SUCCESS: Operation completed successfully."},
+    {VI_SUCCESS_EVENT_DIS, "VI_SUCCESS_EVENT_DIS: Specified event is already disabled for at least one of the "
+                           "specified mechanisms."},
+    {VI_SUCCESS_QUEUE_EMPTY, "VI_SUCCESS_QUEUE_EMPTY: Operation completed successfully, but queue was already empty."},
     {VI_SUCCESS_TERM_CHAR, "VI_SUCCESS_TERM_CHAR: The specified termination character was read."},
     {VI_SUCCESS_MAX_CNT,
      "VI_SUCCESS_MAX_CNT: The number of bytes read is equal to the input count. More data might be available."},
@@ -531,4 +534,16 @@ VISA_API ViStatus viClear(ViSession vi)
     if (!object->instrument)
         return VI_ERROR_INV_OBJECT;
     return object->instrument->Clear(object->timeoutMs);
+}
+
+// This library raises no events: every event is disabled and no queue ever
+// holds one, which clients ask about when they close a session.
+VISA_API ViStatus viDisableEvent(ViSession vi, ViEventType, ViUInt16)
+{
+    return FindAny(vi) ? VI_SUCCESS_EVENT_DIS : VI_ERROR_INV_OBJECT;
+}
+
+VISA_API ViStatus viDiscardEvents(ViSession vi, ViEventType, ViUInt16)
+{
+    return FindAny(vi) ? VI_SUCCESS_QUEUE_EMPTY : VI_ERROR_INV_OBJECT;
 }
