@@ -31,6 +31,24 @@ std::string Block(const std::string& data)
     return "#" + std::to_string(length.size()) + length + data;
 }
 
+ViStatus Write(ViSession session, const std::string& data)
+{
+    ViUInt32 count = 0;
+    const ViStatus status =
+        Visa().viWrite(session, reinterpret_cast<ViConstBuf>(data.data()), static_cast<ViUInt32>(data.size()), &count);
+    EXPECT_TRUE(status != VI_SUCCESS || count == data.size());
+    return status;
+}
+
+std::string Read(ViSession session, std::size_t capacity, ViStatus& status)
+{
+    std::string data(capacity, '\0');
+    ViUInt32 count = 0;
+    status = Visa().viRead(session, reinterpret_cast<ViBuf>(data.data()), static_cast<ViUInt32>(capacity), &count);
+    data.resize(count);
+    return data;
+}
+
 enum class Transport
 {
     Usb,
@@ -76,24 +94,6 @@ protected:
         EXPECT_EQ(Visa().viOpen(manager, Resource().c_str(), VI_NULL, VI_NULL, &session), VI_SUCCESS);
         Visa().viSetAttribute(session, VI_ATTR_TMO_VALUE, timeoutMs);
         return session;
-    }
-
-    static ViStatus Write(ViSession session, const std::string& data)
-    {
-        ViUInt32 count = 0;
-        const ViStatus status =
-            Visa().viWrite(session, reinterpret_cast<ViConstBuf>(data.data()), static_cast<ViUInt32>(data.size()), &count);
-        EXPECT_TRUE(status != VI_SUCCESS || count == data.size());
-        return status;
-    }
-
-    static std::string Read(ViSession session, std::size_t capacity, ViStatus& status)
-    {
-        std::string data(capacity, '\0');
-        ViUInt32 count = 0;
-        status = Visa().viRead(session, reinterpret_cast<ViBuf>(data.data()), static_cast<ViUInt32>(capacity), &count);
-        data.resize(count);
-        return data;
     }
 
     ServedSensors sensors;
@@ -232,6 +232,108 @@ INSTANTIATE_TEST_SUITE_P(Transports, VisaSession, ::testing::Values(Transport::U
 
 } // namespace
 
+
+namespace
+{
+
+enum class Then
+{
+    Nothing,
+    AskAgain,   // clear the faults; the next query gets its own answer
+    Lock,       // instead of the query: the exclusive lock
+    UnplugFirst // the sensor goes between find and open
+};
+
+struct FaultCase
+{
+    const char* name;
+    std::vector<std::string> faults;
+    const char* query;
+    std::size_t capacity;
+    ViStatus status;    // of the read (of the lock or the open)
+    std::string prefix; // the read begins with it
+    Then then = Then::Nothing;
+};
+
+class VisaFault : public ::testing::TestWithParam<std::tuple<Transport, FaultCase>>
+{
+};
+
+// What each fault looks like to a VISA client: the bytes pass as the sensor
+// sends them, and the statuses say what went wrong.
+TEST_P(VisaFault, ShowsAsTheStandardSays)
+{
+    const auto& [transport, c] = GetParam();
+    if (transport == Transport::Lan && !private_network::Problem().empty())
+        GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
+    ServedSensors sensors;
+    SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+    identity.onUsb = transport == Transport::Usb;
+    identity.lanAddress = transport == Transport::Lan ? "127.0.0.2" : "";
+    sensors.Store().Add(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"));
+    sensors.SetFaults("100001", c.faults);
+    sensors.Start();
+    const std::string resource =
+        transport == Transport::Usb ? "USB0::0x1B7E::0x0118::100001::INSTR" : "TCPIP0::127.0.0.2::inst0::INSTR";
+    ViSession manager = 0;
+    ASSERT_EQ(Visa().viOpenDefaultRM(&manager), VI_SUCCESS);
+    ViSession session = 0;
+    if (c.then == Then::UnplugFirst) {
+        ViFindList list = 0;
+        ViUInt32 count = 0;
+        ViChar found[VI_FIND_BUFLEN];
+        EXPECT_EQ(Visa().viFindRsrc(manager, "?*INSTR", &list, &count, found), VI_SUCCESS);
+        sensors.SetFaults("100001", {"unplugged"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(Visa().viOpen(manager, resource.c_str(), VI_NULL, VI_NULL, &session), c.status);
+        Visa().viClose(manager);
+        return;
+    }
+    ASSERT_EQ(Visa().viOpen(manager, resource.c_str(), VI_NULL, VI_NULL, &session), VI_SUCCESS);
+    Visa().viSetAttribute(session, VI_ATTR_TMO_VALUE, 300);
+    if (c.then == Then::Lock) {
+        EXPECT_EQ(Visa().viLock(session, VI_EXCLUSIVE_LOCK, 200, VI_NULL, VI_NULL), c.status);
+        Visa().viClose(manager);
+        return;
+    }
+    EXPECT_EQ(Write(session, c.query), VI_SUCCESS);
+    ViStatus status = VI_SUCCESS;
+    const std::string read = Read(session, c.capacity, status);
+    EXPECT_EQ(status, c.status) << std::hex << status;
+    EXPECT_EQ(read.substr(0, c.prefix.size()), c.prefix);
+    if (c.then == Then::AskAgain) {
+        sensors.SetFaults("100001", {});
+        EXPECT_EQ(Write(session, "syst:info? 'cal. abs.'\n"), VI_SUCCESS);
+        EXPECT_EQ(Read(session, 4096, status), "2024-03-12\n");
+        EXPECT_EQ(status, VI_SUCCESS);
+    }
+    Visa().viClose(manager);
+}
+
+const std::string factoryLength = std::to_string(SampleDataFor("factory_v3.cal", "TVX-18G", "100001").size());
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, VisaFault,
+    ::testing::Combine(
+        ::testing::Values(Transport::Usb, Transport::Lan),
+        ::testing::Values(
+            FaultCase{"ReplyNeverComes", {"delay=1000"}, "*idn?\n", 4096, VI_ERROR_TMO, "", Then::AskAgain},
+            FaultCase{"EndOnTheLastByte", {}, "*idn?\n", 34, VI_SUCCESS, "Trobe&Lindvar,"},
+            FaultCase{"CountBeforeTheEnd", {}, "*idn?\n", 33, VI_SUCCESS_MAX_CNT, "Trobe&Lindvar,"},
+            FaultCase{"LostInTheHeader", {"drop-after=2"}, "cal:data?\n", 4096, VI_ERROR_CONN_LOST, ""},
+            FaultCase{"LostInTheData", {"drop-after=3000"}, "cal:data?\n", 1 << 20, VI_ERROR_CONN_LOST, ""},
+            FaultCase{"ShortBlock", {"bad-length"}, "cal:data?\n", 1 << 20, VI_SUCCESS,
+                      "#" + std::to_string(factoryLength.size()) + std::to_string(std::stoul(factoryLength) - 1)},
+            FaultCase{"WrongDigitCount", {"bad-digit-count"}, "cal:data?\n", 1 << 20, VI_SUCCESS,
+                      "#" + std::to_string(factoryLength.size() + 1) + factoryLength},
+            FaultCase{"Garbage", {"garbage"}, "cal:data?\n", 4096, VI_SUCCESS, "\x7F\xFE"},
+            FaultCase{"LockHeldByAnother", {"locked"}, "", 0, VI_ERROR_RSRC_LOCKED, "", Then::Lock},
+            FaultCase{"UnpluggedBetweenFindAndOpen", {}, "", 0, VI_ERROR_RSRC_NFOUND, "", Then::UnplugFirst})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param) == Transport::Usb ? "Usb" : "Lan") + std::get<1>(info.param).name;
+    });
+
+} // namespace
 
 namespace
 {
