@@ -61,6 +61,16 @@ public:
             Reserve(std::min(maxMessageSize, hash + 2 + digits + length + 64));
     }
 
+    // Whether the message writes a block (a data set): the drop-after fault
+    // breaks such writes, not the commands and queries around them.
+    bool CarriesBlock() const
+    {
+        const std::string_view head = View().substr(0, 256);
+        const std::size_t hash = head.find('#');
+        return hash != std::string_view::npos && hash + 1 < head.size() && head[hash + 1] >= '0' &&
+               head[hash + 1] <= '9';
+    }
+
     void Clear()
     {
         m_data.reset();

@@ -1,5 +1,6 @@
 #include "SensorServer.h"
 
+#include "LanTransport.h"
 #include "RuntimeFolder.h"
 #include "ServedSensor.h"
 #include "UsbTransport.h"
@@ -33,6 +34,7 @@ struct Hosted
 {
     std::shared_ptr<ServedSensor> sensor;
     std::unique_ptr<UsbTransport> usb;
+    std::unique_ptr<LanTransport> lan;
 };
 
 } // namespace
@@ -46,13 +48,13 @@ struct SensorServer::Impl
     std::thread thread;
     std::atomic<bool> stopping{false};
     std::map<std::string, Hosted> sensors;
-    std::map<std::string, std::string> failed; // serial -> the problem last reported
+    std::map<std::string, std::string> failed; // serial, or serial and "lan" -> the problem last reported
 
     Impl(SensorStore s, std::filesystem::path f) : store(std::move(s)), folder(std::move(f)) {}
 
     void Run();
     void Refresh();
-    void Report(const std::string& serial, const std::string& problem);
+    void Report(const std::string& serial, const std::string& problem, bool lan = false);
 };
 
 SensorServer::SensorServer(SensorStore store, std::filesystem::path runtimeFolder)
@@ -84,6 +86,13 @@ void SensorServer::Start()
     // that ended without removing it.
     for (const std::string& serial : usbtmc::UsbSocketSerials(impl.folder))
         ::unlink(usbtmc::UsbSocketPath(impl.folder, serial).c_str());
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(impl.folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.rfind("lan-", 0) == 0 && entry->path().extension() == ".addr")
+            ::unlink(entry->path().c_str());
+    }
     if (::pipe2(impl.wake, O_CLOEXEC | O_NONBLOCK) != 0)
         throw SensorServerError(Errno("Cannot start the server"));
     impl.stopping = false;
@@ -120,12 +129,14 @@ void SensorServer::Impl::Run()
 }
 
 // Reported once per problem; the sensor is tried again at every refresh.
-void SensorServer::Impl::Report(const std::string& serial, const std::string& problem)
+void SensorServer::Impl::Report(const std::string& serial, const std::string& problem, bool lan)
 {
-    if (failed[serial] == problem)
+    std::string& last = failed[lan ? serial + " lan" : serial];
+    if (last == problem)
         return;
-    failed[serial] = problem;
-    std::fprintf(stderr, "ostrel-sensorsim: sensor %s is not served: %s\n", serial.c_str(), problem.c_str());
+    last = problem;
+    std::fprintf(stderr, "ostrel-sensorsim: sensor %s is not served%s: %s\n", serial.c_str(), lan ? " on the LAN" : "",
+                 problem.c_str());
 }
 
 void SensorServer::Impl::Refresh()
@@ -163,6 +174,7 @@ void SensorServer::Impl::Refresh()
         }
         if (unplugged) {
             hosted.usb.reset();
+            hosted.lan.reset();
             continue;
         }
         try {
@@ -170,6 +182,14 @@ void SensorServer::Impl::Refresh()
                 hosted.usb = std::make_unique<UsbTransport>(hosted.sensor, usbtmc::UsbSocketPath(folder, serial));
         } catch (const SensorServerError& error) {
             Report(serial, error.what());
+        }
+        try {
+            if (!sensor.Identity().lanAddress.empty() && !hosted.lan) {
+                hosted.lan = std::make_unique<LanTransport>(hosted.sensor, sensor.Identity().lanAddress, folder);
+                failed.erase(serial + " lan");
+            }
+        } catch (const SensorServerError& error) {
+            Report(serial, error.what(), true);
         }
     }
 }

@@ -2,7 +2,8 @@
 
 // Makes the sensors of a store reachable ("plugged in") while it runs: one
 // local socket per sensor on USB in the runtime folder, speaking USBTMC
-// framing (see UsbTmc.h). The server follows the store: sensors added or
+// framing (see UsbTmc.h), and a VXI-11 instrument at the address of each
+// sensor on the LAN (see LanTransport.h). The server follows the store: sensors added or
 // removed and faults changed by another process take effect within a fraction
 // of a second; data written into a sensor goes to the store at once.
 

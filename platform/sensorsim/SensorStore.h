@@ -30,7 +30,7 @@ struct SensorFaults
 {
     std::uint32_t delayMs = 0;                // delay=MS: every reply comes that late
     std::optional<std::uint64_t> dropAfter;   // drop-after=BYTES: the connection drops after that
-                                              // many bytes of a reply or of a write
+                                              // many bytes of a reply or of a block write
     bool garbage = false;                     // garbage: replies are bytes that are no reply
     bool badDigitCount = false;               // bad-digit-count: block header digit count is wrong
     bool badLength = false;                   // bad-length: block header length is wrong

@@ -35,9 +35,14 @@ const SensorFaults& ServedSensor::RefreshFaults()
     return m_engine->Faults();
 }
 
+bool ServedSensor::HeldByOther(std::uint64_t owner) const
+{
+    return m_engine->Faults().locked || (m_lockOwner != 0 && m_lockOwner != owner);
+}
+
 bool ServedSensor::TryLock(std::uint64_t owner)
 {
-    if (m_engine->Faults().locked || (m_lockOwner != 0 && m_lockOwner != owner))
+    if (HeldByOther(owner))
         return false;
     m_lockOwner = owner;
     return true;

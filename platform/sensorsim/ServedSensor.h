@@ -42,6 +42,8 @@ public:
 
     // The exclusive lock: owners are ids from NewOwner().
     bool TryLock(std::uint64_t owner);
+    // Someone else holds the lock (or the `locked` fault says so).
+    bool HeldByOther(std::uint64_t owner) const;
     bool Unlock(std::uint64_t owner);
     void Release(std::uint64_t owner);
 

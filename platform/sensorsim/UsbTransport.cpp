@@ -1,5 +1,6 @@
 #include "UsbTransport.h"
 
+#include "ConnectionThreads.h"
 #include "Link.h"
 #include "MessageBuffer.h"
 #include "SensorServer.h"
@@ -15,7 +16,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <list>
 #include <optional>
 #include <thread>
 
@@ -28,12 +28,10 @@ namespace
 constexpr auto crossConnectionPoll = std::chrono::milliseconds(20);
 constexpr std::size_t maxControlData = 4096;
 
-struct Connection : Closable
+struct Connection : ServedConnection
 {
     std::uint64_t id = ServedSensor::NewOwner();
     Link link;
-    std::thread thread;
-    std::atomic<bool> finished{false};
 
     void Close() override { link.Shutdown(); }
 };
@@ -48,10 +46,9 @@ struct UsbTransport::Impl
     int wake[2] = {-1, -1};
     std::atomic<bool> stopping{false};
     std::thread acceptor;
-    std::list<std::unique_ptr<Connection>> connections; // the acceptor's own
+    std::unique_ptr<ConnectionThreads<Connection>> connections; // the acceptor's own
 
     void Accept();
-    void Reap(bool all);
     void Serve(Connection& connection);
     bool HandleControl(Connection& connection, const std::string& packet);
 };
@@ -81,19 +78,15 @@ UsbTransport::UsbTransport(std::shared_ptr<ServedSensor> sensor, std::filesystem
         throw SensorServerError("Cannot listen on " + path + ": " + problem);
     }
     ::chmod(path.c_str(), 0600);
+    impl.connections = std::make_unique<ConnectionThreads<Connection>>(*impl.sensor);
     impl.acceptor = std::thread([&impl] {
         while (!impl.stopping) {
             pollfd entries[] = {{impl.wake[0], POLLIN, 0}, {impl.listener, POLLIN, 0}};
             if (::poll(entries, 2, 200) > 0 && (entries[1].revents & POLLIN))
                 impl.Accept();
-            impl.Reap(false);
+            impl.connections->Reap();
         }
-        {
-            std::lock_guard<std::mutex> lock(impl.sensor->Mutex());
-            for (auto& connection : impl.connections)
-                connection->Close();
-        }
-        impl.Reap(true);
+        impl.connections->Stop();
     });
 }
 
@@ -117,37 +110,14 @@ void UsbTransport::Impl::Accept()
         return;
     auto connection = std::make_unique<Connection>();
     connection->link = Link(fd);
-    Connection* const raw = connection.get();
-    {
-        std::lock_guard<std::mutex> lock(sensor->Mutex());
-        if (sensor->RefreshFaults().unplugged)
-            return; // the connection closes with it
-        sensor->Attach(raw);
-    }
-    connections.push_back(std::move(connection));
-    raw->thread = std::thread([this, raw] {
-        Serve(*raw);
-        // The peer sees the end now, not when the connection is reaped.
-        raw->link.Shutdown();
-        {
-            std::lock_guard<std::mutex> lock(sensor->Mutex());
-            sensor->Detach(raw);
-            sensor->Release(raw->id);
-        }
-        raw->finished = true;
-    });
-}
-
-void UsbTransport::Impl::Reap(bool all)
-{
-    for (auto it = connections.begin(); it != connections.end();) {
-        if (all || (*it)->finished) {
-            (*it)->thread.join();
-            it = connections.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    connections->Start(
+        std::move(connection),
+        [this](Connection& served) {
+            Serve(served);
+            // The peer sees the end now, not when the connection is reaped.
+            served.link.Shutdown();
+        },
+        [this](Connection& served) { sensor->Release(served.id); });
 }
 
 void UsbTransport::Impl::Serve(Connection& connection)
@@ -257,11 +227,11 @@ void UsbTransport::Impl::Serve(Connection& connection)
                 return;
         } else {
             const std::size_t old = message.Size();
-            std::size_t take = header.transferSize;
-            const bool drop = dropAfter && old + take > *dropAfter;
-            if (drop)
-                take = static_cast<std::size_t>(*dropAfter - std::min<std::uint64_t>(old, *dropAfter));
-            if (link.ReceiveBytes(message.Append(take), take, NoDeadline) != LinkStatus::Ok || drop)
+            if (link.ReceiveBytes(message.Append(header.transferSize), header.transferSize, NoDeadline) !=
+                LinkStatus::Ok)
+                return;
+            // A drop in the middle of a block write: the connection ends, nothing is kept.
+            if (dropAfter && message.Size() > *dropAfter && message.CarriesBlock())
                 return;
             if (old == 0 && !(header.attributes & AttributeEom))
                 message.ReserveForBlock();

@@ -13,6 +13,7 @@ namespace
 {
 
 constexpr std::uint32_t LastFragment = 0x80000000u;
+constexpr std::size_t readAhead = 16384;
 
 void PutWord(char* at, std::uint32_t value)
 {
@@ -28,7 +29,9 @@ std::uint32_t GetWord(const char* at)
     return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
 }
 
-std::string Words(std::initializer_list<std::uint32_t> words)
+} // namespace
+
+std::string EncodeWords(std::initializer_list<std::uint32_t> words)
 {
     std::string bytes(words.size() * 4, '\0');
     char* at = bytes.data();
@@ -38,8 +41,6 @@ std::string Words(std::initializer_list<std::uint32_t> words)
     }
     return bytes;
 }
-
-} // namespace
 
 LinkStatus RpcChannel::Send(std::vector<iovec> pieces, Deadline deadline)
 {
@@ -62,27 +63,43 @@ LinkStatus RpcChannel::Send(std::vector<iovec> pieces, Deadline deadline)
 
 // recv itself, not Link::ReceiveBytes: a deadline in the middle of a record
 // must leave the count of what arrived, so that the next call goes on there.
+// Small reads (headers, words) come from a read-ahead buffer; large ones go
+// straight into the destination.
 LinkStatus RpcChannel::Receive(char* destination, std::size_t count, std::size_t& done, Deadline deadline)
 {
     while (count > 0) {
+        if (m_bufferEnd > m_bufferStart) {
+            const std::size_t take = std::min(count, m_bufferEnd - m_bufferStart);
+            std::memcpy(destination, m_buffer.get() + m_bufferStart, take);
+            m_bufferStart += take;
+            destination += take;
+            count -= take;
+            done += take;
+            continue;
+        }
         if (!IsOpen())
             return LinkStatus::Closed;
-        const ssize_t got = ::recv(m_link.Descriptor(), destination, count, MSG_DONTWAIT);
-        if (got > 0) {
+        if (!m_buffer)
+            m_buffer.reset(new char[readAhead]);
+        const bool direct = count >= readAhead;
+        const ssize_t got =
+            ::recv(m_link.Descriptor(), direct ? destination : m_buffer.get(), direct ? count : readAhead, MSG_DONTWAIT);
+        if (got > 0 && direct) {
             destination += got;
             count -= static_cast<std::size_t>(got);
             done += static_cast<std::size_t>(got);
-            continue;
-        }
-        if (got == 0)
+        } else if (got > 0) {
+            m_bufferStart = 0;
+            m_bufferEnd = static_cast<std::size_t>(got);
+        } else if (got == 0) {
             return LinkStatus::Closed;
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN)
+        } else if (errno == EAGAIN) {
+            const LinkStatus waited = m_link.WaitReadable(deadline);
+            if (waited != LinkStatus::Ok)
+                return waited;
+        } else if (errno != EINTR) {
             return errno == ECONNRESET ? LinkStatus::Closed : LinkStatus::System;
-        const LinkStatus waited = m_link.WaitReadable(deadline);
-        if (waited != LinkStatus::Ok)
-            return waited;
+        }
     }
     return LinkStatus::Ok;
 }
@@ -118,7 +135,7 @@ LinkStatus RpcChannel::Advance(Deadline deadline)
 
 LinkStatus RpcChannel::Begin(Deadline deadline)
 {
-    if (m_inRecord) {
+    if (m_inRecord && !AtEnd()) {
         const LinkStatus status = SkipRest(deadline);
         if (status != LinkStatus::Ok)
             return status;
@@ -233,7 +250,7 @@ std::array<char, 40> EncodeCallHeader(std::uint32_t xid, std::uint32_t program, 
                                       std::uint32_t procedure)
 {
     std::array<char, 40> header{};
-    const std::string words = Words({xid, rpc::Call, rpc::Version, program, version, procedure, 0, 0, 0, 0});
+    const std::string words = EncodeWords({xid, rpc::Call, rpc::Version, program, version, procedure, 0, 0, 0, 0});
     std::memcpy(header.data(), words.data(), header.size());
     return header;
 }
@@ -248,15 +265,15 @@ bool ReadCallHeader(MessageSource& source, CallHeader& header)
 
 std::string EncodeAcceptedReply(std::uint32_t xid, std::uint32_t acceptStat, std::uint32_t version)
 {
-    std::string reply = Words({xid, rpc::Reply, rpc::Accepted, 0, 0, acceptStat});
+    std::string reply = EncodeWords({xid, rpc::Reply, rpc::Accepted, 0, 0, acceptStat});
     if (acceptStat == rpc::ProgramMismatch)
-        reply += Words({version, version});
+        reply += EncodeWords({version, version});
     return reply;
 }
 
 std::string EncodeRpcMismatch(std::uint32_t xid)
 {
-    return Words({xid, rpc::Reply, rpc::Denied, rpc::RpcMismatch, rpc::Version, rpc::Version});
+    return EncodeWords({xid, rpc::Reply, rpc::Denied, rpc::RpcMismatch, rpc::Version, rpc::Version});
 }
 
 ReplyCheck ReadReplyHeader(MessageSource& source, std::uint32_t xid)

@@ -12,6 +12,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,8 @@ public:
 
     usbtmc::Link& Link() { return m_link; }
     bool IsOpen() const { return m_link.IsOpen() && !m_broken; }
+    // After something the owner cannot make sense of.
+    void Break() { m_broken = true; }
 
     LinkStatus Send(std::vector<iovec> pieces, Deadline deadline);
 
@@ -80,6 +84,9 @@ private:
     bool m_inRecord = false;
     std::array<char, 4> m_mark{};
     std::size_t m_markHave = 0;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_bufferStart = 0;
+    std::size_t m_bufferEnd = 0;
     bool m_broken = false;
 };
 
@@ -132,6 +139,9 @@ struct CallHeader
     std::uint32_t version = 0;
     std::uint32_t procedure = 0;
 };
+
+// XDR unsigned ints, big-endian.
+std::string EncodeWords(std::initializer_list<std::uint32_t> words);
 
 // A call with AUTH_NONE credentials and verifier.
 std::array<char, 40> EncodeCallHeader(std::uint32_t xid, std::uint32_t program, std::uint32_t version,

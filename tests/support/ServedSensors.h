@@ -62,6 +62,15 @@ public:
         m_store->Add(identity, SampleDataFor("factory_v3.cal", model, serial));
     }
 
+    // Adds a sensor, reachable on the LAN only, at `address`.
+    void AddOnLan(const std::string& serial, const std::string& address)
+    {
+        SensorIdentity identity = NewSensorIdentity(serial, "TVX-18G");
+        identity.onUsb = false;
+        identity.lanAddress = address;
+        m_store->Add(identity, SampleDataFor("factory_v3.cal", "TVX-18G", serial));
+    }
+
     void SetFaults(const std::string& serial, const std::vector<std::string>& settings)
     {
         SensorFaults faults;

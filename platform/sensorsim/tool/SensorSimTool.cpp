@@ -10,6 +10,7 @@
 #include "StoreSupport.h"
 #include "Tamrix.h"
 
+#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -144,11 +145,11 @@ std::string TextProblem(const char* what, const std::string& text, bool model)
            (model ? ", no blanks, beginning with TVX" : ", no blanks at either end");
 }
 
-bool IsHostText(const std::string& address)
+// Four decimal numbers of 0 to 255 with dots between, nothing else.
+bool IsDottedIpv4(const std::string& address)
 {
-    return !address.empty() && address.size() <= 253 && std::all_of(address.begin(), address.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-    });
+    in_addr parsed{};
+    return address.size() <= 15 && ::inet_pton(AF_INET, address.c_str(), &parsed) == 1;
 }
 
 CTamrix ReadDataSet(const std::string& data, const std::string& what)
@@ -212,8 +213,8 @@ int RunAdd(SensorStore& store, const Arguments& arguments)
     };
     check("model", model, true);
     check("stock number", stock, false);
-    if (lan && !IsHostText(*lan))
-        throw UsageError{"Bad LAN address '" + OneLineText(*lan) + "': use an IPv4 address or a host name"};
+    if (lan && !IsDottedIpv4(*lan))
+        throw UsageError{"Bad LAN address '" + OneLineText(*lan) + "': use a dotted IPv4 address such as 127.0.0.2"};
 
     std::string factoryData;
     if (factoryFile) {
