@@ -1,14 +1,13 @@
 #include "TvxControl2.h"
 
 #include "ServedSensors.h"
+#include "ChildProcess.h"
 #include "Client.h"
 #include "Tamrix.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
@@ -377,28 +376,10 @@ TEST_F(TvxDriver, RefusesMissingBuffersAndCutsShortOnes)
     EXPECT_EQ(TvxGetBinaryResult(sensor, shortText, sizeof shortText, &present), TVX_ERR_NO_RESULT);
 }
 
-pid_t Spawn(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-    return pid;
-}
-
-int WaitFor(pid_t pid)
-{
-    int status = 0;
-    EXPECT_EQ(waitpid(pid, &status, 0), pid);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // serve is up once its socket answers.
 pid_t Serve(const ServedSensors& sensors)
 {
-    const pid_t pid = Spawn({OSTREL_SENSORSIM_TOOL, "--store", (sensors.Root() / "store").string(), "serve"});
+    const pid_t pid = child_process::Start({OSTREL_SENSORSIM_TOOL, "--store", (sensors.Root() / "store").string(), "serve"});
     for (int i = 0; i < 500; ++i) {
         usbtmc::Client client;
         if (client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
@@ -438,13 +419,13 @@ TEST_F(TvxDriver, ADownloadSurvivesTheServerAndIsReadByAnotherProcess)
     EXPECT_EQ(down.status + down.code, 0) << ErrorText(down.status);
     TvxCloseSensor(sensor);
     kill(server, SIGTERM);
-    EXPECT_EQ(WaitFor(server), 0);
+    EXPECT_EQ(child_process::Wait(server, 10000), 0);
     EXPECT_FALSE(std::filesystem::exists(socket)) << "serve removes its sockets";
 
     // A server killed outright leaves its socket; the next one replaces it.
     server = Serve(sensors);
     kill(server, SIGKILL);
-    WaitFor(server);
+    child_process::Wait(server, 10000);
     EXPECT_TRUE(std::filesystem::exists(socket));
     server = Serve(sensors);
     const std::string expected = (sensors.Root() / "expected").string();
@@ -452,10 +433,10 @@ TEST_F(TvxDriver, ADownloadSurvivesTheServerAndIsReadByAnotherProcess)
     ::setenv("OSTREL_EXPECTED_USER_DATA", expected.c_str(), 1);
     std::string self(4096, '\0');
     self.resize(static_cast<std::size_t>(::readlink("/proc/self/exe", self.data(), self.size())));
-    EXPECT_EQ(WaitFor(Spawn({self, "--gtest_filter=TvxDriverProcess.ReadBackHalf"})), 0);
+    EXPECT_EQ(child_process::Run({self, "--gtest_filter=TvxDriverProcess.ReadBackHalf"}, 30000), 0);
     ::unsetenv("OSTREL_EXPECTED_USER_DATA");
     kill(server, SIGTERM);
-    EXPECT_EQ(WaitFor(server), 0);
+    EXPECT_EQ(child_process::Wait(server, 10000), 0);
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 #include "VisaLoader.h"
 
+#include "ChildProcess.h"
 #include "PrivateNetwork.h"
 #include "ServedSensors.h"
 #include "SensorSamples.h"
 
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -338,20 +337,6 @@ INSTANTIATE_TEST_SUITE_P(
 namespace
 {
 
-int RunPython(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A VISA client nobody here wrote, pyvisa's ctypes backend, on our library.
 TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
 {
@@ -369,7 +354,7 @@ TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
                                        "USB0::0x1B7E::0x0118::100001::INSTR"};
     if (lan)
         arguments.push_back("TCPIP0::127.0.0.2::inst0::INSTR");
-    EXPECT_EQ(RunPython(arguments), 0);
+    EXPECT_EQ(child_process::Run(arguments, 60000), 0);
 }
 
 } // namespace
