@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <link.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -337,6 +338,32 @@ INSTANTIATE_TEST_SUITE_P(
 namespace
 {
 
+// In a sanitizer build our library needs the sanitizers' runtime, which must
+// come first in a program that was built without it: the Python interpreter
+// gets the libraries this test program runs with preloaded.
+void PreloadSanitizerRuntime()
+{
+#ifdef __SANITIZE_ADDRESS__
+    std::string preload;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            const std::string name = info->dlpi_name ? info->dlpi_name : "";
+            // The runtime intercepts the RPC library's XDR calls and finds
+            // them only in libraries that are there when it starts.
+            if (name.find("libasan.so") != std::string::npos || name.find("libubsan.so") != std::string::npos ||
+                name.find("libtirpc.so") != std::string::npos) {
+                auto& list = *static_cast<std::string*>(data);
+                list += (list.empty() ? "" : ":") + name;
+            }
+            return 0;
+        },
+        &preload);
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    // The interpreter's own allocations are no business of this test.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+#endif
+}
+
 // A VISA client nobody here wrote, pyvisa's ctypes backend, on our library.
 TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
 {
@@ -354,7 +381,9 @@ TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
                                        "USB0::0x1B7E::0x0118::100001::INSTR"};
     if (lan)
         arguments.push_back("TCPIP0::127.0.0.2::inst0::INSTR");
+    PreloadSanitizerRuntime();
     EXPECT_EQ(child_process::Run(arguments, 60000), 0);
+    ::unsetenv("LD_PRELOAD");
 }
 
 } // namespace
