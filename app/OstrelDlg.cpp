@@ -80,6 +80,8 @@ COstrelDlg::COstrelDlg(QWidget* parent)
     MapMessage(WM_GRID_DELETE, [this](WPARAM, LPARAM) { OnDeviceDelete(); });
 
     MapCommand(ID_FILE_EXIT, &COstrelDlg::OnCancel);
+    MapCommand(ID_SENSOR_LOAD, &COstrelDlg::OnSensorLoad);
+    MapCommand(ID_SENSOR_SAVE, &COstrelDlg::OnSensorSave);
     MapCommand(ID_SENSOR_SCAN_NETWORK, &COstrelDlg::OnSensorScanNetwork);
     MapCommand(ID_SENSOR_ALWAYS_FACTORY, &COstrelDlg::OnSensorAlwaysFactory);
     MapCommand(ID_FILE_LOAD, &COstrelDlg::OnFileLoad);

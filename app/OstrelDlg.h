@@ -116,6 +116,8 @@ private:
     void OnDeviceMoveUp();
     void OnDeviceMoveDown();
     void MoveSelectedDevice(int step);
+    void OnSensorLoad();
+    void OnSensorSave();
     void OnSensorScanNetwork();
     void OnSensorAlwaysFactory();
     void OnOptionsUserData();

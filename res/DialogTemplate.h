@@ -14,6 +14,7 @@ enum class ControlKind
     CheckBox, // toggles itself when clicked
     GroupBox,
     List,
+    ReportList, // rows of texts under column headings (CListCtrl)
     Grid // a placeholder that the window replaces with its grid
 };
 
@@ -28,6 +29,13 @@ constexpr unsigned Right = 0x020;
 constexpr unsigned AutoHScroll = 0x040;
 constexpr unsigned VScroll = 0x080;
 constexpr unsigned HScroll = 0x100;
+// Report lists
+constexpr unsigned SingleSelection = 0x200;
+constexpr unsigned NoSortHeader = 0x400; // the headings are no buttons
+constexpr unsigned GridLines = 0x800;
+constexpr unsigned FullRowSelect = 0x1000;
+constexpr unsigned OneClickActivate = 0x2000; // the row under the mouse is hot
+constexpr unsigned UnderlineHot = 0x4000;
 } // namespace ControlStyle
 
 enum class FrameStyle
@@ -42,6 +50,12 @@ constexpr unsigned AcceptFiles = 0x1;
 constexpr unsigned MinimizeBox = 0x2;
 } // namespace WindowStyle
 
+struct ListColumn
+{
+    const char* heading; // UTF-8
+    int width; // pixels
+};
+
 struct ControlTemplate
 {
     int id; // IDC_STATIC for controls nobody addresses
@@ -52,6 +66,7 @@ struct ControlTemplate
     int y;
     int cx;
     int cy;
+    std::vector<ListColumn> columns = {}; // a report list's, in order
 };
 
 struct DialogTemplate

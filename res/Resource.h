@@ -7,6 +7,8 @@
 constexpr int IDD_OSTREL_DIALOG = 102;
 constexpr int IDD_VISUALIZE = 106;
 constexpr int IDD_DEVICE = 135;
+constexpr int IDD_UPLOAD = 130;
+constexpr int IDD_DOWNLOAD = 131;
 constexpr int IDD_CAL_INFO = 140;
 constexpr int IDD_SENSOR_ID = 155;
 constexpr int IDD_REMOTE = 171;
@@ -68,6 +70,16 @@ constexpr int IDC_CAL_DATA_TIMEOUT = 1042;
 
 // Frequency grid points (172)
 constexpr int IDC_POINT_NUMBER = 1033;
+
+// Upload Calibration Data (130)
+constexpr int IDC_REBUILD_LIST = 1028;
+constexpr int IDC_SENSOR_LIST = 1029;
+constexpr int IDC_UPLOAD = 1030;
+
+// Download Calibration Data (131)
+constexpr int IDC_DOWNLOAD = 1031;
+constexpr int IDC_RESCAN = 1032;
+constexpr int IDC_DOWNLOAD_TEXT = 1033;
 
 // Main menu (134)
 constexpr int ID_FILE_LOAD = 32780;

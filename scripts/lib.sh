@@ -18,8 +18,9 @@ OSTREL_PACKAGES=(
   locales
 )
 
-# What scripts/run needs besides: a virtual X server to run the program on when
-# there is no display, and the tools that find, photograph and close its window.
+# What scripts/run needs besides (and the smoke test of scripts/test): a virtual
+# X server to run the program on when there is no display, and the tools that
+# find, photograph and close its window.
 OSTREL_RUN_PACKAGES=(xvfb xauth xdotool imagemagick)
 
 as_root() {

@@ -69,4 +69,13 @@ void PrepareForWriting(const void* data, std::size_t capacity, std::size_t used)
 #endif
 }
 
+void ResizeForWriting(std::string& text, std::size_t size)
+{
+    std::string fresh;
+    fresh.reserve(size);
+    PrepareForWriting(fresh.data(), fresh.capacity(), size);
+    fresh.resize(size);
+    text.swap(fresh);
+}
+
 } // namespace tamrix_memory

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // A stored data set runs to tens of megabytes. Touching that much fresh memory
 // page by page costs more than converting it, above all on virtual machines,
@@ -24,5 +25,9 @@ void AdviseHugePages(const void* data, std::size_t size);
 // `used` bytes are about to be written: asks for huge pages for all of it and
 // sets up the pages of the used part at once.
 void PrepareForWriting(const void* data, std::size_t capacity, std::size_t used);
+
+// Makes `text` (empty, or about to be thrown away) `size` bytes long, with
+// fresh storage set up as PrepareForWriting does, for bytes about to arrive.
+void ResizeForWriting(std::string& text, std::size_t size);
 
 } // namespace tamrix_memory

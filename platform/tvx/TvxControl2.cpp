@@ -45,8 +45,10 @@ struct Driver
 
 Driver& TheDriver()
 {
-    static Driver driver;
-    return driver;
+    // Never destroyed: a transfer thread may still be in a call while the
+    // program exits.
+    static Driver* const driver = new Driver;
+    return *driver;
 }
 
 // The sensor of a handle, kept alive for the call even if it is closed meanwhile.

@@ -3,6 +3,7 @@
 #include "DialogControls.h"
 #include "DialogTemplate.h"
 #include "HandlerGuard.h"
+#include "ListCtrl.h"
 #include "MenuBuilder.h"
 #include "MenuTemplate.h"
 #include "PostMessage.h"
@@ -62,6 +63,7 @@ CDialog::CDialog(int templateId, QWidget* parent)
 
 CDialog::~CDialog()
 {
+    DestroyWindow();
     UnregisterWindow(m_handle);
 }
 
@@ -84,8 +86,10 @@ bool CDialog::Create()
     m_ended = false;
     m_endResult = IDCANCEL;
     bool focusFirstControl = true;
+    m_windowMade = true;
     if (!RunHandlerGuarded(this, [this, &focusFirstControl] { focusFirstControl = OnInitDialog(); }))
     {
+        DestroyWindow();
         return false;
     }
     if (focusFirstControl)
@@ -111,12 +115,12 @@ int CDialog::DoModal()
     }
     // The next DoModal initialises the dialog again.
     m_initialised = false;
-    if (m_ended)
+    // Unless EndDialog was called from OnInitDialog.
+    if (!m_ended)
     {
-        // EndDialog was called from OnInitDialog.
-        return m_endResult;
+        exec();
     }
-    exec();
+    DestroyWindow();
     return m_endResult;
 }
 
@@ -125,6 +129,17 @@ void CDialog::EndDialog(int result)
     m_ended = true;
     m_endResult = result;
     done(result);
+}
+
+void CDialog::DestroyWindow()
+{
+    if (!m_windowMade)
+    {
+        return;
+    }
+    m_windowMade = false;
+    hide();
+    RunHandlerGuarded(this, [this] { OnDestroy(); });
 }
 
 int CDialog::GetTemplateId() const
@@ -316,6 +331,10 @@ void CDialog::OnInitMenuPopup(CMenu, int)
 {
 }
 
+void CDialog::OnDestroy()
+{
+}
+
 void CDialog::MapMessage(UINT message, MessageHandler handler)
 {
     m_messageMap[message] = std::move(handler);
@@ -329,6 +348,11 @@ void CDialog::MapCommand(int id, CommandHandler handler)
 void CDialog::MapKillFocus(int id, CommandHandler handler)
 {
     m_killFocusMap[id] = std::move(handler);
+}
+
+void CDialog::MapNotify(UINT code, int id, NotifyHandler handler)
+{
+    m_notifyMap[{id, code}] = std::move(handler);
 }
 
 void CDialog::keyPressEvent(QKeyEvent* event)
@@ -510,6 +534,10 @@ void CDialog::AdoptControl(int id, QWidget* control)
     {
         m_controls[id] = control;
     }
+    if (auto* list = qobject_cast<CListCtrl*>(control))
+    {
+        connect(list, &CListCtrl::Notified, this, [this, id](UINT code, int item) { Notify(id, code, item); });
+    }
 }
 
 void CDialog::PressDefaultButton()
@@ -536,6 +564,18 @@ void CDialog::PressDefaultButton()
         }
     }
     SendCommand(IDOK);
+}
+
+void CDialog::Notify(int id, UINT code, int item)
+{
+    const auto found = m_notifyMap.find({id, code});
+    if (found == m_notifyMap.end())
+    {
+        return;
+    }
+    // A copy: the handler may change the map.
+    const NotifyHandler handler = found->second;
+    RunHandlerGuarded(this, [&handler, item] { handler(item); });
 }
 
 bool CDialog::AcceptsDropsNow() const

@@ -7,11 +7,14 @@
 //     IDOK; a control that uses Enter itself keeps it. Escape and the close box send
 //     IDCANCEL. IDOK runs OnOK, IDCANCEL OnCancel, unless the command map has them.
 //   - Controls are found by their template numbers; button and check box clicks
-//     and menu items send their numbers as commands.
+//     and menu items send their numbers as commands, list controls (CListCtrl)
+//     their notifications (MapNotify).
 //   - Every dialog has a handle for posted messages (PostMessage.h), handled by the
 //     message map. No exception leaves a handler: it is shown in a stop box.
 //   - A template with AcceptFiles takes dropped local files (OnDropFiles), but not
 //     while a modal dialog is open over it.
+//   - The window is made by OnInitDialog and destroyed, with OnDestroy, when the
+//     modal loop ends or the dialog is destroyed (DestroyWindow).
 
 #include "DialogUnits.h"
 #include "Menu.h"
@@ -23,6 +26,7 @@
 
 #include <functional>
 #include <map>
+#include <utility>
 
 class QMenuBar;
 class QMimeData;
@@ -35,6 +39,8 @@ class CDialog : public QDialog
 public:
     using MessageHandler = std::function<void(WPARAM wParam, LPARAM lParam)>;
     using CommandHandler = std::function<void()>;
+    // Gets the row the notification concerns, -1 for none.
+    using NotifyHandler = std::function<void(int item)>;
 
     explicit CDialog(int templateId, QWidget* parent = nullptr);
     ~CDialog() override;
@@ -45,6 +51,11 @@ public:
     bool Create();
     int DoModal();
     void EndDialog(int result);
+    // Hides the window (ending a modal loop) and runs OnDestroy, once for each
+    // OnInitDialog. DoModal does this when its loop ends, the destructor when it has
+    // not been done. The base destructor no longer reaches an override: a class
+    // that overrides OnDestroy calls DestroyWindow in its own destructor.
+    void DestroyWindow();
 
     int GetTemplateId() const;
     HWND GetSafeHwnd() const;
@@ -100,6 +111,8 @@ protected:
     // A popup of the menu bar is about to open: the application's menu loop takes
     // the keyboard from now until it closes (IsMenuActive()).
     virtual void OnInitMenuPopup(CMenu popup, int position);
+    // The window goes away: after the modal loop, before the controls are gone.
+    virtual void OnDestroy();
 
     void MapMessage(UINT message, MessageHandler handler);
     template <class Window, class Result>
@@ -114,6 +127,14 @@ protected:
     {
         Window* window = static_cast<Window*>(this);
         MapCommand(id, [window, handler] { (window->*handler)(); });
+    }
+    // A control's notification, NM_CLICK or NM_DBLCLK of a list control.
+    void MapNotify(UINT code, int id, NotifyHandler handler);
+    template <class Window, class Result>
+    void MapNotify(UINT code, int id, Result (Window::*handler)(int))
+    {
+        Window* window = static_cast<Window*>(this);
+        MapNotify(code, id, [window, handler](int item) { (window->*handler)(item); });
     }
     // Called when the control loses the keyboard focus to another window or
     // control (not when a menu opens).
@@ -130,6 +151,7 @@ private:
     void BuildFromTemplate(const DialogTemplate& dialog);
     void AdoptControl(int id, QWidget* control);
     void PressDefaultButton();
+    void Notify(int id, UINT code, int item);
     bool AcceptsDropsNow() const;
     static QStringList LocalFiles(const QMimeData* data);
 
@@ -138,6 +160,7 @@ private:
     bool m_built = false;
     bool m_initialised = false;
     bool m_ended = false;
+    bool m_windowMade = false;
     int m_endResult = IDCANCEL;
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;
@@ -146,4 +169,5 @@ private:
     std::map<UINT, MessageHandler> m_messageMap;
     std::map<int, CommandHandler> m_commandMap;
     std::map<int, CommandHandler> m_killFocusMap;
+    std::map<std::pair<int, UINT>, NotifyHandler> m_notifyMap;
 };

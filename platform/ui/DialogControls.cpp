@@ -1,6 +1,7 @@
 #include "DialogControls.h"
 
 #include "DialogTemplate.h"
+#include "ListCtrl.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,6 +12,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QTextDocument>
+#include <QTextOption>
+
+#include <initializer_list>
 
 namespace
 {
@@ -47,6 +52,10 @@ QWidget* CreateMultilineEdit(const ControlTemplate& control, const QString& text
                                                                            : Qt::ScrollBarAlwaysOff);
     const bool scrollsSideways = Has(control, ControlStyle::HScroll) || Has(control, ControlStyle::AutoHScroll);
     edit->setLineWrapMode(scrollsSideways ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    // Every line is aligned on its own, as the edit control does it.
+    QTextOption option = edit->document()->defaultTextOption();
+    option.setAlignment(HorizontalAlignment(control));
+    edit->document()->setDefaultTextOption(option);
     if (!Has(control, ControlStyle::Border))
     {
         edit->setFrameShape(QFrame::NoFrame);
@@ -70,6 +79,44 @@ QWidget* CreateEdit(const ControlTemplate& control, const QString& text, QWidget
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     }
     return edit;
+}
+
+// A template style and the list style it stands for.
+struct ListStyleBit
+{
+    unsigned templateStyle;
+    unsigned listStyle;
+};
+
+unsigned ListStyle(const ControlTemplate& control, std::initializer_list<ListStyleBit> bits)
+{
+    unsigned style = 0;
+    for (const ListStyleBit& bit : bits)
+    {
+        style |= Has(control, bit.templateStyle) ? bit.listStyle : 0;
+    }
+    return style;
+}
+
+QWidget* CreateReportList(const ControlTemplate& control, QWidget* parent)
+{
+    auto* list = new CListCtrl(ListStyle(control, {{ControlStyle::SingleSelection, LVS_SINGLESEL},
+                                                   {ControlStyle::NoSortHeader, LVS_NOSORTHEADER}}),
+                               parent);
+    list->SetExtendedStyle(ListStyle(control, {{ControlStyle::GridLines, LVS_EX_GRIDLINES},
+                                               {ControlStyle::FullRowSelect, LVS_EX_FULLROWSELECT},
+                                               {ControlStyle::OneClickActivate, LVS_EX_ONECLICKACTIVATE},
+                                               {ControlStyle::UnderlineHot, LVS_EX_UNDERLINEHOT}}));
+    if (!Has(control, ControlStyle::Border))
+    {
+        list->setFrameShape(QFrame::NoFrame);
+    }
+    int column = 0;
+    for (const ListColumn& heading : control.columns)
+    {
+        list->InsertColumn(column++, QString::fromUtf8(heading.heading), heading.width);
+    }
+    return list;
 }
 
 QWidget* CreateWidget(const ControlTemplate& control, QWidget* parent)
@@ -101,6 +148,8 @@ QWidget* CreateWidget(const ControlTemplate& control, QWidget* parent)
         return new QGroupBox(text, parent);
     case ControlKind::List:
         return new QListWidget(parent);
+    case ControlKind::ReportList:
+        return CreateReportList(control, parent);
     case ControlKind::Grid:
         break;
     }

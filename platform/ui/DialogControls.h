@@ -2,8 +2,9 @@
 
 // The Qt widget for each control of a dialog template:
 //   label -> QLabel (plain text, wrapped), edit -> QLineEdit or, multi-line,
-//   QPlainTextEdit, button -> QPushButton (the default button is the dialog's
-//   default), check box -> QCheckBox, group box -> QGroupBox, list -> QListWidget,
+//   QPlainTextEdit (each line aligned), button -> QPushButton (the default button
+//   is the dialog's default), check box -> QCheckBox, group box -> QGroupBox,
+//   list -> QListWidget, report list -> CListCtrl with the template's columns,
 //   grid -> an empty placeholder the window replaces.
 // Every control carries its number (GetDlgCtrlID).
 

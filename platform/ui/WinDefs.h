@@ -16,6 +16,10 @@ constexpr HWND NULL_HWND = 0;
 
 constexpr UINT WM_USER = 0x0400;
 
+// Notification codes a control sends to its dialog (CDialog::MapNotify)
+constexpr UINT NM_CLICK = 0u - 2u;
+constexpr UINT NM_DBLCLK = 0u - 3u;
+
 // Dialog and message box results
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;

@@ -24,7 +24,8 @@ QString GetWindowText(const QWidget* window)
     }
     if (const auto* edit = qobject_cast<const QPlainTextEdit*>(window))
     {
-        return edit->toPlainText();
+        // A multi-line edit ends its lines with CR LF.
+        return edit->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     }
     if (const auto* label = qobject_cast<const QLabel*>(window))
     {

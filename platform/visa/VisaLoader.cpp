@@ -62,10 +62,40 @@ std::shared_ptr<const VisaFunctions> VisaLoader::Load(const std::vector<std::str
     return nullptr;
 }
 
+namespace
+{
+
+struct DefaultLibrary
+{
+    std::mutex lock;
+    bool loaded = false;
+    std::shared_ptr<const VisaFunctions> functions;
+};
+
+DefaultLibrary& TheDefault()
+{
+    static DefaultLibrary library;
+    return library;
+}
+
+} // namespace
+
 std::shared_ptr<const VisaFunctions> VisaLoader::Default()
 {
-    static std::once_flag once;
-    static std::shared_ptr<const VisaFunctions> functions;
-    std::call_once(once, [] { functions = Load(DefaultCandidates()); });
+    DefaultLibrary& library = TheDefault();
+    std::lock_guard<std::mutex> lock(library.lock);
+    if (!library.loaded) {
+        library.functions = Load(DefaultCandidates());
+        library.loaded = true;
+    }
+    return library.functions;
+}
+
+std::shared_ptr<const VisaFunctions> VisaLoader::ReplaceDefault(std::shared_ptr<const VisaFunctions> functions)
+{
+    DefaultLibrary& library = TheDefault();
+    std::lock_guard<std::mutex> lock(library.lock);
+    library.loaded = true;
+    std::swap(library.functions, functions);
     return functions;
 }

@@ -44,4 +44,7 @@ public:
 
     // Load(DefaultCandidates()), once per process, on the first call.
     static std::shared_ptr<const VisaFunctions> Default();
+    // What Default() gives from now on (null: no VISA), for tests that choose
+    // the transport; returns what it gave before.
+    static std::shared_ptr<const VisaFunctions> ReplaceDefault(std::shared_ptr<const VisaFunctions> functions);
 };

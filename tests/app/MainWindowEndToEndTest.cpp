@@ -15,48 +15,6 @@ namespace
 const SParaType<1>* const S11 = &SParaType<1>::S11;
 const SParaType<1>* const S21 = &SParaType<1>::S21;
 
-void Settle()
-{
-    for (int i = 0; i < 3; ++i)
-    {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
-}
-
-void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
-{
-    grid->SetRow(row);
-    grid->SetCol(col);
-    const double dpiX = grid->logicalDpiX();
-    const double dpiY = grid->logicalDpiY();
-    const QPoint centre(static_cast<int>((grid->GetCellLeft() + grid->GetCellWidth() / 2) * dpiX / 1440),
-                        static_cast<int>((grid->GetCellTop() + grid->GetCellHeight() / 2) * dpiY / 1440));
-    QWidget* viewport = grid->viewport();
-    const QPoint at = viewport->mapFrom(grid, centre);
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    Settle();
-}
-
-// Types `text` into a cell of the editor's grid and confirms it with Enter.
-void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
-{
-    DoubleClickGridCell(grid, row, col);
-    ASSERT_TRUE(grid->IsEditing());
-    QLineEdit& edit = grid->GetCellEdit();
-    edit.selectAll();
-    QTest::keyClicks(&edit, text);
-    QTest::keyClick(&edit, Qt::Key_Return);
-    Settle();
-    if (grid->IsEditing())
-    {
-        QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Escape);
-        Settle();
-    }
-}
-
 void DropFile(QWidget* window, const QString& path)
 {
     QMimeData data;

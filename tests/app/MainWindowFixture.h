@@ -5,6 +5,7 @@
 // which no settings file has been written yet.
 
 #include "Bitmaps.h"
+#include "CellEdit.h"
 #include "EditFlexGrid.h"
 #include "FileDialogPresenter.h"
 #include "MessageBoxPresenter.h"
@@ -190,6 +191,48 @@ public:
     std::unique_ptr<COstrelDlg> m_dialog;
     CEditFlexGrid* m_grid = nullptr;
 };
+
+inline void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+inline void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
+{
+    grid->SetRow(row);
+    grid->SetCol(col);
+    const double dpiX = grid->logicalDpiX();
+    const double dpiY = grid->logicalDpiY();
+    const QPoint centre(static_cast<int>((grid->GetCellLeft() + grid->GetCellWidth() / 2) * dpiX / 1440),
+                        static_cast<int>((grid->GetCellTop() + grid->GetCellHeight() / 2) * dpiY / 1440));
+    QWidget* viewport = grid->viewport();
+    const QPoint at = viewport->mapFrom(grid, centre);
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    Settle();
+}
+
+// Types `text` into a cell of the editor's grid and confirms it with Enter.
+inline void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
+{
+    DoubleClickGridCell(grid, row, col);
+    ASSERT_TRUE(grid->IsEditing());
+    QLineEdit& edit = grid->GetCellEdit();
+    edit.selectAll();
+    QTest::keyClicks(&edit, text);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    Settle();
+    if (grid->IsEditing())
+    {
+        QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Escape);
+        Settle();
+    }
+}
 
 inline QImage Picture(int id)
 {

@@ -1,3 +1,5 @@
+#include "PrivateNetwork.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -26,10 +28,18 @@ void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, co
 
 } // namespace
 
+// A test program whose tests serve sensors on the LAN defines this to run in a
+// network namespace of its own; it must be entered before any thread exists.
+bool TestsUsePrivateNetwork() __attribute__((weak));
+
 // GUI tests run on the offscreen platform unless told otherwise, and never see
 // the settings of the user who runs them.
 int main(int argc, char** argv)
 {
+    if (TestsUsePrivateNetwork != nullptr && TestsUsePrivateNetwork())
+    {
+        private_network::Enter();
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -61,8 +61,9 @@ struct Table
 
 Table& Objects()
 {
-    static Table table;
-    return table;
+    // Never destroyed: a thread of the program may still be in a call while it exits.
+    static Table* const table = new Table;
+    return *table;
 }
 
 ViSession Add(std::shared_ptr<Object> object)

@@ -1,5 +1,6 @@
 #include "Dialog.h"
 #include "DialogTemplate.h"
+#include "ListCtrl.h"
 #include "MessageBoxPresenter.h"
 #include "ModalRunner.h"
 #include "RecordingDialog.h"
@@ -7,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,12 +16,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -101,6 +104,51 @@ INSTANTIATE_TEST_SUITE_P(
                  LeftOpen, {"OnInitDialog"}}),
     [](const testing::TestParamInfo<ModalRow>& info) { return info.param.scenario; });
 
+struct DestroyRow
+{
+    const char* scenario;
+    std::function<void(CDialog&)> use;
+    int whileAlive; // OnDestroy calls before the dialog object goes
+    int inAll;
+};
+
+void PrintTo(const DestroyRow& row, std::ostream* out)
+{
+    *out << row.scenario;
+}
+
+class OnDestroyTest : public testing::TestWithParam<DestroyRow>
+{
+};
+
+TEST_P(OnDestroyTest, RunsOnceForEveryWindowMade)
+{
+    const DestroyRow& row = GetParam();
+    int destroyed = 0;
+    {
+        RecordingDialog dialog(IDD_CAL_INFO);
+        dialog.destroyed = &destroyed;
+        row.use(dialog);
+        EXPECT_EQ(destroyed, row.whileAlive);
+    }
+    EXPECT_EQ(destroyed, row.inAll);
+}
+
+void ClickModal(CDialog& dialog, int id)
+{
+    RunModal(dialog, [id](CDialog& d) { Click(d, id); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OnDestroyTest,
+    testing::Values(DestroyRow{"ended_with_ok", [](CDialog& d) { ClickModal(d, IDOK); }, 1, 1},
+                    DestroyRow{"ended_with_cancel", [](CDialog& d) { ClickModal(d, IDCANCEL); }, 1, 1},
+                    DestroyRow{"run_twice", [](CDialog& d) { ClickModal(d, IDOK); ClickModal(d, IDCANCEL); }, 2, 2},
+                    DestroyRow{"destroyed_without_being_shown", [](CDialog& d) { d.Create(); }, 0, 1},
+                    DestroyRow{"destroyed_while_shown", [](CDialog& d) { d.Create(); d.show(); }, 0, 1},
+                    DestroyRow{"never_made", [](CDialog&) {}, 0, 0}),
+    [](const testing::TestParamInfo<DestroyRow>& info) { return info.param.scenario; });
+
 TEST(DoModal, UnknownTemplateCannotBeMade)
 {
     RecordingDialog dialog(4711);
@@ -178,6 +226,8 @@ bool IsWidgetOfKind(QWidget* control, ControlKind kind)
         return qobject_cast<QGroupBox*>(control) != nullptr;
     case ControlKind::List:
         return qobject_cast<QListWidget*>(control) != nullptr;
+    case ControlKind::ReportList:
+        return qobject_cast<CListCtrl*>(control) != nullptr;
     case ControlKind::Grid:
         return control->metaObject() == &QWidget::staticMetaObject;
     }
@@ -215,6 +265,63 @@ TEST(DialogTemplates, EveryTemplateBuildsItsControlsFindableByNumber)
         }
     }
 }
+
+struct TransferTemplateRow
+{
+    const char* scenario;
+    int templateId;
+    const char* caption;
+    std::vector<std::pair<int, QString>> buttons; // the default button first
+    QString groupBox;
+    std::vector<std::pair<QString, int>> columns; // of the sensor list
+};
+
+void PrintTo(const TransferTemplateRow& row, std::ostream* out)
+{
+    *out << row.scenario;
+}
+
+class TransferTemplateTest : public testing::TestWithParam<TransferTemplateRow>
+{
+};
+
+TEST_P(TransferTemplateTest, ShowsItsCaptionButtonsAndList)
+{
+    const TransferTemplateRow& row = GetParam();
+    CDialog dialog(row.templateId);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(dialog.GetWindowText(), QString::fromUtf8(row.caption));
+    for (const auto& [id, text] : row.buttons)
+    {
+        const auto* button = dialog.GetDlgItemAs<QPushButton>(id);
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->text(), text);
+        EXPECT_EQ(button->isDefault(), id == row.buttons.front().first) << id;
+    }
+    const auto* group = dialog.GetClientArea()->findChild<QGroupBox*>();
+    EXPECT_EQ(group ? group->title() : QString(), row.groupBox);
+    const auto* list = dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
+    std::vector<std::pair<QString, int>> columns;
+    for (int column = 0; list && column < list->model()->columnCount(); ++column)
+    {
+        columns.emplace_back(list->model()->headerData(column, Qt::Horizontal).toString(),
+                             list->GetColumnWidth(column));
+    }
+    EXPECT_EQ(columns, row.columns);
+    EXPECT_TRUE(!list || (list->showGrid() && !list->horizontalHeader()->sectionsClickable()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TransferTemplateTest,
+    testing::Values(
+        TransferTemplateRow{"upload", IDD_UPLOAD, "Upload Calibration Data",
+                            {{IDOK, "OK"}, {IDC_REBUILD_LIST, "Rebuild List"}, {IDC_UPLOAD, "Upload"},
+                             {IDCANCEL, "Cancel"}},
+                            "Select Sensor",
+                            {{"Resource Descriptor", 240}, {"Type", 60}, {"Serial No.", 60}, {"Connection Type", 100}}},
+        TransferTemplateRow{"download", IDD_DOWNLOAD, "Download Calibration Data",
+                            {{IDC_DOWNLOAD, "Download"}, {IDC_RESCAN, "Rescan"}, {IDCANCEL, "Cancel"}}, {}, {}}),
+    [](const testing::TestParamInfo<TransferTemplateRow>& info) { return info.param.scenario; });
 
 TEST(DialogControls, CheckBoxTextIsNotCut)
 {
@@ -274,6 +381,26 @@ TEST(DialogControls, EditStylesAreApplied)
 
     EXPECT_TRUE(device.GetDlgItemAs<QLineEdit>(IDC_LOWER_LIMIT)->alignment() & Qt::AlignRight);
     EXPECT_TRUE(device.GetDlgItemAs<QLineEdit>(IDC_MNEMONIC)->alignment() & Qt::AlignLeft);
+}
+
+TEST(DialogControls, CentredMultilineEditCentresEveryLineAndGivesBackItsLineBreaks)
+{
+    CDialog dialog(IDD_DOWNLOAD);
+    ASSERT_TRUE(dialog.Create());
+    const QString text = QStringLiteral("Sensor found:\r\nT 1 via USB\r\n\r\nChoose a button.");
+    dialog.SetDlgItemText(IDC_DOWNLOAD_TEXT, text);
+    EXPECT_EQ(dialog.GetDlgItemText(IDC_DOWNLOAD_TEXT), text);
+    auto* edit = dialog.GetDlgItemAs<QPlainTextEdit>(IDC_DOWNLOAD_TEXT);
+    ASSERT_TRUE(edit && edit->isReadOnly()) << "a read-only multi-line edit";
+    dialog.show();
+    ASSERT_EQ(edit->document()->blockCount(), 4);
+    for (QTextBlock line = edit->document()->begin(); line.isValid(); line = line.next())
+    {
+        QTextCursor cursor(line);
+        const int left = edit->cursorRect(cursor).left();
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        EXPECT_NEAR(left, edit->viewport()->width() - edit->cursorRect(cursor).left(), 3) << line.text().toStdString();
+    }
 }
 
 TEST(DialogControls, TextsAndCheckStatesGoThroughTheNumbers)

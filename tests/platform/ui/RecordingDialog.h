@@ -18,6 +18,7 @@ public:
     using CDialog::MapCommand;
     using CDialog::MapKillFocus;
     using CDialog::MapMessage;
+    using CDialog::MapNotify;
 
     std::vector<std::string> calls;
     std::vector<QStringList> drops;
@@ -25,6 +26,9 @@ public:
     std::vector<int> popups;
     std::function<bool()> initDialog; // replaces OnInitDialog's own work when set
     bool cancelEnds = true;
+    int* destroyed = nullptr; // counts the OnDestroy calls, beyond the dialog's life
+
+    ~RecordingDialog() override { DestroyWindow(); }
 
 protected:
     bool OnInitDialog() override
@@ -59,4 +63,12 @@ protected:
     void OnSize(int cx, int cy) override { sizes.emplace_back(cx, cy); }
 
     void OnInitMenuPopup(CMenu, int position) override { popups.push_back(position); }
+
+    void OnDestroy() override
+    {
+        if (destroyed)
+        {
+            ++*destroyed;
+        }
+    }
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+// Download Calibration Data: finds the one reachable sensor whose type and
+// serial number are the data set's, and writes the data set into it, into
+// its user data area when the data set is a user data set and the sensor has
+// one, else into its factory data area, after the user has confirmed any
+// difference of the calibration dates of a factory data set. The write runs
+// on a worker thread; the dialog then checks the sensor's error state.
+
+#include "Dialog.h"
+#include "SensorList.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+class CDownloadDialog : public CDialog, public SensorList
+{
+    Q_OBJECT
+
+public:
+    CDownloadDialog(std::int32_t commandTimeout, std::int32_t uploadTimeout, bool includeNetwork, bool forceFactory,
+                    QWidget* parent = nullptr,
+                    std::shared_ptr<const VisaFunctions> visa = VisaLoader::Default());
+    ~CDownloadDialog() override;
+
+    void SetSensorIdentity(const std::string& sensorName, const std::string& serialNumber);
+    void SetCalDates(const std::string& misc, const std::string& abso, const std::string& refl,
+                     const std::string& temp, const std::string& lin);
+    // The buffer the caller fills with the stored data set before DoModal.
+    std::string& DataBuffer() { return dataBuffer; }
+
+    void ReportMessage(const char* text) override;
+
+protected:
+    bool OnInitDialog() override;
+    void OnCancel() override;
+    void OnDestroy() override;
+
+private:
+    void SearchCompatibleSensor();
+    void StartDownload();
+    bool ConfirmCalDates(const std::array<std::string, 5>& sensorDates);
+    void OnDownloadDriverDone(WPARAM wParam, LPARAM lParam);
+    void OnDownloadVisaDone(WPARAM wParam, LPARAM lParam);
+    void FinishFailedAttempt();
+    void CloseVisaSessions();
+    void SetText(const std::string& latin1);
+
+    bool lockHeld = false;
+    std::string dataBuffer;
+    std::string sensorName;
+    std::string serialNumber;
+    bool found = false;
+    std::uint32_t foundIndex = 0;
+    std::array<std::string, 5> calDates; // Misc, Abso, Refl, Temp, Lin
+    const std::int32_t uploadTimeout;
+    const bool includeNetwork;
+    const bool forceFactory;
+
+    bool m_transferring = false;
+};
