@@ -63,6 +63,12 @@ CDialog::CDialog(int templateId, QWidget* parent)
 
 CDialog::~CDialog()
 {
+    // The derived dialog is gone by now: none of its handlers may run while the
+    // window goes away (hiding it moves the focus, which reports a focus loss).
+    m_messageMap.clear();
+    m_commandMap.clear();
+    m_killFocusMap.clear();
+    m_notifyMap.clear();
     DestroyWindow();
     UnregisterWindow(m_handle);
 }
