@@ -93,12 +93,14 @@ UsbTransport::UsbTransport(std::shared_ptr<ServedSensor> sensor, std::filesystem
 UsbTransport::~UsbTransport()
 {
     Impl& impl = *m_impl;
+    // The name goes first: once it is gone nobody finds the socket, so a client
+    // never sees a name it cannot connect to.
+    ::unlink(impl.path.c_str());
     impl.stopping = true;
     const char byte = 0;
     [[maybe_unused]] const ssize_t ignored = ::write(impl.wake[1], &byte, 1);
     impl.acceptor.join();
     ::close(impl.listener);
-    ::unlink(impl.path.c_str());
     ::close(impl.wake[0]);
     ::close(impl.wake[1]);
 }
