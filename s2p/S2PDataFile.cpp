@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 
 namespace
 {
@@ -57,19 +58,33 @@ unsigned FirstColumnOf(const SParaType<1>* which)
     return 0;
 }
 
+// The line end the parser wants after the last line; the file is read with
+// room for it.
+constexpr std::string_view lineEnd = "\r\n";
+
+std::string ReadTouchstoneFile(const std::string& fileName)
+{
+    std::string content;
+    if (!ReadFileToString(fileName, content, lineEnd.size()))
+        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
+    return content;
+}
+
 } // namespace
 
 CS2PDataFile::CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError)
+    : CS2PDataFile(type, ReadTouchstoneFile(fileName), fileName, std::move(onParserError))
+{
+}
+
+CS2PDataFile::CS2PDataFile(char type, std::string content, const std::string& sourceName,
+                           ParserErrorCallback onParserError)
     : m_expectedType(ExpectedType(type))
 {
     m_data.option_line = s2p_option_line_t{};
 
-    const std::string lineEnd = "\r\n";
-    std::string content;
-    if (!ReadFileToString(fileName, content, lineEnd.size()))
-        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
     if (StartsWithByteOrderMark(content))
-        throw TvxKyyCalcDLLError(315, fileName);
+        throw TvxKyyCalcDLLError(315, sourceName);
     // The last line may lack its line end; every line can then end the same way.
     content += lineEnd;
 
@@ -79,7 +94,7 @@ CS2PDataFile::CS2PDataFile(char type, const std::string& fileName, ParserErrorCa
     const char* const last = first + content.size();
     if (!boost::spirit::qi::phrase_parse(first, last, grammar, skipper, boost::spirit::qi::skip_flag::postskip,
                                          m_data))
-        throw TvxKyyCalcDLLError(m_data.option_line.option_line_missing ? 401 : 301, fileName);
+        throw TvxKyyCalcDLLError(m_data.option_line.option_line_missing ? 401 : 301, sourceName);
 
     if (m_data.option_line.param_type != m_expectedType)
         throw TvxKyyCalcDLLError(402);

@@ -29,6 +29,9 @@ public:
     // `type`: 'S'/'s' expects S-parameters, 'U'/'u' uncertainties, anything
     // else Z, Y, H or G parameters. `fileName` is in the file-system encoding.
     CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError);
+    // The same for a file's bytes already in memory: `content` is parsed as the
+    // file would be (code 1 cannot occur), `sourceName` is the errors' context.
+    CS2PDataFile(char type, std::string content, const std::string& sourceName, ParserErrorCallback onParserError);
     virtual ~CS2PDataFile();
 
     CS2PDataFile(const CS2PDataFile&) = delete;

@@ -1,0 +1,130 @@
+// Pasting a clipboard cell block into the device editor's grid (first two
+// bytes: where the selection starts). Fixed cells never change; a cell either
+// keeps its text or takes a normalised number; rows come only from the row
+// appender, one per line at most; and pasting the grid's own cell block back
+// at the same place changes nothing (unless it has empty lines, which a paste
+// skips).
+
+#include "FuzzCheck.h"
+#include "GridClipboard.h"
+#include "MSFlexGrid.h"
+#include "NumberText.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace
+{
+constexpr long columns = 5;
+constexpr long dataRows = 3;
+
+using Cells = std::vector<std::vector<QString>>;
+
+Cells CellsOf(const CMSFlexGrid& grid)
+{
+    Cells cells(static_cast<std::size_t>(grid.GetRows()));
+    for (long row = 0; row < grid.GetRows(); ++row)
+        for (long col = 0; col < grid.GetCols(); ++col)
+            cells[row].push_back(grid.GetTextMatrix(row, col));
+    return cells;
+}
+
+// Numbers as the grid shows them (engineering in column 1), texts and empty cells.
+void Fill(CMSFlexGrid& grid)
+{
+    grid.SetCols(columns);
+    grid.SetFixedCols(1);
+    grid.SetRows(dataRows + 1);
+    const double numbers[] = {1500, 0.25, -2e-3};
+    for (long row = 0; row <= dataRows; ++row) {
+        for (long col = 0; col < columns; ++col) {
+            const long kind = (row + col) % 5;
+            const double number = numbers[kind % 3];
+            const QString text = row == 0 || col == 0 ? QStringLiteral("fixed")
+                                 : kind == 3          ? QStringLiteral("text")
+                                 : kind == 4          ? QString()
+                                 : col == 1           ? FormatEngineering(number)
+                                                      : FormatValue(number);
+            grid.SetTextMatrix(row, col, text);
+        }
+    }
+}
+
+void Select(CMSFlexGrid& grid, long row, long col, long rowSel, long colSel)
+{
+    grid.SetRow(row);
+    grid.SetCol(col);
+    grid.SetRowSel(rowSel);
+    grid.SetColSel(colSel);
+}
+
+bool IsNormalisedNumber(const QString& text, bool engineering)
+{
+    QString again = text;
+    return NormalizeNumber(again, engineering) && again == text;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "grid_paste";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
+    CMSFlexGrid grid;
+    Fill(grid);
+    const long startRow = 1 + data[0] % dataRows;
+    const long startCol = 1 + data[1] % (columns - 1);
+    Select(grid, startRow, startCol, startRow, startCol);
+    const Cells before = CellsOf(grid);
+    const std::string text = Bytes(data + 2, size - 2);
+
+    long appended = 0;
+    const auto appendRow = [&grid, &appended] {
+        grid.AddItem(QStringLiteral("fixed\tnew"), grid.GetRows());
+        ++appended;
+    };
+    PasteCellBlockText(grid, text, appendRow);
+
+    long lines = 0;
+    for (std::size_t at = 0; at < text.size(); ++at)
+        lines += (text[at] != '\r' && text[at] != '\n') && (at + 1 == text.size() || text[at + 1] == '\r' ||
+                                                             text[at + 1] == '\n');
+    Check(appended <= lines, "a paste appends a row per line at most");
+    Check(grid.GetRows() == dataRows + 1 + appended, "rows come from the appender only");
+    const Cells after = CellsOf(grid);
+    for (long row = 0; row < grid.GetRows(); ++row) {
+        for (long col = 0; col < columns; ++col) {
+            const QString old = row < static_cast<long>(before.size()) ? before[row][col]
+                                : col == 0                              ? QStringLiteral("fixed")
+                                : col == 1                              ? QStringLiteral("new")
+                                                                        : QString();
+            if (row == 0 || col == 0 || row < startRow || col < startCol)
+                Check(after[row][col] == old, "cells outside the pasted block keep their text");
+            else
+                Check(after[row][col] == old || IsNormalisedNumber(after[row][col], col == 1),
+                      "a pasted cell keeps its text or takes a normalised number");
+        }
+    }
+
+    Select(grid, startRow, startCol, grid.GetRows() - 1, columns - 1);
+    // Empty lines are skipped: a one-column block with an empty cell pastes
+    // shifted, as documented.
+    const std::string own = CellBlockText(grid);
+    if (own.rfind("\r\n", 0) == 0 || own.find("\n\r\n") != std::string::npos)
+        return 0;
+    PasteCellBlockText(grid, own, appendRow);
+    Check(CellsOf(grid) == after, "pasting the grid's own block changes nothing");
+    return 0;
+}
