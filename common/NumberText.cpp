@@ -33,6 +33,21 @@ QString Compose(bool negative, double mantissa, int exponent)
     return QString::fromLatin1(buffer, static_cast<qsizetype>(out - buffer));
 }
 
+// Rounding to six digits can carry a mantissa just below `step` up to it
+// (9.9999999 to "10"); such a mantissa moves one step further and then
+// rounds to "1".
+void CarryRounding(double& mantissa, int& exponent, double step, int stepExponent)
+{
+    char buffer[BufferSize];
+    const char* const end = std::to_chars(buffer, buffer + BufferSize, mantissa, std::chars_format::general, 6).ptr;
+    double rounded = 0;
+    std::from_chars(buffer, end, rounded);
+    if (rounded >= step) {
+        mantissa = mantissa / step;
+        exponent += stepExponent;
+    }
+}
+
 // The texts for the values no scaling loop may see.
 std::optional<QString> NonFinite(double value)
 {
@@ -109,6 +124,7 @@ QString FormatEngineering(double value)
             e -= 3;
         }
     }
+    CarryRounding(a, e, 1000, 3);
     return Compose(value < 0, a, e);
 }
 
@@ -129,6 +145,9 @@ QString FormatValue(double value)
             a = a * 10;
             e -= 1;
         }
+    }
+    if (e != 0) {
+        CarryRounding(a, e, 10, 1);
     }
     return Compose(value < 0, a, e);
 }
