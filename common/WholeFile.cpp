@@ -1,21 +1,19 @@
 #include "WholeFile.h"
 
-#include <QSaveFile>
+#include "TemporaryFile.h"
+
+#include <QFile>
+
+#include <exception>
 
 bool WriteWholeFile(const QString& path, std::string_view content)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-    {
+    // The data set store's writer, so that a save killed in the middle leaves
+    // a leftover that the next save of the same file removes.
+    try {
+        ReplaceFileWhole(QFile::encodeName(path).toStdString(), content);
+        return true;
+    } catch (const std::exception&) {
         return false;
     }
-    const auto size = static_cast<qint64>(content.size());
-    // commit() flushes what is still buffered without looking at the result, so
-    // a disk that fills up just then would put a cut file in place: flush and
-    // check first. Without a commit the temporary file is removed.
-    if (file.write(content.data(), size) != size || !file.flush())
-    {
-        return false;
-    }
-    return file.commit();
 }

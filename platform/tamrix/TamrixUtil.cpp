@@ -63,67 +63,6 @@ std::string ReadRegularFile(const char* path)
     return data;
 }
 
-// The folder part of `path`, with its trailing slash ("" for a bare name).
-std::string FolderPrefix(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The file that writing to `path` changes: a symbolic link is followed, so
-// that the linked file is replaced rather than the link.
-std::string ResolveLinks(const std::string& path)
-{
-    std::string target = path;
-    for (int hops = 0;; ++hops) {
-        struct stat status {};
-        if (::lstat(target.c_str(), &status) != 0) {
-            if (errno == ENOENT)
-                return target;
-            ThrowErrno("cannot query");
-        }
-        if (!S_ISLNK(status.st_mode))
-            return target;
-        if (hops == 40)
-            throw std::system_error(std::make_error_code(std::errc::too_many_symbolic_link_levels),
-                                    "too many links");
-        std::string link(4096, '\0');
-        const ssize_t size = ::readlink(target.c_str(), link.data(), link.size());
-        if (size < 0)
-            ThrowErrno("cannot read link");
-        if (static_cast<std::size_t>(size) == link.size())
-            throw std::system_error(std::make_error_code(std::errc::filename_too_long), "link too long");
-        link.resize(static_cast<std::size_t>(size));
-        target = (!link.empty() && link[0] == '/') ? link : FolderPrefix(target) + link;
-    }
-}
-
-void WriteReplacing(const std::string& path, const std::string& data)
-{
-    const std::string target = ResolveLinks(path);
-    struct stat existing {};
-    bool exists = false;
-    if (::stat(target.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode))
-            throw std::system_error(std::make_error_code(std::errc::invalid_argument), "not a regular file");
-        exists = true;
-    } else if (errno != ENOENT) {
-        ThrowErrno("cannot query");
-    }
-
-    TemporaryFile temporary(target);
-    if (exists) {
-        if (::fchmod(temporary.Descriptor(), existing.st_mode & 07777) != 0)
-            ThrowErrno("cannot set the permissions");
-        // Keeps owner and group when allowed to (as root, or for the group
-        // when the user is a member); otherwise the new file is the writer's.
-        if (::fchown(temporary.Descriptor(), existing.st_uid, existing.st_gid) != 0)
-            (void)::fchown(temporary.Descriptor(), static_cast<uid_t>(-1), existing.st_gid);
-    }
-    temporary.WriteAllAndClose(data);
-    temporary.ReplaceTarget();
-}
-
 } // namespace
 
 FormatPair CTamrixUtil::LoadTMXFromFile2(CTamrix& set, const char* path)
@@ -159,7 +98,7 @@ void CTamrixUtil::StoreTMXToFile2(const CTamrix& set, const char* path, char ver
         throw TvxKyyCalcDLLError(error.code, path);
     }
     try {
-        WriteReplacing(path, data);
+        ReplaceFileWhole(path, data);
     } catch (const std::exception&) {
         throw TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, path);
     }
