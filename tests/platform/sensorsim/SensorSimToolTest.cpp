@@ -67,6 +67,8 @@ struct ToolRow
     std::vector<Step> steps;
 };
 
+void PrintTo(const ToolRow& row, std::ostream* out) { *out << row.scenario; }
+
 class ToolCommandTest : public ToolTest, public testing::WithParamInterface<ToolRow>
 {
 };

@@ -64,6 +64,8 @@ struct RefusalRow
     const char* error; // "@" stands for the store folder
 };
 
+void PrintTo(const RefusalRow& row, std::ostream* out) { *out << row.scenario; }
+
 class StoreRefusalTest : public StoreTest, public testing::WithParamInterface<RefusalRow>
 {
 };
@@ -135,6 +137,8 @@ struct FaultRow
     const char* faults; // Settings() joined by spaces
     const char* error;  // "", or a fragment of the error of the last setting
 };
+
+void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.scenario; }
 
 class FaultSettingsTest : public testing::TestWithParam<FaultRow>
 {

@@ -34,6 +34,8 @@ struct ScpiCase
     std::string output;                // what waits after the last message
 };
 
+void PrintTo(const ScpiCase& row, std::ostream* out) { *out << row.name; }
+
 class Scpi : public ::testing::TestWithParam<ScpiCase>
 {
 };

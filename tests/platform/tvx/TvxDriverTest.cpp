@@ -113,6 +113,8 @@ struct DialogueCase
     DataArea area;      // where it must land
 };
 
+void PrintTo(const DialogueCase& row, std::ostream* out) { *out << row.name; }
+
 class Dialogue : public TvxDriver, public ::testing::WithParamInterface<DialogueCase>
 {
 };
@@ -192,6 +194,8 @@ struct FaultCase
     const char* written; // made out to this serial number
     bool corrupt = false;
 };
+
+void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
 
 class Faults : public TvxDriver, public ::testing::WithParamInterface<FaultCase>
 {

@@ -55,6 +55,8 @@ enum class Transport
     Lan
 };
 
+void PrintTo(Transport transport, std::ostream* out) { *out << (transport == Transport::Usb ? "Usb" : "Lan"); }
+
 // One served sensor, 100001, on the transport of the test, and a resource
 // manager of our VISA library.
 class VisaSession : public ::testing::TestWithParam<Transport>
@@ -254,6 +256,8 @@ struct FaultCase
     std::string prefix; // the read begins with it
     Then then = Then::Nothing;
 };
+
+void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
 
 class VisaFault : public ::testing::TestWithParam<std::tuple<Transport, FaultCase>>
 {

@@ -17,6 +17,8 @@ struct LoaderCase
     const char* loaded; // null: none
 };
 
+void PrintTo(const LoaderCase& row, std::ostream* out) { *out << row.name; }
+
 class Loader : public ::testing::TestWithParam<LoaderCase>
 {
 };

@@ -19,6 +19,8 @@ struct QueryRow
     const char* reply; // nullptr: the factory data set block of 100001
 };
 
+void PrintTo(const QueryRow& row, std::ostream* out) { *out << row.name; }
+
 using Queries = LanTable<QueryRow>;
 
 // Twice: a response read whole leaves the link ready for the next message.
@@ -50,6 +52,8 @@ struct WriteRow
     const char* file;
     bool large; // a data set of several times maxRecvSize
 };
+
+void PrintTo(const WriteRow& row, std::ostream* out) { *out << row.name; }
 
 using BlockWrites = LanTable<WriteRow>;
 
@@ -85,6 +89,8 @@ struct LockRow
     const char* name;
     Release release;
 };
+
+void PrintTo(const LockRow& row, std::ostream* out) { *out << row.name; }
 
 using LockContention = LanTable<LockRow>;
 
@@ -135,6 +141,8 @@ struct FaultRow
     const char* next = nullptr; // a query that follows on the same link, and its whole reply
     const char* nextReply = nullptr;
 };
+
+void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.name; }
 
 using Faults = LanTable<FaultRow>;
 

@@ -58,6 +58,8 @@ struct PeerRow
     std::vector<std::uint32_t> reply; // empty: the connection ends
 };
 
+void PrintTo(const PeerRow& row, std::ostream* out) { *out << row.name; }
+
 using BadCalls = LanTable<PeerRow>;
 
 TEST_P(BadCalls, GetTheirAnswerAndTheSensorServesOn)
@@ -158,6 +160,8 @@ struct ReplyRow
     Status status;
     const char* data;
 };
+
+void PrintTo(const ReplyRow& row, std::ostream* out) { *out << row.name; }
 
 using BadReplies = LanTable<ReplyRow>;
 
