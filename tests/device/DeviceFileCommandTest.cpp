@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 
@@ -44,17 +46,14 @@
 namespace
 {
 
+using rows::operator<<;
+
 const SParaType<1>* const tags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
 
 constexpr long uncertaintyColumns[4] = {4, 7, 10, 13};
 
 const char* const s2pFilter = "*.s2p Files|*.s2p;|All Files (*.*)|*.*||";
 const char* const txtFilter = "*.txt Files|*.txt;|All Files (*.*)|*.*||";
-
-template <class Case> std::string ScenarioName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.scenario;
-}
 
 struct Point
 {
@@ -341,9 +340,7 @@ struct ConversionCase
     std::array<double, 8> values;
 };
 
-class S2PImportConversion : public FileCommandTest, public testing::WithParamInterface<ConversionCase>
-{
-};
+using S2PImportConversion = rows::Fixture<FileCommandTest, ConversionCase>;
 
 TEST_P(S2PImportConversion, GivesHertzAndRealAndImaginaryParts)
 {
@@ -382,7 +379,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "# HZ S RI R 50\r\n7e8 0.1 -0.2 0.3 -0.4 0.5 -0.6 0.7 -0.8\r\n1e9 1 2 3 4\r\n",
                        7e8,
                        {0.1, -0.2, 0.3, -0.4, 0.5, -0.6, 0.7, -0.8}}),
-    ScenarioName<ConversionCase>);
+    rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -411,9 +408,7 @@ std::string FileWithS21(const std::vector<const char*>& s21)
     return text;
 }
 
-class S2PImportLimits : public FileCommandTest, public testing::WithParamInterface<LimitCase>
-{
-};
+using S2PImportLimits = rows::Fixture<FileCommandTest, LimitCase>;
 
 TEST_P(S2PImportLimits, AreTheSensorLimitsDividedByTheLargestGain)
 {
@@ -451,7 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"S21ZeroEverywhereKeepsTheFields", 1e-9f, 0.1f, -1, {"0 0", "0 0"}, "", ""},
         LimitCase{"S21NotANumberKeepsTheFields", 1e-9f, 0.1f, -1, {"nan 0"}, "", ""},
         LimitCase{"S21InfiniteKeepsTheFields", 1e-9f, 0.1f, -1, {"inf 0"}, "", ""}),
-    ScenarioName<LimitCase>);
+    rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -470,9 +465,7 @@ const char* const threeLineUncertainties = "! uncertainties\r\n"
                                            "2 0.021 0.042 0.023 0.044\r\n"
                                            "3 0.031 0.032 0.033 0.034\r\n";
 
-class UncertaintyImport : public FileCommandTest, public testing::WithParamInterface<UncertaintyCase>
-{
-};
+using UncertaintyImport = rows::Fixture<FileCommandTest, UncertaintyCase>;
 
 TEST_P(UncertaintyImport, TakesTheLineThatAppliesAtTheGridFrequency)
 {
@@ -505,7 +498,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UncertaintyCase{"AboveTheLastLine", "40e9", {0.031, 0.032, 0.033, 0.034}},
                     UncertaintyCase{"NotANumberCountsAsZero", "abc", {0.011, 0.012, 0.013, 0.014}},
                     UncertaintyCase{"EmptyCountsAsZero", "", {0.011, 0.012, 0.013, 0.014}}),
-    ScenarioName<UncertaintyCase>);
+    rows::Name());
 
 TEST_F(FileCommandTest, UncertaintyImportChangesTheUncertaintyColumnsOfEveryRowAndNothingElse)
 {
@@ -573,9 +566,7 @@ struct MnemonicCase
     const char* commentLine; // empty: none
 };
 
-class ExportMnemonic : public FileCommandTest, public testing::WithParamInterface<MnemonicCase>
-{
-};
+using ExportMnemonic = rows::Fixture<FileCommandTest, MnemonicCase>;
 
 TEST_P(ExportMnemonic, IsTheCommentLineAsTheFieldShowsIt)
 {
@@ -603,7 +594,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MnemonicCase{"LetterOutsideLatin1IsDropped", "Koppler \xe2\x82\xac 3", nullptr, "! Koppler  3\r\n"},
                     MnemonicCase{"EmptyGivesNoCommentLine", "", nullptr, ""},
                     MnemonicCase{"TypedNameIsTaken", "Attenuator", "Typed name", "! Typed name\r\n"}),
-    ScenarioName<MnemonicCase>);
+    rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -666,9 +657,7 @@ struct FailedImportCase
     const char* message;
 };
 
-class FailedImport : public FileCommandTest, public testing::WithParamInterface<FailedImportCase>
-{
-};
+using FailedImport = rows::Fixture<FileCommandTest, FailedImportCase>;
 
 TEST_P(FailedImport, ShowsTheReadersErrorAndChangesNothing)
 {
@@ -716,7 +705,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailedImportCase{"MissingFileForS2P", ID_IMPORT_S2P, nullptr, false, true, "File read access failed!"},
         FailedImportCase{"MissingFileForUncertainty", ID_IMPORT_UNCERTAINTY, nullptr, false, true,
                          "File read access failed!"}),
-    ScenarioName<FailedImportCase>);
+    rows::Name());
 
 TEST_F(FileCommandTest, ImportFindsAFileWhoseNameIsNotLatin1)
 {
@@ -738,9 +727,7 @@ struct FailedExportCase
     bool fileExists; // else the parent of the path is a regular file
 };
 
-class FailedExport : public FileCommandTest, public testing::WithParamInterface<FailedExportCase>
-{
-};
+using FailedExport = rows::Fixture<FileCommandTest, FailedExportCase>;
 
 TEST_P(FailedExport, IsReportedAndLeavesNoFileBehind)
 {
@@ -785,7 +772,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailedExportCase{"UncertaintyFileTooLargeToWrite", ID_EXPORT_UNCERTAINTY, true},
                     FailedExportCase{"S2PIntoAPlainFile", ID_EXPORT_S2P, false},
                     FailedExportCase{"UncertaintyIntoAPlainFile", ID_EXPORT_UNCERTAINTY, false}),
-    ScenarioName<FailedExportCase>);
+    rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -799,9 +786,7 @@ struct DialogCase
     const char* title;
 };
 
-class FileDialogOfCommand : public FileCommandTest, public testing::WithParamInterface<DialogCase>
-{
-};
+using FileDialogOfCommand = rows::Fixture<FileCommandTest, DialogCase>;
 
 TEST_P(FileDialogOfCommand, AsksForTheFileAndCancelOrAnEmptyNameChangesNothing)
 {
@@ -838,7 +823,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, FileDialogOfCommand,
                                                     "Select S2P file for export"},
                                          DialogCase{"ExportUncertainty", ID_EXPORT_UNCERTAINTY, false, "TXT",
                                                     txtFilter, "Select uncertainty file for export"}),
-                         ScenarioName<DialogCase>);
+                         rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -849,9 +834,7 @@ struct OpenEditCase
     const char* fileName;
 };
 
-class OpenEditBeforeFileCommand : public FileCommandTest, public testing::WithParamInterface<OpenEditCase>
-{
-};
+using OpenEditBeforeFileCommand = rows::Fixture<FileCommandTest, OpenEditCase>;
 
 TEST_P(OpenEditBeforeFileCommand, IsCommittedOrKeepsTheCommandFromRunning)
 {
@@ -892,7 +875,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, OpenEditBeforeFileCommand,
                                          OpenEditCase{"ImportUncertainty", ID_IMPORT_UNCERTAINTY, "in.txt"},
                                          OpenEditCase{"ExportS2P", ID_EXPORT_S2P, "out.s2p"},
                                          OpenEditCase{"ExportUncertainty", ID_EXPORT_UNCERTAINTY, "out.txt"}),
-                         ScenarioName<OpenEditCase>);
+                         rows::Name());
 
 // ---------------------------------------------------------------------------
 

@@ -23,6 +23,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -32,6 +34,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 const SParaType<1>* const tags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
 
@@ -247,11 +251,6 @@ void AnswerSetNumber(std::function<void(CSetnumberDialog&)> answer, bool* opened
     });
 }
 
-template <class Case> std::string ScenarioName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.scenario;
-}
-
 // ---------------------------------------------------------------------------
 
 struct CaptionCase
@@ -262,9 +261,7 @@ struct CaptionCase
     const char* caption;
 };
 
-class EditorCaption : public testing::TestWithParam<CaptionCase>
-{
-};
+using EditorCaption = rows::Test<CaptionCase>;
 
 TEST_P(EditorCaption, NumbersFactoryDevicesFromOneAndUserDevicesFrom1001)
 {
@@ -278,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, EditorCaption,
                                          CaptionCase{"FactoryFourth", "factory_v3.cal", 3, "Device: 4"},
                                          CaptionCase{"UserFirst", "user_v3.cal", 0, "Device: 1001"},
                                          CaptionCase{"UserSecond", "user_v3.cal", 1, "Device: 1002"}),
-                         ScenarioName<CaptionCase>);
+                         rows::Name());
 
 class EditorOpening : public testing::TestWithParam<const char*>
 {
@@ -378,9 +375,7 @@ struct CellEditCase
     double stored;
 };
 
-class EditorEditAndStore : public testing::TestWithParam<CellEditCase>
-{
-};
+using EditorEditAndStore = rows::Test<CellEditCase>;
 
 TEST_P(EditorEditAndStore, OkStoresExactlyTheEditedValueAndItSurvivesTheFile)
 {
@@ -420,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(Cells, EditorEditAndStore,
                                                       static_cast<double>(1.234e-5f)},
                                          CellEditCase{"S12Uncertainty", 4, 10, " 0.03125 ", "0.03125", 0.03125},
                                          CellEditCase{"S22UncertaintyLastColumn", 2, 13, "0.5", "0.5", 0.5}),
-                         ScenarioName<CellEditCase>);
+                         rows::Name());
 
 TEST(EditorStoreFails, OnAFrequencyTheLibraryRefusesShowsItsTextAndChangesNothing)
 {
@@ -471,9 +466,7 @@ struct LimitCase
     bool stored;
 };
 
-class EditorLimitsOnOk : public testing::TestWithParam<LimitCase>
-{
-};
+using EditorLimitsOnOk = rows::Test<LimitCase>;
 
 TEST_P(EditorLimitsOnOk, AskWhenTheLowerIsNotBelowTheUpper)
 {
@@ -512,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, EditorLimitsOnOk,
                                          LimitCase{"EqualAnsweredYes", "0.1", "0.1", IDYES, true, true},
                                          LimitCase{"LowerAboveUpperAnsweredNo", "0.2", "0.1", IDNO, true, false},
                                          LimitCase{"LowerBelowUpper", "0.001", "0.1", IDNO, false, true}),
-                         ScenarioName<LimitCase>);
+                         rows::Name());
 
 struct LimitTextCase
 {
@@ -523,9 +516,7 @@ struct LimitTextCase
     bool refused;
 };
 
-class EditorLimitCheckOnFocusLoss : public testing::TestWithParam<LimitTextCase>
-{
-};
+using EditorLimitCheckOnFocusLoss = rows::Test<LimitTextCase>;
 
 TEST_P(EditorLimitCheckOnFocusLoss, ReformatsNumbersAndRefusesTheRest)
 {
@@ -555,11 +546,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, EditorLimitCheckOnFocusLoss,
                                          LimitTextCase{"Blanks", IDC_UPPER_LIMIT, " 0.5 ", "500e-3", false},
                                          LimitTextCase{"UnitSuffix", IDC_LOWER_LIMIT, "1m", "1m", true},
                                          LimitTextCase{"TrimmedWord", IDC_UPPER_LIMIT, " high ", "high", true}),
-                         ScenarioName<LimitTextCase>);
+                         rows::Name());
 
-class EditorLimitCheckOnEnter : public testing::TestWithParam<int>
-{
-};
+using EditorLimitCheckOnEnter = rows::Test<int>;
 
 TEST_P(EditorLimitCheckOnEnter, EnterInAFieldThatIsNoNumberStoresNothing)
 {
@@ -594,9 +583,7 @@ struct MirrorCase
     const SParaType<1>* target;
 };
 
-class EditorMirror : public testing::TestWithParam<MirrorCase>
-{
-};
+using EditorMirror = rows::Test<MirrorCase>;
 
 TEST_P(EditorMirror, StoresTheSourceTripleAndReopensUnchecked)
 {
@@ -626,7 +613,7 @@ TEST_P(EditorMirror, StoresTheSourceTripleAndReopensUnchecked)
 INSTANTIATE_TEST_SUITE_P(Options, EditorMirror,
                          testing::Values(MirrorCase{"S11ForS22", IDC_S11_FOR_S22, 11, tags[0], tags[3]},
                                          MirrorCase{"S21ForS12", IDC_S21_FOR_S12, 8, tags[1], tags[2]}),
-                         ScenarioName<MirrorCase>);
+                         rows::Name());
 
 TEST(EditorMirror, UncheckingUnlocksTheColumnsAgainAndStoresTheirOwnValues)
 {
@@ -656,9 +643,7 @@ struct RowCommandCase
     std::vector<long> rows;
 };
 
-class EditorRowCommands : public testing::TestWithParam<RowCommandCase>
-{
-};
+using EditorRowCommands = rows::Test<RowCommandCase>;
 
 TEST_P(EditorRowCommands, ChangeTheTableAndRenumber)
 {
@@ -733,7 +718,7 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Editor& e) { e.dialog->SendCommand(ID_POINTS_DELETE); },
                        {}},
         RowCommandCase{"DeleteKeyWithoutRows", 0, 0, 0, 0, 0, PressDelete, {}}),
-    ScenarioName<RowCommandCase>);
+    rows::Name());
 
 TEST(EditorDeleteKey, OnABlockOfCellsWritesZeroIntoEachOfThem)
 {
@@ -783,9 +768,7 @@ struct PasteCase
     std::vector<std::vector<const char*>> expected; // columns 1 ... 4 of every row
 };
 
-class EditorPaste : public testing::TestWithParam<PasteCase>
-{
-};
+using EditorPaste = rows::Test<PasteCase>;
 
 TEST_P(EditorPaste, WritesNumbersAndAppendsNewPoints)
 {
@@ -827,7 +810,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, EditorPaste,
                                                    {{"1e9", "0.125", "0.1875", "0.25"},
                                                     {"2e9", "0.5", "1.1875", "1.25"},
                                                     {"0", "0.25", "0", "0"}}}),
-                         ScenarioName<PasteCase>);
+                         rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -840,9 +823,7 @@ struct SetNumberCase
     long expectedPoints; // -1: unchanged
 };
 
-class EditorSetNumber : public testing::TestWithParam<SetNumberCase>
-{
-};
+using EditorSetNumber = rows::Test<SetNumberCase>;
 
 TEST_P(EditorSetNumber, ResetsEveryPointToTheNewPointValues)
 {
@@ -900,7 +881,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, EditorSetNumber,
                                          SetNumberCase{"MostPoints", 1, "99999", true, 99999},
                                          SetNumberCase{"LettersAreNotTaken", 2, "x3", true, 3},
                                          SetNumberCase{"Cancelled", 3, "7", false, -1}),
-                         ScenarioName<SetNumberCase>);
+                         rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -911,9 +892,7 @@ struct CommitCase
     std::function<bool(const Editor&, bool setNumberOpened)> ran;
 };
 
-class EditorOpenEditBeforeCommand : public testing::TestWithParam<CommitCase>
-{
-};
+using EditorOpenEditBeforeCommand = rows::Test<CommitCase>;
 
 TEST_P(EditorOpenEditBeforeCommand, IsCommittedOrKeepsTheCommandFromRunning)
 {
@@ -961,7 +940,7 @@ INSTANTIATE_TEST_SUITE_P(
                                [](const Editor& e, bool) { return e.Cell(2, 3) == "0.5"; }},
                     CommitCase{"SetNumber", [](Editor& e) { e.dialog->SendCommand(ID_POINTS_SET_NUMBER); },
                                [](const Editor&, bool opened) { return opened; }}),
-    ScenarioName<CommitCase>);
+    rows::Name());
 
 // ---------------------------------------------------------------------------
 
@@ -1017,9 +996,7 @@ TEST(EditorReadOnly, AllowsViewingSelectingAndCopyingOnly)
 
 // ---------------------------------------------------------------------------
 
-class EditorLayout : public testing::TestWithParam<QSize>
-{
-};
+using EditorLayout = rows::Test<QSize>;
 
 TEST_P(EditorLayout, KeepsTheControlsAtTheEdgesAfterEveryResize)
 {

@@ -1,6 +1,8 @@
 #include "DeviceValues.h"
 #include "TamrixError.h"
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +10,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 const SParaType<1>* const tags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
 
@@ -69,9 +73,7 @@ struct MirrorCase
     bool useS11ForS22;
 };
 
-class StoreMirror : public testing::TestWithParam<MirrorCase>
-{
-};
+using StoreMirror = rows::Test<MirrorCase>;
 
 TEST_P(StoreMirror, CopiesTheStoredSourceTriple)
 {
@@ -92,9 +94,7 @@ TEST_P(StoreMirror, CopiesTheStoredSourceTriple)
 INSTANTIATE_TEST_SUITE_P(Options, StoreMirror,
                          testing::Values(MirrorCase{"Neither", false, false}, MirrorCase{"S21ForS12", true, false},
                                          MirrorCase{"S11ForS22", false, true}, MirrorCase{"Both", true, true}),
-                         [](const testing::TestParamInfo<MirrorCase>& info) {
-                             return std::string(info.param.scenario);
-                         });
+                         rows::Name());
 
 struct RefusedCase
 {
@@ -103,9 +103,7 @@ struct RefusedCase
     std::int32_t code;
 };
 
-class StoreRefused : public testing::TestWithParam<RefusedCase>
-{
-};
+using StoreRefused = rows::Test<RefusedCase>;
 
 TEST_P(StoreRefused, ThrowsAndLeavesTheDeviceAsItWas)
 {
@@ -148,6 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ValueBeyondSinglePrecision", [](DeviceValues& v) { std::get<1>(v.points[2].values[3]) = 1e39; },
                     215},
         RefusedCase{"TooManyPoints", [](DeviceValues& v) { v.points.resize(100001); }, 104}),
-    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.scenario); });
+    rows::Name());
 
 } // namespace

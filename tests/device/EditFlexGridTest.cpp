@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 struct Cell
 {
@@ -42,9 +46,7 @@ struct ActivationCase
     bool editorOpens;
 };
 
-class Activation : public testing::TestWithParam<ActivationCase>
-{
-};
+using Activation = rows::Test<ActivationCase>;
 
 TEST_P(Activation, OpensTheEditorOnEditableCellsAndAlwaysPostsOnce)
 {
@@ -83,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, Activation,
                                          ActivationCase{"EnterOnValue", true, {3, 2}, false, true},
                                          ActivationCase{"DoubleClickOnLocked", false, {2, 3}, true, false},
                                          ActivationCase{"EnterOnLocked", true, {1, 3}, true, false}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(Activation, DoubleClickOnTheHeaderRowPostsNothing)
 {
@@ -108,9 +110,7 @@ struct EnterCase
     Cell next;
 };
 
-class EnterInEditor : public testing::TestWithParam<EnterCase>
-{
-};
+using EnterInEditor = rows::Test<EnterCase>;
 
 TEST_P(EnterInEditor, WritesTheNumberInTheColumnsFormatAndMovesOn)
 {
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EnterCase{"SmallValueScaled", {2, 3}, "0.00001234", "1.234e-5", true, {3, 3}},
                     EnterCase{"LastRowWrapsToNextColumn", {3, 1}, "7e6", "7e6", true, {3, 2}},
                     EnterCase{"LastCellWrapsToFixedColumn", {3, 3}, "-0.5", "-0.5", false, {0, 0}}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+    rows::Name());
 
 TEST(EnterInEditor, NearTheBottomOfTheViewKeepsTheNewEditorOpen)
 {
@@ -191,9 +191,7 @@ struct LeaveCase
     bool committed;
 };
 
-class LeavingACell : public testing::TestWithParam<LeaveCase>
-{
-};
+using LeavingACell = rows::Test<LeaveCase>;
 
 TEST_P(LeavingACell, CommitsANumberAndKeepsAnythingElseOpen)
 {
@@ -224,7 +222,7 @@ TEST_P(LeavingACell, CommitsANumberAndKeepsAnythingElseOpen)
 INSTANTIATE_TEST_SUITE_P(Grid, LeavingACell,
                          testing::Values(LeaveCase{"NumberIsWritten", "42", true},
                                          LeaveCase{"TextBeepsAndStays", "abc", false}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(Scrolling, WritesTheEditorsTextWithoutChecking)
 {
@@ -246,9 +244,7 @@ struct KeyCase
     std::vector<UINT> posted;
 };
 
-class GridKeys : public testing::TestWithParam<KeyCase>
-{
-};
+using GridKeys = rows::Test<KeyCase>;
 
 TEST_P(GridKeys, PostTheirMessages)
 {
@@ -274,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"PlainC", Qt::Key_C, Qt::NoModifier, {}},
                     KeyCase{"PlainV", Qt::Key_V, Qt::NoModifier, {}},
                     KeyCase{"Digit", Qt::Key_3, Qt::NoModifier, {}}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+    rows::Name());
 
 struct EditorKeyCase
 {
@@ -283,9 +279,7 @@ struct EditorKeyCase
     int cursorAfter;
 };
 
-class EditorKeys : public testing::TestWithParam<EditorKeyCase>
-{
-};
+using EditorKeys = rows::Test<EditorKeyCase>;
 
 TEST_P(EditorKeys, StayInTheEditor)
 {
@@ -309,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, EditorKeys,
                                          EditorKeyCase{"End", Qt::Key_End, 3},
                                          EditorKeyCase{"Up", Qt::Key_Up, 1},
                                          EditorKeyCase{"Down", Qt::Key_Down, 1}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 struct FocusCase
 {
@@ -318,9 +312,7 @@ struct FocusCase
     bool committed;
 };
 
-class EditorFocusLoss : public testing::TestWithParam<FocusCase>
-{
-};
+using EditorFocusLoss = rows::Test<FocusCase>;
 
 TEST_P(EditorFocusLoss, ToAnotherControlCommitsLikeEnter)
 {
@@ -345,7 +337,7 @@ TEST_P(EditorFocusLoss, ToAnotherControlCommitsLikeEnter)
 INSTANTIATE_TEST_SUITE_P(Grid, EditorFocusLoss,
                          testing::Values(FocusCase{"NumberIsWritten", "2500e6", true},
                                          FocusCase{"TextTakesTheFocusBack", "abc", false}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(EditorFocusLoss, ToNoWindowLeavesTheEditOpen)
 {
@@ -383,9 +375,7 @@ struct CommitCase
     const char* stored;
 };
 
-class CommitEdit : public testing::TestWithParam<CommitCase>
-{
-};
+using CommitEdit = rows::Test<CommitCase>;
 
 TEST_P(CommitEdit, WritesAValidEditAndRefusesText)
 {
@@ -414,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, CommitEdit,
                                          CommitCase{"FrequencyWritten", true, "4.5e9", true, "4.5e9"},
                                          CommitCase{"FrequencyNormalised", true, "0.0025", true, "2.5e-3"},
                                          CommitCase{"TextRefused", true, "1e9x", false, "1e9"}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(ColumnTypes, AnIndexOutOfRangeIsReportedAndChangesNothing)
 {

@@ -2,6 +2,8 @@
 #include "GridClipboard.h"
 #include "MSFlexGrid.h"
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +11,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 using Table = std::vector<std::vector<std::string>>;
 
@@ -59,9 +63,7 @@ struct CopyCase
     const char* text;
 };
 
-class Copy : public testing::TestWithParam<CopyCase>
-{
-};
+using Copy = rows::Test<CopyCase>;
 
 TEST_P(Copy, WritesTheSelectedBlockAsShown)
 {
@@ -79,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CopyCase{"TwoByThree", 1, 1, 2, 3, "1e9\t0.5\t0.25\r\n2e9\t0.6\t\xb5x\r\n"},
                     CopyCase{"CornersReversed", 2, 3, 1, 1, "1e9\t0.5\t0.25\r\n2e9\t0.6\t\xb5x\r\n"},
                     CopyCase{"OneColumn", 1, 2, 3, 2, "0.5\r\n0.6\r\n0.7\r\n"}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+    rows::Name());
 
 struct PasteCase
 {
@@ -90,9 +92,7 @@ struct PasteCase
     Table expected;
 };
 
-class Paste : public testing::TestWithParam<PasteCase>
-{
-};
+using Paste = rows::Test<PasteCase>;
 
 TEST_P(Paste, WritesNumbersFromTheSelectionsCorner)
 {
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   {{"1", "1e9", "0.5", "0.25"}, {"2", "2e9", "0.6", "0.35"}, {"3", "3e9", "8", "9"}}},
         PasteCase{"NothingToPaste", 1, 1, "", 0, sample}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+    rows::Name());
 
 TEST(Paste, IntoATableWithoutDataRowsAppendsTheFirstRowEvenForNothing)
 {

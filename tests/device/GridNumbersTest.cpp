@@ -4,12 +4,16 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace
 {
+
+using rows::operator<<;
 
 struct NumberCase
 {
@@ -19,9 +23,7 @@ struct NumberCase
     int asInt;
 };
 
-class NumberReaders : public testing::TestWithParam<NumberCase>
-{
-};
+using NumberReaders = rows::Test<NumberCase>;
 
 TEST_P(NumberReaders, ReadTheWholeTextOrGiveTheFallback)
 {
@@ -45,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, NumberReaders,
                                          NumberCase{"Text", "abc", -1.0, -7},
                                          NumberCase{"TrailingExponent", "1e", -1.0, -7},
                                          NumberCase{"IntOverflow", "2147483648", 2147483648.0, -7}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(NumberReaders, CellsOutsideTheTableAndOtherWidgetsGiveTheFallback)
 {

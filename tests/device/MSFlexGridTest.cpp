@@ -6,12 +6,16 @@
 #include <QHeaderView>
 #include <QImage>
 
+#include "../platform/ui/Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace
 {
+
+using rows::operator<<;
 
 struct Selection
 {
@@ -52,9 +56,7 @@ struct ClampCase
     Selection expected;
 };
 
-class FixedCellsAreNeverSelected : public testing::TestWithParam<ClampCase>
-{
-};
+using FixedCellsAreNeverSelected = rows::Test<ClampCase>;
 
 TEST_P(FixedCellsAreNeverSelected, SettersClampToDataCells)
 {
@@ -72,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, FixedCellsAreNeverSelected,
                                          ClampCase{"BeyondTheTable", {9, 9, 9, 9}, {3, 3, 3, 3}},
                                          ClampCase{"WholeRows", {1, 1, 3, 3}, {1, 1, 3, 3}},
                                          ClampCase{"ReversedBlock", {3, 2, 2, 1}, {3, 2, 2, 1}}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 struct RemovalCase
 {
@@ -82,9 +84,7 @@ struct RemovalCase
     Selection expected;
 };
 
-class RowsGoingAway : public testing::TestWithParam<RemovalCase>
-{
-};
+using RowsGoingAway = rows::Test<RemovalCase>;
 
 TEST_P(RowsGoingAway, ClampRowAndRowSel)
 {
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, RowsGoingAway,
                          testing::Values(RemovalCase{"BelowTheSelection", 8, 2, {6, 2, 7, 3}},
                                          RemovalCase{"AllButOne", 2, 8, {1, 2, 1, 3}},
                                          RemovalCase{"AllDataRows", 1, 9, {0, 2, 0, 3}}),
-                         [](const auto& info) { return std::string(info.param.scenario); });
+                         rows::Name());
 
 TEST(RowsGoingAway, SelectingAllOfATableWithoutDataRowsSelectsNothing)
 {

@@ -3,6 +3,8 @@
 
 #include <QColor>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -11,6 +13,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 constexpr QRgb Black = 0xFF000000;
 constexpr QRgb White = 0xFFFFFFFF;
@@ -30,14 +34,7 @@ struct PictureRow
     QRgb leftEdgeMiddle;
 };
 
-void PrintTo(const PictureRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class BitmapTest : public testing::TestWithParam<PictureRow>
-{
-};
+using BitmapTest = rows::Test<PictureRow>;
 
 TEST_P(BitmapTest, IsA16By16PictureOfItsShape)
 {
@@ -66,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BitmapTest,
                                          PictureRow{"set_radio", IDB_RADIO_SET, Blue, Black},
                                          PictureRow{"clear_radio", IDB_RADIO_CLEAR, White, Black},
                                          PictureRow{"grey_box", IDB_GREY_BOX, Grey, Grey}),
-                         [](const testing::TestParamInfo<PictureRow>& info) { return info.param.scenario; });
+                         rows::Name());
 
 // The marked and the empty picture differ only where the mark is.
 TEST(Bitmaps, MarkedPicturesAreTheEmptyOnesWithABlueMark)

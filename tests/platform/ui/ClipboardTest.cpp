@@ -3,6 +3,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -10,6 +12,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 TEST(Clipboard, EveryByteComesBackAsItWasPut)
 {
@@ -37,14 +41,7 @@ struct ForeignRow
     std::string expected;
 };
 
-void PrintTo(const ForeignRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class ClipboardForeignTextTest : public testing::TestWithParam<ForeignRow>
-{
-};
+using ClipboardForeignTextTest = rows::Test<ForeignRow>;
 
 TEST_P(ClipboardForeignTextTest, IsReadAsLatin1LeavingOutWhatItCannotHold)
 {
@@ -60,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ForeignRow{"euro_sign_left_out", QString::fromUtf8("5 €"), "5 "},
                     ForeignRow{"surrogate_pair_left_out_whole", QString::fromUtf8("a😀b"), "ab"},
                     ForeignRow{"cyrillic_left_out", QString::fromUtf8("Ом=50"), "=50"}),
-    [](const testing::TestParamInfo<ForeignRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(Clipboard, NoTextReadsAsEmpty)
 {

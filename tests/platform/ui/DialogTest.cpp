@@ -19,6 +19,8 @@
 #include <QTextBlock>
 #include <QTest>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,6 +34,8 @@
 namespace
 {
 
+using rows::operator<<;
+
 using Calls = std::vector<std::string>;
 
 struct ModalRow
@@ -43,14 +47,7 @@ struct ModalRow
     Calls expectedCalls;
 };
 
-void PrintTo(const ModalRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class DoModalTest : public testing::TestWithParam<ModalRow>
-{
-};
+using DoModalTest = rows::Test<ModalRow>;
 
 TEST_P(DoModalTest, EndsWithTheResultOfTheWayOut)
 {
@@ -102,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                      KeyInto(d, IDC_CAL_LAB, Qt::Key_Return);
                  },
                  LeftOpen, {"OnInitDialog"}}),
-    [](const testing::TestParamInfo<ModalRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 struct DestroyRow
 {
@@ -112,14 +109,7 @@ struct DestroyRow
     int inAll;
 };
 
-void PrintTo(const DestroyRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class OnDestroyTest : public testing::TestWithParam<DestroyRow>
-{
-};
+using OnDestroyTest = rows::Test<DestroyRow>;
 
 TEST_P(OnDestroyTest, RunsOnceForEveryWindowMade)
 {
@@ -147,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DestroyRow{"destroyed_without_being_shown", [](CDialog& d) { d.Create(); }, 0, 1},
                     DestroyRow{"destroyed_while_shown", [](CDialog& d) { d.Create(); d.show(); }, 0, 1},
                     DestroyRow{"never_made", [](CDialog&) {}, 0, 0}),
-    [](const testing::TestParamInfo<DestroyRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(DoModal, UnknownTemplateCannotBeMade)
 {
@@ -276,14 +266,7 @@ struct TransferTemplateRow
     std::vector<std::pair<QString, int>> columns; // of the sensor list
 };
 
-void PrintTo(const TransferTemplateRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class TransferTemplateTest : public testing::TestWithParam<TransferTemplateRow>
-{
-};
+using TransferTemplateTest = rows::Test<TransferTemplateRow>;
 
 TEST_P(TransferTemplateTest, ShowsItsCaptionButtonsAndList)
 {
@@ -321,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
                             {{"Resource Descriptor", 240}, {"Type", 60}, {"Serial No.", 60}, {"Connection Type", 100}}},
         TransferTemplateRow{"download", IDD_DOWNLOAD, "Download Calibration Data",
                             {{IDC_DOWNLOAD, "Download"}, {IDC_RESCAN, "Rescan"}, {IDCANCEL, "Cancel"}}, {}, {}}),
-    [](const testing::TestParamInfo<TransferTemplateRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(DialogControls, CheckBoxTextIsNotCut)
 {

@@ -4,6 +4,8 @@
 
 #include <QFontInfo>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,6 +13,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 struct MulDivRow
 {
@@ -21,14 +25,7 @@ struct MulDivRow
     int expected;
 };
 
-void PrintTo(const MulDivRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class MulDivTest : public testing::TestWithParam<MulDivRow>
-{
-};
+using MulDivTest = rows::Test<MulDivRow>;
 
 TEST_P(MulDivTest, RoundsHalfAwayFromZero)
 {
@@ -45,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, MulDivTest,
                                          MulDivRow{"division_by_zero", 1, 1, 0, -1},
                                          MulDivRow{"wide_intermediate", INT_MAX, INT_MAX, INT_MAX, INT_MAX},
                                          MulDivRow{"overflowing_result", INT_MAX, 2, 1, -1}),
-                         [](const testing::TestParamInfo<MulDivRow>& info) { return info.param.scenario; });
+                         rows::Name());
 
 struct BaseUnitsRow
 {
@@ -55,14 +52,7 @@ struct BaseUnitsRow
     int expectedX;
 };
 
-void PrintTo(const BaseUnitsRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class BaseUnitsTest : public testing::TestWithParam<BaseUnitsRow>
-{
-};
+using BaseUnitsTest = rows::Test<BaseUnitsRow>;
 
 TEST_P(BaseUnitsTest, AveragesTheAlphabetWithThePlatformRounding)
 {
@@ -78,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BaseUnitsTest,
                                          BaseUnitsRow{"liberation_sans_11px", 333, 12, 6},
                                          BaseUnitsRow{"last_six", 337, 13, 6},
                                          BaseUnitsRow{"first_seven", 338, 13, 7}),
-                         [](const testing::TestParamInfo<BaseUnitsRow>& info) { return info.param.scenario; });
+                         rows::Name());
 
 struct PlacementRow
 {
@@ -88,14 +78,7 @@ struct PlacementRow
     QRect expectedPixels;
 };
 
-void PrintTo(const PlacementRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class ControlPlacementTest : public testing::TestWithParam<PlacementRow>
-{
-};
+using ControlPlacementTest = rows::Test<PlacementRow>;
 
 // The dialog font ("MS Shell Dlg" 8 pt, not installed) falls back to Liberation
 // Sans at 11 px on the 96 dpi offscreen screen: 333 px for the alphabet, 12 px
@@ -122,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PlacementRow{"user_data_edit", IDD_CAL_INFO, IDC_CAL_LAB, QRect(9, 36, 225, 21)},
                     PlacementRow{"device_upper_limit", IDD_DEVICE, IDC_UPPER_LIMIT, QRect(387, 450, 99, 18)},
                     PlacementRow{"set_number_ok_half_rounds_up", IDD_SETNUMBER, 1, QRect(11, 57, 75, 21)}),
-    [](const testing::TestParamInfo<PlacementRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(DialogSize, ClientAreaIsTheTemplateSizeAndFixedFramesCannotBeResized)
 {

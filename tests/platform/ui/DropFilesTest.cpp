@@ -7,12 +7,16 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 namespace
 {
+
+using rows::operator<<;
 
 struct DropRow
 {
@@ -22,14 +26,7 @@ struct DropRow
     std::vector<QStringList> expectedDrops;
 };
 
-void PrintTo(const DropRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class DropFilesTest : public testing::TestWithParam<DropRow>
-{
-};
+using DropFilesTest = rows::Test<DropRow>;
 
 bool Drop(QWidget& target, const QList<QUrl>& urls)
 {
@@ -65,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"/data/b.bin", QString::fromUtf8("/data/ä a.cal")}}},
         DropRow{"only_remote_urls", IDD_OSTREL_DIALOG, {QUrl("https://example.org/a.cal")}, {}},
         DropRow{"window_that_takes_no_files", IDD_CAL_INFO, {QUrl::fromLocalFile("/data/sensor.cal")}, {}}),
-    [](const testing::TestParamInfo<DropRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(DropFiles, NoneWhileAModalDialogIsOpenOverTheWindow)
 {

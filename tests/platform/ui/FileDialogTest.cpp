@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,6 +15,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 const QString DataSetFilter =
     QStringLiteral("*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|*.bin Files|*.bin|All Files (*.*)|*.*||");
@@ -24,14 +28,7 @@ struct FilterRow
     QStringList expected;
 };
 
-void PrintTo(const FilterRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class FileDialogFilterTest : public testing::TestWithParam<FilterRow>
-{
-};
+using FileDialogFilterTest = rows::Test<FilterRow>;
 
 TEST_P(FileDialogFilterTest, BecomesQtNameFilters)
 {
@@ -50,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         FilterRow{"list_ends_at_first_empty_entry", "A|*.a||B|*.b||", {"A (*.a)"}},
         FilterRow{"description_without_patterns", "A|*.a|B", {"A (*.a)"}},
         FilterRow{"empty", "", {}}),
-    [](const testing::TestParamInfo<FilterRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 // Answers every file dialog with a fixed choice and keeps the requests.
 class ChoosingPresenter
@@ -80,14 +77,7 @@ struct SaveNameRow
     QString expectedPath;
 };
 
-void PrintTo(const SaveNameRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class FileDialogNameTest : public testing::TestWithParam<SaveNameRow>
-{
-};
+using FileDialogNameTest = rows::Test<SaveNameRow>;
 
 TEST_P(FileDialogNameTest, SaveAppendsTheDefaultExtensionToANameWithoutOne)
 {
@@ -106,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SaveNameRow{"save_in_folder_with_dot", false, "/data/v1.2/sensor", "/data/v1.2/sensor.cal"},
                     SaveNameRow{"open_takes_the_name_as_chosen", true, "/data/sensor", "/data/sensor"},
                     SaveNameRow{"ok_without_a_name", false, "", ""}),
-    [](const testing::TestParamInfo<SaveNameRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(FileDialog, RequestCarriesTheFrameworkArguments)
 {

@@ -2,12 +2,16 @@
 
 #include <QFontInfo>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 namespace
 {
+
+using rows::operator<<;
 
 struct FontRow
 {
@@ -19,14 +23,7 @@ struct FontRow
     QString expectedFace; // what the font configuration delivers
 };
 
-void PrintTo(const FontRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class FontFallbackTest : public testing::TestWithParam<FontRow>
-{
-};
+using FontFallbackTest = rows::Test<FontRow>;
 
 TEST_P(FontFallbackTest, MissingFamilyIsReplacedByTheFallbackName)
 {
@@ -48,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         FontRow{"view_font_falls_back_to_courier_new_substitute", "Consolas", 10, "Courier New", "Courier New",
                 "Liberation Mono"},
         FontRow{"invented_family", "No Such Family 4711", 8, "DejaVu Sans", "DejaVu Sans", "DejaVu Sans"}),
-    [](const testing::TestParamInfo<FontRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(FontFallback, SubstitutesDoNotCountAsInstalled)
 {

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -14,6 +16,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 using Notes = std::vector<std::string>;
 
@@ -64,14 +68,7 @@ struct MouseRow
     Notes notes;
 };
 
-void PrintTo(const MouseRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class ListMouseTest : public testing::TestWithParam<MouseRow>
-{
-};
+using ListMouseTest = rows::Test<MouseRow>;
 
 TEST_P(ListMouseTest, SelectsOneWholeRowAndNotifiesTheDialog)
 {
@@ -104,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The first move makes sure that the cursor moves at all.
         MouseRow{"row_under_the_mouse_is_hot", [](ShownList& s) { s.Hover(s.Cell(0, 1)); s.Hover(s.Cell(2, 1)); },
                  -1, 2, {}}),
-    [](const testing::TestParamInfo<MouseRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(ListItems, TextsKeepToTheirCellsUntilAllRowsAreDeleted)
 {

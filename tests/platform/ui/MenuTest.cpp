@@ -9,12 +9,16 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 namespace
 {
+
+using rows::operator<<;
 
 struct ItemRow
 {
@@ -25,14 +29,7 @@ struct ItemRow
     int id; // 0 for a separator
 };
 
-void PrintTo(const ItemRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class MainMenuTest : public testing::TestWithParam<ItemRow>
-{
-};
+using MainMenuTest = rows::Test<ItemRow>;
 
 TEST_P(MainMenuTest, IsBuiltFromTheTemplate)
 {
@@ -64,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ItemRow{"device_move_down", 2, 5, "Move d&own", ID_DEVICE_MOVE_DOWN},
                     ItemRow{"options_separator", 3, 2, "", 0},
                     ItemRow{"options_show", 3, 3, "&Show Cal. Data", ID_OPTIONS_SHOW_CAL_DATA}),
-    [](const testing::TestParamInfo<ItemRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(Menu, MainMenuHasFourPopupsOfTheirSizes)
 {

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "Rows.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,6 +15,8 @@
 
 namespace
 {
+
+using rows::operator<<;
 
 struct BoxRow
 {
@@ -27,14 +31,7 @@ struct BoxRow
     int expectedResult;
 };
 
-void PrintTo(const BoxRow& row, std::ostream* out)
-{
-    *out << row.scenario;
-}
-
-class MessageBoxTest : public testing::TestWithParam<BoxRow>
-{
-};
+using MessageBoxTest = rows::Test<BoxRow>;
 
 TEST_P(MessageBoxTest, PresenterSeesTheBoxAndAnswersIt)
 {
@@ -71,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                MessageBoxIcon::Information, MessageBoxButtons::Ok, IDOK, IDOK},
         BoxRow{"unexpected_answer_to_question_is_no", "", MB_YESNO | MB_DEFBUTTON2, IDOK, Ostrel,
                MessageBoxIcon::None, MessageBoxButtons::YesNo, IDNO, IDNO}),
-    [](const testing::TestParamInfo<BoxRow>& info) { return info.param.scenario; });
+    rows::Name());
 
 TEST(MessageBoxPresenter, ScopesNestAndRestoreThePreviousPresenter)
 {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+// A table row names itself by its `scenario` member: the name is the test's parameter name
+// and what a failure prints for the row.
+namespace rows
+{
+
+template <class Row>
+auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.scenario)
+{
+    return out << row.scenario;
+}
+
+template <class Row>
+using Test = testing::TestWithParam<Row>;
+
+// A table over a shared fixture.
+template <class Base, class Row>
+class Fixture : public Base, public testing::WithParamInterface<Row>
+{
+};
+
+struct Name
+{
+    template <class Row>
+    std::string operator()(const testing::TestParamInfo<Row>& info) const
+    {
+        return info.param.scenario;
+    }
+};
+
+} // namespace rows
