@@ -148,6 +148,13 @@ QString FormatValue(double value)
     }
     if (e != 0) {
         CarryRounding(a, e, 10, 1);
+        // Six digits can round a value just outside the plain range onto its
+        // edge (100000.00006 to "1e5", 0.0000999999995 to "1e-4"); that text
+        // reads back as a value shown plainly, so it is shown plainly now.
+        const std::optional<double> shown = ReadPlainDecimal(Compose(false, a, e).toStdString());
+        if (shown && *shown <= 100000 && *shown >= 0.0001) {
+            return Compose(value < 0, std::fabs(value), 0);
+        }
     }
     return Compose(value < 0, a, e);
 }
