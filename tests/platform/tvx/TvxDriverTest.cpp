@@ -34,6 +34,11 @@ std::string TextResult(int32_t sensor)
     return text.c_str();
 }
 
+std::string SocketOf100001()
+{
+    return usbtmc::UsbSocketPath(usbtmc::EnsureRuntimeFolder(), "100001").string();
+}
+
 // What the editor's transfers do on the driver path, one call sequence each.
 struct Transfer
 {
@@ -91,7 +96,7 @@ protected:
         return sensor;
     }
 
-    std::string Stored(const std::string& serial, DataArea area) { return sensors.Store().LoadArea(serial, area); }
+    std::string Stored(DataArea area) { return sensors.Store().LoadArea("100001", area); }
 
     ServedSensors sensors;
 };
@@ -110,9 +115,12 @@ const auto RowName = [](const auto& info) { return std::string(info.param.name);
 
 void PrintTo(const DialogueCase& row, std::ostream* out) { *out << row.name; }
 
-class Dialogue : public TvxDriver, public ::testing::WithParamInterface<DialogueCase>
+template <typename Row>
+class Table : public TvxDriver, public ::testing::WithParamInterface<Row>
 {
 };
+
+using Dialogue = Table<DialogueCase>;
 
 // Download, store-and-restart, then upload on a new handle gives back the bytes.
 TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
@@ -122,16 +130,13 @@ TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
     sensors.Start();
     const std::string data = SampleDataFor(c.sample, c.model, "100001");
     const DataArea other = c.area == DataArea::User ? DataArea::Factory : DataArea::User;
-    const std::string otherBefore = Stored("100001", other);
+    const std::string otherBefore = Stored(other);
 
     char name[TVX_DEVICE_TEXT_SIZE], type[TVX_DEVICE_TEXT_SIZE], serial[TVX_DEVICE_TEXT_SIZE];
-    int32_t count = 0;
-    int32_t present = 0;
-    EXPECT_EQ(TvxLockDeviceList(), 0);
-    EXPECT_EQ(TvxGetDeviceListLength(&count), 0);
+    int32_t count = 0, present = 0;
+    EXPECT_EQ(TvxLockDeviceList() + TvxGetDeviceListLength(&count), 0);
     ASSERT_EQ(count, 1);
-    EXPECT_EQ(TvxGetDeviceInfo(0, name, type, serial, &present), 0);
-    EXPECT_EQ(TvxCommitDeviceList(), 0);
+    EXPECT_EQ(TvxGetDeviceInfo(0, name, type, serial, &present) + TvxCommitDeviceList(), 0);
     EXPECT_EQ(std::string(name) + "|" + type + "|" + serial + "|" + std::to_string(present),
               std::string("TVXUSB::100001|") + c.model + "|100001|1");
 
@@ -144,8 +149,8 @@ TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
     EXPECT_EQ(ErrorText(TVX_ERR_CONNECTION_LOST), "The connection to the sensor was lost.");
     TvxCloseSensor(sensor);
 
-    EXPECT_EQ(Stored("100001", c.area), data);
-    EXPECT_EQ(Stored("100001", other), otherBefore);
+    EXPECT_EQ(Stored(c.area), data);
+    EXPECT_EQ(Stored(other), otherBefore);
     sensor = Open("100001");
     const Transfer up = Upload(sensor, c.forceFactory);
     EXPECT_EQ(up.status, 0) << ErrorText(up.status);
@@ -189,9 +194,7 @@ struct FaultCase
 
 void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
 
-class Faults : public TvxDriver, public ::testing::WithParamInterface<FaultCase>
-{
-};
+using Faults = Table<FaultCase>;
 
 // Nothing a fault or a refused write does changes what the sensor stores.
 TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
@@ -200,8 +203,8 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
     sensors.Add("100001");
     sensors.Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
     sensors.SetFaults("100001", c.faults);
-    const std::string factory = Stored("100001", DataArea::Factory);
-    const std::string user = Stored("100001", DataArea::User);
+    const std::string factory = Stored(DataArea::Factory);
+    const std::string user = Stored(DataArea::User);
     sensors.Start();
 
     int32_t sensor = 0;
@@ -223,9 +226,7 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
         break;
     case Step::Lock: {
         usbtmc::Client client;
-        ASSERT_EQ(client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
-                              usbtmc::DeadlineAfter(1000)),
-                  usbtmc::LinkStatus::Ok);
+        ASSERT_EQ(client.Open(SocketOf100001(), usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
         std::string granted;
         bool stalled = false;
         ASSERT_EQ(client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorLock, 0, 0, 1}, {}, &granted, stalled,
@@ -263,8 +264,8 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
     }
     if (sensor)
         TvxCloseSensor(sensor);
-    EXPECT_EQ(Stored("100001", DataArea::Factory), factory);
-    EXPECT_EQ(Stored("100001", DataArea::User), user);
+    EXPECT_EQ(Stored(DataArea::Factory), factory);
+    EXPECT_EQ(Stored(DataArea::User), user);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -302,9 +303,7 @@ TEST_F(TvxDriver, JunkOnTheSocketEndsOnlyThatConnection)
     for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
                                    std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
         usbtmc::Link link;
-        ASSERT_EQ(usbtmc::Link::Connect(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
-                                        usbtmc::DeadlineAfter(1000), link),
-                  usbtmc::LinkStatus::Ok);
+        ASSERT_EQ(usbtmc::Link::Connect(SocketOf100001(), usbtmc::DeadlineAfter(1000), link), usbtmc::LinkStatus::Ok);
         EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
                   usbtmc::LinkStatus::Ok);
         char byte = 0;
@@ -324,8 +323,7 @@ TEST_F(TvxDriver, RefusesMissingBuffersAndCutsShortOnes)
               static_cast<int32_t>(lost.size() + 1));
     EXPECT_STREQ(shortText, lost.substr(0, 7).c_str());
     char name[TVX_DEVICE_TEXT_SIZE];
-    int32_t present = 0;
-    int32_t sensor = 0;
+    int32_t present = 0, sensor = 0;
     EXPECT_EQ(TvxGetDeviceInfo(0, name, nullptr, name, &present), TVX_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(TvxGetDeviceInfo(0, name, name, name, &present), TVX_ERR_LIST_NOT_LOCKED);
     EXPECT_EQ(TvxOpenSensor(nullptr, &sensor), TVX_ERR_INVALID_ARGUMENT);
@@ -351,8 +349,7 @@ pid_t Serve(const ServedSensors& sensors)
     const pid_t pid = child_process::Start({OSTREL_SENSORSIM_TOOL, "--store", (sensors.Root() / "store").string(), "serve"});
     for (int i = 0; i < 500; ++i) {
         usbtmc::Client client;
-        if (client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(),
-                        usbtmc::DeadlineAfter(100)) == usbtmc::LinkStatus::Ok)
+        if (client.Open(SocketOf100001(), usbtmc::DeadlineAfter(100)) == usbtmc::LinkStatus::Ok)
             return pid;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -368,9 +365,8 @@ TEST(TvxDriverProcess, ReadBackHalf)
         GTEST_SKIP() << "part of ADownloadSurvivesTheServerAndIsReadByAnotherProcess";
     std::ifstream in(expected, std::ios::binary);
     const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_EQ(TvxOpenDriver(), 0);
     int32_t sensor = 0;
-    ASSERT_EQ(TvxOpenSensor("TVXUSB::100001", &sensor), 0);
+    ASSERT_EQ(TvxOpenDriver() + TvxOpenSensor("TVXUSB::100001", &sensor), 0);
     const Transfer up = Upload(sensor, false);
     EXPECT_EQ(up.status, 0) << ErrorText(up.status);
     EXPECT_TRUE(up.data == data);
@@ -380,7 +376,7 @@ TEST(TvxDriverProcess, ReadBackHalf)
 TEST_F(TvxDriver, ADownloadSurvivesTheServerAndIsReadByAnotherProcess)
 {
     sensors.Add("100001");
-    const std::string socket = usbtmc::UsbSocketPath(usbtmc::EnsureRuntimeFolder(), "100001").string();
+    const std::string socket = SocketOf100001();
     pid_t server = Serve(sensors);
     const std::string data = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
     const int32_t sensor = Open("100001");
