@@ -4,49 +4,47 @@
 
 #include "S2PDataFile.h"
 
-#include <cstdint>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace s2p_test
+// A table's row, named after its case: the test's name and what a failure shows.
+struct Row { const char* name; };
+inline std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+inline constexpr auto RowName = [](const auto& info) { return std::string(info.param.name); };
+
+// A fresh folder for a test's files, removed with them.
+struct Folder : QTemporaryDir
 {
-
-// A new empty folder under the system's temporary folder, removed with
-// everything in it when it goes out of scope.
-class TemporaryFolder
-{
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
-    // Writes `bytes` to a file `name` in the folder and returns its path.
-    std::string Write(const std::string& name, const std::string& bytes) const;
-
-private:
-    std::string m_path;
+    ~Folder() { std::filesystem::remove_all(path().toStdString()); } // also names that are not UTF-8
+    std::string PathOf(const std::string& name) const { return path().toStdString() + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(PathOf(name), std::ios::binary) << bytes;
+        return PathOf(name);
+    }
 };
 
-// What came of constructing a CS2PDataFile.
-struct LoadOutcome
+// What came of reading a file: the code (0 when it loaded), the context, every parser report.
+struct Outcome { std::int32_t code = 0; bool hasContext = false; std::string context; std::vector<std::string> reports; unsigned points = 0; };
+
+inline Outcome LoadFile(char type, const std::string& path)
 {
-    std::int32_t code = 0; // 0 when the file loaded
-    bool hasContext = false;
-    std::string context;
-    std::vector<std::string> reports; // every parser report, in order
-    unsigned points = 0;
-};
+    Outcome outcome;
+    try {
+        outcome.points = CS2PDataFile(type, path, [&](const std::string& report) { outcome.reports.push_back(report); }).GetNumPoints();
+    } catch (const TvxKyyCalcDLLError& error) {
+        outcome = {error.code, error.context != nullptr, error.context ? error.context : "", outcome.reports};
+    }
+    return outcome;
+}
 
-LoadOutcome LoadFile(char type, const std::string& path);
-// Writes `content` to a fresh file and loads it; `path` receives the file's path.
-LoadOutcome LoadText(char type, const std::string& content, std::string* path = nullptr);
-
-// The reader for `content`, which must load; the test fails otherwise.
-std::unique_ptr<CS2PDataFile> Open(char type, const std::string& content);
-
-} // namespace s2p_test
+// The reader for bytes that must load.
+inline std::unique_ptr<CS2PDataFile> Open(char type, const std::string& content)
+{
+    return std::make_unique<CS2PDataFile>(type, content, "test.s2p", nullptr);
+}
