@@ -1,8 +1,8 @@
 #pragma once
 
-// A main window on the screen, with every message box recorded (and answered
-// OK), the sample data sets at hand and a configuration folder of its own, in
-// which no settings file has been written yet.
+// A main window on the screen, with every message box recorded (Yes/No boxes
+// answered with m_yesNoAnswer, the others OK), file dialogs answered in turn from
+// m_fileAnswers (none left: Cancel) and a configuration folder of its own.
 
 #include "Bitmaps.h"
 #include "CellEdit.h"
@@ -14,11 +14,9 @@
 #include "ScopedEnvironment.h"
 #include "Tamrix.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,39 +35,56 @@ inline std::string SamplePath(const std::string& name)
     return std::string(OSTREL_SOURCE_DIR) + "/samples/" + name;
 }
 
-// The data set as the library reads it, independent of the window.
-inline CTamrix LoadSample(const std::string& name, FormatPair* format = nullptr)
+inline void Settle()
 {
-    CTamrix set;
-    set.EnableUtf8Support(true);
-    const FormatPair pair = CTamrixUtil::LoadTMXFromFile2(set, SamplePath(name).c_str());
-    if (format != nullptr)
+    for (int i = 0; i < 3; ++i)
     {
-        *format = pair;
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     }
-    return set;
+}
+
+// A double-click in the middle of a cell, the press first as a real mouse sends it.
+inline void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
+{
+    grid->SetRow(row);
+    grid->SetCol(col);
+    const QPoint centre(static_cast<int>((grid->GetCellLeft() + grid->GetCellWidth() / 2) * grid->logicalDpiX() / 1440),
+                        static_cast<int>((grid->GetCellTop() + grid->GetCellHeight() / 2) * grid->logicalDpiY() / 1440));
+    const QPoint at = grid->viewport()->mapFrom(grid, centre);
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    Settle();
+}
+
+// Types `text` into a cell of an editor's grid and confirms it with Enter.
+inline void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
+{
+    DoubleClickGridCell(grid, row, col);
+    ASSERT_TRUE(grid->IsEditing());
+    grid->GetCellEdit().selectAll();
+    QTest::keyClicks(&grid->GetCellEdit(), text);
+    QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Return);
+    Settle();
+    if (grid->IsEditing())
+    {
+        QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Escape);
+        Settle();
+    }
 }
 
 class MainWindowFixture : public testing::Test
 {
 public:
-    void SetUp() override
+    void SetUp() override { Start(); }
+
+    void TearDown() override { m_dialog.reset(); }
+
+    // A new window in place of the old one, which goes without closing.
+    void Start()
     {
-        m_presenter = std::make_unique<ScopedMessageBoxPresenter>([this](const MessageBoxRequest& request) {
-            m_boxes.push_back(request);
-            return request.buttons == MessageBoxButtons::YesNo ? m_yesNoAnswer : IDOK;
-        });
-        m_filePresenter = std::make_unique<ScopedFileDialogPresenter>([this](const FileDialogRequest& request) {
-            m_fileRequests.push_back(request);
-            std::optional<QString> answer;
-            if (!m_fileAnswers.empty())
-            {
-                answer = m_fileAnswers.front();
-                m_fileAnswers.pop_front();
-            }
-            return answer;
-        });
-        m_configHome = std::make_unique<ScopedEnvironmentVariable>("XDG_CONFIG_HOME", m_configFolder.path());
+        m_dialog.reset();
         m_dialog = std::make_unique<COstrelDlg>();
         ASSERT_TRUE(m_dialog->Create());
         m_dialog->show();
@@ -78,29 +93,13 @@ public:
         ASSERT_NE(m_grid, nullptr);
     }
 
-    void TearDown() override
-    {
-        m_dialog.reset();
-        m_configHome.reset();
-        m_filePresenter.reset();
-        m_presenter.reset();
-    }
-
+    // The sample as the library reads it, taken as a sensor's upload is.
     void LoadIntoWindow(const std::string& sample)
     {
-        FormatPair format{};
-        CTamrix set = LoadSample(sample, &format);
+        CTamrix set;
+        set.EnableUtf8Support(true);
+        const FormatPair format = CTamrixUtil::LoadTMXFromFile2(set, SamplePath(sample).c_str());
         m_dialog->AcceptLoadedDataSet(std::move(set), format);
-    }
-
-    // A copy of a sample in the test's own folder, under `fileName`.
-    QString CopySample(const std::string& sample, const QString& fileName) const
-    {
-        const QString target = m_folder.filePath(fileName);
-        QFile::remove(target);
-        EXPECT_TRUE(QFile::copy(QString::fromStdString(SamplePath(sample)), target));
-        QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        return target;
     }
 
     // Runs `action` on the next modal dialog once it is open, then, should it
@@ -124,117 +123,29 @@ public:
         });
     }
 
-    QString Status() const { return m_dialog->GetDlgItemText(IDC_STATUS_LINE); }
-
-    QCheckBox* Box(int id) const { return m_dialog->GetDlgItemAs<QCheckBox>(id); }
-
-    // Lets posted messages reach the window.
-    static void DeliverPosted()
-    {
-        for (int i = 0; i < 3; ++i)
-        {
-            QApplication::processEvents();
-        }
-    }
-
-    // Enter on a data cell, as a user presses it.
-    void EnterOnCell(long row, long col)
-    {
-        m_grid->setFocus(Qt::OtherFocusReason);
-        m_grid->SetRow(row);
-        m_grid->SetCol(col);
-        QTest::keyClick(m_grid, Qt::Key_Return);
-        DeliverPosted();
-    }
-
-    // A double-click in the middle of a data cell: the press first, as a real
-    // mouse sends it.
-    void DoubleClickCell(long row, long col)
-    {
-        m_grid->SetRow(row);
-        m_grid->SetCol(col);
-        const double dpiX = m_grid->logicalDpiX();
-        const double dpiY = m_grid->logicalDpiY();
-        const QPoint centre(static_cast<int>((m_grid->GetCellLeft() + m_grid->GetCellWidth() / 2) * dpiX / 1440),
-                            static_cast<int>((m_grid->GetCellTop() + m_grid->GetCellHeight() / 2) * dpiY / 1440));
-        QWidget* viewport = m_grid->viewport();
-        const QPoint at = viewport->mapFrom(m_grid, centre);
-        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
-        DeliverPosted();
-    }
-
-    // The picture of a cell, comparable with the pictures of res/.
-    QImage CellPicture(long row, long col)
-    {
-        const long savedRow = m_grid->GetRow();
-        const long savedCol = m_grid->GetCol();
-        m_grid->SetRow(row);
-        m_grid->SetCol(col);
-        const QPixmap picture = m_grid->GetCellPicture();
-        m_grid->SetRow(savedRow);
-        m_grid->SetCol(savedCol);
-        return picture.toImage().convertToFormat(QImage::Format_ARGB32);
-    }
+    void DoubleClickCell(long row, long col) { DoubleClickGridCell(m_grid, row, col); }
 
     QTemporaryDir m_folder;
     QTemporaryDir m_configFolder;
-    std::unique_ptr<ScopedEnvironmentVariable> m_configHome;
+    std::optional<ScopedEnvironmentVariable> m_configHome{std::in_place, "XDG_CONFIG_HOME", m_configFolder.path()};
     std::vector<MessageBoxRequest> m_boxes;
     int m_yesNoAnswer = IDYES;
-    std::unique_ptr<ScopedMessageBoxPresenter> m_presenter;
-    // File dialogs are answered in turn from m_fileAnswers (nothing left: Cancel).
-    std::vector<FileDialogRequest> m_fileRequests;
+    ScopedMessageBoxPresenter m_presenter{[this](const MessageBoxRequest& request) {
+        m_boxes.push_back(request);
+        return request.buttons == MessageBoxButtons::YesNo ? m_yesNoAnswer : IDOK;
+    }};
     std::deque<std::optional<QString>> m_fileAnswers;
-    std::unique_ptr<ScopedFileDialogPresenter> m_filePresenter;
+    std::vector<FileDialogRequest> m_fileRequests;
+    ScopedFileDialogPresenter m_filePresenter{[this](const FileDialogRequest& request) {
+        m_fileRequests.push_back(request);
+        std::optional<QString> answer;
+        if (!m_fileAnswers.empty())
+        {
+            answer = m_fileAnswers.front();
+            m_fileAnswers.pop_front();
+        }
+        return answer;
+    }};
     std::unique_ptr<COstrelDlg> m_dialog;
     CEditFlexGrid* m_grid = nullptr;
 };
-
-inline void Settle()
-{
-    for (int i = 0; i < 3; ++i)
-    {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
-}
-
-inline void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
-{
-    grid->SetRow(row);
-    grid->SetCol(col);
-    const double dpiX = grid->logicalDpiX();
-    const double dpiY = grid->logicalDpiY();
-    const QPoint centre(static_cast<int>((grid->GetCellLeft() + grid->GetCellWidth() / 2) * dpiX / 1440),
-                        static_cast<int>((grid->GetCellTop() + grid->GetCellHeight() / 2) * dpiY / 1440));
-    QWidget* viewport = grid->viewport();
-    const QPoint at = viewport->mapFrom(grid, centre);
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, at);
-    Settle();
-}
-
-// Types `text` into a cell of the editor's grid and confirms it with Enter.
-inline void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
-{
-    DoubleClickGridCell(grid, row, col);
-    ASSERT_TRUE(grid->IsEditing());
-    QLineEdit& edit = grid->GetCellEdit();
-    edit.selectAll();
-    QTest::keyClicks(&edit, text);
-    QTest::keyClick(&edit, Qt::Key_Return);
-    Settle();
-    if (grid->IsEditing())
-    {
-        QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Escape);
-        Settle();
-    }
-}
-
-inline QImage Picture(int id)
-{
-    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32);
-}
