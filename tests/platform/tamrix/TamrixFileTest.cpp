@@ -1,277 +1,158 @@
-#include "Tamrix.h"
+// Data sets in files: stored whole or not at all, loaded only from regular files.
+
 #include "TamrixTestSupport.h"
 
 #include "ScopedFileSizeLimit.h"
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-
-using namespace tamrix_core_test;
-namespace fs = std::filesystem;
 
 namespace
 {
+namespace fs = std::filesystem;
 
-// A fresh folder for one test, removed with everything in it.
-class TestFolder
+// A fresh folder holding an old data set, a folder with a file, a FIFO and a
+// link to the folder; removed with everything in it.
+struct Folder
 {
-public:
-    TestFolder()
+    Folder()
     {
         std::string pattern = (fs::temp_directory_path() / "tamrix-file-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a test folder");
-        m_path = pattern;
+        path = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("cannot create a test folder");
+        std::ofstream(path / "old.cal") << "old content";
+        fs::create_directory(path / "folder");
+        std::ofstream(path / "folder" / "inner.cal") << "inner";
+        ::mkfifo((path / "fifo").c_str(), 0600);
+        fs::create_directory_symlink("folder", path / "folder-link");
     }
-    ~TestFolder()
+    ~Folder() { fs::remove_all(path); }
+    // Every name below the folder with the permissions of files, so that a
+    // temporary file left behind or a changed file shows.
+    std::string Listing() const
     {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
+        std::string listing;
+        for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator(); ++it) {
+            struct stat status {};
+            ::lstat(it->path().c_str(), &status);
+            listing += it->path().lexically_relative(path).string() + " " + std::to_string(status.st_mode & 0777) + " "
+                + (S_ISREG(status.st_mode) ? ReadFile(it->path()) : "") + "\n";
+        }
+        return listing;
     }
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-    const fs::path& Path() const { return m_path; }
-
-    // Everything in the folder, so that left-over temporary files show.
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_path;
+    fs::path path;
 };
 
-std::string ReadFile(const fs::path& path)
+CTamrix Storable() // without an internal serial number, so that every version holds it
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    CTamrix set = Rich();
+    set.SetSerialNumberInternal("");
+    return set;
 }
 
-void WriteFile(const fs::path& path, const std::string& data)
+// Stored to the path `prepare` gives, into the file `written` with the
+// permissions `mode`; loaded back from the path.
+struct StoreRow : Row { std::function<std::string(const fs::path&)> prepare; const char* written; mode_t mode; char version; };
+using FileStore = ::testing::TestWithParam<StoreRow>;
+TEST_P(FileStore, ReplacesTheFileWholeAndLoadsBack)
 {
-    std::ofstream(path, std::ios::binary) << data;
-}
-
-mode_t PermissionBits(const fs::path& path)
-{
+    const mode_t previous = ::umask(027);
+    const Folder folder;
+    const std::string path = GetParam().prepare(folder.path);
+    const CTamrix set = Storable();
+    CTamrixUtil::StoreTMXToFile2(set, path.c_str(), GetParam().version, '0');
+    ::umask(previous);
+    const fs::path written = folder.path / GetParam().written;
+    EXPECT_EQ(ReadFile(written), Stored(set, GetParam().version));
+    EXPECT_EQ(fs::canonical(path), fs::canonical(written)); // a link stays a link
     struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-    return status.st_mode & 07777;
-}
-
-// The error a call throws, or a failure when it throws none.
-TvxKyyCalcDLLError ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const TvxKyyCalcDLLError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no error";
-    return TvxKyyCalcDLLError(0);
-}
-
-// Sets the umask for the lifetime of the object.
-class ScopedUmask
-{
-public:
-    explicit ScopedUmask(mode_t mask) : m_old(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(m_old); }
-    ScopedUmask(const ScopedUmask&) = delete;
-    ScopedUmask& operator=(const ScopedUmask&) = delete;
-
-private:
-    mode_t m_old;
-};
-
-} // namespace
-
-TEST(TamrixFile, StoresANewFileAndLoadsItBack)
-{
-    TestFolder folder;
-    const ScopedUmask umask(027);
-    const fs::path path = folder / "new.cal";
-    const CTamrix set = RichSet('3');
-
-    CTamrixUtil::StoreTMXToFile2(set, path.c_str(), '3', '0');
-    EXPECT_EQ(ReadFile(path), Stored(set, '3'));
-    EXPECT_EQ(PermissionBits(path), 0640u);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"new.cal"});
-
+    EXPECT_EQ(::stat(written.c_str(), &status) == 0 ? status.st_mode & 07777 : 0, GetParam().mode);
     CTamrix loaded;
-    EXPECT_EQ(CTamrixUtil::LoadTMXFromFile2(loaded, path.c_str()), FormatPair('3', '0'));
-    EXPECT_EQ(Fingerprint(loaded.Content()), Fingerprint(set.Content()));
+    EXPECT_EQ(CTamrixUtil::LoadTMXFromFile2(loaded, path.c_str()), FormatPair(GetParam().version, '0'));
+    EXPECT_EQ(Bytes(loaded.Content()), Bytes(set.Content()));
+    EXPECT_EQ(fs::directory_iterator(folder.path / "folder")->path().filename(), "inner.cal");
+    const std::string rest = folder.Listing();
+    EXPECT_EQ(rest.find("partial"), std::string::npos) << rest;
 }
+const StoreRow storedRows[] = {
+    {"NewFileTakesTheUmask", [](const fs::path& f) { return (f / "new.cal").string(); }, "new.cal", 0640, '3'},
+    {"ExistingFileKeepsItsPermissions",
+     [](const fs::path& f) {
+         std::ofstream(f / "existing.cal") << std::string(100000, 'o');
+         ::chmod((f / "existing.cal").c_str(), 0604);
+         return (f / "existing.cal").string();
+     },
+     "existing.cal", 0604, '4'},
+    {"LinkedFileIsReplacedAndTheLinkStays",
+     [](const fs::path& f) {
+         fs::create_symlink("folder/inner.cal", f / "link.cal");
+         return (f / "link.cal").string();
+     },
+     "folder/inner.cal", 0640, '3'},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, FileStore, ::testing::ValuesIn(storedRows), RowName);
 
-TEST(TamrixFile, ReplacesAnExistingFileKeepingItsPermissions)
+// A store that fails: the code, the path as context, and nothing in the
+// folder changed, no temporary file left behind.
+struct StoreFailureRow : Row { const char* target; std::size_t sizeLimit; bool empty; char version; std::int32_t code; };
+using FileStoreFailure = ::testing::TestWithParam<StoreFailureRow>;
+TEST_P(FileStoreFailure, KeepsTheOldFileAndLeavesNothingBehind)
 {
-    TestFolder folder;
-    const fs::path path = folder / "existing.cal";
-    WriteFile(path, std::string(100000, 'o'));
-    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
-
-    CTamrixUtil::StoreTMXToFile2(SmallSet(), path.c_str(), '4', '0');
-    EXPECT_EQ(ReadFile(path), Stored(SmallSet(), '4'));
-    EXPECT_EQ(PermissionBits(path), 0604u);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"existing.cal"});
-}
-
-TEST(TamrixFile, ReplacesTheFileALinkNames)
-{
-    TestFolder folder;
-    fs::create_directory(folder / "real");
-    WriteFile(folder / "real" / "target.cal", "old");
-    fs::create_symlink("real/target.cal", folder / "link.cal");
-
-    CTamrixUtil::StoreTMXToFile2(SmallSet(), (folder / "link.cal").c_str(), '3', '0');
-    EXPECT_TRUE(fs::is_symlink(folder / "link.cal"));
-    EXPECT_EQ(ReadFile(folder / "real" / "target.cal"), Stored(SmallSet()));
-}
-
-TEST(TamrixFile, FailedStoreKeepsTheOldFileAndLeavesNothingBehind)
-{
-    struct Row
+    const Folder folder;
+    const std::string before = folder.Listing();
+    const std::string path = GetParam().target ? (folder.path / GetParam().target).string() : "";
+    const CTamrix set = GetParam().empty ? CTamrix() : Storable();
+    Failure failure;
     {
-        const char* scenario;
-        std::string target; // inside the test folder
-    };
-    const Row rows[] = {
-        {"folder does not exist", "missing/x.cal"},
-        {"path through a regular file", "old.cal/x.cal"},
-        {"target is a folder", "folder"},
-        {"target is a folder, written with a slash", "folder/"},
-        {"target is a FIFO", "fifo"},
-        {"link to a folder", "folder-link"},
-    };
-    for (const Row& row : rows) {
-        TestFolder folder;
-        WriteFile(folder / "old.cal", "old content");
-        fs::create_directory(folder / "folder");
-        WriteFile(folder / "folder" / "inner.cal", "inner");
-        ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
-        fs::create_directory_symlink("folder", folder / "folder-link");
-        const std::vector<std::string> namesBefore = folder.Names();
-
-        const std::string path = (folder.Path() / row.target).string();
-        const TvxKyyCalcDLLError error = ErrorOf([&] { CTamrixUtil::StoreTMXToFile2(SmallSet(), path.c_str(), '3', '0'); });
-        EXPECT_EQ(error.code, TamrixErrorCode::FileWrite) << row.scenario;
-        EXPECT_STREQ(error.context, path.c_str()) << row.scenario;
-        EXPECT_EQ(ReadFile(folder / "old.cal"), "old content") << row.scenario;
-        EXPECT_EQ(folder.Names(), namesBefore) << row.scenario;
-        EXPECT_EQ(fs::directory_iterator(folder / "folder")->path().filename(), "inner.cal") << row.scenario;
+        const ScopedFileSizeLimit limit(GetParam().sizeLimit ? GetParam().sizeLimit : RLIM_INFINITY);
+        failure = FailureOf([&] {
+            CTamrixUtil::StoreTMXToFile2(set, GetParam().target ? path.c_str() : nullptr, GetParam().version, '0');
+        });
     }
+    EXPECT_EQ(failure.code, GetParam().code);
+    EXPECT_EQ(failure.context, GetParam().target ? path : "(none)");
+    EXPECT_EQ(folder.Listing(), before);
 }
+const StoreFailureRow storeFailureRows[] = {
+    {"FolderDoesNotExist", "missing/x.cal", 0, false, '3', 2}, {"PathThroughARegularFile", "old.cal/x.cal", 0, false, '3', 2},
+    {"TargetIsAFolder", "folder", 0, false, '3', 2}, {"TargetIsAFolderWrittenWithASlash", "folder/", 0, false, '3', 2}, {"TargetIsAFifo", "fifo", 0, false, '3', 2},
+    {"LinkToAFolder", "folder-link", 0, false, '3', 2}, {"DiskFullWhileWriting", "old.cal", 1000, false, '3', 2}, {"DataSetRefused", "old.cal", 0, true, '3', 211},
+    {"VersionRefused", "old.cal", 0, false, '5', 205}, {"NullPath", nullptr, 0, false, '3', 104},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, FileStoreFailure, ::testing::ValuesIn(storeFailureRows), RowName);
 
-TEST(TamrixFile, FailedWriteKeepsTheOldFileAndRemovesTheTemporaryFile)
+// A load that fails: the code, the path as context, and the set unchanged.
+struct LoadFailureRow : Row { std::function<std::string(const fs::path&)> prepare; std::int32_t code; };
+using FileLoadFailure = ::testing::TestWithParam<LoadFailureRow>;
+TEST_P(FileLoadFailure, ReportsThePathAndKeepsTheSet)
 {
-    TestFolder folder;
-    const fs::path path = folder / "old.cal";
-    WriteFile(path, "old content");
-    const std::string stored = Stored(RichSet('3'));
-    {
-        const ScopedFileSizeLimit limit(stored.size() / 2);
-        const TvxKyyCalcDLLError error =
-            ErrorOf([&] { CTamrixUtil::StoreTMXToFile2(RichSet('3'), path.c_str(), '3', '0'); });
-        EXPECT_EQ(error.code, TamrixErrorCode::FileWrite);
-        EXPECT_STREQ(error.context, path.c_str());
-    }
-    EXPECT_EQ(ReadFile(path), "old content");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"old.cal"});
+    const Folder folder;
+    const std::string path = GetParam().prepare(folder.path);
+    CTamrix set = Rich();
+    const std::string before = Bytes(set.Content());
+    const Failure failure = FailureOf([&] { CTamrixUtil::LoadTMXFromFile2(set, path.empty() ? nullptr : path.c_str()); });
+    EXPECT_EQ(failure.code, GetParam().code);
+    EXPECT_EQ(failure.context, path.empty() ? "(none)" : path);
+    EXPECT_EQ(Bytes(set.Content()), before);
 }
-
-TEST(TamrixFile, RefusedDataSetNeverTouchesTheFile)
-{
-    TestFolder folder;
-    const fs::path path = folder / "old.cal";
-    WriteFile(path, "old content");
-    CTamrix empty;
-    const TvxKyyCalcDLLError error = ErrorOf([&] { CTamrixUtil::StoreTMXToFile2(empty, path.c_str(), '3', '0'); });
-    EXPECT_EQ(error.code, TamrixErrorCode::NoSParaDevice);
-    EXPECT_EQ(ErrorOf([&] { CTamrixUtil::StoreTMXToFile2(SmallSet(), path.c_str(), '5', '0'); }).code,
-              TamrixErrorCode::UnsupportedVersion);
-    EXPECT_EQ(ReadFile(path), "old content");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"old.cal"});
-}
-
-TEST(TamrixFile, LoadRefusesWhatIsNotARegularFileOfAcceptableSize)
-{
-    struct Row
-    {
-        const char* scenario;
-        std::function<fs::path(const TestFolder&)> make;
-    };
-    const Row rows[] = {
-        {"missing file", [](const TestFolder& f) { return f / "missing.cal"; }},
-        {"folder", [](const TestFolder& f) { return f.Path(); }},
-        {"FIFO without writer",
-         [](const TestFolder& f) {
-             const fs::path path = f / "fifo";
-             EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
-             return path;
-         }},
-        {"device", [](const TestFolder&) { return fs::path("/dev/zero"); }},
-        {"larger than the largest data set",
-         [](const TestFolder& f) {
-             const fs::path path = f / "huge.cal";
-             WriteFile(path, "");
-             fs::resize_file(path, maxDataSetSize + 1); // sparse: costs no disk space
-             return path;
-         }},
-        {"path through a regular file",
-         [](const TestFolder& f) {
-             WriteFile(f / "file", "x");
-             return f / "file" / "x.cal";
-         }},
-    };
-    for (const Row& row : rows) {
-        TestFolder folder;
-        const fs::path path = row.make(folder);
-        CTamrix set = SmallSet();
-        const std::string before = Fingerprint(set.Content());
-        const TvxKyyCalcDLLError error = ErrorOf([&] { CTamrixUtil::LoadTMXFromFile2(set, path.c_str()); });
-        EXPECT_EQ(error.code, TamrixErrorCode::FileRead) << row.scenario;
-        EXPECT_STREQ(error.context, path.c_str()) << row.scenario;
-        EXPECT_EQ(Fingerprint(set.Content()), before) << row.scenario;
-    }
-}
-
-TEST(TamrixFile, LoadReportsBrokenDataWithThePath)
-{
-    TestFolder folder;
-    const fs::path path = folder / "broken.cal";
-    std::string data = Stored(SmallSet());
-    data[30] = static_cast<char>(data[30] ^ 0x04);
-    WriteFile(path, data);
-    CTamrix set = RichSet('3');
-    const std::string before = Fingerprint(set.Content());
-    const TvxKyyCalcDLLError error = ErrorOf([&] { CTamrixUtil::LoadTMXFromFile2(set, path.c_str()); });
-    EXPECT_EQ(error.code, TamrixErrorCode::ChecksumFailed);
-    EXPECT_STREQ(error.context, path.c_str());
-    EXPECT_EQ(Fingerprint(set.Content()), before);
-
-    WriteFile(path, "");
-    EXPECT_EQ(ErrorOf([&] { CTamrixUtil::LoadTMXFromFile2(set, path.c_str()); }).code, TamrixErrorCode::NotParsable);
-}
-
-TEST(TamrixFile, NullPathIsAWrongArgument)
-{
-    CTamrix set = SmallSet();
-    EXPECT_EQ(CodeOf([&] { CTamrixUtil::LoadTMXFromFile2(set, nullptr); }), TamrixErrorCode::WrongArgument);
-    EXPECT_EQ(CodeOf([&] { CTamrixUtil::StoreTMXToFile2(set, nullptr, '3', '0'); }), TamrixErrorCode::WrongArgument);
-}
+const std::string good = ReadFile(DataFile("rich_v3.cal"));
+const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
+const auto Written = [](std::string data) {
+    return [data](const fs::path& f) { std::ofstream(f / "written.cal") << data; return (f / "written.cal").string(); };
+};
+const LoadFailureRow loadFailureRows[] = {
+    {"MissingFile", In("missing.cal"), 1}, {"Folder", In("folder"), 1}, {"FifoWithoutWriter", In("fifo"), 1},
+    {"Device", [](const fs::path&) { return std::string("/dev/zero"); }, 1}, {"PathThroughARegularFile", In("old.cal/x.cal"), 1},
+    {"LargerThanTheLargestDataSet",
+     [](const fs::path& f) {
+         std::ofstream(f / "huge.cal").close();
+         fs::resize_file(f / "huge.cal", maxDataSetSize + 1); // sparse: costs no disk space
+         return (f / "huge.cal").string();
+     },
+     1},
+    {"BrokenData", Written(good.substr(0, 30) + static_cast<char>(good[30] ^ 0x04) + good.substr(31)), 208}, {"EmptyFile", Written(""), 201},
+    {"NullPath", [](const fs::path&) { return std::string(); }, 104},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, FileLoadFailure, ::testing::ValuesIn(loadFailureRows), RowName);
+} // namespace

@@ -1,494 +1,327 @@
-#include "Tamrix.h"
+// The data set in memory: what each edit makes of it, and what it refuses,
+// leaving the set exactly as it was.
+
 #include "TamrixTestSupport.h"
 
-#include <gtest/gtest.h>
-
+#include <charconv>
 #include <cmath>
 #include <limits>
 
-using namespace tamrix_core_test;
-
 namespace
 {
+using Edit = std::function<void(CTamrix&)>;
+const SParaType<1>*const S11 = &SParaType<1>::S11, *const S12 = &SParaType<1>::S12, *const S21 = &SParaType<1>::S21, *const S22 = &SParaType<1>::S22;
+const SParaType<1>* const sParas[] = {S11, S12, S21, S22};
 
-// Accessors of every text of a data set (device 0 for the mnemonic).
-struct TextField
+template <typename Number>
+std::string Text(Number value)
 {
-    const char* name;
-    long maxCharacters;
-    std::function<void(CTamrix&, const std::string&)> set;
-    std::function<std::string(const CTamrix&)> get;
-};
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
 
+// The model as text: what is not at its start value, numbers as their shortest exact text.
+std::string Describe(const TamrixContent& c)
+{
+    std::string out = "channel " + Text(c.channelNumber) + " corr " + Text(c.sParaCorrDef) + " default "
+        + Text(c.sParaDefaultDevice) + " reference " + Text(c.miscNum.referenceFrequency);
+    for (const CalInfo& info : c.calInfo)
+        out += info.date.empty() && info.laboratory.empty() ? "" : " | " + info.date + ' ' + info.laboratory + ' ' + info.engineer;
+    for (const CalTable* table : {&c.abso, &c.refl, &c.temp, &c.lin}) {
+        out += table->axis.empty() ? "" : " | " + Text(table->valuesPerPoint);
+        for (const double value : table->axis)
+            out += ' ' + Text(value);
+    }
+    for (const SParaDevice& device : c.devices) {
+        out += "\n'" + device.mnemonic + "' " + Text(device.minPower) + ' ' + Text(device.maxPower) + ' ' + Text(device.flags);
+        for (const SParaPoint& point : device.points) {
+            out += " | " + Text(point.frequency);
+            for (const float value : point.values)
+                out += ' ' + Text(value);
+        }
+    }
+    return out;
+}
+
+// Every getter reads what the model holds (texts as they are with UTF-8 enabled).
+void ExpectGettersReadTheModel(CTamrix set)
+{
+    set.EnableUtf8Support(true);
+    const TamrixContent& c = set.Content();
+    EXPECT_EQ(std::make_tuple(set.GetSensorName(), set.GetStockNumber(), set.GetAttribute(), set.GetSerialNumber(),
+                              set.GetSerialNumberInternal(), set.GetChannelNumber(), set.GetSParaCorrDef()),
+              std::make_tuple(c.sensorName, c.stockNumber, c.attribute, c.serialNumber, c.serialNumberInternal,
+                              long(c.channelNumber), (unsigned long)c.sParaCorrDef));
+    for (const CMeasurement* m : CMeasurement::All()) {
+        const CalInfo& info = c.calInfo[static_cast<std::size_t>(m->Index())];
+        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)),
+                  std::make_tuple(info.date, info.laboratory, info.engineer)) << m->Name();
+    }
+    EXPECT_EQ(&set.GetCalTable(CMeasurement::Abso), &c.abso);
+    EXPECT_EQ(&set.GetCalTable(CMeasurement::Refl), &c.refl);
+    EXPECT_EQ(&set.GetCalTable(CMeasurement::Temp), &c.temp);
+    EXPECT_EQ(&set.GetCalTable(CMeasurement::Lin), &c.lin);
+    ASSERT_EQ(set.GetSParaDeviceNumber(), long(c.devices.size()));
+    for (long d = 0; d < set.GetSParaDeviceNumber(); ++d) {
+        const SParaDevice& device = c.devices[d];
+        EXPECT_EQ(std::make_tuple(set.GetSPDMnemonic(d), set.GetSParaMinPower(d), set.GetSParaMaxPower(d),
+                                  set.GetSParaDeviceFlags(d), set.GetSParaFreqNumber(d)),
+                  std::make_tuple(device.mnemonic, double(device.minPower), double(device.maxPower),
+                                  (unsigned long)device.flags, long(device.points.size())));
+        for (long p = 0; p < set.GetSParaFreqNumber(d); ++p) {
+            EXPECT_EQ(set.GetSParaFreq(d, p), device.points[p].frequency);
+            for (const SParaType<1>* which : sParas) {
+                const float* v = &device.points[p].values[3 * which->index];
+                EXPECT_EQ(set.GetSParaValue(d, p, which), SParaValue(v[0], v[1], v[2])) << which->name;
+            }
+        }
+    }
+}
+
+// Edits of a new data set and the model they leave.
+struct EditRow : Row { Edit edit; std::string model; };
+using ModelEdit = ::testing::TestWithParam<EditRow>;
+TEST_P(ModelEdit, LeaveTheModelShown)
+{
+    CTamrix set;
+    EXPECT_FALSE(set.IsUtf8SupportEnabled());
+    GetParam().edit(set);
+    EXPECT_EQ(Describe(set.Content()), GetParam().model);
+    EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
+    ExpectGettersReadTheModel(set);
+}
+const std::string start = "channel 0 corr 0 default -1 reference nan", neutral = " | 0 0 0 0 1 0 0 1 0 0 0 0 0";
+const EditRow editRows[] = {
+    {"NewDataSetIsEmpty", [](CTamrix&) {}, start}, {"NewDeviceHasOneNeutralPoint", EDIT(s.SetSParaDeviceNumber(1)), start + "\n'' 0 0.1 0" + neutral},
+    {"PointsAddedLaterAreNeutral",
+     EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)),
+     start + "\n'' 0 0.1 0 | 5e+09 0 0 0 1 0 0 1 0 0 0 0 0" + neutral + neutral},
+    {"PointsRemoved", EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreqNumber(0, 0)), start + "\n'' 0 0.1 0"},
+    {"ValuesKeptInSinglePrecision",
+     [](CTamrix& s) {
+         s.SetSParaDeviceNumber(1), s.SetSParaMinPower(0, 1.0e-6), s.SetSParaMaxPower(0, 0.3);
+         s.SetSParaFreq(0, 0, 3.000000000123e9), s.SetSParaValue(0, 0, S12, {0.1, -1.0e-40, 3.0e38});
+         s.SetSParaValue(0, 0, S21, {0.10000000000000001, 1.0 / 3.0, 16777217.0});
+     },
+     start + "\n'' 1e-06 0.3 0 | 3000000000.123 0 0 0 0.1 -1e-40 3e+38 0.1 0.33333334 16777216 0 0 0"},
+    {"EachSParameterInItsPlace",
+     [](CTamrix& s) {
+         s.SetSParaDeviceNumber(2);
+         for (int i = 0; i < 4; ++i)
+             s.SetSParaValue(1, 0, sParas[i], {i + 0.25, i + 0.5, i + 0.75});
+     },
+     start + "\n'' 0 0.1 0" + neutral + "\n'' 0 0.1 0 | 0 0.25 0.5 0.75 1.25 1.5 1.75 2.25 2.5 2.75 3.25 3.5 3.75"},
+    {"FlagsAndNumbers",
+     [](CTamrix& s) {
+         s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetSParaDeviceNumber(2);
+         s.SetSParaDeviceFlags(1, 1), s.SetSParaDefaultDevice(1), s.SetSPDMnemonic(0, "\xB5W");
+         s.SetMiscNum({5e7f, 1e-3f});
+     },
+     "channel 2147483647 corr 15 default 1 reference 5e+07\n'\xC2\xB5W' 0 0.1 0" + neutral + "\n'' 0 0.1 1" + neutral},
+    {"CalInfoBelongsToItsMeasurement",
+     [](CTamrix& s) {
+         for (const CMeasurement* m : CMeasurement::All())
+             s.SetCalDate(m, std::string("d") + m->Name()), s.SetCalLab(m, std::string("l") + m->Name()),
+                 s.SetCalEng(m, std::string("e") + m->Name());
+     },
+     start + " | dMisc lMisc eMisc | dAbso lAbso eAbso | dRefl lRefl eRefl | dTemp lTemp eTemp | dLin lLin eLin"
+             " | dSPara lSPara eSPara"},
+    {"CalTablesBelongToTheirMeasurement",
+     [](CTamrix& s) {
+         const CMeasurement* const tables[] = {CMeasurement::Abso, CMeasurement::Refl, CMeasurement::Temp, CMeasurement::Lin};
+         for (std::uint32_t i = 0; i < 4; ++i)
+             s.SetCalTable(tables[i], CalTable{{double(i), 10.0}, i + 1, std::vector<float>(2 * (i + 1), 1.0f)});
+         s.SetCalTable(CMeasurement::Refl, CalTable{{-1.0, -1.0}, 0, {}});
+     },
+     start + " | 1 0 10 | 0 -1 -1 | 3 2 10 | 4 3 10"},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, ModelEdit, ::testing::ValuesIn(editRows), RowName);
+
+TEST(Tamrix, MovingHandsOverTheDataAndLeavesAnEmptySet)
+{
+    CTamrix source = Rich();
+    source.EnableUtf8Support(true);
+    const std::string expected = Bytes(source.Content());
+    const CTamrix moved(std::move(source));
+    EXPECT_EQ(Bytes(moved.Content()), expected);
+    EXPECT_TRUE(moved.IsUtf8SupportEnabled());
+    EXPECT_EQ(Bytes(source.Content()), Bytes(TamrixContent())); // NOLINT(bugprone-use-after-move)
+}
+
+// Every text of a data set (device 0 for the mnemonic), with its longest length.
+struct TextField { std::string name; long most; std::function<void(CTamrix&, const std::string&)> set; std::function<std::string(const CTamrix&)> get; };
 std::vector<TextField> TextFields()
 {
     std::vector<TextField> fields = {
-        {"sensor name", maxInfoStringLength, &CTamrix::SetSensorName, &CTamrix::GetSensorName},
-        {"stock number", maxInfoStringLength, &CTamrix::SetStockNumber, &CTamrix::GetStockNumber},
-        {"attribute", maxInfoStringLength, &CTamrix::SetAttribute, &CTamrix::GetAttribute},
-        {"serial number", maxInfoStringLength, &CTamrix::SetSerialNumber, &CTamrix::GetSerialNumber},
-        {"internal serial number", maxInfoStringLength, &CTamrix::SetSerialNumberInternal,
-         &CTamrix::GetSerialNumberInternal},
-        {"mnemonic", maxMnemonicLength, [](CTamrix& s, const std::string& t) { s.SetSPDMnemonic(0, t); },
+        {"sensor name", 32, &CTamrix::SetSensorName, &CTamrix::GetSensorName},
+        {"stock number", 32, &CTamrix::SetStockNumber, &CTamrix::GetStockNumber},
+        {"attribute", 32, &CTamrix::SetAttribute, &CTamrix::GetAttribute},
+        {"serial number", 32, &CTamrix::SetSerialNumber, &CTamrix::GetSerialNumber},
+        {"internal serial number", 32, &CTamrix::SetSerialNumberInternal, &CTamrix::GetSerialNumberInternal},
+        {"mnemonic", 255, [](CTamrix& s, const std::string& t) { s.SetSPDMnemonic(0, t); },
          [](const CTamrix& s) { return s.GetSPDMnemonic(0); }},
     };
     for (const CMeasurement* m : CMeasurement::All()) {
-        const std::string prefix = m->Name();
-        fields.push_back({"date", maxInfoStringLength, [m](CTamrix& s, const std::string& t) { s.SetCalDate(m, t); },
+        fields.push_back({m->Name() + std::string(" date"), 32, [m](CTamrix& s, const std::string& t) { s.SetCalDate(m, t); },
                           [m](const CTamrix& s) { return s.GetCalDate(m); }});
-        fields.push_back({"laboratory", maxInfoStringLength,
-                          [m](CTamrix& s, const std::string& t) { s.SetCalLab(m, t); },
+        fields.push_back({m->Name() + std::string(" laboratory"), 32, [m](CTamrix& s, const std::string& t) { s.SetCalLab(m, t); },
                           [m](const CTamrix& s) { return s.GetCalLab(m); }});
-        fields.push_back({"engineer", maxInfoStringLength,
-                          [m](CTamrix& s, const std::string& t) { s.SetCalEng(m, t); },
+        fields.push_back({m->Name() + std::string(" engineer"), 32, [m](CTamrix& s, const std::string& t) { s.SetCalEng(m, t); },
                           [m](const CTamrix& s) { return s.GetCalEng(m); }});
     }
     return fields;
 }
 
-std::string Repeat(const std::string& piece, long times)
+// A text of `piece` repeated (longest length + `extra`) times, then `tail`, set
+// with UTF-8 support `utf8In` and read with `utf8Out`: the text read (the text
+// given when empty), or refused (104) and the old text kept.
+struct TextRow : Row { bool utf8In; std::string piece; long extra; std::string tail; bool utf8Out; bool accepted; std::string out; };
+using ModelText = ::testing::TestWithParam<TextRow>;
+TEST_P(ModelText, AreConvertedAndLimitedInCharacters)
 {
-    std::string result;
-    for (long i = 0; i < times; ++i)
-        result += piece;
-    return result;
+    const TextRow& row = GetParam();
+    for (const TextField& field : TextFields()) {
+        SCOPED_TRACE(field.name);
+        CTamrix set = Rich();
+        set.EnableUtf8Support(row.utf8In);
+        field.set(set, "before");
+        const std::string before = Bytes(set.Content());
+        std::string given;
+        for (long i = 0; i < field.most + row.extra; ++i)
+            given += row.piece;
+        given += row.tail;
+        EXPECT_EQ(CodeOf([&] { field.set(set, given); }), row.accepted ? 0 : 104);
+        set.EnableUtf8Support(row.utf8Out);
+        EXPECT_EQ(field.get(set), row.accepted ? (row.out.empty() ? given : row.out) : "before");
+        if (!row.accepted) {
+            EXPECT_EQ(Bytes(set.Content()), before);
+        }
+    }
 }
+const TextRow textRows[] = {
+    {"Iso88591InAndOut", false, "", 0, "Gr\xFC\xDF", false, true, ""}, {"Iso88591InUtf8Out", false, "", 0, "\xB5W", true, true, "\xC2\xB5W"},
+    {"Utf8InAndOut", true, "", 0, "\xE2\x82\xAC 5", true, true, ""},
+    {"AboveU00FFBecomesQuestionMark", true, "", 0, "\xE2\x82\xAC\xF0\x9F\x93\x90!", false, true, "?" "?!"},
+    {"Utf8InIso88591Out", true, "", 0, "\xC3\xA9t\xC3\xA9", false, true, "\xE9t\xE9"},
+    {"BytesThatAreNotUtf8Pass", true, "", 0, "a\xFF\xC0\xAF" "b\xE2\x82", false, true, ""}, {"EncodedSurrogateIsNotUtf8", true, "", 0, "\xED\xA0\x80", false, true, ""},
+    {"BeyondU10FFFFIsNotUtf8", true, "", 0, "\xF4\x90\x80\x80", false, true, ""}, {"NotUtf8KeptByteForByte", true, "", 0, "\xFE\xFF", true, true, ""},
+    {"AsciiAtTheLimit", true, "x", 0, "", true, true, ""}, {"AsciiOneMore", true, "x", 1, "", true, false, ""},
+    {"ThreeByteCharactersAtTheLimit", true, "\xE2\x82\xAC", 0, "", true, true, ""}, {"ThreeByteCharactersOneMore", true, "\xE2\x82\xAC", 1, "", true, false, ""},
+    {"FourByteCharactersAtTheLimit", true, "\xF0\x9F\x93\x90", 0, "", true, true, ""}, {"BytesThatAreNotUtf8CountOneEach", true, "\xFF", 0, "", true, true, ""},
+    {"OneByteThatIsNotUtf8TooMany", true, "\xFF", -1, "\xE2\x82", true, false, ""}, {"BrokenSequenceAtTheLimit", true, "a", -2, "\xE2\x82", true, true, ""},
+    {"Iso88591AtTheLimit", false, "\xE9", 0, "", false, true, ""}, {"Iso88591OneMore", false, "\xE9", 1, "", false, false, ""},
+    {"Empty", true, "", 0, "", true, true, ""}, {"Nul", true, "", 0, std::string("a\0b", 3), true, false, ""},
+    {"NulAlone", true, "", 0, std::string(1, '\0'), true, false, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, ModelText, ::testing::ValuesIn(textRows), RowName);
 
-// A set of `count` devices whose mnemonics name their first position.
-CTamrix NamedDevices(long count, long defaultDevice)
+// Edits of rich_v3 that are refused with a code; the set stays exactly as it was.
+struct RefusalRow : Row { Edit edit; std::int32_t code; };
+using ModelRefusal = ::testing::TestWithParam<RefusalRow>;
+TEST_P(ModelRefusal, LeaveTheSetUnchanged)
+{
+    CTamrix set = Rich();
+    const std::string before = Bytes(set.Content());
+    EXPECT_EQ(CodeOf([&] { GetParam().edit(set); }), GetParam().code);
+    if (GetParam().code != 0) {
+        EXPECT_EQ(Bytes(set.Content()), before);
+    }
+}
+const double nan = std::numeric_limits<double>::quiet_NaN(), infinity = std::numeric_limits<double>::infinity();
+const SParaType<1> lookalike{"S11", 0, S12};
+const CMeasurement foreignMeasurement{"Abso", 1};
+const SParaValue zeros{0, 0, 0};
+Edit Table(const CMeasurement* m, std::vector<double> axis, std::uint32_t width, std::vector<float> values)
+{
+    return [=](CTamrix& s) { s.SetCalTable(m, CalTable{axis, width, values}); };
+}
+// The content replaced by itself after `change`.
+Edit Replaced(std::function<void(TamrixContent&)> change)
+{
+    return [=](CTamrix& s) { TamrixContent c = s.Content(); change(c); s.ReplaceContent(c); };
+}
+#define CONTENT(...) Replaced(CHANGE(__VA_ARGS__))
+const RefusalRow refusalRows[] = {
+    {"DeviceMinus1", EDIT(s.SetSPDMnemonic(-1, "x")), 105}, {"DevicePastTheEnd", EDIT(s.SetSParaMinPower(3, 0.0)), 105},
+    {"GetFromDevicePastTheEnd", EDIT(s.GetSParaFreqNumber(3)), 105}, {"GetMnemonicOfDeviceMinus1", EDIT(s.GetSPDMnemonic(-1)), 105},
+    {"FlagsOfDevicePastTheEnd", EDIT(s.SetSParaDeviceFlags(3, 0)), 105}, {"PointMinus1", EDIT(s.SetSParaFreq(0, -1, 1.0)), 105},
+    {"PointPastTheEnd", EDIT(s.SetSParaFreq(0, 4, 1.0)), 105}, {"GetPointPastTheEnd", EDIT(s.GetSParaValue(1, 4, S11)), 105},
+    {"ValueAtPointPastTheEnd", EDIT(s.SetSParaValue(2, 4, S11, zeros)), 105}, {"FrequencyCountOfDeviceMinus1", EDIT(s.SetSParaFreqNumber(-1, 2)), 105},
+    {"DefaultDevicePastTheEnd", EDIT(s.SetSParaDefaultDevice(3)), 105}, {"DefaultDeviceMinus2", EDIT(s.SetSParaDefaultDevice(-2)), 105},
+    {"InsertBeforeMinus1", EDIT(s.InsertSParaDeviceBefore(-1)), 105}, {"InsertPastTheEnd", EDIT(s.InsertSParaDeviceBefore(4)), 105},
+    {"SwapWithDevicePastTheEnd", EDIT(s.SwapSParaDevices(0, 3)), 105}, {"SwapDeviceMinus1WithItself", EDIT(s.SwapSParaDevices(-1, -1)), 105},
+    {"DeleteDevicePastTheEnd", EDIT(s.DeleteSParaDevice(3)), 105}, {"NullMeasurement", EDIT(s.SetCalDate(nullptr, "x")), 104},
+    {"GetWithNullMeasurement", EDIT(s.GetCalLab(nullptr)), 104}, {"MeasurementThatIsACopy", EDIT(s.SetCalEng(&foreignMeasurement, "x")), 104},
+    {"NullSParameter", EDIT(s.SetSParaValue(0, 0, nullptr, zeros)), 104}, {"UnknownSParameter", EDIT(s.SetSParaValue(0, 0, &SParaType<1>::Unknown, zeros)), 104},
+    {"GetUnknownSParameter", EDIT(s.GetSParaValue(0, 0, &SParaType<1>::Unknown)), 104}, {"SParameterLookalike", EDIT(s.SetSParaValue(0, 0, &lookalike, zeros)), 104},
+    {"NanValue", EDIT(s.SetSParaValue(0, 0, S21, {1.0, nan, 0.0})), 104}, {"InfiniteUncertainty", EDIT(s.SetSParaValue(0, 0, S21, {1.0, 0.0, infinity})), 104},
+    {"NegativeInfiniteValue", EDIT(s.SetSParaValue(0, 0, S22, {-infinity, 0, 0})), 104}, {"NegativeFrequency", EDIT(s.SetSParaFreq(0, 0, -1.0)), 104},
+    {"NanFrequency", EDIT(s.SetSParaFreq(0, 0, nan)), 104}, {"InfiniteFrequency", EDIT(s.SetSParaFreq(0, 0, infinity)), 104},
+    {"NegativePowerLimit", EDIT(s.SetSParaMinPower(0, -1.0e-9)), 104}, {"NanPowerLimit", EDIT(s.SetSParaMaxPower(0, nan)), 104},
+    {"InfinitePowerLimit", EDIT(s.SetSParaMaxPower(0, infinity)), 104}, {"DeviceCountMinus1", EDIT(s.SetSParaDeviceNumber(-1)), 104},
+    {"DeviceCount65", EDIT(s.SetSParaDeviceNumber(65)), 104}, {"PointCountMinus1", EDIT(s.SetSParaFreqNumber(0, -1)), 104},
+    {"PointCount100001", EDIT(s.SetSParaFreqNumber(0, 100001)), 104}, {"UnknownGlobalBit", EDIT(s.SetSParaCorrDef(0x10)), 104},
+    {"HighGlobalBit", EDIT(s.SetSParaCorrDef(0x100000000ul)), 104}, {"UnknownDeviceFlag", EDIT(s.SetSParaDeviceFlags(0, 0x02)), 104},
+    {"NegativeChannel", EDIT(s.SetChannelNumber(-1)), 104}, {"ChannelBeyond32Bits", EDIT(s.SetChannelNumber(0x80000000l)), 104},
+    {"TableOfMisc", EDIT(s.SetCalTable(CMeasurement::Misc, CalTable())), 104}, {"TableOfSPara", EDIT(s.GetCalTable(CMeasurement::SPara)), 104},
+    {"TableOfNull", EDIT(s.GetCalTable(nullptr)), 104}, {"TableAxisDescending", Table(CMeasurement::Temp, {2.0, 1.0}, 1, {1.0f, 2.0f}), 109},
+    {"TableValueCount", Table(CMeasurement::Abso, {1.0, 2.0}, 1, {1.0f}), 104},
+    {"TableValueNan", Table(CMeasurement::Lin, {1.0, 2.0}, 1, {1.0f, std::numeric_limits<float>::quiet_NaN()}), 104},
+    {"TableAxisInfinite", Table(CMeasurement::Refl, {1.0, infinity}, 1, {1.0f, 2.0f}), 104},
+    {"TableValuesWithoutWidth", Table(CMeasurement::Refl, {1.0}, 0, {1.0f}), 104}, {"ValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {1.0e39, 0.0, 0.0})), 215},
+    {"NegativeValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {0.0, 0.0, -1.0e300})), 215}, {"PowerLimitBeyondFloat", EDIT(s.SetSParaMaxPower(0, 1.0e39)), 215},
+    {"ContentWithAnInfiniteValue", CONTENT(c.devices[1].points[0].values[0] = float(infinity)), 104},
+    {"ContentWithSensorNameTooLong", CONTENT(c.sensorName = std::string(33, 'x')), 104},
+    {"ContentWithLaboratoryHoldingNul", CONTENT(c.calInfo[5].laboratory = std::string(2, '\0')), 104},
+    {"ContentWithPointCountAboveTheMost", CONTENT(c.devices[0].points.resize(100001)), 104},
+    {"ContentWithNegativeDenormalLimit", CONTENT(c.devices[0].minPower = -1.0e-40f), 104},
+    {"ContentWithDefaultDeviceWithoutDevices", CONTENT(c.devices.clear(), c.sParaDefaultDevice = 0), 105},
+    {"ContentWithTableValuesWithoutAxis", CONTENT(c.refl.valuesPerPoint = 2, c.refl.values = {1.0f, 2.0f}), 104},
+    {"ContentFirstRuleBrokenWins", CONTENT(c.sParaDefaultDevice = 7, c.attribute = std::string(1, '\0')), 104},
+    // What only storing refuses is fine while editing.
+    {"ContentWithFrequenciesOutOfOrder", CONTENT(c.devices[0].points[0].frequency = 1.0e15), 0},
+    {"ContentWithDeviceWithoutPoints", CONTENT(c.devices[0].points.clear()), 0}, {"ContentWithNoDevice", CONTENT(c.devices.clear(), c.sParaDefaultDevice = -1), 0},
+    {"ContentWithEqualAxisValues", CONTENT(c.temp.axis = {1.0, 1.0, 1.0}), 0}, {"ContentWithAnyMiscNum", CONTENT(c.miscNum.maxPower = -float(infinity)), 0},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, ModelRefusal, ::testing::ValuesIn(refusalRows), RowName);
+
+// Devices named 'A', 'B', ... by their first position, one of them the
+// default: the names and the default device after an edit of the list (on
+// refusal the set unchanged).
+struct DeviceListRow : Row { long count, defaultBefore; Edit edit; std::int32_t code; std::string names; long defaultAfter; };
+using ModelDeviceList = ::testing::TestWithParam<DeviceListRow>;
+TEST_P(ModelDeviceList, KeepsTheDefaultDeviceOnItsDevice)
 {
     CTamrix set;
-    set.SetSParaDeviceNumber(count);
-    for (long d = 0; d < count; ++d)
+    set.SetSParaDeviceNumber(GetParam().count);
+    for (long d = 0; d < GetParam().count; ++d)
         set.SetSPDMnemonic(d, std::string(1, static_cast<char>('A' + d)));
-    set.SetSParaDefaultDevice(defaultDevice);
-    return set;
-}
-
-std::string Mnemonics(const CTamrix& set)
-{
-    std::string result;
+    set.SetSParaDefaultDevice(GetParam().defaultBefore);
+    const std::string before = Bytes(set.Content());
+    EXPECT_EQ(CodeOf([&] { GetParam().edit(set); }), GetParam().code);
+    if (GetParam().code != 0) {
+        EXPECT_EQ(Bytes(set.Content()), before);
+        return;
+    }
+    std::string names;
     for (long d = 0; d < set.GetSParaDeviceNumber(); ++d)
-        result += set.GetSPDMnemonic(d);
-    return result;
-}
-
-} // namespace
-
-TEST(TamrixModel, NewDataSetIsEmpty)
-{
-    const CTamrix set;
-    EXPECT_FALSE(set.IsUtf8SupportEnabled());
-    EXPECT_EQ(set.GetSParaDeviceNumber(), 0);
-    EXPECT_EQ(set.GetSParaDefaultDevice(), -1);
-    EXPECT_EQ(set.GetChannelNumber(), 0);
-    EXPECT_TRUE(std::isnan(set.GetMiscNum().referenceFrequency));
+        names += set.GetSPDMnemonic(d);
+    EXPECT_EQ(names, GetParam().names);
+    EXPECT_EQ(set.GetSParaDefaultDevice(), GetParam().defaultAfter);
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
 }
-
-TEST(TamrixModel, NewDeviceHasOneNeutralPoint)
-{
-    CTamrix set;
-    set.SetSParaDeviceNumber(1);
-    EXPECT_EQ(set.GetSPDMnemonic(0), "");
-    EXPECT_EQ(set.GetSParaMinPower(0), 0.0);
-    EXPECT_EQ(set.GetSParaMaxPower(0), static_cast<double>(0.1f));
-    EXPECT_EQ(set.GetSParaDeviceFlags(0), 0u);
-    ASSERT_EQ(set.GetSParaFreqNumber(0), 1);
-    EXPECT_EQ(set.GetSParaFreq(0, 0), 0.0);
-    EXPECT_EQ(set.GetSParaValue(0, 0, &SParaType<1>::S11), SParaValue(0.0, 0.0, 0.0));
-    EXPECT_EQ(set.GetSParaValue(0, 0, &SParaType<1>::S12), SParaValue(1.0, 0.0, 0.0));
-    EXPECT_EQ(set.GetSParaValue(0, 0, &SParaType<1>::S21), SParaValue(1.0, 0.0, 0.0));
-    EXPECT_EQ(set.GetSParaValue(0, 0, &SParaType<1>::S22), SParaValue(0.0, 0.0, 0.0));
-
-    // Points added later are the same neutral point.
-    set.SetSParaFreq(0, 0, 5.0e9);
-    set.SetSParaFreqNumber(0, 3);
-    EXPECT_EQ(set.GetSParaFreq(0, 0), 5.0e9);
-    EXPECT_EQ(set.GetSParaFreq(0, 2), 0.0);
-    EXPECT_EQ(set.GetSParaValue(0, 2, &SParaType<1>::S21), SParaValue(1.0, 0.0, 0.0));
-    set.SetSParaFreqNumber(0, 0);
-    EXPECT_EQ(set.GetSParaFreqNumber(0), 0);
-}
-
-TEST(TamrixModel, ValuesAreKeptInSinglePrecision)
-{
-    CTamrix set = SmallSet();
-    set.SetSParaValue(0, 1, &SParaType<1>::S12, {0.1, -1.0e-40, 3.0e38});
-    EXPECT_EQ(set.GetSParaValue(0, 1, &SParaType<1>::S12),
-              SParaValue(static_cast<double>(0.1f), static_cast<double>(-1.0e-40f), static_cast<double>(3.0e38f)));
-    // Each S-parameter has its own place.
-    EXPECT_EQ(set.GetSParaValue(0, 1, &SParaType<1>::S21), SParaValue(0.5, -0.25, static_cast<double>(0.01f)));
-    EXPECT_EQ(set.Content().devices[0].points[1].values[3], 0.1f);
-
-    set.SetSParaMinPower(0, 1.0e-6);
-    set.SetSParaMaxPower(0, 0.3);
-    EXPECT_EQ(set.GetSParaMinPower(0), static_cast<double>(1.0e-6f));
-    EXPECT_EQ(set.GetSParaMaxPower(0), static_cast<double>(0.3f));
-
-    // Frequencies are doubles.
-    set.SetSParaFreq(0, 2, 3.000000000123e9);
-    EXPECT_EQ(set.GetSParaFreq(0, 2), 3.000000000123e9);
-}
-
-TEST(TamrixModel, TextsConvertBetweenIso88591AndUtf8)
-{
-    struct Row
-    {
-        const char* scenario;
-        bool utf8WhenSet;
-        std::string given;
-        std::string stored;
-        bool utf8WhenGot;
-        std::string got;
-    };
-    const Row rows[] = {
-        {"ISO-8859-1 in and out", false, "Gr\xFC\xDF", "Gr\xC3\xBC\xC3\x9F", false, "Gr\xFC\xDF"},
-        {"ISO-8859-1 in, UTF-8 out", false, "\xB5W", "\xC2\xB5W", true, "\xC2\xB5W"},
-        {"UTF-8 in and out", true, "\xE2\x82\xAC 5", "\xE2\x82\xAC 5", true, "\xE2\x82\xAC 5"},
-        {"above U+00FF becomes ?", true, "\xE2\x82\xAC\xF0\x9F\x93\x90!", "\xE2\x82\xAC\xF0\x9F\x93\x90!", false,
-         "?" "?!"},
-        {"UTF-8 in, ISO-8859-1 out", true, "\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9", false, "\xE9t\xE9"},
-        {"bytes that are not UTF-8 pass", true, "a\xFF\xC0\xAF" "b\xE2\x82", "a\xFF\xC0\xAF" "b\xE2\x82", false,
-         "a\xFF\xC0\xAF" "b\xE2\x82"},
-        {"encoded surrogate is not UTF-8", true, "\xED\xA0\x80", "\xED\xA0\x80", false, "\xED\xA0\x80"},
-        {"beyond U+10FFFF is not UTF-8", true, "\xF4\x90\x80\x80", "\xF4\x90\x80\x80", false, "\xF4\x90\x80\x80"},
-        {"not UTF-8 kept byte for byte", true, "\xFE\xFF", "\xFE\xFF", true, "\xFE\xFF"},
-        {"ASCII unchanged", false, "plain", "plain", false, "plain"},
-    };
-    for (const TextField& field : TextFields()) {
-        for (const Row& row : rows) {
-            CTamrix set = SmallSet();
-            set.EnableUtf8Support(row.utf8WhenSet);
-            field.set(set, row.given);
-            set.EnableUtf8Support(row.utf8WhenGot);
-            EXPECT_EQ(field.get(set), row.got) << field.name << ": " << row.scenario;
-            set.EnableUtf8Support(true);
-            EXPECT_EQ(field.get(set), row.stored) << field.name << ": " << row.scenario;
-        }
-    }
-}
-
-TEST(TamrixModel, TextLengthCountsCharacters)
-{
-    struct Row
-    {
-        const char* scenario;
-        bool utf8;
-        std::string piece; // repeated maxCharacters + extra times
-        long extra;
-        std::string tail;
-        bool accepted;
-    };
-    const Row rows[] = {
-        {"ASCII at the limit", true, "x", 0, "", true},
-        {"ASCII one more", true, "x", 1, "", false},
-        {"three-byte characters at the limit", true, "\xE2\x82\xAC", 0, "", true},
-        {"three-byte characters one more", true, "\xE2\x82\xAC", 1, "", false},
-        {"four-byte characters at the limit", true, "\xF0\x9F\x93\x90", 0, "", true},
-        {"bytes that are not UTF-8 count one each", true, "\xFF", 0, "", true},
-        {"one byte that is not UTF-8 too many", true, "\xFF", -1, "\xE2\x82", false},
-        {"broken sequence at the limit", true, "a", -2, "\xE2\x82", true},
-        {"ISO-8859-1 at the limit", false, "\xE9", 0, "", true},
-        {"ISO-8859-1 one more", false, "\xE9", 1, "", false},
-        {"empty", true, "", 0, "", true},
-        {"NUL", true, "", 0, std::string("a\0b", 3), false},
-        {"NUL alone", true, "", 0, std::string(1, '\0'), false},
-    };
-    for (const TextField& field : TextFields()) {
-        for (const Row& row : rows) {
-            CTamrix set = SmallSet();
-            set.EnableUtf8Support(row.utf8);
-            field.set(set, "before");
-            const std::string text = Repeat(row.piece, field.maxCharacters + row.extra) + row.tail;
-            const std::int32_t code = CodeOf([&] { field.set(set, text); });
-            EXPECT_EQ(code, row.accepted ? 0 : TamrixErrorCode::WrongArgument) << field.name << ": " << row.scenario;
-            EXPECT_EQ(field.get(set), row.accepted ? text : "before") << field.name << ": " << row.scenario;
-        }
-    }
-}
-
-TEST(TamrixModel, RefusalsLeaveTheSetUnchanged)
-{
-    struct Row
-    {
-        const char* scenario;
-        std::function<void(CTamrix&)> action;
-        std::int32_t code;
-    };
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double infinity = std::numeric_limits<double>::infinity();
-    static const SParaType<1> lookalike{"S11", 0, &SParaType<1>::S12};
-    static const CMeasurement foreignMeasurement{"Abso", 1};
-    const auto value = [](double v) { return SParaValue(v, v, v); };
-    CalTable descending;
-    descending.axis = {2.0, 1.0};
-    descending.valuesPerPoint = 1;
-    descending.values = {1.0f, 2.0f};
-    CalTable wrongCount = descending;
-    wrongCount.axis = {1.0, 2.0};
-    wrongCount.values = {1.0f};
-    CalTable nanValue = wrongCount;
-    nanValue.values = {1.0f, std::numeric_limits<float>::quiet_NaN()};
-    CalTable infiniteAxis = nanValue;
-    infiniteAxis.values = {1.0f, 2.0f};
-    infiniteAxis.axis = {1.0, infinity};
-    CalTable valuesWithoutWidth;
-    valuesWithoutWidth.axis = {1.0};
-    valuesWithoutWidth.values = {1.0f};
-
-    const Row rows[] = {
-        // 105: indexes
-        {"device -1", [](CTamrix& s) { s.SetSPDMnemonic(-1, "x"); }, TamrixErrorCode::InvalidTableAccess},
-        {"device past the end", [](CTamrix& s) { s.SetSParaMinPower(3, 0.0); }, TamrixErrorCode::InvalidTableAccess},
-        {"get from device past the end", [](CTamrix& s) { s.GetSParaFreqNumber(3); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"get mnemonic of device -1", [](CTamrix& s) { s.GetSPDMnemonic(-1); }, TamrixErrorCode::InvalidTableAccess},
-        {"flags of device past the end", [](CTamrix& s) { s.SetSParaDeviceFlags(3, 0); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"point -1", [](CTamrix& s) { s.SetSParaFreq(0, -1, 1.0); }, TamrixErrorCode::InvalidTableAccess},
-        {"point past the end", [](CTamrix& s) { s.SetSParaFreq(0, 4, 1.0); }, TamrixErrorCode::InvalidTableAccess},
-        {"get point past the end", [](CTamrix& s) { s.GetSParaValue(1, 4, &SParaType<1>::S11); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"value at point past the end", [value](CTamrix& s) { s.SetSParaValue(2, 4, &SParaType<1>::S11, value(0)); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"frequency count of device -1", [](CTamrix& s) { s.SetSParaFreqNumber(-1, 2); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"default device past the end", [](CTamrix& s) { s.SetSParaDefaultDevice(3); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"default device -2", [](CTamrix& s) { s.SetSParaDefaultDevice(-2); }, TamrixErrorCode::InvalidTableAccess},
-        {"insert before -1", [](CTamrix& s) { s.InsertSParaDeviceBefore(-1); }, TamrixErrorCode::InvalidTableAccess},
-        {"insert past the end", [](CTamrix& s) { s.InsertSParaDeviceBefore(4); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"swap with device past the end", [](CTamrix& s) { s.SwapSParaDevices(0, 3); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"swap device -1 with itself", [](CTamrix& s) { s.SwapSParaDevices(-1, -1); },
-         TamrixErrorCode::InvalidTableAccess},
-        {"delete device past the end", [](CTamrix& s) { s.DeleteSParaDevice(3); },
-         TamrixErrorCode::InvalidTableAccess},
-        // 104: arguments
-        {"null measurement", [](CTamrix& s) { s.SetCalDate(nullptr, "x"); }, TamrixErrorCode::WrongArgument},
-        {"get with null measurement", [](CTamrix& s) { s.GetCalLab(nullptr); }, TamrixErrorCode::WrongArgument},
-        {"measurement that is a copy", [](CTamrix& s) { s.SetCalEng(&foreignMeasurement, "x"); },
-         TamrixErrorCode::WrongArgument},
-        {"null s-parameter", [value](CTamrix& s) { s.SetSParaValue(0, 0, nullptr, value(0)); },
-         TamrixErrorCode::WrongArgument},
-        {"unknown s-parameter", [value](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::Unknown, value(0)); },
-         TamrixErrorCode::WrongArgument},
-        {"get unknown s-parameter", [](CTamrix& s) { s.GetSParaValue(0, 0, &SParaType<1>::Unknown); },
-         TamrixErrorCode::WrongArgument},
-        {"s-parameter lookalike", [value](CTamrix& s) { s.SetSParaValue(0, 0, &lookalike, value(0)); },
-         TamrixErrorCode::WrongArgument},
-        {"NaN value", [nan](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::S21, {1.0, nan, 0.0}); },
-         TamrixErrorCode::WrongArgument},
-        {"infinite uncertainty",
-         [infinity](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::S21, {1.0, 0.0, infinity}); },
-         TamrixErrorCode::WrongArgument},
-        {"negative infinite value", [infinity, value](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::S22, value(-infinity)); },
-         TamrixErrorCode::WrongArgument},
-        {"negative frequency", [](CTamrix& s) { s.SetSParaFreq(0, 0, -1.0); }, TamrixErrorCode::WrongArgument},
-        {"NaN frequency", [nan](CTamrix& s) { s.SetSParaFreq(0, 0, nan); }, TamrixErrorCode::WrongArgument},
-        {"infinite frequency", [infinity](CTamrix& s) { s.SetSParaFreq(0, 0, infinity); },
-         TamrixErrorCode::WrongArgument},
-        {"negative power limit", [](CTamrix& s) { s.SetSParaMinPower(0, -1.0e-9); }, TamrixErrorCode::WrongArgument},
-        {"NaN power limit", [nan](CTamrix& s) { s.SetSParaMaxPower(0, nan); }, TamrixErrorCode::WrongArgument},
-        {"infinite power limit", [infinity](CTamrix& s) { s.SetSParaMaxPower(0, infinity); },
-         TamrixErrorCode::WrongArgument},
-        {"device count -1", [](CTamrix& s) { s.SetSParaDeviceNumber(-1); }, TamrixErrorCode::WrongArgument},
-        {"device count 65", [](CTamrix& s) { s.SetSParaDeviceNumber(maxSParaDeviceNumber + 1); },
-         TamrixErrorCode::WrongArgument},
-        {"point count -1", [](CTamrix& s) { s.SetSParaFreqNumber(0, -1); }, TamrixErrorCode::WrongArgument},
-        {"point count 100001", [](CTamrix& s) { s.SetSParaFreqNumber(0, maxSParaFreqNumber + 1); },
-         TamrixErrorCode::WrongArgument},
-        {"unknown global bit", [](CTamrix& s) { s.SetSParaCorrDef(0x10); }, TamrixErrorCode::WrongArgument},
-        {"high global bit", [](CTamrix& s) { s.SetSParaCorrDef(0x100000000ul); }, TamrixErrorCode::WrongArgument},
-        {"unknown device flag", [](CTamrix& s) { s.SetSParaDeviceFlags(0, 0x02); }, TamrixErrorCode::WrongArgument},
-        {"negative channel", [](CTamrix& s) { s.SetChannelNumber(-1); }, TamrixErrorCode::WrongArgument},
-        {"channel beyond 32 bits", [](CTamrix& s) { s.SetChannelNumber(0x80000000l); },
-         TamrixErrorCode::WrongArgument},
-        {"table of Misc", [](CTamrix& s) { s.SetCalTable(CMeasurement::Misc, CalTable()); },
-         TamrixErrorCode::WrongArgument},
-        {"table of SPara", [](CTamrix& s) { s.GetCalTable(CMeasurement::SPara); }, TamrixErrorCode::WrongArgument},
-        {"table of null", [](CTamrix& s) { s.GetCalTable(nullptr); }, TamrixErrorCode::WrongArgument},
-        {"table axis descending", [descending](CTamrix& s) { s.SetCalTable(CMeasurement::Temp, descending); },
-         TamrixErrorCode::FrequenciesNotAscending},
-        {"table value count", [wrongCount](CTamrix& s) { s.SetCalTable(CMeasurement::Abso, wrongCount); },
-         TamrixErrorCode::WrongArgument},
-        {"table value NaN", [nanValue](CTamrix& s) { s.SetCalTable(CMeasurement::Lin, nanValue); },
-         TamrixErrorCode::WrongArgument},
-        {"table axis infinite", [infiniteAxis](CTamrix& s) { s.SetCalTable(CMeasurement::Refl, infiniteAxis); },
-         TamrixErrorCode::WrongArgument},
-        {"table values without width",
-         [valuesWithoutWidth](CTamrix& s) { s.SetCalTable(CMeasurement::Refl, valuesWithoutWidth); },
-         TamrixErrorCode::WrongArgument},
-        // 215: beyond single precision
-        {"value beyond float", [](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::S11, {1.0e39, 0.0, 0.0}); },
-         TamrixErrorCode::SinglePrecisionOverflow},
-        {"negative value beyond float",
-         [](CTamrix& s) { s.SetSParaValue(0, 0, &SParaType<1>::S11, {0.0, 0.0, -1.0e300}); },
-         TamrixErrorCode::SinglePrecisionOverflow},
-        {"power limit beyond float", [](CTamrix& s) { s.SetSParaMaxPower(0, 1.0e39); },
-         TamrixErrorCode::SinglePrecisionOverflow},
-        // Whole contents
-        {"replace with a broken content",
-         [](CTamrix& s) {
-             TamrixContent content = s.Content();
-             content.devices[1].points[0].values[0] = std::numeric_limits<float>::infinity();
-             s.ReplaceContent(content);
-         },
-         TamrixErrorCode::WrongArgument},
-    };
-    for (const Row& row : rows) {
-        CTamrix set = RichSet('3');
-        const std::string before = Fingerprint(set.Content());
-        EXPECT_EQ(CodeOf([&] { row.action(set); }), row.code) << row.scenario;
-        EXPECT_EQ(Fingerprint(set.Content()), before) << row.scenario;
-    }
-}
-
-TEST(TamrixModel, NoDeviceBeyondTheMost)
-{
-    CTamrix set = NamedDevices(maxSParaDeviceNumber, 5);
-    const std::string before = Fingerprint(set.Content());
-    EXPECT_EQ(CodeOf([&] { set.InsertSParaDeviceBefore(0); }), TamrixErrorCode::WrongArgument);
-    EXPECT_EQ(CodeOf([&] { set.InsertSParaDeviceBefore(maxSParaDeviceNumber); }), TamrixErrorCode::WrongArgument);
-    EXPECT_EQ(Fingerprint(set.Content()), before);
-}
-
-TEST(TamrixModel, DefaultDeviceFollowsItsDevice)
-{
-    struct Row
-    {
-        const char* scenario;
-        long count;
-        long defaultBefore;
-        std::function<void(CTamrix&)> action;
-        std::string mnemonicsAfter; // device i was named 'A' + i
-        long defaultAfter;
-    };
-    const Row rows[] = {
-        {"swap the default away", 4, 1, [](CTamrix& s) { s.SwapSParaDevices(1, 3); }, "ADCB", 3},
-        {"swap the default back", 4, 3, [](CTamrix& s) { s.SwapSParaDevices(1, 3); }, "ADCB", 1},
-        {"swap two others", 4, 0, [](CTamrix& s) { s.SwapSParaDevices(2, 3); }, "ABDC", 0},
-        {"swap with itself", 4, 2, [](CTamrix& s) { s.SwapSParaDevices(2, 2); }, "ABCD", 2},
-        {"swap without default", 4, -1, [](CTamrix& s) { s.SwapSParaDevices(0, 1); }, "BACD", -1},
-        {"insert before the default", 3, 1, [](CTamrix& s) { s.InsertSParaDeviceBefore(0); }, "ABC", 2},
-        {"insert at the default", 3, 1, [](CTamrix& s) { s.InsertSParaDeviceBefore(1); }, "ABC", 2},
-        {"insert after the default", 3, 1, [](CTamrix& s) { s.InsertSParaDeviceBefore(2); }, "ABC", 1},
-        {"append", 3, 2, [](CTamrix& s) { s.InsertSParaDeviceBefore(3); }, "ABC", 2},
-        {"insert without default", 3, -1, [](CTamrix& s) { s.InsertSParaDeviceBefore(0); }, "ABC", -1},
-        {"insert into an empty list", 0, -1, [](CTamrix& s) { s.InsertSParaDeviceBefore(0); }, "", -1},
-        {"delete the default", 3, 1, [](CTamrix& s) { s.DeleteSParaDevice(1); }, "AC", -1},
-        {"delete before the default", 3, 2, [](CTamrix& s) { s.DeleteSParaDevice(0); }, "BC", 1},
-        {"delete after the default", 3, 0, [](CTamrix& s) { s.DeleteSParaDevice(2); }, "AB", 0},
-        {"delete the last device", 1, 0, [](CTamrix& s) { s.DeleteSParaDevice(0); }, "", -1},
-        {"shrink past the default", 4, 2, [](CTamrix& s) { s.SetSParaDeviceNumber(2); }, "AB", -1},
-        {"shrink to just keep the default", 4, 2, [](CTamrix& s) { s.SetSParaDeviceNumber(3); }, "ABC", 2},
-        {"shrink to none", 2, 0, [](CTamrix& s) { s.SetSParaDeviceNumber(0); }, "", -1},
-        {"grow", 2, 1, [](CTamrix& s) { s.SetSParaDeviceNumber(4); }, "AB", 1},
-        {"set no default", 2, 1, [](CTamrix& s) { s.SetSParaDefaultDevice(-1); }, "AB", -1},
-    };
-    for (const Row& row : rows) {
-        CTamrix set = NamedDevices(row.count, row.defaultBefore);
-        row.action(set);
-        EXPECT_EQ(Mnemonics(set), row.mnemonicsAfter) << row.scenario;
-        EXPECT_EQ(set.GetSParaDefaultDevice(), row.defaultAfter) << row.scenario;
-        EXPECT_NO_THROW(CTamrix::Validate(set.Content())) << row.scenario;
-    }
-}
-
-TEST(TamrixModel, ValidateRefusesBrokenContents)
-{
-    struct Row
-    {
-        const char* scenario;
-        std::function<void(TamrixContent&)> change;
-        std::int32_t code;
-    };
-    const Row rows[] = {
-        {"sensor name too long", [](TamrixContent& c) { c.sensorName = std::string(33, 'x'); },
-         TamrixErrorCode::WrongArgument},
-        {"laboratory holding NUL", [](TamrixContent& c) { c.calInfo[5].laboratory = std::string(2, '\0'); },
-         TamrixErrorCode::WrongArgument},
-        {"point count above the most", [](TamrixContent& c) { c.devices[0].points.resize(100001); },
-         TamrixErrorCode::WrongArgument},
-        {"denormal power limit is fine, negative not", [](TamrixContent& c) { c.devices[0].minPower = -1.0e-40f; },
-         TamrixErrorCode::WrongArgument},
-        {"default device without devices",
-         [](TamrixContent& c) {
-             c.devices.clear();
-             c.sParaDefaultDevice = 0;
-         },
-         TamrixErrorCode::InvalidTableAccess},
-        {"table values without axis",
-         [](TamrixContent& c) {
-             c.refl.valuesPerPoint = 2;
-             c.refl.values = {1.0f, 2.0f};
-         },
-         TamrixErrorCode::WrongArgument},
-        {"the first rule broken wins",
-         [](TamrixContent& c) {
-             c.sParaDefaultDevice = 7;
-             c.attribute = std::string(1, '\0');
-         },
-         TamrixErrorCode::WrongArgument},
-        // What only storing refuses is fine while editing.
-        {"frequencies out of order", [](TamrixContent& c) { c.devices[0].points[0].frequency = 1.0e15; }, 0},
-        {"device without points", [](TamrixContent& c) { c.devices[0].points.clear(); }, 0},
-        {"no device",
-         [](TamrixContent& c) {
-             c.devices.clear();
-             c.sParaDefaultDevice = -1;
-         },
-         0},
-        {"equal axis values", [](TamrixContent& c) { c.temp.axis = {1.0, 1.0, 1.0}; }, 0},
-        {"any MiscNum", [](TamrixContent& c) { c.miscNum.maxPower = -std::numeric_limits<float>::infinity(); }, 0},
-    };
-    for (const Row& row : rows) {
-        TamrixContent content = RichContent('3');
-        row.change(content);
-        EXPECT_EQ(CodeOf([&] { CTamrix::Validate(content); }), row.code) << row.scenario;
-    }
-}
-
-TEST(TamrixModel, CalInfoBelongsToItsMeasurement)
-{
-    CTamrix set;
-    for (const CMeasurement* measurement : CMeasurement::All())
-        set.SetCalDate(measurement, std::string("day ") + measurement->Name());
-    EXPECT_EQ(set.GetCalDate(CMeasurement::Refl), "day Refl");
-    for (const CMeasurement* measurement : CMeasurement::All())
-        EXPECT_EQ(set.Content().calInfo[static_cast<std::size_t>(measurement->Index())].date,
-                  std::string("day ") + measurement->Name());
-}
-
-TEST(TamrixModel, CalTablesBelongToTheirMeasurement)
-{
-    CTamrix set;
-    const CMeasurement* const withTables[] = {CMeasurement::Abso, CMeasurement::Refl, CMeasurement::Temp,
-                                              CMeasurement::Lin};
-    for (std::size_t i = 0; i < 4; ++i) {
-        CalTable table;
-        table.axis = {static_cast<double>(i), 10.0};
-        table.valuesPerPoint = static_cast<std::uint32_t>(i + 1);
-        table.values.assign(2 * (i + 1), static_cast<float>(i));
-        set.SetCalTable(withTables[i], table);
-    }
-    for (std::size_t i = 0; i < 4; ++i) {
-        const CalTable& table = set.GetCalTable(withTables[i]);
-        EXPECT_EQ(table.axis.front(), static_cast<double>(i));
-        EXPECT_EQ(table.valuesPerPoint, i + 1);
-    }
-}
-
-TEST(TamrixModel, MovingLeavesAnEmptySetBehind)
-{
-    CTamrix source = RichSet('3');
-    source.EnableUtf8Support(true);
-    const std::string expected = Fingerprint(source.Content());
-    CTamrix moved(std::move(source));
-    EXPECT_EQ(Fingerprint(moved.Content()), expected);
-    EXPECT_TRUE(moved.IsUtf8SupportEnabled());
-    EXPECT_EQ(Fingerprint(source.Content()), Fingerprint(TamrixContent()));
-    EXPECT_NO_THROW(CTamrix::Validate(source.Content()));
-}
+const DeviceListRow deviceListRows[] = {
+    {"SwapTheDefaultAway", 4, 1, EDIT(s.SwapSParaDevices(1, 3)), 0, "ADCB", 3}, {"SwapTheDefaultBack", 4, 3, EDIT(s.SwapSParaDevices(1, 3)), 0, "ADCB", 1},
+    {"SwapTwoOthers", 4, 0, EDIT(s.SwapSParaDevices(2, 3)), 0, "ABDC", 0}, {"SwapWithItself", 4, 2, EDIT(s.SwapSParaDevices(2, 2)), 0, "ABCD", 2},
+    {"SwapWithoutDefault", 4, -1, EDIT(s.SwapSParaDevices(0, 1)), 0, "BACD", -1}, {"InsertBeforeTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(0)), 0, "ABC", 2},
+    {"InsertAtTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(1)), 0, "ABC", 2}, {"InsertAfterTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(2)), 0, "ABC", 1},
+    {"Append", 3, 2, EDIT(s.InsertSParaDeviceBefore(3)), 0, "ABC", 2}, {"InsertWithoutDefault", 3, -1, EDIT(s.InsertSParaDeviceBefore(0)), 0, "ABC", -1},
+    {"InsertIntoAnEmptyList", 0, -1, EDIT(s.InsertSParaDeviceBefore(0)), 0, "", -1}, {"InsertBeyondTheMost", 64, 5, EDIT(s.InsertSParaDeviceBefore(0)), 104, "", 0},
+    {"AppendBeyondTheMost", 64, 5, EDIT(s.InsertSParaDeviceBefore(64)), 104, "", 0}, {"DeleteTheDefault", 3, 1, EDIT(s.DeleteSParaDevice(1)), 0, "AC", -1},
+    {"DeleteBeforeTheDefault", 3, 2, EDIT(s.DeleteSParaDevice(0)), 0, "BC", 1}, {"DeleteAfterTheDefault", 3, 0, EDIT(s.DeleteSParaDevice(2)), 0, "AB", 0},
+    {"DeleteTheLastDevice", 1, 0, EDIT(s.DeleteSParaDevice(0)), 0, "", -1}, {"ShrinkPastTheDefault", 4, 2, EDIT(s.SetSParaDeviceNumber(2)), 0, "AB", -1},
+    {"ShrinkToJustKeepTheDefault", 4, 2, EDIT(s.SetSParaDeviceNumber(3)), 0, "ABC", 2}, {"ShrinkToNone", 2, 0, EDIT(s.SetSParaDeviceNumber(0)), 0, "", -1},
+    {"Grow", 2, 1, EDIT(s.SetSParaDeviceNumber(4)), 0, "AB", 1}, {"SetNoDefault", 2, 1, EDIT(s.SetSParaDefaultDevice(-1)), 0, "AB", -1},
+};
+INSTANTIATE_TEST_SUITE_P(Tamrix, ModelDeviceList, ::testing::ValuesIn(deviceListRows), RowName);
+} // namespace

@@ -3,44 +3,130 @@
 // Shared helpers of the data set library's tests.
 
 #include "Tamrix.h"
+#include "TamrixBinary.h"
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
-namespace tamrix_core_test
+// A table's row, named after its case: the test's name and what a failure shows.
+struct Row { const char* name; };
+inline std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+inline constexpr auto RowName = [](const auto& info) { return std::string(info.param.name); };
+// Rows that edit a data set or a content, written short.
+#define EDIT(...) [](CTamrix & s) { __VA_ARGS__; }
+#define CHANGE(...) [](TamrixContent & c) { __VA_ARGS__; }
+
+// The error `action` throws: code 0 and no context when it throws none.
+struct Failure { std::int32_t code = 0; std::string context; };
+inline Failure FailureOf(const std::function<void()>& action)
 {
+    try {
+        action();
+    } catch (const TvxKyyCalcDLLError& error) {
+        return {error.code, error.context ? error.context : "(none)"};
+    }
+    return {};
+}
+inline std::int32_t CodeOf(const std::function<void()>& action) { return FailureOf(action).code; }
 
-// A data set that uses every field the format `version` holds, with the
-// awkward values a round trip must keep: NaN with payloads, -0.0, denormals,
-// texts of maxInfoStringLength multibyte characters and texts with bytes that
-// are not UTF-8.
-TamrixContent RichContent(char version);
-CTamrix RichSet(char version);
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline std::string DataFile(const std::string& name) { return OSTREL_TEST_DATA_DIR "/" + name; }
 
-// A small storable data set: one device of three points.
-CTamrix SmallSet();
+// The checked-in data sets: the samples of the editor and, beside the tests,
+// one data set per version with the awkward values a round trip must keep (NaN
+// payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
+struct SampleRow : Row { std::string path; char version; };
+inline const SampleRow sampleRows[] = {
+    {"factory_v3", OSTREL_SOURCE_DIR "/samples/factory_v3.cal", '3'},
+    {"factory_v4", OSTREL_SOURCE_DIR "/samples/factory_v4.cal", '4'},
+    {"missing_identity_v3", OSTREL_SOURCE_DIR "/samples/missing_identity_v3.cal", '3'},
+    {"single_device_v2", OSTREL_SOURCE_DIR "/samples/single_device_v2.cal", '2'},
+    {"user_v3", OSTREL_SOURCE_DIR "/samples/user_v3.cal", '3'},
+    {"rich_v2", OSTREL_TEST_DATA_DIR "/rich_v2.cal", '2'},
+    {"rich_v3", OSTREL_TEST_DATA_DIR "/rich_v3.cal", '3'},
+    {"rich_v4", OSTREL_TEST_DATA_DIR "/rich_v4.cal", '4'},
+};
 
-// Every value of a content as text, floats as their bit patterns, so that two
-// contents are equal bit for bit exactly when their fingerprints are equal
-// (and a difference shows in the test output).
-std::string Fingerprint(const TamrixContent& content);
+inline CTamrix Loaded(const std::string& path)
+{
+    CTamrix set;
+    CTamrixUtil::LoadTMXFromBuffer2(set, ReadFile(path));
+    return set;
+}
+// rich_v3: three devices of four points, default device 1, every table filled but Refl.
+inline CTamrix Rich() { return Loaded(DataFile("rich_v3.cal")); }
 
-std::string Stored(const CTamrix& set, char version = '3');
-
-// The stored bytes of `content` written straight from FORMAT.md, without the
-// library and without any checks, so that tests can also write content that
-// the library refuses.
-std::string WriteAsDocumented(const TamrixContent& content, char version, char revision = '0');
+inline std::string Stored(const CTamrix& set, char version = '3')
+{
+    std::string data;
+    CTamrixUtil::StoreTMXToBuffer2(set, data, version, '0');
+    return data;
+}
 
 // Sets the length field and the checksum of stored bytes to fit the bytes.
-std::string Reseal(std::string data);
+inline std::string Reseal(std::string data)
+{
+    const auto put = [&](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            data[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    put(10, static_cast<std::uint32_t>(data.size()));
+    put(14, tamrix_binary::Checksum(data));
+    return data;
+}
 
-// The code of the TvxKyyCalcDLLError that `action` throws, 0 when it throws
-// nothing; a test fails when it throws anything else.
-std::int32_t CodeOf(const std::function<void()>& action);
-
-// Whether `code` is one the library documents (1, 2, 101-115, 201-216).
-bool IsLibraryCode(std::int32_t code);
-
-} // namespace tamrix_core_test
+// The bytes of `content` laid out as the stored format describes it, without
+// any check, so that tests can write content the library refuses; in version
+// '3' every value of a content, bit for bit, so also its fingerprint.
+inline std::string Bytes(const TamrixContent& c, char version = '3')
+{
+    std::string out("\x89TMX\r\n\x1a\n", 8);
+    out += {version, '0'};
+    out.append(8, '\0');
+    const auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i)); };
+    const auto f32 = [&](float v) { std::uint32_t b; std::memcpy(&b, &v, 4); u32(b); };
+    const auto f64 = [&](double v) { std::uint64_t b; std::memcpy(&b, &v, 8); u32(std::uint32_t(b)); u32(std::uint32_t(b >> 32)); };
+    const auto text = [&](const std::string& t) { u32(static_cast<std::uint32_t>(t.size())); out += t; };
+    for (const std::string* t : {&c.sensorName, &c.stockNumber, &c.attribute, &c.serialNumber})
+        text(*t);
+    if (version != '4')
+        text(c.serialNumberInternal);
+    u32(static_cast<std::uint32_t>(c.channelNumber));
+    const MiscNum& m = c.miscNum;
+    for (const float v : {m.referenceFrequency, m.referencePower, m.startFrequency, m.minPower, m.maxPower,
+                          m.stopFrequency, m.minTemperature, m.maxTemperature})
+        f32(v);
+    for (const CalInfo& info : c.calInfo)
+        text(info.date), text(info.laboratory), text(info.engineer);
+    u32(c.sParaCorrDef), u32(static_cast<std::uint32_t>(c.sParaDefaultDevice));
+    u32(static_cast<std::uint32_t>(c.devices.size()));
+    for (const SParaDevice& device : c.devices) {
+        text(device.mnemonic), f32(device.minPower), f32(device.maxPower);
+        if (version != '2')
+            u32(device.flags);
+        u32(static_cast<std::uint32_t>(device.points.size()));
+        for (const SParaPoint& point : device.points) {
+            f64(point.frequency);
+            for (const float v : point.values)
+                f32(v);
+        }
+    }
+    for (const CalTable* table : {&c.abso, &c.refl, &c.temp, &c.lin}) {
+        u32(static_cast<std::uint32_t>(table->axis.size()));
+        for (const double v : table->axis)
+            f64(v);
+        u32(table->valuesPerPoint);
+        for (const float v : table->values)
+            f32(v);
+    }
+    return Reseal(out);
+}
