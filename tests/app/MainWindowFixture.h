@@ -4,7 +4,6 @@
 // answered with m_yesNoAnswer, the others OK), file dialogs answered in turn from
 // m_fileAnswers (none left: Cancel) and a configuration folder of its own.
 
-#include "Bitmaps.h"
 #include "CellEdit.h"
 #include "EditFlexGrid.h"
 #include "FileDialogPresenter.h"
@@ -16,7 +15,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,21 +25,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
-inline std::string SamplePath(const std::string& name)
-{
-    return std::string(OSTREL_SOURCE_DIR) + "/samples/" + name;
-}
+inline std::string SamplePath(const std::string& name) { return std::string(OSTREL_SOURCE_DIR) + "/samples/" + name; }
 
 inline void Settle()
 {
     for (int i = 0; i < 3; ++i)
-    {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
+        QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents();
 }
 
 // A double-click in the middle of a cell, the press first as a real mouse sends it.
@@ -49,9 +39,9 @@ inline void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
 {
     grid->SetRow(row);
     grid->SetCol(col);
-    const QPoint centre(static_cast<int>((grid->GetCellLeft() + grid->GetCellWidth() / 2) * grid->logicalDpiX() / 1440),
-                        static_cast<int>((grid->GetCellTop() + grid->GetCellHeight() / 2) * grid->logicalDpiY() / 1440));
-    const QPoint at = grid->viewport()->mapFrom(grid, centre);
+    const QPoint at = grid->viewport()->mapFrom(
+        grid, QPoint(int((grid->GetCellLeft() + grid->GetCellWidth() / 2) * grid->logicalDpiX() / 1440),
+                     int((grid->GetCellTop() + grid->GetCellHeight() / 2) * grid->logicalDpiY() / 1440)));
     QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
@@ -65,32 +55,25 @@ inline void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString&
     ASSERT_TRUE(grid->IsEditing());
     grid->GetCellEdit().selectAll();
     QTest::keyClicks(&grid->GetCellEdit(), text);
-    QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Return);
-    Settle();
-    if (grid->IsEditing())
-    {
-        QTest::keyClick(&grid->GetCellEdit(), Qt::Key_Escape);
-        Settle();
-    }
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) // Escape when Enter moved on to the next cell
+        if (grid->IsEditing())
+            QTest::keyClick(&grid->GetCellEdit(), key), Settle();
 }
 
 class MainWindowFixture : public testing::Test
 {
 public:
     void SetUp() override { Start(); }
-
     void TearDown() override { m_dialog.reset(); }
 
     // A new window in place of the old one, which goes without closing.
     void Start()
     {
-        m_dialog.reset();
         m_dialog = std::make_unique<COstrelDlg>();
         ASSERT_TRUE(m_dialog->Create());
         m_dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
         m_grid = m_dialog->GetDlgItemAs<CEditFlexGrid>(IDC_DEVICE_GRID);
-        ASSERT_NE(m_grid, nullptr);
     }
 
     // The sample as the library reads it, taken as a sensor's upload is.
@@ -102,24 +85,18 @@ public:
         m_dialog->AcceptLoadedDataSet(std::move(set), format);
     }
 
-    // Runs `action` on the next modal dialog once it is open, then, should it
-    // still be open, cancels it.
+    // Runs `action` on the next modal dialog once it is open, then cancels it should it still be open.
     static void WhenModal(const std::function<void(QWidget*)>& action, int attempts = 50)
     {
         QTimer::singleShot(attempts == 50 ? 0 : 10, [action, attempts] {
             QWidget* modal = QApplication::activeModalWidget();
             if (modal == nullptr && attempts > 0)
-            {
-                WhenModal(action, attempts - 1);
-                return;
-            }
+                return WhenModal(action, attempts - 1);
             ASSERT_NE(modal, nullptr) << "no dialog opened";
             EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
             action(modal);
             if (modal->isVisible())
-            {
                 QTest::keyClick(modal, Qt::Key_Escape);
-            }
         });
     }
 
@@ -127,7 +104,7 @@ public:
 
     QTemporaryDir m_folder;
     QTemporaryDir m_configFolder;
-    std::optional<ScopedEnvironmentVariable> m_configHome{std::in_place, "XDG_CONFIG_HOME", m_configFolder.path()};
+    ScopedEnvironmentVariable m_configHome{"XDG_CONFIG_HOME", m_configFolder.path()};
     std::vector<MessageBoxRequest> m_boxes;
     int m_yesNoAnswer = IDYES;
     ScopedMessageBoxPresenter m_presenter{[this](const MessageBoxRequest& request) {
@@ -138,12 +115,9 @@ public:
     std::vector<FileDialogRequest> m_fileRequests;
     ScopedFileDialogPresenter m_filePresenter{[this](const FileDialogRequest& request) {
         m_fileRequests.push_back(request);
-        std::optional<QString> answer;
+        const std::optional<QString> answer = m_fileAnswers.empty() ? std::nullopt : m_fileAnswers.front();
         if (!m_fileAnswers.empty())
-        {
-            answer = m_fileAnswers.front();
             m_fileAnswers.pop_front();
-        }
         return answer;
     }};
     std::unique_ptr<COstrelDlg> m_dialog;

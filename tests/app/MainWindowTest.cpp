@@ -1,4 +1,5 @@
 #include "../platform/ui/Rows.h"
+#include "Bitmaps.h"
 #include "CalDate.h"
 #include "Device.h"
 #include "MainWindowFixture.h"
@@ -10,7 +11,6 @@
 #include <QDropEvent>
 #include <QFontInfo>
 #include <QMimeData>
-#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -25,8 +25,8 @@ using rows::operator<<;
 
 const char* const NotLoaded = "No cal. data set loaded.";
 const char* const Modified = "Calibration data set modified.";
-// The device lists of the samples as the window shows them: number, mnemonic,
-// "*" the default device, "+" write protected, "~" no flags in this version.
+// Device lists as the window shows them: number, mnemonic, "*" the default
+// device, "+" write protected, "~" no flags in this version.
 const char* const Factory3 = "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA";
 const char* const User3 = "1001 Cable 1 m SMA*, 1002 User 6 dB pad";
 const char* const FactoryStamp = "2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo";
@@ -34,19 +34,16 @@ const char* const UserStamp = "2024-06-02/Field Service Brenna/Ilse Marquardt";
 const char* const Today = "today/user lab/user";
 const char* const Samples[] = {"factory_v3.cal", "factory_v4.cal", "user_v3.cal", "single_device_v2.cal",
                                "missing_identity_v3.cal"};
-const char* const DefaultFile = "[cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = "
-                                "60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n";
 constexpr int FlagIds[4] = {IDC_FLAG_ACTIVE_AFTER_RESET, IDC_FLAG_STATE_LOCKED, IDC_FLAG_DEVICE_LOCKED,
                             IDC_FLAG_USE_FACTORY_FLAGS};
 const std::map<QString, int> Commands{
-    {"load", ID_FILE_LOAD},         {"save", ID_FILE_SAVE},          {"export", ID_FILE_EXPORT_SPARA},
-    {"import", ID_FILE_IMPORT_SPARA}, {"append", ID_DEVICE_APPEND},  {"insert", ID_DEVICE_INSERT},
-    {"delete", ID_DEVICE_DELETE},   {"up", ID_DEVICE_MOVE_UP},       {"down", ID_DEVICE_MOVE_DOWN},
-    {"edit", ID_DEVICE_EDIT},       {"userdata", ID_OPTIONS_USER_DATA}, {"remote", ID_OPTIONS_REMOTE},
-    {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY}};
+    {"load", ID_FILE_LOAD}, {"save", ID_FILE_SAVE}, {"export", ID_FILE_EXPORT_SPARA}, {"import", ID_FILE_IMPORT_SPARA},
+    {"append", ID_DEVICE_APPEND}, {"insert", ID_DEVICE_INSERT}, {"delete", ID_DEVICE_DELETE}, {"exit", ID_FILE_EXIT},
+    {"up", ID_DEVICE_MOVE_UP}, {"down", ID_DEVICE_MOVE_DOWN}, {"edit", ID_DEVICE_EDIT}, {"remote", ID_OPTIONS_REMOTE},
+    {"userdata", ID_OPTIONS_USER_DATA}, {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY}};
 
-// A user's session: steps (";" between them) and what the window says and
-// holds afterwards. In texts "@" stands for the test's folder.
+// A user's session: steps (";" between them) and what the window says and holds
+// afterwards. In texts "@" stands for the test's folder.
 struct Row
 {
     const char* scenario;
@@ -58,9 +55,12 @@ struct Row
     const char* stamp = "//"; // S-parameter date/laboratory/engineer
 };
 
-QImage Picture(int id)
+QImage Picture(int id) { return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32); }
+
+QByteArray Bytes(const QString& path)
 {
-    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
 }
 
 class MainWindow : public rows::Fixture<MainWindowFixture, Row>
@@ -70,67 +70,35 @@ public:
     {
         MainWindowFixture::SetUp();
         for (const char* sample : Samples)
-            Copy(sample, sample);
+            Put(sample, Sample(sample));
     }
 
     QString In(const QString& name) const { return m_folder.filePath(name); }
-    std::string Expand(const char* text) const
+    static QByteArray Sample(const QString& name) { return Bytes(QString::fromStdString(SamplePath(name.toStdString()))); }
+    void Put(const QString& name, const QByteArray& bytes) const
     {
-        return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString();
-    }
-    void Copy(const QString& sample, const QString& name) const
-    {
-        QFile::copy(QString::fromStdString(SamplePath(sample.toStdString())), In(name));
-        QFile(In(name)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    QByteArray Bytes(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+        QFile file(In(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << name.toStdString();
     }
     void Note(const QString& text) { m_log += (m_log.isEmpty() ? "" : " | ") + text; }
-    void NoteBoxes()
-    {
-        for (; m_noted < m_boxes.size(); ++m_noted)
-        {
-            const MessageBoxRequest& box = m_boxes[m_noted];
-            const char* icon = box.buttons == MessageBoxButtons::YesNo ? (box.defaultButton == IDNO ? "Q" : "Qy")
-                               : box.icon == MessageBoxIcon::Stop      ? "S"
-                               : box.icon == MessageBoxIcon::Exclamation ? "E"
-                                                                         : "?";
-            Note((box.caption == "Ostrel" ? "" : box.caption + " ") + icon + ":" + box.text);
-        }
-    }
-    void Command(int id)
-    {
-        QAction* item = m_dialog->GetMenu().FindMenuItem(id, MF_BYCOMMAND);
-        ASSERT_NE(item, nullptr) << id;
-        item->trigger();
-    }
     QCheckBox* Flag(const QString& k) const { return m_dialog->GetDlgItemAs<QCheckBox>(FlagIds[k.toInt()]); }
-    QImage CellPicture(long row, long col)
+    QString Mark(long row, long col, const std::map<int, const char*>& pictures) // the cell's picture
     {
-        const long savedRow = m_grid->GetRow(), savedCol = m_grid->GetCol();
-        m_grid->SetRow(row);
-        m_grid->SetCol(col);
-        const QImage picture = m_grid->GetCellPicture().toImage().convertToFormat(QImage::Format_ARGB32);
-        m_grid->SetRow(savedRow);
-        m_grid->SetCol(savedCol);
-        return picture;
+        m_grid->SetRow(row), m_grid->SetCol(col);
+        for (const auto& [id, mark] : pictures)
+            if (m_grid->GetCellPicture().toImage().convertToFormat(QImage::Format_ARGB32) == Picture(id))
+                return mark;
+        return "?";
     }
     QString Shown()
     {
+        const long row = m_grid->GetRow(), col = m_grid->GetCol();
         QStringList rows;
         for (long r = 1; r < m_grid->GetRows(); ++r)
-        {
-            const QImage radio = CellPicture(r, 2), check = CellPicture(r, 3);
             rows << m_grid->GetTextMatrix(r, 0) + ' ' + m_grid->GetTextMatrix(r, 1)
-                        + (radio == Picture(IDB_RADIO_SET) ? "*" : radio == Picture(IDB_RADIO_CLEAR) ? "" : "?")
-                        + (check == Picture(IDB_CHECK_TICKED) ? "+"
-                           : check == Picture(IDB_CHECK_EMPTY) ? ""
-                           : check == Picture(IDB_GREY_BOX)    ? "~"
-                                                               : "?");
-        }
+                        + Mark(r, 2, {{IDB_RADIO_SET, "*"}, {IDB_RADIO_CLEAR, ""}})
+                        + Mark(r, 3, {{IDB_CHECK_TICKED, "+"}, {IDB_CHECK_EMPTY, ""}, {IDB_GREY_BOX, "~"}});
+        m_grid->SetRow(row), m_grid->SetCol(col);
         return rows.join(", ");
     }
     QString Stamp() const
@@ -141,30 +109,29 @@ public:
                           + set.GetCalEng(CMeasurement::SPara));
     }
     // "on" or "off" for an option of the Sensor menu, "?" where its check mark or picture disagrees.
-    QString Option(bool on, int position) const
+    QString Option(bool on, int item) const
     {
-        const CMenu sensor = m_dialog->GetMenu().GetSubMenu(1);
-        const bool checked = (sensor.GetMenuState(position, MF_BYPOSITION) & MF_CHECKED) != 0;
-        const QImage icon = sensor.FindMenuItem(position, MF_BYPOSITION)->icon().pixmap(16, 16).toImage();
-        const bool agrees = checked == on && icon.convertToFormat(QImage::Format_ARGB32)
-                                                 == Picture(on ? IDB_CHECK_TICKED : IDB_CHECK_EMPTY);
+        const CMenu menu = m_dialog->GetMenu().GetSubMenu(1);
+        const bool agrees = ((menu.GetMenuState(item, MF_BYPOSITION) & MF_CHECKED) != 0) == on
+                            && menu.FindMenuItem(item, MF_BYPOSITION)->icon().pixmap(16, 16).toImage().convertToFormat(
+                                   QImage::Format_ARGB32) == Picture(on ? IDB_CHECK_TICKED : IDB_CHECK_EMPTY);
         return QString(on ? "on" : "off") + (agrees ? "" : "?");
     }
-    // Answers the next dialog: types `a` and `b` into its two fields and ends it as `end` says.
-    void Answer(int fieldA, int fieldB, const QStringList& args)
+    // Notes the next dialog's title and `fields`, types `texts` into them and ends it by `end`
+    // ("ok", "cancel" click the button, "close" the close box, "ret" Enter, else Escape).
+    void Answer(const std::vector<int>& fields, const QStringList& texts, const QString& end = QString())
     {
-        WhenModal([this, fieldA, fieldB, args](QWidget* modal) {
+        WhenModal([=](QWidget* modal) {
             auto* dialog = qobject_cast<CDialog*>(modal);
-            Note(modal->windowTitle() + "(" + dialog->GetDlgItemText(fieldA) + "/" + dialog->GetDlgItemText(fieldB)
-                 + ")");
-            for (const auto& [id, text] : {std::pair{fieldA, args[0]}, std::pair{fieldB, args[1]}})
-            {
-                auto* field = dialog->GetDlgItemAs<QLineEdit>(id);
-                field->setFocus(Qt::TabFocusReason);
-                field->selectAll();
-                QTest::keyClicks(field, text);
+            QStringList shown;
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                shown << dialog->GetDlgItemText(fields[i]);
+                dialog->GetDlgItem(fields[i])->setFocus(Qt::TabFocusReason);
+                dialog->GetDlgItemAs<QLineEdit>(fields[i])->selectAll();
+                QTest::keyClicks(dialog->GetDlgItem(fields[i]), texts.value(int(i)));
             }
-            const QString end = args[2];
+            if (fields.size() == 2)
+                Note(modal->windowTitle() + "(" + shown.join('/') + ")");
             if (end == "ok" || end == "cancel")
                 QTest::mouseClick(dialog->GetDlgItem(end == "ok" ? IDOK : IDCANCEL), Qt::LeftButton);
             else if (end == "close")
@@ -173,61 +140,44 @@ public:
                 QTest::keyClick(QApplication::focusWidget(), end == "ret" ? Qt::Key_Return : Qt::Key_Escape);
         });
     }
-
     void Step(const QString& verb, const QString& arg);
     void Observe(const QString& verb, const QString& arg);
 
     QString m_log;
-    std::size_t m_noted = 0;
 };
 
 void MainWindow::Step(const QString& verb, const QString& arg)
 {
     const QStringList args = arg.split(arg.contains('>') ? '>' : arg.contains('/') ? '/' : ',');
     CTamrix& set = m_dialog->DataSet();
-    if (Commands.count(verb) != 0)
-    {
-        if (verb == "load" || verb == "save" || verb == "export" || verb == "import")
+    QWidget* flag = verb.startsWith('f') ? Flag(arg) : nullptr;
+    if (Commands.count(verb) != 0) {
+        if (verb == "load" || verb == "save" || verb == "export" || verb == "import") // "-": Cancel
             m_fileAnswers.push_back(arg == "-" ? std::nullopt : std::optional(arg.isEmpty() ? arg : In(arg)));
-        Command(Commands.at(verb));
-    }
-    else if (verb == "drop")
-    {
+        m_dialog->GetMenu().FindMenuItem(Commands.at(verb), MF_BYCOMMAND)->trigger();
+    } else if (verb == "drop") {
         QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& name : args)
-            urls << QUrl::fromLocalFile(In(name));
-        data.setUrls(urls);
-        const QPoint at = m_dialog->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        data.setUrls({QUrl::fromLocalFile(In(args[0])), QUrl::fromLocalFile(In(args.value(1, args[0])))});
+        QDragEnterEvent enter(m_dialog->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(m_dialog->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_dialog.get(), &enter);
         QApplication::sendEvent(m_dialog.get(), &drop);
-    }
-    else if (verb == "row" || verb == "away")
-    {
+    } else if (verb == "row" || verb == "away") { // the current row, the keyboard in the list or away from it
         (verb == "row" ? static_cast<QWidget*>(m_grid) : Flag("1"))->setFocus(Qt::MouseFocusReason);
         m_grid->SetRow(arg.toLong());
-    }
-    else if (verb == "key")
-        QTest::keyClick(m_grid, arg == "Insert" ? Qt::Key_Insert : Qt::Key_Delete);
-    else if (verb == "dbl")
-        DoubleClickCell(args[0].toLong(), args[1].toLong());
-    else if (verb == "ret")
-    {
+    } else if (verb == "key" || verb == "ret") { // a key in the list, Enter on a cell
         m_grid->setFocus(Qt::OtherFocusReason);
-        m_grid->SetRow(args[0].toLong());
-        m_grid->SetCol(args[1].toLong());
-        QTest::keyClick(m_grid, Qt::Key_Return);
-    }
+        if (verb == "ret")
+            m_grid->SetRow(args[0].toLong()), m_grid->SetCol(args[1].toLong());
+        QTest::keyClick(m_grid, verb == "ret" ? Qt::Key_Return : arg == "Insert" ? Qt::Key_Insert : Qt::Key_Delete);
+    } else if (verb == "dbl")
+        DoubleClickCell(args[0].toLong(), args[1].toLong());
     else if (verb == "fclick")
-        QTest::mouseClick(Flag(arg), Qt::LeftButton);
-    else if (verb == "fspace" || verb == "fret" || verb == "fenter")
-    {
-        Flag(arg)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(Flag(arg), verb == "fspace" ? Qt::Key_Space : verb == "fret" ? Qt::Key_Return : Qt::Key_Enter);
-    }
-    else if (verb == "no")
+        QTest::mouseClick(flag, Qt::LeftButton);
+    else if (verb == "fspace" || verb == "fret" || verb == "fenter") {
+        flag->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(flag, verb == "fspace" ? Qt::Key_Space : verb == "fret" ? Qt::Key_Return : Qt::Key_Enter);
+    } else if (verb == "no")
         m_yesNoAnswer = IDNO;
     else if (verb == "poke") // the data set changes behind the list's back
         set.SetSParaDeviceNumber(arg.toLong());
@@ -235,102 +185,52 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         set.SetSParaCorrDef(arg.toULong());
     else if (verb == "showflags")
         m_dialog->RefreshGlobalFlags();
-    else if (verb == "nofigures")
-    {
+    else if (verb == "nofigures") {
         MiscNum misc = set.GetMiscNum();
         misc.startFrequency = misc.maxPower = std::nanf("");
         misc.minPower = 2e-9f;
         set.SetMiscNum(misc);
-    }
-    else if (verb == "longlab") // longer than the data set holds, as a hand-edited settings file may give
+    } else if (verb == "longlab") // longer than the data set holds, as a hand-edited settings file may give
         m_dialog->SetUserData(std::string(maxInfoStringLength + 1, 'L'), "Eng");
     else if (verb == "dir")
         QDir().mkpath(In(arg));
     else if (verb == "fifo")
         mkfifo(WideToPath(In(arg)).c_str(), 0600);
     else if (verb == "text")
-    {
-        QFile file(In(arg));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(1 << 20, 'x'));
-    }
+        Put(arg, QByteArray(1 << 20, 'x'));
     else if (verb == "cp")
-        Copy(args[0], args[1]);
-    else if (verb == "flip" || verb == "cut")
-    {
-        Copy("factory_v3.cal", arg);
-        QFile file(In(arg));
-        file.open(QIODevice::ReadWrite);
-        QByteArray bytes = file.readAll();
+        Put(args[1], Sample(args[0]));
+    else if (verb == "flip" || verb == "cut") { // the factory sample with a byte changed, or its end cut off
+        QByteArray bytes = Sample("factory_v3.cal");
         bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
-        file.seek(0);
-        file.write(verb == "flip" ? bytes : QByteArray());
-        file.resize(verb == "flip" ? bytes.size() : bytes.size() - 7);
-    }
-    else if (verb == "dev") // the device editor: mnemonic shown, "ro" when read-only
+        Put(arg, verb == "flip" ? bytes : Sample("factory_v3.cal").chopped(7));
+    } else if (verb == "dev") // the device editor: mnemonic shown, "ro" when read-only
         WhenModal([this, arg](QWidget* modal) {
             auto* editor = qobject_cast<CDevice*>(modal);
             ASSERT_NE(editor, nullptr);
             QLineEdit* mnemonic = editor->GetDlgItemAs<QLineEdit>(IDC_MNEMONIC);
             Note("editor(" + mnemonic->text() + (mnemonic->isReadOnly() || !mnemonic->isEnabled() ? " ro)" : " rw)"));
-            if (arg == "type")
-            {
-                auto* grid = editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID);
-                TypeIntoCell(grid, 1, 2, "0.125");   // S11 real part of point 0
-                TypeIntoCell(grid, 2, 6, "-0.0625"); // S21 imaginary part of point 1
+            if (arg == "type") {
+                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
+                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 2, 6, "-0.0625"); // S21 im, point 1
             }
             QTest::mouseClick(editor->GetDlgItem(arg == "cancel" ? IDCANCEL : IDOK), Qt::LeftButton);
         });
-    else if (verb == "id")
-        WhenModal([args](QWidget* modal) {
-            auto* dialog = qobject_cast<CDialog*>(modal);
-            for (int i = 0; i < 3; ++i)
-            {
-                auto* field = dialog->GetDlgItemAs<QLineEdit>(std::array{IDC_SENSOR_NAME, IDC_STOCK_NUMBER,
-                                                                         IDC_SERIAL_NUMBER}[i]);
-                field->setFocus(Qt::TabFocusReason);
-                QTest::keyClicks(field, args[0] == "-" ? QString("typed") : args.value(i));
-            }
-            QTest::keyClick(QApplication::focusWidget(), args[0] == "-" ? Qt::Key_Escape : Qt::Key_Return);
-        });
-    else if (verb == "ud")
-        Answer(IDC_CAL_LAB, IDC_CAL_ENG, args);
-    else if (verb == "rc")
-        Answer(IDC_COMMAND_TIMEOUT, IDC_CAL_DATA_TIMEOUT, args);
-    else if (verb == "close")
-    {
+    else if (verb == "id") // the sensor identity dialog: three texts and Enter, or "-": typing and Escape
+        Answer({IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_SERIAL_NUMBER}, arg == "-" ? QStringList{"a", "b", "c"} : args,
+               arg == "-" ? "esc" : "ret");
+    else if (verb == "ud" || verb == "rc")
+        Answer(verb == "ud" ? std::vector{IDC_CAL_LAB, IDC_CAL_ENG} : std::vector{IDC_COMMAND_TIMEOUT, IDC_CAL_DATA_TIMEOUT},
+               args, args.value(2));
+    else if (verb == "close") { // "esc" where the keyboard is, "flag" Escape on a check box, "full" on a full disk
         std::optional<ScopedFileSizeLimit> limit;
         if (arg == "full")
             limit.emplace(16);
-        if (arg == "box")
-            m_dialog->close();
-        else if (arg == "exit")
-            Command(ID_FILE_EXIT);
-        else
-        {
-            QWidget* focus = arg == "flag" ? Flag("1") : m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get();
-            focus->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(focus, Qt::Key_Escape);
-        }
-    }
-    else if (verb == "start")
+        QWidget* focus = arg == "flag" ? Flag("1") : m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get();
+        focus->setFocus(Qt::TabFocusReason);
+        arg == "box" ? void(m_dialog->close()) : QTest::keyClick(focus, Qt::Key_Escape);
+    } else if (verb == "start")
         Start();
-    else if (verb == "write")
-    {
-        QDir().mkpath(m_configFolder.filePath("Trobe-Lindvar"));
-        QFile file(m_configFolder.filePath("Trobe-Lindvar/Ostrel.cfg"));
-        file.open(QIODevice::WriteOnly);
-        file.write(arg.toUtf8());
-    }
-    else if (verb == "home") // a configuration folder where no settings file can be
-    {
-        const QString home = m_configFolder.filePath(arg);
-        QDir().mkpath(arg == "file" ? home : home + "/Trobe-Lindvar/Ostrel.cfg");
-        if (arg == "file")
-            QFile(home + "/Trobe-Lindvar").open(QIODevice::WriteOnly);
-        m_configHome.reset();
-        m_configHome.emplace("XDG_CONFIG_HOME", home);
-    }
     else
         Observe(verb, arg);
 }
@@ -338,86 +238,46 @@ void MainWindow::Step(const QString& verb, const QString& arg)
 void MainWindow::Observe(const QString& verb, const QString& arg)
 {
     const CTamrix& set = m_dialog->DataSet();
+    const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
     if (verb == "dlg")
-    {
-        const FileDialogRequest& request = m_fileRequests.back();
         Note(QString(request.open ? "open " : "save ") + (request.overwritePrompt ? "asking " : "") + request.fileName
-             + "." + request.defaultExtension);
-    }
+             + "." + request.defaultExtension + " " + request.nameFilters.join(";"));
     else if (verb == "fmt")
         Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
-    else if (verb == "flags") // X checked, - not, lower case when disabled; then the data set's mask
-    {
+    else if (verb == "flags") { // X checked, - not, lower case when disabled; then the data set's mask
         QString boxes;
-        for (int k = 0; k < 4; ++k)
-        {
-            const QCheckBox* box = Flag(QString::number(k));
-            boxes += box->isEnabled() ? (box->isChecked() ? 'X' : '-') : (box->isChecked() ? 'x' : '_');
-        }
+        for (const QString k : {"0", "1", "2", "3"})
+            boxes += Flag(k)->isEnabled() ? (Flag(k)->isChecked() ? 'X' : '-') : (Flag(k)->isChecked() ? 'x' : '_');
         Note("flags " + boxes + " " + QString::number(set.GetSParaCorrDef()));
-    }
-    else if (verb == "list")
-        Note("list=" + Shown());
-    else if (verb == "title")
-        Note("title=" + m_dialog->windowTitle());
-    else if (verb == "filters")
-        Note(m_fileRequests.back().nameFilters.join(";"));
-    else if (verb == "status")
-        Note("status=" + m_dialog->GetDlgItemText(IDC_STATUS_LINE));
-    else if (verb == "stamp")
-        Note("stamp=" + Stamp());
+    } else if (verb == "title" || verb == "list" || verb == "status" || verb == "stamp")
+        Note(verb + "=" + (verb == "title" ? m_dialog->windowTitle() : verb == "list" ? Shown()
+                           : verb == "stamp" ? Stamp() : m_dialog->GetDlgItemText(IDC_STATUS_LINE)));
     else if (verb == "ident")
         Note(Utf8ToWide("ident=" + set.GetSensorName() + "/" + set.GetStockNumber() + "/" + set.GetAttribute() + "/"
                         + set.GetSerialNumber() + "/" + set.GetSerialNumberInternal()));
-    else if (verb == "fig") // the new device's first frequency and power limits
-    {
-        const long device = arg.toLong();
-        Note(QString("fig=%1 %2 %3")
-                 .arg(set.GetSParaFreq(device, 0))
-                 .arg(set.GetSParaMinPower(device))
-                 .arg(set.GetSParaMaxPower(device)));
-    }
+    else if (verb == "fig") // a new device's first frequency and power limits
+        Note(QString("fig=%1 %2 %3").arg(set.GetSParaFreq(arg.toLong(), 0)).arg(set.GetSParaMinPower(arg.toLong()))
+                 .arg(set.GetSParaMaxPower(arg.toLong())));
     else if (verb == "val")
-        Note(QString("val=%1 %2")
-                 .arg(std::get<0>(set.GetSParaValue(1, 0, &SParaType<1>::S11)))
+        Note(QString("val=%1 %2").arg(std::get<0>(set.GetSParaValue(1, 0, &SParaType<1>::S11)))
                  .arg(std::get<1>(set.GetSParaValue(1, 1, &SParaType<1>::S21))));
-    else if (verb == "disk") // "same": what the library makes of the window's data set; "sample": as copied
-    {
-        std::string mine;
-        if (arg.endsWith(".xml"))
-        {
-            std::ostringstream out;
-            set.ExportSPara(out);
-            mine = out.str();
-        }
-        else
-            try
-            {
-                CTamrixUtil::StoreTMXToBuffer2(set, mine, m_dialog->Version(), m_dialog->Revision());
-            }
-            catch (const TvxKyyCalcDLLError&) // a data set the library does not store
-            {
-            }
+    else if (verb == "disk") { // "sample": as copied; "same": what the library makes of the window's data set
+        std::ostringstream xml;
+        std::string cal;
         const QByteArray bytes = Bytes(In(arg));
-        Note(arg + "=" + (bytes == QByteArray::fromStdString(mine) ? "same"
-                          : bytes == Bytes(QString::fromStdString(SamplePath(arg.toStdString()))) ? "sample"
-                                                                                                  : "other"));
-    }
-    else if (verb == "files") // what is in the folder besides the samples
-    {
-        QStringList names = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const char* sample : Samples)
-            names.removeAll(sample);
-        Note("files=" + names.join(","));
-    }
-    else if (verb == "cfg") // the settings file and anything else in its folder
-    {
-        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Trobe-Lindvar";
-        QStringList others = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        others.removeAll("Ostrel.cfg");
-        Note(QString::fromUtf8(Bytes(folder + "/Ostrel.cfg")) + (others.isEmpty() ? "" : " +" + others.join(",")));
-    }
-    else if (verb == "settings")
+        if (bytes != Sample(arg) && arg.endsWith(".xml"))
+            set.ExportSPara(xml);
+        else if (bytes != Sample(arg))
+            CTamrixUtil::StoreTMXToBuffer2(set, cal, m_dialog->Version(), m_dialog->Revision());
+        Note(arg + (bytes == Sample(arg) ? "=sample" : bytes.toStdString() == xml.str() + cal ? "=same" : "=other"));
+    } else if (verb == "files" || verb == "cfg") { // the files beside the samples; the settings file, and beside it
+        const QString folder = verb == "files" ? m_folder.path() : m_configFolder.filePath("Trobe-Lindvar");
+        QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const char* known : {"Ostrel.cfg", Samples[0], Samples[1], Samples[2], Samples[3], Samples[4]})
+            names.removeAll(known);
+        Note(verb == "files" ? "files=" + names.join(",")
+                             : Bytes(folder + "/Ostrel.cfg") + (names.isEmpty() ? "" : " +" + names.join(",")));
+    } else if (verb == "settings")
         Note(Utf8ToWide(m_dialog->CalLab() + "/" + m_dialog->CalEng() + "/") + QString::number(m_dialog->Timeout())
              + "/" + QString::number(m_dialog->CalDataTimeout()) + "/"
              + Option(m_dialog->IncludeNetworkResources(), 3) + "/" + Option(m_dialog->AlwaysUseFactoryDataSet(), 4));
@@ -429,16 +289,21 @@ void MainWindow::Observe(const QString& verb, const QString& arg)
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
-    for (const QString& step : QString::fromUtf8(GetParam().steps).split(';'))
-    {
+    std::size_t noted = 0;
+    for (const QString& step : QString::fromUtf8(GetParam().steps).split(';')) {
         const QString token = step.trimmed();
-        const int colon = token.indexOf(':');
-        Step(token.left(colon), colon < 0 ? QString() : token.mid(colon + 1));
+        Step(token.section(':', 0, 0), token.section(':', 1));
         Settle();
-        NoteBoxes();
+        for (const MessageBoxRequest& box : std::vector(m_boxes.begin() + long(noted), m_boxes.end())) // S stop,
+            Note((box.caption == "Ostrel" ? "" : box.caption + " ")                // E exclamation, Q Yes/No with No
+                 + (box.buttons == MessageBoxButtons::YesNo ? (box.defaultButton == IDNO ? "Q" : "Qy")
+                    : box.icon == MessageBoxIcon::Stop      ? "S"
+                    : box.icon == MessageBoxIcon::Exclamation ? "E" : "?") + ":" + box.text);
+        noted = m_boxes.size();
     }
-    EXPECT_EQ(m_log.toStdString(), Expand(GetParam().log));
-    EXPECT_EQ(m_dialog->windowTitle().toStdString(), Expand(GetParam().title));
+    const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
+    EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
+    EXPECT_EQ(m_dialog->windowTitle().toStdString(), expand(GetParam().title));
     EXPECT_EQ(m_dialog->GetDlgItemText(IDC_STATUS_LINE).toStdString(), GetParam().status);
     EXPECT_EQ(Shown().toStdString(), GetParam().list);
     m_dialog->RefreshDeviceList(); // the data set holds what the list shows
@@ -449,86 +314,64 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
 INSTANTIATE_TEST_SUITE_P(
     Sessions, MainWindow,
     testing::Values(
-        Row{"LoadShowsTheFile", "load:factory_v3.cal; dlg; filters; fmt; flags",
-            "open .cal | *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9",
-            "factory_v3.cal", "", Factory3, FactoryStamp},
+        Row{"LoadShowsTheFile", "load:factory_v3.cal; dlg; fmt; flags",
+            "open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9", "factory_v3.cal", "", Factory3, FactoryStamp},
         Row{"SaveKeepsTheFormatAndComesBack", "load:factory_v4.cal; append; save:gesichert ä; dlg; title; disk:gesichert ä.cal; load:gesichert ä.cal; fmt",
-            "save asking .cal | title=@/gesichert ä.cal | gesichert ä.cal=same | v40",
-            "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
+            "save asking .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
         Row{"EditedValuesComeBackFromTheFile", "drop:user_v3.cal; dev:type; dbl:2,1; status; save:Kalibrierdaten Jörg; load:Kalibrierdaten Jörg.cal; val",
-            "editor(User 6 dB pad rw) | status=Calibration data set modified. | val=0.125 -0.0625",
-            "Kalibrierdaten Jörg.cal", "", User3, Today},
+            "editor(User 6 dB pad rw) | status=Calibration data set modified. | val=0.125 -0.0625", "Kalibrierdaten Jörg.cal", "", User3, Today},
         Row{"UserDataReachesTheNextStamp", "load:user_v3.cal; ud:PRÜFLABOR 7/JÖRG 9/ret; userdata; stamp; append; save:stamped; load:stamped.cal",
-            "User Data(user lab/user) | stamp=2024-06-02/Field Service Brenna/Ilse Marquardt",
-            "stamped.cal", "", "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
+            "User Data(user lab/user) | stamp=2024-06-02/Field Service Brenna/Ilse Marquardt", "stamped.cal", "", "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
         Row{"UserDataOnlyOnOk", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:G/H/close; userdata; ud:I/J/ret; userdata; settings",
             "User Data(user lab/user) | User Data(A/B) | User Data(A/B) | User Data(A/B) | User Data(A/B) | I/J/1000/60000/off/off"},
         Row{"TimeoutsOnlyOnOk", "rc:250/90000/ok; remote; rc:1/2/cancel; remote; rc:3/4/esc; remote; rc:5/6/close; remote; rc:700/8000/ret; remote; scan; factory; settings; scan; settings",
             "Remote Control Settings(1000/60000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | user lab/user/700/8000/on/on | user lab/user/700/8000/off/on"},
-        Row{"SettingsWrittenOnExit", "settings; cfg; close:esc; shown; cfg",
+        Row{"SettingsWrittenOnExit", "settings; cfg; close:exit; shown; cfg",
             "user lab/user/1000/60000/off/off | (none) | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n"},
         Row{"SettingsGoThroughTheFile", "ud:PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/ok; userdata; rc:250/90000/ret; remote; scan; factory; close:box; cfg; start; settings",
             "User Data(user lab/user) | Remote Control Settings(1000/60000) | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n | PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/250/90000/on/on"},
-        Row{"ExitWritesTheSettings", "close:exit; shown; cfg",
-            "closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n"},
         Row{"EscapeOnACheckBoxAfterAChange", "load:user_v3.cal; append; close:flag; shown; cfg",
-            "closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n",
-            "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", Today},
-        Row{"EnterOnACheckBoxKeepsTheWindow", "fret:0; fenter:1; fret:3; shown; flags", "open | flags ---- 0"},
-        Row{"CompanyFolderIsAFile", "home:file; start; settings; close:esc; cfg", "user lab/user/1000/60000/off/off | (none)"},
-        Row{"SettingsFileIsAFolder", "home:folder; start; settings; close:esc; cfg", "user lab/user/1000/60000/off/off | (none)"},
-        Row{"FailedWriteKeepsTheOldSettings", "write:[cal]\r\nlab = Old lab\r\n; start; settings; close:full; cfg",
-            "Old lab/user/1000/60000/off/off | [cal]\r\nlab = Old lab"},
+            "closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n", "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", Today},
+        Row{"EnterOnACheckBoxKeepsTheWindow", "fret:0; fenter:1; fret:3; shown; flags", "open | flags ---- 0"
+            },
+        Row{"FullDiskKeepsTheOldSettings", "ud:Old lab/Old eng/ok; userdata; close:exit; start; ud:New lab/New eng/ok; userdata; close:full; shown; cfg",
+            "User Data(user lab/user) | User Data(Old lab/Old eng) | closed | [cal]\r\nlab = Old lab\r\neng = Old eng\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n"},
         Row{"LoadRefusals", "load:factory_v4.cal; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; flip:flip.cal; load:flip.cal; cut:cut.cal; load:cut.cal; text:text.cal; load:text.cal; drop:none.cal; drop:flip.cal; fmt",
-            "S:\"@/none.cal\": File read access failed! | S:\"@/dir.cal\": File read access failed! | S:\"@/pipe.cal\": File read access failed! | S:\"@/flip.cal\": Calibration data set checksum test failed! | S:\"@/cut.cal\": Calibration data set contains inconsistent file length information. | S:\"@/text.cal\": Calibration data set has wrong signature! | Error S:\"@/none.cal\": File read access failed! | Error S:\"@/flip.cal\": Calibration data set checksum test failed! | v40",
-            "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
+            "S:\"@/none.cal\": File read access failed! | S:\"@/dir.cal\": File read access failed! | S:\"@/pipe.cal\": File read access failed! | S:\"@/flip.cal\": Calibration data set checksum test failed! | S:\"@/cut.cal\": Calibration data set contains inconsistent file length information. | S:\"@/text.cal\": Calibration data set has wrong signature! | Error S:\"@/none.cal\": File read access failed! | Error S:\"@/flip.cal\": Calibration data set checksum test failed! | v40", "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
         Row{"CancelledOrNamelessCommands", "poke:2; load:-; list; load:; list; save:-; save:; export:-; export:; poke:3; import:-; list; import:; files",
             "list= | list=1001 , 1002  | list=1001 , 1002  | files=", "Ostrel", NotLoaded, "1001 , 1002 , 1003 "},
         Row{"WriteRefusals", "load:factory_v3.cal; append; save:missing/set.cal; dir:folder.cal; save:folder.cal; export:missing/devices.xml; dir:folder.xml; export:folder.xml; disk:factory_v3.cal; files",
-            "S:\"@/missing/set.cal\": File write access failed! | S:\"@/folder.cal\": File write access failed! | S:\"@/missing/devices.xml\": File write access failed! | S:\"@/folder.xml\": File write access failed! | factory_v3.cal=sample | files=folder.cal,folder.xml",
-            "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA, 5 new_device", Today},
+            "S:\"@/missing/set.cal\": File write access failed! | S:\"@/folder.cal\": File write access failed! | S:\"@/missing/devices.xml\": File write access failed! | S:\"@/folder.xml\": File write access failed! | factory_v3.cal=sample | files=folder.cal,folder.xml", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA, 5 new_device", Today},
         Row{"WithoutDevices", "load:user_v3.cal; row:1; delete; row:1; delete; save:user_v3.cal; disk:user_v3.cal; export:none; insert; fig:0; row:1; key:Insert; list; stamp; load:factory_v3.cal; import:none.xml",
-            "Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user",
-            "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
-        Row{"ExportThenImport", "load:factory_v3.cal; export:Geräte; dlg; filters; disk:Geräte.xml; text:old.xml; export:old.xml; disk:old.xml; status; row:1; delete; row:3; key:Delete; list; stamp; import:Geräte.xml; dlg; files",
-            "save asking .xml | *.xml Files (*.xml);All Files (*.*) (*) | Geräte.xml=same | old.xml=same | status= | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | list=1 ATT 10dB 18G*, 2 ATT 20dB 18G+ | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | open .xml | files=Geräte.xml,old.xml",
-            "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
+            "Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user", "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
+        Row{"ExportThenImport", "load:factory_v3.cal; export:Geräte; dlg; disk:Geräte.xml; text:old.xml; export:old.xml; disk:old.xml; status; row:1; delete; row:3; key:Delete; list; stamp; import:Geräte.xml; dlg; files",
+            "save asking .xml *.xml Files (*.xml);All Files (*.*) (*) | Geräte.xml=same | old.xml=same | status= | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | list=1 ATT 10dB 18G*, 2 ATT 20dB 18G+ | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | open .xml *.xml Files (*.xml);All Files (*.*) (*) | files=Geräte.xml,old.xml", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
         Row{"ImportRefusals", "load:factory_v3.cal; import:none.xml; text:Geräte.xml; import:Geräte.xml; dir:folder.xml; import:folder.xml",
-            "S:\"@/none.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | S:\"@/folder.xml\": File read access failed!",
-            "factory_v3.cal", "", Factory3, FactoryStamp},
+            "S:\"@/none.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | S:\"@/folder.xml\": File read access failed!", "factory_v3.cal", "", Factory3, FactoryStamp},
         Row{"MissingIdentityIsAskedFor", "id:-; load:missing_identity_v3.cal; ident; id:TLS-40G/4711.0815/100234; load:missing_identity_v3.cal; ident",
-            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233",
-            "missing_identity_v3.cal", "", "1 ADP N-3.5mm", FactoryStamp},
-        Row{"FirstDroppedFileWhateverItsName", "cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal", "", "user.data", "", User3, UserStamp},
+            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233", "missing_identity_v3.cal", "", "1 ADP N-3.5mm", FactoryStamp},
+        Row{"FirstDroppedFileWhateverItsName", "cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal", "", "user.data", "", User3, UserStamp
+            },
         Row{"DeviceRefusals", "edit; delete; up; down; load:factory_v3.cal; away:2; edit; delete; up; down; row:3; delete; row:1; up; row:4; down; no; row:1; delete",
-            "S:No device available! | S:No device available! | S:No device available! | S:No device available! | S:No device selected! | S:No device selected! | S:No device selected! | S:No device selected! | S:This device is write-protected!\r\nRemove write protection first. | S:This device is already on top of the list. | S:This device is already at the end of the list. | Q:Deleting cannot be undone. Proceed?",
-            "factory_v3.cal", "", Factory3, FactoryStamp},
+            "S:No device available! | S:No device available! | S:No device available! | S:No device available! | S:No device selected! | S:No device selected! | S:No device selected! | S:No device selected! | S:This device is write-protected!\r\nRemove write protection first. | S:This device is already on top of the list. | S:This device is already at the end of the list. | Q:Deleting cannot be undone. Proceed?", "factory_v3.cal", "", Factory3, FactoryStamp},
         Row{"NewDevicesTakeTheSensorFigures", "load:factory_v3.cal; row:2; append; fig:4; row:2; insert; fig:1; away:4; insert; nofigures; append; fig:7",
-            "fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1",
-            "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device", Today},
+            "fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device", Today},
         Row{"VersionTwoWarnsOfASecondDevice", "load:single_device_v2.cal; row:1; delete; append; row:1; insert; append",
-            "Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.",
-            "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
+            "Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.", "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
         Row{"MovesCarryTheDefault", "load:factory_v3.cal; row:2; up; down; row:1; down; row:2; up; row:3; down; row:3; up; row:2; up", "",
             "factory_v3.cal", Modified, "1 ADP N-SMA, 2 ATT 3dB 18G, 3 ATT 10dB 18G*, 4 ATT 20dB 18G+", FactoryStamp},
         Row{"EditorOpensOnTheSelectedDevice", "load:factory_v3.cal; dev:cancel; row:1; edit; dev:cancel; row:3; edit; status; stamp; dev:ok; dbl:2,1",
-            "editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw)",
-            "factory_v3.cal", Modified, Factory3, Today},
+            "editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw)", "factory_v3.cal", Modified, Factory3, Today},
         Row{"UserDefaultDeviceMayGo", "load:user_v3.cal; dbl:2,2; list; ret:1,2; status; dbl:1,2",
-            "list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.",
-            "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
+            "list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
         Row{"FactoryDefaultDeviceStays", "load:factory_v3.cal; dbl:2,2; status; ret:1,2; dbl:1,3; list; ret:1,3",
-            "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA",
-            "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+            "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
         Row{"LibraryErrorsAreShown", "load:factory_v3.cal; poke:3; dbl:4,3; load:; longlab; append",
-            "S:Invalid access on table entry! | S:Missing or wrong argument(s)!",
-            "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 new_device", FactoryStamp},
+            "S:Invalid access on table entry! | S:Missing or wrong argument(s)!", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 new_device", FactoryStamp},
         Row{"BeforeTheFirstLoad", "dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
-            "fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2",
-            "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
+            "fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSet", "flags; load:user_v3.cal; flags; load:factory_v3.cal; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3",
-            "flags ---- 0 | flags X--- 1 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12",
-            "single_device_v2.cal", "", "1 ATT 10dB 6G*~", FactoryStamp},
+            "flags ---- 0 | flags X--- 1 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12", "single_device_v2.cal", "", "1 ATT 10dB 6G*~", FactoryStamp},
         Row{"FlagClicksStoreTheBoxes", "load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
             "flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp}),
     rows::Name());
@@ -541,22 +384,16 @@ TEST_F(MainWindowLook, AtStart)
     for (int col = 0; col < m_grid->GetCols(); ++col)
         headers << m_grid->GetTextMatrix(0, col);
     EXPECT_EQ(headers.join('|').toStdString(), "Dev. #|Dev. Mnemonic|Default Dev.|Write Prot.");
-    // Widths in twips; the grid keeps whole pixels.
-    const long dpi = m_grid->logicalDpiX();
+    const long dpi = m_grid->logicalDpiX(); // widths in twips, kept in whole pixels
     const long widths[4] = {850, (m_grid->width() - 60) * 1440L / dpi - 3800, 1550, 1400};
     for (int col = 0; col < 4; ++col)
         EXPECT_NEAR(m_grid->GetColWidth(col), widths[col], 1440 / dpi + 1) << col;
-    EXPECT_EQ(m_grid->GetColAlignment(0), 4);
-    EXPECT_EQ(m_grid->GetColAlignment(1), 1);
-    EXPECT_DOUBLE_EQ(m_grid->font().pointSizeF(), 9.75);
-    EXPECT_TRUE(QFontInfo(m_grid->font()).fixedPitch());
+    EXPECT_EQ(QPoint(m_grid->GetColAlignment(0), m_grid->GetColAlignment(1)), QPoint(4, 1));
+    EXPECT_TRUE(m_grid->font().pointSizeF() == 9.75 && QFontInfo(m_grid->font()).fixedPitch());
     auto* status = m_dialog->GetDlgItemAs<QLineEdit>(IDC_STATUS_LINE);
-    EXPECT_FALSE(status->isEnabled());
-    EXPECT_TRUE(status->isReadOnly());
-    EXPECT_EQ(status->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    EXPECT_DOUBLE_EQ(status->font().pointSizeF(), 18.0);
+    EXPECT_TRUE(!status->isEnabled() && status->isReadOnly() && (status->alignment() & Qt::AlignHCenter));
     // Without "Segoe UI" the font configuration's face for "Arial" is accepted.
-    EXPECT_TRUE(QStringList({"Segoe UI", "Arial"}).contains(status->font().family()));
+    EXPECT_TRUE(status->font().pointSizeF() == 18 && QStringList({"Segoe UI", "Arial"}).contains(status->font().family()));
     EXPECT_EQ(m_dialog->windowTitle(), "Ostrel");
     EXPECT_FALSE(m_dialog->windowIcon().pixmap(16, 16).isNull());
 }
