@@ -1,110 +1,171 @@
-#include "Dialog.h"
 #include "DialogTemplate.h"
 #include "ListCtrl.h"
-#include "MessageBoxPresenter.h"
-#include "ModalRunner.h"
-#include "RecordingDialog.h"
 #include "Resource.h"
+#include "Support.h"
 
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableView>
-#include <QTextBlock>
 #include <QTest>
-
-#include "Rows.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <ostream>
 #include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace
 {
 
 using rows::operator<<;
+using Action = std::function<void(RecordingDialog&)>;
+constexpr int LeftOpen = -100; // what DoModal returns when the row's action left the dialog open
 
-using Calls = std::vector<std::string>;
+// Runs the action from inside the modal loop, once it runs, and ends a dialog it left open.
+int RunModal(RecordingDialog& dialog, const Action& action)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, action] {
+        action(dialog);
+        if (dialog.isVisible())
+            dialog.EndDialog(LeftOpen);
+    });
+    return dialog.DoModal();
+}
 
-struct ModalRow
+Action Click(int id)
+{
+    return [id](RecordingDialog& d) { QTest::mouseClick(d.GetDlgItem(id), Qt::LeftButton); };
+}
+
+// Puts the focus on the control of the active window, then presses the keys where the focus is.
+Action Press(int id, std::vector<QKeyCombination> keys)
+{
+    return [id, keys](RecordingDialog& d) {
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        d.GetDlgItem(id)->setFocus();
+        for (const QKeyCombination key : keys)
+            QTest::keyClick(d.focusWidget(), key.key(), key.keyboardModifiers());
+    };
+}
+
+Action Then(Action first, Action second)
+{
+    return [first, second](RecordingDialog& d) { first(d), second(d); };
+}
+
+// Puts a widget of the window's own in the place of a control.
+template <class Widget>
+Action Own(int id, std::function<void(RecordingDialog&, Widget*)> setUp = {})
+{
+    return [id, setUp](RecordingDialog& d) {
+        auto* widget = new Widget;
+        d.ReplaceDlgItem(id, widget);
+        if (setUp)
+            setUp(d, widget);
+    };
+}
+
+struct WayRow
 {
     const char* scenario;
     int templateId;
-    std::function<void(CDialog&)> action;
-    int expectedResult;
-    Calls expectedCalls;
+    Action before; // before DoModal
+    Action action; // inside the modal loop
+    int result;
+    Strings calls;
+    std::vector<int> checked; // the buttons checked at the end
+    Strings boxes;
 };
 
-using DoModalTest = rows::Test<ModalRow>;
+using WayOutTest = rows::Test<WayRow>;
 
-TEST_P(DoModalTest, EndsWithTheResultOfTheWayOut)
+TEST_P(WayOutTest, EndsWithTheResultOfTheUsersWay)
 {
-    const ModalRow& row = GetParam();
+    const WayRow& row = GetParam();
+    const ShownBoxes shown;
     RecordingDialog dialog(row.templateId);
-    EXPECT_EQ(RunModal(dialog, row.action), row.expectedResult);
-    EXPECT_EQ(dialog.calls, row.expectedCalls);
+    if (row.before)
+        row.before(dialog);
+    EXPECT_EQ(RunModal(dialog, row.action), row.result);
+    EXPECT_EQ(dialog.calls, row.calls);
+    std::vector<int> checked;
+    for (const ControlTemplate& control : FindDialogTemplate(row.templateId) ? FindDialogTemplate(row.templateId)->controls
+                                                                                : std::vector<ControlTemplate>{})
+        if (dialog.IsDlgButtonChecked(control.id))
+            checked.push_back(control.id);
+    EXPECT_EQ(checked, row.checked);
+    EXPECT_EQ(shown.boxes, row.boxes);
 }
 
-void Click(CDialog& dialog, int id)
-{
-    QTest::mouseClick(dialog.GetDlgItem(id), Qt::LeftButton);
-}
-
-void KeyInto(CDialog& dialog, int id, Qt::Key key)
-{
-    QWidget* control = dialog.GetDlgItem(id);
-    control->setFocus();
-    QTest::keyClick(control, key);
-}
+const Strings Ok{"OnInitDialog", "command 1", "OnOK"};
+const Strings Cancel{"OnInitDialog", "command 2", "OnCancel"};
+const Strings Init{"OnInitDialog"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, DoModalTest,
+    Rows, WayOutTest,
     testing::Values(
-        ModalRow{"ok_button", IDD_CAL_INFO, [](CDialog& d) { Click(d, IDOK); }, IDOK,
-                 {"OnInitDialog", "command 1", "OnOK"}},
-        ModalRow{"cancel_button", IDD_CAL_INFO, [](CDialog& d) { Click(d, IDCANCEL); }, IDCANCEL,
-                 {"OnInitDialog", "command 2", "OnCancel"}},
-        ModalRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO,
-                 [](CDialog& d) { KeyInto(d, IDC_CAL_LAB, Qt::Key_Return); }, IDOK,
-                 {"OnInitDialog", "command 1", "OnOK"}},
-        ModalRow{"keypad_enter_in_edit", IDD_SETNUMBER,
-                 [](CDialog& d) { KeyInto(d, IDC_POINT_NUMBER, Qt::Key_Enter); }, IDOK,
-                 {"OnInitDialog", "command 1", "OnOK"}},
-        ModalRow{"enter_on_focused_cancel_button", IDD_CAL_INFO,
-                 [](CDialog& d) { KeyInto(d, IDCANCEL, Qt::Key_Return); }, IDCANCEL,
-                 {"OnInitDialog", "command 2", "OnCancel"}},
-        ModalRow{"escape_in_edit", IDD_CAL_INFO, [](CDialog& d) { KeyInto(d, IDC_CAL_ENG, Qt::Key_Escape); },
-                 IDCANCEL, {"OnInitDialog", "command 2", "OnCancel"}},
-        ModalRow{"close_box", IDD_SENSOR_ID, [](CDialog& d) { d.close(); }, IDCANCEL,
-                 {"OnInitDialog", "command 2", "OnCancel"}},
-        ModalRow{"enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG,
-                 [](CDialog& d) { KeyInto(d, IDC_FLAG_STATE_LOCKED, Qt::Key_Return); }, IDOK,
-                 {"OnInitDialog", "command 1", "OnOK"}},
-        ModalRow{"own_result", IDD_REMOTE, [](CDialog& d) { d.EndDialog(1040); }, 1040, {"OnInitDialog"}},
-        ModalRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO,
-                 [](CDialog& d) {
-                     d.EnableDlgItem(IDOK, false);
-                     KeyInto(d, IDC_CAL_LAB, Qt::Key_Return);
-                 },
-                 LeftOpen, {"OnInitDialog"}}),
+        WayRow{"ok_button", IDD_CAL_INFO, {}, Click(IDOK), IDOK, Ok},
+        WayRow{"cancel_button", IDD_CAL_INFO, {}, Click(IDCANCEL), IDCANCEL, Cancel},
+        WayRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO, {}, Press(IDC_CAL_LAB, {Qt::Key_Return}), IDOK, Ok},
+        WayRow{"keypad_enter_in_edit", IDD_SETNUMBER, {}, Press(IDC_POINT_NUMBER, {Qt::Key_Enter | Qt::KeypadModifier}),
+               IDOK, Ok},
+        WayRow{"enter_on_focused_cancel_button", IDD_CAL_INFO, {}, Press(IDCANCEL, {Qt::Key_Return}), IDCANCEL, Cancel},
+        WayRow{"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO, {},
+               Then(Own<QPushButton>(IDC_CAL_LAB,
+                                     [](RecordingDialog& d, QPushButton* own) {
+                                         own->setAutoDefault(false);
+                                         QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
+                                     }),
+                    Press(IDC_CAL_LAB, {Qt::Key_Return})),
+               LeftOpen, {"OnInitDialog", "command 4711"}},
+        WayRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {},
+               Then([](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }, Press(IDC_CAL_LAB, {Qt::Key_Return})),
+               LeftOpen, Init},
+        WayRow{"enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG, {},
+               Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Return}), IDOK, Ok},
+        WayRow{"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG, {},
+               Then(Own<QPlainTextEdit>(IDC_DEVICE_GRID), Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})),
+               LeftOpen, Init},
+        WayRow{"escape_in_edit", IDD_CAL_INFO, {}, Press(IDC_CAL_ENG, {Qt::Key_Escape}), IDCANCEL, Cancel},
+        WayRow{"close_box", IDD_SENSOR_ID, {}, [](RecordingDialog& d) { d.close(); }, IDCANCEL, Cancel},
+        WayRow{"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG,
+               [](RecordingDialog& d) { d.cancelEnds = false; }, [](RecordingDialog& d) { d.close(); }, LeftOpen,
+               Cancel},
+        WayRow{"own_result", IDD_REMOTE, {}, [](RecordingDialog& d) { d.EndDialog(1040); }, 1040, Init},
+        WayRow{"check_box_click_sends_its_number", IDD_OSTREL_DIALOG, {}, Click(IDC_FLAG_USE_FACTORY_FLAGS), LeftOpen,
+               {"OnInitDialog", "command 1023"}, {IDC_FLAG_USE_FACTORY_FLAGS}},
+        WayRow{"checking_a_box_is_no_click", IDD_OSTREL_DIALOG, {},
+               [](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); }, LeftOpen, Init,
+               {IDC_FLAG_DEVICE_LOCKED}},
+        WayRow{"end_dialog_while_initialising", IDD_CAL_INFO,
+               [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; },
+               [](RecordingDialog&) { ADD_FAILURE() << "shown"; }, IDCANCEL, Init},
+        WayRow{"unknown_template", 4711, {}, {}, -1, {}},
+        WayRow{"initialisation_that_throws", IDD_CAL_INFO,
+               [](RecordingDialog& d) { d.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); }; },
+               {}, -1, Init, {}, {"Error (stop): no sensor library"}},
+        WayRow{"command_handler_that_throws", IDD_CAL_INFO,
+               [](RecordingDialog& d) { d.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); }); },
+               Click(IDOK), LeftOpen, {"OnInitDialog", "command 1"}, {}, {"Error (stop): Checksum failed"}},
+        WayRow{"message_handler_that_throws_anything", IDD_CAL_INFO,
+               [](RecordingDialog& d) { d.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; }); },
+               [](RecordingDialog& d) { d.SendMessage(WM_USER + 7, 0, 0); }, LeftOpen, Init, {},
+               {"Error (stop): An unexpected error occurred."}}),
     rows::Name());
 
 struct DestroyRow
 {
     const char* scenario;
-    std::function<void(CDialog&)> use;
+    Action use;
     int whileAlive; // OnDestroy calls before the dialog object goes
     int inAll;
 };
@@ -113,308 +174,265 @@ using OnDestroyTest = rows::Test<DestroyRow>;
 
 TEST_P(OnDestroyTest, RunsOnceForEveryWindowMade)
 {
-    const DestroyRow& row = GetParam();
     int destroyed = 0;
     {
         RecordingDialog dialog(IDD_CAL_INFO);
         dialog.destroyed = &destroyed;
-        row.use(dialog);
-        EXPECT_EQ(destroyed, row.whileAlive);
+        GetParam().use(dialog);
+        EXPECT_EQ(destroyed, GetParam().whileAlive);
     }
-    EXPECT_EQ(destroyed, row.inAll);
-}
-
-void ClickModal(CDialog& dialog, int id)
-{
-    RunModal(dialog, [id](CDialog& d) { Click(d, id); });
+    EXPECT_EQ(destroyed, GetParam().inAll);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, OnDestroyTest,
-    testing::Values(DestroyRow{"ended_with_ok", [](CDialog& d) { ClickModal(d, IDOK); }, 1, 1},
-                    DestroyRow{"ended_with_cancel", [](CDialog& d) { ClickModal(d, IDCANCEL); }, 1, 1},
-                    DestroyRow{"run_twice", [](CDialog& d) { ClickModal(d, IDOK); ClickModal(d, IDCANCEL); }, 2, 2},
-                    DestroyRow{"destroyed_without_being_shown", [](CDialog& d) { d.Create(); }, 0, 1},
-                    DestroyRow{"destroyed_while_shown", [](CDialog& d) { d.Create(); d.show(); }, 0, 1},
-                    DestroyRow{"never_made", [](CDialog&) {}, 0, 0}),
+    testing::Values(DestroyRow{"ended_with_ok", [](RecordingDialog& d) { RunModal(d, Click(IDOK)); }, 1, 1},
+                    DestroyRow{"ended_with_cancel", [](RecordingDialog& d) { RunModal(d, Click(IDCANCEL)); }, 1, 1},
+                    DestroyRow{"run_twice", [](RecordingDialog& d) { RunModal(d, Click(IDOK)), RunModal(d, Click(IDCANCEL)); },
+                               2, 2},
+                    DestroyRow{"destroyed_without_being_shown", [](RecordingDialog& d) { d.Create(); }, 0, 1},
+                    DestroyRow{"destroyed_while_shown", [](RecordingDialog& d) { d.Create(), d.show(); }, 0, 1},
+                    DestroyRow{"never_made", [](RecordingDialog&) {}, 0, 0}),
     rows::Name());
 
-TEST(DoModal, UnknownTemplateCannotBeMade)
+std::string Alignment(Qt::Alignment alignment)
 {
-    RecordingDialog dialog(4711);
-    EXPECT_EQ(dialog.DoModal(), -1);
-    EXPECT_TRUE(dialog.calls.empty());
+    return alignment & Qt::AlignHCenter ? "centre" : alignment & Qt::AlignRight ? "right" : "left";
 }
 
-TEST(DoModal, InitialisationThatThrowsIsReportedAndCountsAsNotMade)
+// The widget a control became, with what its template styles made of it.
+std::string Describe(QWidget* w)
 {
-    std::vector<MessageBoxRequest> boxes;
-    const ScopedMessageBoxPresenter presenter([&boxes](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return IDOK;
-    });
-    RecordingDialog dialog(IDD_CAL_INFO);
-    dialog.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); };
-    EXPECT_EQ(dialog.DoModal(), -1);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("no sensor library"));
-    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Stop);
-}
-
-TEST(DoModal, EndDialogDuringInitialisationReturnsWithoutShowing)
-{
-    RecordingDialog dialog(IDD_CAL_INFO);
-    dialog.initDialog = [&dialog] {
-        dialog.EndDialog(IDCANCEL);
-        return true;
-    };
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-TEST(DoModal, CloseBoxLeavesTheWindowOpenWhenOnCancelDoesNotEndIt)
-{
-    RecordingDialog dialog(IDD_OSTREL_DIALOG);
-    dialog.cancelEnds = false;
-    const int result = RunModal(dialog, [](CDialog& d) {
-        d.close();
-        EXPECT_TRUE(d.isVisible());
-    });
-    EXPECT_EQ(result, LeftOpen);
-}
-
-TEST(DialogEnter, ControlThatUsesEnterKeepsIt)
-{
-    RecordingDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    auto* editor = new QPlainTextEdit;
-    ASSERT_EQ(dialog.ReplaceDlgItem(IDC_DEVICE_GRID, editor), editor);
-    dialog.show();
-    editor->setFocus();
-    QTest::keyClicks(editor, "1");
-    QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("1\n"));
-    EXPECT_EQ(dialog.calls, Calls{"OnInitDialog"});
-}
-
-bool IsWidgetOfKind(QWidget* control, ControlKind kind)
-{
-    const auto* button = qobject_cast<QPushButton*>(control);
-    switch (kind)
-    {
-    case ControlKind::Label:
-        return qobject_cast<QLabel*>(control) != nullptr;
-    case ControlKind::Edit:
-        return qobject_cast<QLineEdit*>(control) != nullptr || qobject_cast<QPlainTextEdit*>(control) != nullptr;
-    case ControlKind::Button:
-        return button != nullptr && !button->isDefault();
-    case ControlKind::DefaultButton:
-        return button != nullptr && button->isDefault();
-    case ControlKind::CheckBox:
-        return qobject_cast<QCheckBox*>(control) != nullptr;
-    case ControlKind::GroupBox:
-        return qobject_cast<QGroupBox*>(control) != nullptr;
-    case ControlKind::List:
-        return qobject_cast<QListWidget*>(control) != nullptr;
-    case ControlKind::ReportList:
-        return qobject_cast<CListCtrl*>(control) != nullptr;
-    case ControlKind::Grid:
-        return control->metaObject() == &QWidget::staticMetaObject;
+    std::string d = w ? w->metaObject()->className() : "none";
+    const auto add = [&d](bool on, const std::string& what) { d += on ? ", " + what : ""; };
+    if (auto* button = qobject_cast<QPushButton*>(w))
+        add(button->isDefault(), "default"), add(true, button->text().toStdString());
+    if (auto* box = qobject_cast<QCheckBox*>(w))
+        add(true, box->text().toStdString()), add(box->width() >= box->sizeHint().width(), "whole");
+    if (auto* group = qobject_cast<QGroupBox*>(w))
+        add(true, group->title().toStdString());
+    if (auto* label = qobject_cast<QLabel*>(w))
+        add(true, label->text().toStdString()), add(label->wordWrap(), "wraps"), add(true, Alignment(label->alignment()));
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        add(true, Alignment(edit->alignment())), add(edit->isReadOnly(), "read-only"), add(!edit->hasFrame(), "frameless");
+    if (auto* text = qobject_cast<QPlainTextEdit*>(w)) {
+        add(true, Alignment(text->document()->defaultTextOption().alignment()));
+        add(text->isReadOnly(), "read-only"), add(text->lineWrapMode() == QPlainTextEdit::NoWrap, "no wrap");
+        add(text->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, "v-scroll");
+        add(text->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, "h-scroll");
+        add(text->tabChangesFocus(), "tab moves on"), add(text->frameShape() == QFrame::NoFrame, "frameless");
     }
-    return false;
-}
-
-TEST(DialogTemplates, EveryTemplateBuildsItsControlsFindableByNumber)
-{
-    for (const DialogTemplate& dialogTemplate : AllDialogTemplates())
-    {
-        CDialog dialog(dialogTemplate.id);
-        ASSERT_TRUE(dialog.Create()) << dialogTemplate.id;
-        EXPECT_EQ(dialog.GetWindowText(), QString::fromUtf8(dialogTemplate.caption));
-        for (const ControlTemplate& control : dialogTemplate.controls)
-        {
-            if (control.id == IDC_STATIC)
-            {
-                continue;
-            }
-            QWidget* widget = dialog.GetDlgItem(control.id);
-            ASSERT_NE(widget, nullptr) << dialogTemplate.id << "/" << control.id;
-            EXPECT_TRUE(IsWidgetOfKind(widget, control.kind)) << dialogTemplate.id << "/" << control.id;
-            const QRect expected = dialog.MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
-            if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::Label)
-            {
-                // Only grows to the right, to show its whole text.
-                EXPECT_EQ(widget->geometry().topLeft(), expected.topLeft());
-                EXPECT_EQ(widget->height(), expected.height());
-                EXPECT_GE(widget->width(), expected.width());
-            }
-            else
-            {
-                EXPECT_EQ(widget->geometry(), expected);
-            }
-        }
+    if (auto* list = qobject_cast<CListCtrl*>(w)) {
+        add(list->selectionMode() == QAbstractItemView::SingleSelection, "single");
+        add(list->selectionBehavior() == QAbstractItemView::SelectRows, "rows");
+        add(list->showGrid(), "grid"), add(!list->horizontalHeader()->sectionsClickable(), "fixed headings");
+        add(list->GetExtendedStyle() == (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE |
+                                         LVS_EX_UNDERLINEHOT), "hot");
+        for (int column = 0; column < list->model()->columnCount(); ++column)
+            add(true, list->model()->headerData(column, Qt::Horizontal).toString().toStdString() + " " +
+                          std::to_string(list->GetColumnWidth(column)));
     }
+    return d;
 }
 
-struct TransferTemplateRow
+struct ControlRow
 {
     const char* scenario;
     int templateId;
-    const char* caption;
-    std::vector<std::pair<int, QString>> buttons; // the default button first
-    QString groupBox;
-    std::vector<std::pair<QString, int>> columns; // of the sensor list
+    int id;
+    std::string widget;
+    QRect pixels;
 };
 
-using TransferTemplateTest = rows::Test<TransferTemplateRow>;
+using ControlTest = rows::Test<ControlRow>;
 
-TEST_P(TransferTemplateTest, ShowsItsCaptionButtonsAndList)
+// The dialog font ("MS Shell Dlg" 8 pt, not installed) falls back to Liberation
+// Sans at 11 px on the 96 dpi offscreen screen: 333 px for the alphabet, 12 px
+// high, so one dialog unit is 6/4 px across and 12/8 px down.
+TEST_P(ControlTest, IsTheWidgetOfItsTemplateAtItsRectangle)
 {
-    const TransferTemplateRow& row = GetParam();
+    const ControlRow& row = GetParam();
     CDialog dialog(row.templateId);
     ASSERT_TRUE(dialog.Create());
-    EXPECT_EQ(dialog.GetWindowText(), QString::fromUtf8(row.caption));
-    for (const auto& [id, text] : row.buttons)
-    {
-        const auto* button = dialog.GetDlgItemAs<QPushButton>(id);
-        ASSERT_NE(button, nullptr) << id;
-        EXPECT_EQ(button->text(), text);
-        EXPECT_EQ(button->isDefault(), id == row.buttons.front().first) << id;
-    }
-    const auto* group = dialog.GetClientArea()->findChild<QGroupBox*>();
-    EXPECT_EQ(group ? group->title() : QString(), row.groupBox);
-    const auto* list = dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
-    std::vector<std::pair<QString, int>> columns;
-    for (int column = 0; list && column < list->model()->columnCount(); ++column)
-    {
-        columns.emplace_back(list->model()->headerData(column, Qt::Horizontal).toString(),
-                             list->GetColumnWidth(column));
-    }
-    EXPECT_EQ(columns, row.columns);
-    EXPECT_TRUE(!list || (list->showGrid() && !list->horizontalHeader()->sectionsClickable()));
+    EXPECT_EQ(std::make_pair(dialog.GetDialogBaseUnits().x, dialog.GetDialogBaseUnits().y), std::make_pair(6, 12));
+    QWidget* control = dialog.GetDlgItem(row.id);
+    EXPECT_EQ(Describe(control), row.widget);
+    EXPECT_EQ(control ? control->geometry() : QRect(), row.pixels);
+    EXPECT_EQ(control ? QFontInfo(control->font()).family() : "Liberation Sans", "Liberation Sans");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, TransferTemplateTest,
+    Rows, ControlTest,
     testing::Values(
-        TransferTemplateRow{"upload", IDD_UPLOAD, "Upload Calibration Data",
-                            {{IDOK, "OK"}, {IDC_REBUILD_LIST, "Rebuild List"}, {IDC_UPLOAD, "Upload"},
-                             {IDCANCEL, "Cancel"}},
-                            "Select Sensor",
-                            {{"Resource Descriptor", 240}, {"Type", 60}, {"Serial No.", 60}, {"Connection Type", 100}}},
-        TransferTemplateRow{"download", IDD_DOWNLOAD, "Download Calibration Data",
-                            {{IDC_DOWNLOAD, "Download"}, {IDC_RESCAN, "Rescan"}, {IDCANCEL, "Cancel"}}, {}, {}}),
+        ControlRow{"status_line", IDD_OSTREL_DIALOG, IDC_STATUS_LINE, "QLineEdit, centre, read-only, frameless",
+                   QRect(243, 45, 378, 45)},
+        ControlRow{"right_aligned_edit", IDD_DEVICE, IDC_UPPER_LIMIT, "QLineEdit, right", QRect(387, 450, 99, 18)},
+        ControlRow{"plain_edit", IDD_DEVICE, IDC_MNEMONIC, "QLineEdit, left", QRect(27, 450, 225, 18)},
+        ControlRow{"scrolling_text", IDD_VISUALIZE, IDC_VISUALIZE_TEXT,
+                   "QPlainTextEdit, left, read-only, no wrap, v-scroll, h-scroll, tab moves on", QRect(8, 8, 956, 488)},
+        ControlRow{"centred_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit, centre, read-only, tab moves on",
+                   QRect(18, 9, 252, 72)},
+        ControlRow{"default_button", IDD_CAL_INFO, IDOK, "QPushButton, default, OK", QRect(9, 117, 75, 21)},
+        ControlRow{"button", IDD_CAL_INFO, IDCANCEL, "QPushButton, Cancel", QRect(162, 117, 75, 21)},
+        ControlRow{"half_rounds_up", IDD_SETNUMBER, IDOK, "QPushButton, default, OK", QRect(11, 57, 75, 21)},
+        ControlRow{"check_box_grows_to_show_its_text", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET,
+                   "QCheckBox, S-Parameter Correction ON by Default, whole", QRect(18, 27, 214, 20)},
+        ControlRow{"group_box", IDD_DEVICE, IDC_DEVICE_PARAMETERS, "QGroupBox, Device Parameters",
+                   QRect(9, 405, 603, 81)},
+        ControlRow{"label", IDD_DEVICE, IDC_MNEMONIC_LABEL, "QLabel, S-Parameter Device Mnemonic, wraps, left",
+                   QRect(27, 434, 203, 12)},
+        ControlRow{"report_list", IDD_UPLOAD, IDC_SENSOR_LIST,
+                   "CListCtrl, single, rows, grid, fixed headings, hot, Resource Descriptor 240, Type 60, "
+                   "Serial No. 60, Connection Type 100",
+                   QRect(18, 27, 468, 198)},
+        ControlRow{"grid_placeholder", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, "QWidget", QRect(9, 126, 657, 288)},
+        ControlRow{"static_texts_have_no_number", IDD_CAL_INFO, IDC_STATIC, "none", QRect()},
+        ControlRow{"unknown_number", IDD_CAL_INFO, 9999, "none", QRect()}),
     rows::Name());
 
-TEST(DialogControls, CheckBoxTextIsNotCut)
+// Every control of every template is found by its number, in its template's
+// place, and shows its whole text unless it reaches the window's edge.
+TEST(DialogTemplates, EveryControlIsInItsPlaceAndShowsItsWholeText)
 {
-    CDialog mainWindow(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(mainWindow.Create());
-    for (int id : {IDC_FLAG_ACTIVE_AFTER_RESET, IDC_FLAG_STATE_LOCKED, IDC_FLAG_DEVICE_LOCKED, IDC_FLAG_USE_FACTORY_FLAGS})
-    {
-        QWidget* box = mainWindow.GetDlgItem(id);
-        ASSERT_NE(box, nullptr);
-        EXPECT_GE(box->width(), box->sizeHint().width()) << id;
-    }
-}
-
-// Every static text of every window shows whole: it breaks into no more
-// lines than its template has room for, unless it reaches the window's edge.
-TEST(DialogControls, StaticTextIsNotCut)
-{
-    for (const DialogTemplate& dialogTemplate : AllDialogTemplates())
-    {
-        CDialog dialog(dialogTemplate.id);
-        ASSERT_TRUE(dialog.Create()) << dialogTemplate.id;
-        const int clientWidth = dialog.MapDialogRect(QRect(0, 0, dialogTemplate.cx, dialogTemplate.cy)).width();
-        for (const QLabel* label : dialog.findChildren<QLabel*>())
-        {
-            if (!(label->alignment() & Qt::AlignLeft) || label->geometry().right() + 1 >= clientWidth)
-            {
-                continue;
+    for (const DialogTemplate& t : AllDialogTemplates()) {
+        CDialog dialog(t.id);
+        ASSERT_TRUE(dialog.Create()) << t.id;
+        EXPECT_EQ(dialog.GetWindowText(), QString::fromUtf8(t.caption));
+        const QList<QWidget*> widgets = dialog.GetClientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_EQ(widgets.size(), t.controls.size()) << t.id;
+        const int edge = dialog.MapDialogRect(QRect(0, 0, t.cx, t.cy)).width();
+        for (std::size_t i = 0; i < t.controls.size(); ++i) {
+            const ControlTemplate& c = t.controls[i];
+            QWidget* w = widgets[static_cast<qsizetype>(i)];
+            const std::string where = std::to_string(t.id) + "/" + std::to_string(c.id);
+            EXPECT_EQ(dialog.GetDlgItem(c.id), c.id == IDC_STATIC ? nullptr : w) << where;
+            // Only grows to the right, to show its whole text.
+            const QRect place = dialog.MapDialogRect(QRect(c.x, c.y, c.cx, c.cy));
+            EXPECT_EQ(QRect(w->pos(), QSize(place.width(), w->height())), place) << where;
+            EXPECT_GE(w->width(), place.width()) << where;
+            const bool reachesEdge = w->geometry().right() + 1 >= edge;
+            if (const auto* label = qobject_cast<QLabel*>(w)) {
+                const int needed = label->heightForWidth(w->width());
+                EXPECT_TRUE(needed <= w->height() || needed == label->heightForWidth(QWIDGETSIZE_MAX) || reachesEdge)
+                    << where;
             }
-            const int needed = label->heightForWidth(label->width());
-            EXPECT_TRUE(needed <= label->height() || needed == label->heightForWidth(QWIDGETSIZE_MAX))
-                << dialogTemplate.id << ": " << label->text().toStdString();
+            if (qobject_cast<QCheckBox*>(w))
+                EXPECT_TRUE(w->width() >= w->sizeHint().width() || reachesEdge) << where;
         }
     }
 }
 
-TEST(DialogControls, EditStylesAreApplied)
+struct TextRow
 {
-    CDialog mainWindow(IDD_OSTREL_DIALOG);
-    CDialog remote(IDD_REMOTE);
-    CDialog view(IDD_VISUALIZE);
-    CDialog device(IDD_DEVICE);
-    ASSERT_TRUE(mainWindow.Create() && remote.Create() && view.Create() && device.Create());
+    const char* scenario;
+    int templateId;
+    int id;
+    const char* set; // nullptr: the template's text
+    const char* typed;
+    QString expected;
+};
 
-    const auto* status = mainWindow.GetDlgItemAs<QLineEdit>(IDC_STATUS_LINE);
-    EXPECT_TRUE(status->isReadOnly());
-    EXPECT_FALSE(status->hasFrame());
-    EXPECT_TRUE(status->alignment() & Qt::AlignHCenter);
+using ControlTextTest = rows::Test<TextRow>;
 
-    auto* timeout = remote.GetDlgItemAs<QLineEdit>(IDC_COMMAND_TIMEOUT);
-    QTest::keyClicks(timeout, "1a2-3 4");
-    EXPECT_EQ(timeout->text(), QStringLiteral("1234"));
-
-    const auto* text = view.GetDlgItemAs<QPlainTextEdit>(IDC_VISUALIZE_TEXT);
-    EXPECT_TRUE(text->isReadOnly());
-    EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_TRUE(text->tabChangesFocus());
-
-    EXPECT_TRUE(device.GetDlgItemAs<QLineEdit>(IDC_LOWER_LIMIT)->alignment() & Qt::AlignRight);
-    EXPECT_TRUE(device.GetDlgItemAs<QLineEdit>(IDC_MNEMONIC)->alignment() & Qt::AlignLeft);
+TEST_P(ControlTextTest, IsWhatWasSetAndTyped)
+{
+    const TextRow& row = GetParam();
+    CDialog dialog(row.templateId);
+    ASSERT_TRUE(dialog.Create());
+    if (row.set)
+        dialog.SetDlgItemText(row.id, QString::fromUtf8(row.set));
+    if (dialog.GetDlgItem(row.id))
+        QTest::keyClicks(dialog.GetDlgItem(row.id), row.typed);
+    EXPECT_EQ(dialog.GetDlgItemText(row.id), row.expected);
 }
 
-TEST(DialogControls, CentredMultilineEditCentresEveryLineAndGivesBackItsLineBreaks)
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ControlTextTest,
+    testing::Values(
+        TextRow{"read_only_line_takes_no_typing", IDD_OSTREL_DIALOG, IDC_STATUS_LINE, "No cal. data set loaded.", "x",
+                "No cal. data set loaded."},
+        TextRow{"digits_only", IDD_REMOTE, IDC_COMMAND_TIMEOUT, nullptr, "1a2-3 4", "1234"},
+        TextRow{"plain_edit", IDD_CAL_INFO, IDC_CAL_ENG, "Dr. ", "Ba", "Dr. Ba"},
+        TextRow{"multi_line_gives_back_cr_lf", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT,
+                "Sensor found:\r\nT 1 via USB\r\n\r\nChoose a button.", "",
+                "Sensor found:\r\nT 1 via USB\r\n\r\nChoose a button."},
+        TextRow{"multi_line_breaks_at_lone_breaks", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "a\nb\rc", "", "a\r\nb\r\nc"},
+        TextRow{"check_box", IDD_OSTREL_DIALOG, IDC_FLAG_DEVICE_LOCKED, nullptr, "", "S-Parameter Device Locked"},
+        TextRow{"button", IDD_CAL_INFO, IDOK, "Save", "", "Save"},
+        TextRow{"label", IDD_DEVICE, IDC_MNEMONIC_LABEL, "Name", "", "Name"},
+        TextRow{"group_box", IDD_DEVICE, IDC_DEVICE_PARAMETERS, "Limits", "", "Limits"},
+        TextRow{"unknown_number", IDD_DEVICE, 9999, "x", "", ""}),
+    rows::Name());
+
+struct FrameRow
 {
-    CDialog dialog(IDD_DOWNLOAD);
+    const char* scenario;
+    int templateId;
+    QSize client; // when shown
+    QSize grown; // after the user made the window 40 x 30 px larger
+};
+
+using FrameTest = rows::Test<FrameRow>;
+
+TEST_P(FrameTest, StartsAtTheTemplateSizeAndReportsItsClientSize)
+{
+    RecordingDialog dialog(GetParam().templateId);
     ASSERT_TRUE(dialog.Create());
-    const QString text = QStringLiteral("Sensor found:\r\nT 1 via USB\r\n\r\nChoose a button.");
-    dialog.SetDlgItemText(IDC_DOWNLOAD_TEXT, text);
-    EXPECT_EQ(dialog.GetDlgItemText(IDC_DOWNLOAD_TEXT), text);
-    auto* edit = dialog.GetDlgItemAs<QPlainTextEdit>(IDC_DOWNLOAD_TEXT);
-    ASSERT_TRUE(edit && edit->isReadOnly()) << "a read-only multi-line edit";
     dialog.show();
-    ASSERT_EQ(edit->document()->blockCount(), 4);
-    for (QTextBlock line = edit->document()->begin(); line.isValid(); line = line.next())
-    {
-        QTextCursor cursor(line);
-        const int left = edit->cursorRect(cursor).left();
-        cursor.movePosition(QTextCursor::EndOfBlock);
-        EXPECT_NEAR(left, edit->viewport()->width() - edit->cursorRect(cursor).left(), 3) << line.text().toStdString();
+    EXPECT_EQ(dialog.GetClientArea()->size(), GetParam().client);
+    dialog.resize(dialog.width() + 40, dialog.height() + 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.GetClientArea()->size(), GetParam().grown);
+    EXPECT_EQ(dialog.lastSize, GetParam().grown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FrameTest,
+                         testing::Values(FrameRow{"fixed_frame", IDD_CAL_INFO, QSize(249, 153), QSize(249, 153)},
+                                         FrameRow{"sizing_frame_below_its_menu", IDD_DEVICE, QSize(717, 495),
+                                                  QSize(757, 525)}),
+                         rows::Name());
+
+struct FocusRow
+{
+    const char* scenario;
+    std::vector<int> focused; // in turn, the lower limit first
+    int popup; // then opened and closed, -1 for none
+    int lowerLimitLeft;
+};
+
+using KillFocusTest = rows::Test<FocusRow>;
+
+TEST_P(KillFocusTest, RunsWhenTheFocusMovesToAnotherControl)
+{
+    RecordingDialog dialog(IDD_DEVICE);
+    ASSERT_TRUE(dialog.Create());
+    int left = 0;
+    dialog.MapKillFocus(IDC_LOWER_LIMIT, [&left] { ++left; });
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    for (const int id : GetParam().focused)
+        dialog.GetDlgItem(id)->setFocus();
+    if (GetParam().popup >= 0) {
+        auto* menu = qobject_cast<QMenu*>(dialog.GetMenu().GetSubMenu(GetParam().popup).GetWidget());
+        EXPECT_FALSE(IsMenuActive());
+        menu->popup(dialog.mapToGlobal(QPoint(10, 10)));
+        EXPECT_TRUE(IsMenuActive());
+        menu->close();
+        EXPECT_FALSE(IsMenuActive());
+        EXPECT_EQ(dialog.popups, std::vector<int>{GetParam().popup});
     }
+    EXPECT_EQ(left, GetParam().lowerLimitLeft);
 }
 
-TEST(DialogControls, TextsAndCheckStatesGoThroughTheNumbers)
-{
-    CDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    dialog.SetDlgItemText(IDC_STATUS_LINE, QStringLiteral("No cal. data set loaded."));
-    EXPECT_EQ(dialog.GetDlgItemText(IDC_STATUS_LINE), QStringLiteral("No cal. data set loaded."));
-    EXPECT_EQ(dialog.GetDlgItemText(IDC_FLAG_DEVICE_LOCKED), QStringLiteral("S-Parameter Device Locked"));
-    dialog.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true);
-    EXPECT_TRUE(dialog.IsDlgButtonChecked(IDC_FLAG_DEVICE_LOCKED));
-    EXPECT_FALSE(dialog.IsDlgButtonChecked(IDC_FLAG_STATE_LOCKED));
-    EXPECT_EQ(dialog.GetDlgItem(9999), nullptr);
-    EXPECT_EQ(dialog.GetDlgItemText(9999), QString());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KillFocusTest,
+    testing::Values(FocusRow{"to_another_control", {IDC_LOWER_LIMIT, IDC_MNEMONIC}, -1, 1},
+                    FocusRow{"on_from_there", {IDC_LOWER_LIMIT, IDC_MNEMONIC, IDC_UPPER_LIMIT}, -1, 1},
+                    FocusRow{"opening_a_menu_is_no_loss", {IDC_LOWER_LIMIT}, 1, 0}),
+    rows::Name());
 
-TEST(DialogControls, CheckBoxClickTogglesAndSendsItsNumber)
-{
-    RecordingDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    int flagClicks = 0;
-    dialog.MapCommand(IDC_FLAG_USE_FACTORY_FLAGS, [&flagClicks] { ++flagClicks; });
-    dialog.show();
-    QTest::mouseClick(dialog.GetDlgItem(IDC_FLAG_USE_FACTORY_FLAGS), Qt::LeftButton);
-    EXPECT_EQ(flagClicks, 1);
-    EXPECT_TRUE(dialog.IsDlgButtonChecked(IDC_FLAG_USE_FACTORY_FLAGS));
-    dialog.CheckDlgButton(IDC_FLAG_USE_FACTORY_FLAGS, false);
-    EXPECT_EQ(flagClicks, 1) << "setting the state is no click";
-}
-
-TEST(DialogControls, ReplacedPlaceholderTakesItsPlace)
+TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)
 {
     CDialog dialog(IDD_DEVICE);
     ASSERT_TRUE(dialog.Create());
@@ -426,69 +444,61 @@ TEST(DialogControls, ReplacedPlaceholderTakesItsPlace)
     EXPECT_EQ(dialog.GetDlgItem(IDC_POINT_GRID), grid);
     EXPECT_EQ(grid->geometry(), place);
     EXPECT_EQ(grid->parentWidget(), dialog.GetClientArea());
-
     QWidget* next = grid->nextInFocusChain();
     while (next != grid && !(next->parentWidget() == dialog.GetClientArea() && (next->focusPolicy() & Qt::TabFocus)))
-    {
         next = next->nextInFocusChain();
-    }
     EXPECT_EQ(next, dialog.GetDlgItem(IDC_MNEMONIC)) << "tab order as in the template";
-
-    auto* unused = new QTableView;
-    EXPECT_EQ(dialog.ReplaceDlgItem(9999, unused), nullptr);
-    delete unused;
+    QTableView unused;
+    EXPECT_EQ(dialog.ReplaceDlgItem(9999, &unused), nullptr);
 }
 
-TEST(DialogHandlers, ExceptionsAreShownNotThrown)
+struct DropRow
 {
-    std::vector<MessageBoxRequest> boxes;
-    const ScopedMessageBoxPresenter presenter([&boxes](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return IDOK;
-    });
-    RecordingDialog dialog(IDD_CAL_INFO);
-    ASSERT_TRUE(dialog.Create());
-    dialog.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); });
-    dialog.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; });
+    const char* scenario;
+    int templateId;
+    QList<QUrl> urls;
+    bool underModal; // a modal dialog is open over the window
+    std::vector<QStringList> drops;
+};
 
-    EXPECT_NO_THROW(QTest::mouseClick(dialog.GetDlgItem(IDOK), Qt::LeftButton));
-    EXPECT_NO_THROW(dialog.SendMessage(WM_USER + 7, 0, 0));
+using DropFilesTest = rows::Test<DropRow>;
 
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Checksum failed"));
-    EXPECT_EQ(boxes[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Stop);
-    EXPECT_EQ(boxes[1].text, QStringLiteral("An unexpected error occurred."));
-}
-
-TEST(DialogHandlers, KillFocusRunsWhenFocusMovesToAnotherControl)
+TEST_P(DropFilesTest, WindowGetsTheLocalFilesOfADrop)
 {
-    RecordingDialog dialog(IDD_DEVICE);
-    ASSERT_TRUE(dialog.Create());
-    int lowerLeft = 0;
-    dialog.MapKillFocus(IDC_LOWER_LIMIT, [&lowerLeft] { ++lowerLeft; });
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-
-    dialog.GetDlgItem(IDC_LOWER_LIMIT)->setFocus();
-    dialog.GetDlgItem(IDC_MNEMONIC)->setFocus();
-    EXPECT_EQ(lowerLeft, 1);
-    dialog.GetDlgItem(IDC_UPPER_LIMIT)->setFocus();
-    EXPECT_EQ(lowerLeft, 1);
-}
-
-TEST(DialogHandlers, SizingDialogReportsItsClientSize)
-{
-    RecordingDialog dialog(IDD_DEVICE);
-    ASSERT_TRUE(dialog.Create());
-    dialog.show();
-    dialog.resize(dialog.width() + 40, dialog.height() + 30);
+    const DropRow& row = GetParam();
+    RecordingDialog window(row.templateId);
+    ASSERT_TRUE(window.Create());
+    window.show();
+    CDialog editor(IDD_SETNUMBER, &window);
+    if (row.underModal) {
+        ASSERT_TRUE(editor.Create());
+        editor.setWindowModality(Qt::ApplicationModal);
+        editor.show();
+    }
+    QMimeData data;
+    data.setUrls(row.urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    EXPECT_TRUE(window.drops.empty()) << "handled once the drop has finished";
     QCoreApplication::processEvents();
-    ASSERT_FALSE(dialog.sizes.empty());
-    const QSize client = dialog.GetClientArea()->size();
-    EXPECT_EQ(dialog.sizes.back(), std::make_pair(client.width(), client.height()));
-    EXPECT_EQ(client, QSize(717 + 40, 495 + 30));
+    EXPECT_EQ(window.drops, row.drops);
+    EXPECT_EQ(enter.isAccepted(), !row.drops.empty()) << "the drag is refused where the drop would be";
 }
+
+const QUrl Sensor = QUrl::fromLocalFile("/data/sensor.cal");
+const QUrl Remote("https://example.org/a.cal");
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DropFilesTest,
+    testing::Values(DropRow{"one_file", IDD_OSTREL_DIALOG, {Sensor}, false, {{"/data/sensor.cal"}}},
+                    DropRow{"files_in_drop_order_without_remote_ones", IDD_OSTREL_DIALOG,
+                            {QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}, false,
+                            {{"/data/b.bin", "/data/ä a.cal"}}},
+                    DropRow{"only_remote_urls", IDD_OSTREL_DIALOG, {Remote}, false, {}},
+                    DropRow{"window_that_takes_no_files", IDD_CAL_INFO, {Sensor}, false, {}},
+                    DropRow{"none_while_a_modal_dialog_is_open_over_it", IDD_OSTREL_DIALOG, {Sensor}, true, {}}),
+    rows::Name());
 
 } // namespace

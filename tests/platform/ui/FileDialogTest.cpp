@@ -1,7 +1,7 @@
 #include "FileDialog.h"
 #include "FileDialogFilter.h"
 #include "FileDialogPresenter.h"
-#include "ModalRunner.h"
+#include "Support.h"
 
 #include <QFileDialog>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "ListCtrl.h"
-#include "RecordingDialog.h"
+#include "Support.h"
 #include "Resource.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "Bitmaps.h"
 #include "Menu.h"
-#include "RecordingDialog.h"
+#include "Support.h"
 #include "Resource.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "MessageBox.h"
 #include "MessageBoxPresenter.h"
-#include "ModalRunner.h"
+#include "Support.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

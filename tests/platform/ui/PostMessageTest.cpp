@@ -1,5 +1,5 @@
 #include "PostMessage.h"
-#include "RecordingDialog.h"
+#include "Support.h"
 #include "Resource.h"
 #include "WindowRegistry.h"
 
