@@ -1,190 +1,134 @@
 #include "Bitmaps.h"
-#include "Menu.h"
-#include "Support.h"
 #include "Resource.h"
+#include "Support.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QTest>
-
-#include "Rows.h"
 
 #include <gtest/gtest.h>
-
-#include <ostream>
 
 namespace
 {
 
 using rows::operator<<;
 
-struct ItemRow
+// What an item shows where its check mark goes.
+std::string Mark(const QAction* action)
+{
+    std::string mark = action && action->isChecked() ? "checked" : "";
+    for (const int id : {IDB_CHECK_EMPTY, IDB_CHECK_TICKED})
+        if (action && !action->icon().isNull() &&
+            action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
+                LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32))
+            mark += "picture " + std::to_string(id) + (action->isCheckable() ? " over a mark" : "");
+    return mark;
+}
+
+struct MenuRow
 {
     const char* scenario;
-    int popup;
-    int position;
-    QString text; // empty for a separator
-    int id; // 0 for a separator
+    int templateId;
+    std::function<UINT(CMenu)> calls; // on the menu bar; returns what the last call returned
+    UINT returned;
+    int popup; // then looks at an item of this popup, -1 for the bar
+    UINT item;
+    UINT flags;
+    QString text;
+    UINT state;
+    std::string mark;
+    Strings commands; // sent meanwhile
 };
 
-using MainMenuTest = rows::Test<ItemRow>;
+using MenuTest = rows::Test<MenuRow>;
 
-TEST_P(MainMenuTest, IsBuiltFromTheTemplate)
+TEST_P(MenuTest, AnswersTheWindowsCallsAsItsTemplateAndTheCallsMadeIt)
 {
-    const ItemRow& row = GetParam();
-    CDialog dialog(IDD_OSTREL_DIALOG);
+    const MenuRow& row = GetParam();
+    RecordingDialog dialog(row.templateId);
     ASSERT_TRUE(dialog.Create());
-    const CMenu popup = dialog.GetMenu().GetSubMenu(row.popup);
-    ASSERT_TRUE(popup.IsValid());
-    EXPECT_EQ(popup.GetMenuItemID(row.position), row.id);
-    EXPECT_EQ(popup.GetMenuString(static_cast<UINT>(row.position), MF_BYPOSITION), row.text);
-    const bool separator = row.id == 0;
-    EXPECT_EQ((popup.GetMenuState(static_cast<UINT>(row.position), MF_BYPOSITION) & MF_SEPARATOR) != 0, separator);
-    if (!separator)
-    {
-        EXPECT_EQ(dialog.GetMenu().GetMenuString(static_cast<UINT>(row.id), MF_BYCOMMAND), row.text)
-            << "found by command from the bar";
-    }
+    EXPECT_EQ(row.calls(dialog.GetMenu()), row.returned);
+    const CMenu menu = row.popup < 0 ? dialog.GetMenu() : dialog.GetMenu().GetSubMenu(row.popup);
+    EXPECT_EQ(menu.GetMenuString(row.item, row.flags), row.text);
+    EXPECT_EQ(menu.GetMenuState(row.item, row.flags), row.state);
+    EXPECT_EQ(Mark(menu.FindMenuItem(row.item, row.flags)), row.mark);
+    EXPECT_EQ(Strings(dialog.calls.begin() + 1, dialog.calls.end()), row.commands);
+}
+
+constexpr UINT Command = MF_BYCOMMAND;
+constexpr UINT Position = MF_BYPOSITION;
+constexpr UINT NotFound = MENU_ITEM_NOT_FOUND;
+constexpr UINT Scan = ID_SENSOR_SCAN_NETWORK;
+const Strings Scanned{"command 32807"};
+
+UINT Check(CMenu bar, UINT item, UINT flags)
+{
+    return bar.CheckMenuItem(item, Command | flags);
+}
+
+UINT Choose(CMenu bar, UINT item)
+{
+    return bar.FindMenuItem(item, Command)->trigger(), 0;
+}
+
+UINT Pictures(CMenu bar, bool set)
+{
+    return bar.GetSubMenu(1).SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
+                                               set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, MainMenuTest,
-    testing::Values(ItemRow{"file_load", 0, 0, "&Load Calibration Data ...", ID_FILE_LOAD},
-                    ItemRow{"file_first_separator", 0, 2, "", 0},
-                    ItemRow{"file_import", 0, 4, "&Import S-Parameters ...", ID_FILE_IMPORT_SPARA},
-                    ItemRow{"file_exit", 0, 6, "E&xit", ID_FILE_EXIT},
-                    ItemRow{"sensor_separator", 1, 2, "", 0},
-                    ItemRow{"sensor_scan_network", 1, 3, "Scan &Network for Sensors", ID_SENSOR_SCAN_NETWORK},
-                    ItemRow{"sensor_factory_data_set", 1, 4, "Always Use Factory Data Set", ID_SENSOR_ALWAYS_FACTORY},
-                    ItemRow{"device_move_down", 2, 5, "Move d&own", ID_DEVICE_MOVE_DOWN},
-                    ItemRow{"options_separator", 3, 2, "", 0},
-                    ItemRow{"options_show", 3, 3, "&Show Cal. Data", ID_OPTIONS_SHOW_CAL_DATA}),
+    Rows, MenuTest,
+    testing::Values(
+        MenuRow{"bar_of_popups", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, 4, -1, 1,
+                Position, "&Sensor", MF_POPUP},
+        MenuRow{"popup_has_no_command", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemID(0)); }, UINT(-1),
+                0, 6, Position, "E&xit", 0},
+        MenuRow{"popup_items", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(0).GetMenuItemCount()); }, 7,
+                0, ID_FILE_IMPORT_SPARA, Command, "&Import S-Parameters ...", 0},
+        MenuRow{"item_by_position", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(3).GetMenuItemID(3)); },
+                ID_OPTIONS_SHOW_CAL_DATA, -1, ID_OPTIONS_SHOW_CAL_DATA, Command, "&Show Cal. Data", 0},
+        MenuRow{"separator", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(1).GetMenuItemID(2)); }, 0, 1, 2,
+                Position, "", MF_SEPARATOR},
+        MenuRow{"past_the_end", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(4).IsValid()); }, 0, 2, 6,
+                Position, "", NotFound},
+        MenuRow{"window_without_menu", IDD_CAL_INFO, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, UINT(-1), -1,
+                0, Position, "", NotFound},
+        MenuRow{"choosing_sends_the_command", IDD_DEVICE,
+                [](CMenu m) { return Choose(m, ID_POINTS_SET_NUMBER), m.GetSubMenu(1).FindMenuItem(1, Position)->trigger(), 0u; },
+                0, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0, "", {"command 32804", "command 57637"}},
+        MenuRow{"check", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, Scan, MF_CHECKED); }, MF_UNCHECKED, 1, Scan,
+                Command, "Scan &Network for Sensors", MF_CHECKED, "checked"},
+        MenuRow{"choosing_leaves_the_mark_to_the_window", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Check(m, Scan, MF_CHECKED), Choose(m, Scan); }, 0, 1, 3, Position,
+                "Scan &Network for Sensors", MF_CHECKED, "checked", Scanned},
+        MenuRow{"choosing_sets_no_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Choose(m, ID_SENSOR_ALWAYS_FACTORY); },
+                0, 1, 4, Position, "Always Use Factory Data Set", 0, "", {"command 32809"}},
+        MenuRow{"uncheck", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Check(m, Scan, 0); },
+                MF_CHECKED, 1, 3, Position, "Scan &Network for Sensors", 0, ""},
+        MenuRow{"check_unknown_item", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, 4711, MF_CHECKED); }, NotFound,
+                -1, 4711, Command, "", NotFound},
+        MenuRow{"grey_by_command", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED); },
+                MF_ENABLED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", MF_GRAYED},
+        MenuRow{"grey_by_position", IDD_DEVICE,
+                [](CMenu m) { return m.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED); }, MF_ENABLED, -1,
+                ID_IMPORT_S2P, Command, "&Import S2P ...", MF_GRAYED},
+        MenuRow{"grey_a_whole_popup", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(2, Position | MF_GRAYED); },
+                MF_ENABLED, -1, 2, Position, "Frequency &Grid Points", MF_GRAYED | MF_POPUP},
+        MenuRow{"enable_again", IDD_DEVICE,
+                [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED), m.EnableMenuItem(ID_EDIT_PASTE, 0); },
+                MF_GRAYED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0},
+        MenuRow{"enable_unknown_position", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(9, Position); }, NotFound,
+                -1, 9, Position, "", NotFound},
+        MenuRow{"pictures_replace_the_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Pictures(m, true); }, 1, 1, Scan,
+                Command, "Scan &Network for Sensors", 0, "picture 153"},
+        MenuRow{"pictures_follow_the_check", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Choose(m, Scan); }, 0, 1, Scan,
+                Command, "Scan &Network for Sensors", MF_CHECKED, "picture 150", Scanned},
+        MenuRow{"no_pictures_bring_back_the_mark", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Pictures(m, false); }, 1, 1, Scan,
+                Command, "Scan &Network for Sensors", MF_CHECKED, "checked"},
+        MenuRow{"separator_has_no_picture", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return UINT(m.GetSubMenu(1).SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())); }, 0,
+                1, 2, Position, "", MF_SEPARATOR}),
     rows::Name());
-
-TEST(Menu, MainMenuHasFourPopupsOfTheirSizes)
-{
-    CDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    const CMenu bar = dialog.GetMenu();
-    ASSERT_EQ(bar.GetMenuItemCount(), 4);
-    const QStringList titles{"&File", "&Sensor", "&Device", "&Options"};
-    const int sizes[] = {7, 5, 6, 4};
-    for (int i = 0; i < 4; ++i)
-    {
-        EXPECT_EQ(bar.GetMenuString(static_cast<UINT>(i), MF_BYPOSITION), titles[i]);
-        EXPECT_EQ(bar.GetMenuItemID(i), -1) << "a popup has no command";
-        EXPECT_EQ(bar.GetSubMenu(i).GetMenuItemCount(), sizes[i]);
-    }
-    EXPECT_FALSE(bar.GetSubMenu(4).IsValid());
-    EXPECT_FALSE(CDialog(IDD_CAL_INFO).GetMenu().IsValid());
-}
-
-TEST(Menu, ChoosingAnItemSendsItsCommand)
-{
-    RecordingDialog dialog(IDD_DEVICE);
-    ASSERT_TRUE(dialog.Create());
-    dialog.GetMenu().FindMenuItem(ID_POINTS_SET_NUMBER, MF_BYCOMMAND)->trigger();
-    dialog.GetMenu().GetSubMenu(1).FindMenuItem(1, MF_BYPOSITION)->trigger();
-    EXPECT_EQ(dialog.calls, (std::vector<std::string>{"OnInitDialog", "command 32804", "command 57637"}));
-}
-
-TEST(Menu, CheckMarksStayAsTheWindowSetsThem)
-{
-    RecordingDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    CMenu bar = dialog.GetMenu();
-    EXPECT_EQ(bar.CheckMenuItem(ID_SENSOR_SCAN_NETWORK, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
-    EXPECT_EQ(bar.GetMenuState(ID_SENSOR_SCAN_NETWORK, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
-
-    QAction* scan = bar.FindMenuItem(ID_SENSOR_SCAN_NETWORK, MF_BYCOMMAND);
-    ASSERT_NE(scan, nullptr);
-    EXPECT_TRUE(scan->isChecked());
-    scan->trigger();
-    EXPECT_TRUE(scan->isChecked()) << "choosing the item leaves the mark to the window";
-    QAction* factory = bar.FindMenuItem(ID_SENSOR_ALWAYS_FACTORY, MF_BYCOMMAND);
-    factory->trigger();
-    EXPECT_FALSE(factory->isChecked());
-    EXPECT_EQ(bar.GetMenuState(ID_SENSOR_ALWAYS_FACTORY, MF_BYCOMMAND) & MF_CHECKED, 0u);
-
-    EXPECT_EQ(bar.CheckMenuItem(ID_SENSOR_SCAN_NETWORK, MF_BYCOMMAND | MF_UNCHECKED), MF_CHECKED);
-    EXPECT_FALSE(scan->isChecked());
-    EXPECT_EQ(bar.CheckMenuItem(4711, MF_BYCOMMAND | MF_CHECKED), MENU_ITEM_NOT_FOUND);
-}
-
-bool ShowsPicture(const QAction* action, int id)
-{
-    if (action->icon().isNull())
-    {
-        return false;
-    }
-    const QImage shown = action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
-    return shown == LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32);
-}
-
-TEST(Menu, ItemPicturesFollowTheCheckState)
-{
-    RecordingDialog dialog(IDD_OSTREL_DIALOG);
-    ASSERT_TRUE(dialog.Create());
-    CMenu sensor = dialog.GetMenu().GetSubMenu(1);
-    ASSERT_TRUE(sensor.SetMenuItemBitmaps(3, MF_BYPOSITION, LoadBitmap(IDB_CHECK_EMPTY), LoadBitmap(IDB_CHECK_TICKED)));
-    const QAction* scan = sensor.FindMenuItem(3, MF_BYPOSITION);
-    EXPECT_TRUE(ShowsPicture(scan, IDB_CHECK_EMPTY));
-    EXPECT_FALSE(scan->isCheckable()) << "the picture replaces Qt's mark";
-
-    dialog.GetMenu().CheckMenuItem(ID_SENSOR_SCAN_NETWORK, MF_BYCOMMAND | MF_CHECKED);
-    EXPECT_TRUE(ShowsPicture(scan, IDB_CHECK_TICKED));
-    sensor.FindMenuItem(3, MF_BYPOSITION)->trigger();
-    EXPECT_TRUE(ShowsPicture(scan, IDB_CHECK_TICKED));
-
-    EXPECT_TRUE(sensor.SetMenuItemBitmaps(3, MF_BYPOSITION, QPixmap(), QPixmap()));
-    EXPECT_TRUE(scan->icon().isNull());
-    EXPECT_TRUE(scan->isChecked()) << "back to the plain mark";
-    EXPECT_FALSE(sensor.SetMenuItemBitmaps(2, MF_BYPOSITION, QPixmap(), QPixmap())) << "a separator has no mark";
-}
-
-TEST(Menu, ItemsAndWholePopupsAreGreyed)
-{
-    RecordingDialog dialog(IDD_DEVICE);
-    ASSERT_TRUE(dialog.Create());
-    CMenu bar = dialog.GetMenu();
-    EXPECT_EQ(bar.EnableMenuItem(ID_EDIT_PASTE, MF_BYCOMMAND | MF_GRAYED), MF_ENABLED);
-    EXPECT_EQ(bar.GetSubMenu(0).EnableMenuItem(0, MF_BYPOSITION | MF_GRAYED), MF_ENABLED);
-    EXPECT_EQ(bar.EnableMenuItem(2, MF_BYPOSITION | MF_GRAYED), MF_ENABLED);
-
-    EXPECT_TRUE(bar.GetMenuState(ID_EDIT_PASTE, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_TRUE(bar.GetMenuState(ID_IMPORT_S2P, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_FALSE(bar.GetMenuState(ID_EDIT_COPY, MF_BYCOMMAND) & MF_GRAYED);
-    const UINT pointsMenu = bar.GetMenuState(2, MF_BYPOSITION);
-    EXPECT_EQ(pointsMenu & (MF_GRAYED | MF_POPUP), MF_GRAYED | MF_POPUP);
-    EXPECT_FALSE(bar.FindMenuItem(2, MF_BYPOSITION)->isEnabled());
-
-    EXPECT_EQ(bar.EnableMenuItem(ID_EDIT_PASTE, MF_BYCOMMAND | MF_ENABLED), MF_GRAYED);
-    EXPECT_FALSE(bar.GetMenuState(ID_EDIT_PASTE, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_EQ(bar.EnableMenuItem(9, MF_BYPOSITION | MF_GRAYED), MENU_ITEM_NOT_FOUND);
-}
-
-TEST(Menu, OpeningAPopupIsSeenAndIsNoFocusLoss)
-{
-    RecordingDialog dialog(IDD_DEVICE);
-    ASSERT_TRUE(dialog.Create());
-    int focusLost = 0;
-    dialog.MapKillFocus(IDC_MNEMONIC, [&focusLost] { ++focusLost; });
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    dialog.GetDlgItem(IDC_MNEMONIC)->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), dialog.GetDlgItem(IDC_MNEMONIC));
-
-    EXPECT_FALSE(IsMenuActive());
-    auto* edit = qobject_cast<QMenu*>(dialog.GetMenu().GetSubMenu(1).GetWidget());
-    edit->popup(dialog.mapToGlobal(QPoint(10, 10)));
-    EXPECT_TRUE(IsMenuActive());
-    EXPECT_EQ(dialog.popups, std::vector<int>{1});
-    edit->close();
-    EXPECT_FALSE(IsMenuActive());
-    EXPECT_EQ(focusLost, 0);
-}
 
 } // namespace

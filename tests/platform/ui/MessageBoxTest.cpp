@@ -1,17 +1,12 @@
 #include "MessageBox.h"
-#include "MessageBoxPresenter.h"
 #include "Support.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
-
-#include "Rows.h"
+#include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <optional>
-#include <ostream>
 
 namespace
 {
@@ -23,101 +18,77 @@ struct BoxRow
     const char* scenario;
     const char* caption;
     UINT flags;
-    int answer; // what the user presses
-    QString expectedCaption;
-    MessageBoxIcon expectedIcon;
-    MessageBoxButtons expectedButtons;
-    int expectedDefault;
-    int expectedResult;
+    std::vector<Qt::Key> keys; // the user's, where the focus is; none: the close box
+    QString shownCaption;
+    QMessageBox::Icon icon;
+    QString buttons; // the default one in brackets
+    int result;
 };
 
 using MessageBoxTest = rows::Test<BoxRow>;
 
-TEST_P(MessageBoxTest, PresenterSeesTheBoxAndAnswersIt)
+TEST_P(MessageBoxTest, ShowsTheButtonsOfItsFlagsAndReturnsTheOnePressed)
 {
     const BoxRow& row = GetParam();
-    std::optional<MessageBoxRequest> seen;
-    const ScopedMessageBoxPresenter presenter([&seen, &row](const MessageBoxRequest& request) {
-        seen = request;
-        return row.answer;
-    });
-    const QString text = QStringLiteral("This device is write-protected!\r\nRemove write protection first.");
-    EXPECT_EQ(MessageBox(nullptr, text, QString::fromUtf8(row.caption), row.flags), row.expectedResult);
-    ASSERT_TRUE(seen.has_value());
-    EXPECT_EQ(seen->text, text);
-    EXPECT_EQ(seen->caption, row.expectedCaption);
-    EXPECT_EQ(seen->icon, row.expectedIcon);
-    EXPECT_EQ(seen->buttons, row.expectedButtons);
-    EXPECT_EQ(seen->defaultButton, row.expectedDefault);
+    QString caption, text, buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const int result = WithModalWidget<int>(
+        [&row] { return MessageBox(nullptr, "Deleting cannot be undone.\r\nProceed?", row.caption, row.flags); },
+        [&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            caption = box->windowTitle(), text = box->text(), icon = box->icon();
+            for (const QAbstractButton* button : box->buttons())
+                buttons += QString(button == box->defaultButton() ? "[%1] " : "%1 ").arg(button->text().remove('&'));
+            box->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+            for (const Qt::Key key : row.keys)
+                QTest::keyClick(box->focusWidget(), key);
+            if (row.keys.empty())
+                box->close();
+        });
+    EXPECT_EQ(result, row.result);
+    EXPECT_EQ(caption, row.shownCaption);
+    EXPECT_EQ(text, "Deleting cannot be undone.\nProceed?");
+    EXPECT_EQ(icon, row.icon);
+    EXPECT_EQ(buttons.trimmed(), row.buttons);
 }
-
-const QString Ostrel = QStringLiteral("Ostrel");
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MessageBoxTest,
     testing::Values(
-        BoxRow{"stop_with_application_caption", "", MB_ICONSTOP, IDOK, Ostrel, MessageBoxIcon::Stop,
-               MessageBoxButtons::Ok, IDOK, IDOK},
-        BoxRow{"warning_question_no_is_default", "", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, IDYES, Ostrel,
-               MessageBoxIcon::Exclamation, MessageBoxButtons::YesNo, IDNO, IDYES},
-        BoxRow{"question_answered_no", "", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, IDNO, Ostrel,
-               MessageBoxIcon::Exclamation, MessageBoxButtons::YesNo, IDNO, IDNO},
-        BoxRow{"yes_is_default_without_defbutton2", "", MB_YESNO, IDYES, Ostrel, MessageBoxIcon::None,
-               MessageBoxButtons::YesNo, IDYES, IDYES},
-        BoxRow{"information", "Download", MB_ICONINFORMATION, IDOK, QStringLiteral("Download"),
-               MessageBoxIcon::Information, MessageBoxButtons::Ok, IDOK, IDOK},
-        BoxRow{"unexpected_answer_to_question_is_no", "", MB_YESNO | MB_DEFBUTTON2, IDOK, Ostrel,
-               MessageBoxIcon::None, MessageBoxButtons::YesNo, IDNO, IDNO}),
+        BoxRow{"stop_with_the_applications_caption", "", MB_ICONSTOP, {Qt::Key_Return}, "Ostrel", QMessageBox::Critical,
+               "[OK]", IDOK},
+        BoxRow{"information_escaped", "Download", MB_ICONINFORMATION, {Qt::Key_Escape}, "Download",
+               QMessageBox::Information, "[OK]", IDOK},
+        BoxRow{"warning_with_no_as_default", "", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, {Qt::Key_Return},
+               "Ostrel", QMessageBox::Warning, "Yes [No]", IDNO},
+        BoxRow{"tab_to_yes", "", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, {Qt::Key_Tab, Qt::Key_Return}, "Ostrel",
+               QMessageBox::Warning, "Yes [No]", IDYES},
+        BoxRow{"question_with_yes_as_default", "Delete", MB_YESNO | MB_ICONQUESTION, {Qt::Key_Return}, "Delete",
+               QMessageBox::Question, "[Yes] No", IDYES},
+        BoxRow{"question_escaped_is_no", "", MB_YESNO, {Qt::Key_Escape}, "Ostrel", QMessageBox::NoIcon, "[Yes] No",
+               IDNO},
+        BoxRow{"question_closed_is_no", "", MB_YESNO, {}, "Ostrel", QMessageBox::NoIcon, "[Yes] No", IDNO}),
     rows::Name());
 
-TEST(MessageBoxPresenter, ScopesNestAndRestoreThePreviousPresenter)
+// A presenter sees the box as asked, nests, and cannot make a question return OK.
+TEST(MessageBoxPresenter, SeesTheRequestAndNests)
 {
-    std::vector<int> used;
-    const ScopedMessageBoxPresenter outer([&used](const MessageBoxRequest&) {
-        used.push_back(1);
+    std::vector<MessageBoxRequest> seen;
+    const ScopedMessageBoxPresenter outer([&seen](const MessageBoxRequest& request) {
+        seen.push_back(request);
         return IDOK;
     });
     {
-        const ScopedMessageBoxPresenter inner([&used](const MessageBoxRequest&) {
-            used.push_back(2);
-            return IDOK;
-        });
-        AfxMessageBox(QStringLiteral("inner"));
+        const ShownBoxes inner;
+        EXPECT_EQ(AfxMessageBox("inner"), IDOK);
+        EXPECT_EQ(inner.boxes, Strings{"Ostrel: inner"});
     }
-    AfxMessageBox(QStringLiteral("outer"), MB_ICONSTOP);
-    EXPECT_EQ(used, (std::vector<int>{2, 1}));
-}
-
-TEST(MessageBoxPresenter, DefaultShowsAQtMessageBoxWithTheChosenDefault)
-{
-    QString shownText;
-    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
-    QString defaultText;
-    const int answer = WithModalWidget<int>(
-        [] {
-            return MessageBox(nullptr, QStringLiteral("Deleting cannot be undone.\r\nProceed?"), QString(),
-                              MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
-        },
-        [&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            shownText = box->text();
-            shownIcon = box->icon();
-            defaultText = box->defaultButton()->text();
-            box->button(QMessageBox::Yes)->click();
-        });
-    EXPECT_EQ(answer, IDYES);
-    EXPECT_EQ(shownText, QStringLiteral("Deleting cannot be undone.\nProceed?"));
-    EXPECT_EQ(shownIcon, QMessageBox::Warning);
-    EXPECT_EQ(QString(defaultText).remove(QLatin1Char('&')), QStringLiteral("No"));
-}
-
-TEST(MessageBoxPresenter, DefaultQuestionClosedWithoutAnswerIsNo)
-{
-    const int answer = WithModalWidget<int>(
-        [] { return AfxMessageBox(QStringLiteral("Proceed?"), MB_YESNO | MB_ICONEXCLAMATION); },
-        [](QWidget* modal) { modal->close(); });
-    EXPECT_EQ(answer, IDNO);
+    EXPECT_EQ(AfxMessageBox("Proceed?\r\n", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, "Proceed?\r\n");
+    EXPECT_EQ(seen[0].defaultButton, IDNO);
 }
 
 } // namespace
