@@ -22,6 +22,7 @@ const std::string Corpus = OSTREL_TEST_DATA_DIR "/corpus/";
 // A file's load: its code, points, and the parser's report ("Expecting " +
 // expecting + " here:\n\"" + the snippet's first bytes; a snippet ending in its
 // closing quote is the whole rest). 402 carries no context, the other codes the path.
+// Without a callback the outcome is the same.
 struct LoadRow : Row { char type; std::string content; std::int32_t code; unsigned points; std::string expecting, snippet; };
 using Load = ::testing::TestWithParam<LoadRow>;
 TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
@@ -31,6 +32,8 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
     const std::string path = row.content.rfind("@", 0) == 0 ? Corpus + row.content.substr(1) : folder.Write("t.s2p", row.content);
     const Outcome outcome = LoadFile(row.type, path);
     EXPECT_EQ(outcome.code, row.code);
+    const Outcome quiet = LoadFile(row.type, path, false);
+    EXPECT_EQ(std::tie(quiet.code, quiet.context), std::tie(outcome.code, outcome.context)) << "with an empty callback";
     EXPECT_EQ(outcome.points, row.points);
     EXPECT_EQ(outcome.hasContext, row.code != 0 && row.code != 402);
     EXPECT_EQ(outcome.context, outcome.hasContext ? path : "");
@@ -41,23 +44,19 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
 const LoadRow LoadRows[] = {
     // Option line keywords stand as whole words, once each.
     {"UnitAndComma", 'S', "# GHz, S\n" + D, 301, 0, Alt, " GHz, S\n"}, {"UnitAndBang", 'S', "# GHz! c\n" + D, 301, 0, Alt, " GHz! c"},
-    {"UnitAndLetter", 'S', "# GHzS\n" + D, 301, 0, Alt, " GHzS"}, {"FormatAndLetter", 'S', "# MAX\n" + D, 301, 0, Alt, " MAX"},
+    {"FormatAndLetter", 'S', "# MAX\n" + D, 301, 0, Alt, " MAX"},
     {"TypeAndDigit", 'S', "# S1\n" + D, 301, 0, Alt, " S1"}, {"RAndNumber", 'S', "# R50\n" + D, 301, 0, Alt, " R50"},
-    {"LaterUnitAndComma", 'S', "# S GHz,\n" + D, 301, 0, "<eol>", "GHz,\n"}, {"UnitAndHighByte", 'S', "# GHz\xe9\n" + D, 301, 0, "<eol>", "\xe9\n"},
+    {"UnitAndHighByte", 'S', "# GHz\xe9\n" + D, 301, 0, "<eol>", "\xe9\n"},
     {"UnitAndDel", 'S', "# GHz\x7f\n" + D, 301, 0, "<eol>", "\x7f\n"}, {"KeywordAndControl", 'S', "# MA\x01\n" + D, 301, 0, "<eol>", "\x01\n"},
-    {"UnknownToken", 'S', "# foo\n" + D, 301, 0, Alt, " foo\n"}, {"UnknownAfterValid", 'S', "# GHz S MA X\n" + D, 301, 0, "<eol>", "X\n"},
     {"TwoUnits", 'S', "# GHz MHz\n" + D, 301, 0, "<eol>", "MHz\n"}, {"TwoTypes", 'S', "# S U\n" + D, 301, 0, "<eol>", "U\n"},
     {"TwoFormats", 'S', "# MA RI\n" + D, 301, 0, "<eol>", "RI\n"}, {"TwoImpedances", 'S', "# R 50 R 75\n" + D, 301, 0, "<eol>", " R 75\n"},
     {"RWithoutNumber", 'S', "# S R\n" + D, 301, 0, "<eol>", "R\n"}, {"ComplexImpedance", 'S', "# GHz S RI R (50+5j)\n" + D, 301, 0, "<eol>", "R (50+5j)\n"},
-    {"ImpedanceOverflow", 'S', "# S R 1e400\n" + D, 301, 0, "<eol>", "R 1e400\n"},
     {"Version2Keyword", 'S', "[Version] 2.0\n# GHz\n" + D, 401, 0, "<option_line>", "[Version]"},
     // What may stand before the option line, and its absence.
-    {"BlankLinesFirst", 'S', "\n\n\n# HZ\n" + D, 0, 1}, {"CommentLinesFirst", 'S', "! one\n!two\n# HZ\n" + D, 0, 1},
     {"BlanksTabsCommentsFirst", 'S', "  \t\n \t! c \n\t# HZ\n" + D, 0, 1}, {"CrLfAndCrFirst", 'S', "\r\n\r! c\r# HZ\n" + D, 0, 1},
     {"HighAndControlBytesInComment", 'S', "! \xe9\xff\x01\x7f\n# HZ\n" + D, 0, 1},
     {"EmptyFile", 'S', "", 401, 0, "<option_line>", "\""}, {"BlankLinesOnly", 'S', "\n \n\r\n", 401, 0, "<option_line>", "\""},
     {"CommentsOnly", 'S', "! a\n! b", 401, 0, "<option_line>", "\""}, {"DataWithoutOptionLine", 'S', D, 401, 0, "<option_line>", "1 11 12"},
-    {"TextBeforeTheHash", 'S', "freq S11\n# HZ\n" + D, 401, 0, "<option_line>", "freq S11"},
     {"TextBeforeTheHashOnItsLine", 'S', "x # HZ\n" + D, 401, 0, "<option_line>", "x # HZ"},
     {"MarkAfterABlankLine", 'S', "\n\xEF\xBB\xBF# HZ\n" + D, 401, 0, "<option_line>", "\xEF\xBB\xBF# HZ"},
     {"HalfAMark", 'S', "\xEF\xBB# HZ\n" + D, 401, 0, "<option_line>", "\xEF\xBB# HZ"},
@@ -67,32 +66,24 @@ const LoadRow LoadRows[] = {
     // Later hash lines only before the data, in 7-bit text.
     {"HighByteInLaterHash", 'S', "# HZ\n# caf\xe9 au lait\n" + D, 301, 0, "<eol>", "\xe9 au lait\n1 11"},
     {"HighByteAfterComment", 'S', "# HZ\n! ok\n#\xff\n" + D, 301, 0, "<eol>", "\xff\n"},
-    {"HashBetweenData", 'S', "# HZ\n" + D + "# HZ\n" + D, 301, 0, "<eoi>", "# HZ\n"}, {"HashAfterData", 'S', "# HZ\n" + D + "#\n", 301, 0, "<eoi>", "#\n"},
+    {"HashBetweenData", 'S', "# HZ\n" + D + "# HZ\n" + D, 301, 0, "<eoi>", "# HZ\n"},
     {"HashAfterNoise", 'S', "# HZ\n" + D + N + "# x\n", 301, 0, "<eoi>", "# x\n"},
     // Data lines of nine numbers, then noise lines of five.
     {"NoData", 'S', H, 301, 0, "<data_line_list>", "\""}, {"CommentsNoData", 'S', H + "! a\n\n! b\n", 301, 0, "<data_line_list>", "\""},
-    {"FirstOfFive", 'S', H + N, 301, 0, "<data_line_list>", "1 2.5 0.5"}, {"FirstOfEight", 'S', H + "1 2 3 4 5 6 7 8\n" + D, 301, 0, "<data_line_list>", "1 2 3"},
-    {"FirstOfOne", 'S', H + "1\n", 301, 0, "<data_line_list>", "1\n"}, {"SixAfterData", 'S', H + D + "2 1 2 3 4 5\n", 301, 0, "<eol>", " 5\n"},
-    {"SevenAfterData", 'S', H + D + "2 1 2 3 4 5 6\n", 301, 0, "<eol>", " 5 6\n"}, {"EightAfterData", 'S', H + D + "2 1 2 3 4 5 6 7\n", 301, 0, "<eol>", " 5 6 7\n"},
-    {"FourAfterData", 'S', H + D + "2 1 2 3\n", 301, 0, "<eoi>", "2 1 2 3\n"}, {"OneAfterData", 'S', H + D + "  2\n", 301, 0, "<eoi>", "2\n"},
-    {"Ten", 'S', H + "1 2 3 4 5 6 7 8 9 10\n", 301, 0, "<eol>", " 10\n"}, {"TextAfterNine", 'S', H + "1 2 3 4 5 6 7 8 9 x\n", 301, 0, "<eol>", " x\n"},
+    {"FirstOfFive", 'S', H + N, 301, 0, "<data_line_list>", "1 2.5 0.5"}, {"SixAfterData", 'S', H + D + "2 1 2 3 4 5\n", 301, 0, "<eol>", " 5\n"},
+    {"FourAfterData", 'S', H + D + "2 1 2 3\n", 301, 0, "<eoi>", "2 1 2 3\n"}, {"Ten", 'S', H + "1 2 3 4 5 6 7 8 9 10\n", 301, 0, "<eol>", " 10\n"},
     {"CommaAfterNine", 'S', H + "1 2 3 4 5 6 7 8 9,\n", 301, 0, "<eol>", ",\n"},
-    {"WrappedAfterFour", 'S', H + D + "2 1 2 3\n4 5 6 7 8\n", 301, 0, "<eoi>", "2 1 2 3\n4"},
     {"WrappedAfterFive", 'S', H + D + "2 1 2 3 4\n5 6 7 8\n", 301, 0, "<eoi>", "5 6 7 8\n"},
     {"FirstWrapped", 'S', H + "1 2 3 4 5\n6 7 8 9\n", 301, 0, "<data_line_list>", "1 2 3 4 5\n6"},
     {"DecimalCommas", 'S', H + "1,5 2 3 4 5 6 7 8 9\n", 301, 0, "<data_line_list>", "1,5 2"},
     {"NumberOverflow", 'S', H + "1e400 2 3 4 5 6 7 8 9\n", 301, 0, "<data_line_list>", "1e400"},
-    {"LaterOverflow", 'S', H + D + "2 1 2 3 4 5 6 7 1e999\n", 301, 0, "<eol>", " 5 6 7 1e999"},
     {"HighByteBetweenNumbers", 'S', H + "1 2 3 4 5\xb5 6 7 8 9\n", 301, 0, "<data_line_list>", "1 2 3 4 5\xb5"},
     {"TextAfterData", 'S', H + D + "end\n", 301, 0, "<eoi>", "end\n"},
     {"OneNoiseLine", 'S', H + D + D + N, 0, 2}, {"NoiseWithBlankAndComments", 'S', H + D + D + "\n! noise\n" + N + "\n" + N + "! end\n\n", 0, 2},
     {"NoiseOverlappingData", 'S', "# GHz S MA\n1 0 0 1 0 1 0 0 0\n75 0 0 1 0 1 0 0 0\n70 2 .5 45 10\n75 2 .5 45 10\n", 0, 2},
-    {"NoiseWithoutLineEnd", 'S', H + D + D + "1 2 3 4 5", 0, 2}, {"NoiseWithoutBlanks", 'S', H + D + D + "1+2.5-0.5+45-10\n", 0, 2},
-    {"DataAfterNoise", 'S', H + D + N + D, 301, 0, "<eol>", " 31 32 41 42\n"}, {"SixInNoise", 'S', H + D + N + "2 1 2 3 4 5\n", 301, 0, "<eol>", " 5\n"},
-    {"FourInNoise", 'S', H + D + N + "2 1 2 3\n", 301, 0, "<eoi>", "2 1 2 3\n"},
+    {"NoiseWithoutLineEnd", 'S', H + D + D + "1 2 3 4 5", 0, 2}, {"DataAfterNoise", 'S', H + D + N + D, 301, 0, "<eol>", " 31 32 41 42\n"},
     // Uncertainty files: five numbers a line.
     {"UncertaintyOfNine", 'U', "# HZ U\n" + D, 301, 0, "<eol>", " 31 32 41 42\n"},
-    {"UncertaintySixAfterData", 'U', "# HZ U\n1 2 3 4 5\n2 3 4 5 6 7\n", 301, 0, "<eol>", " 7\n"},
     {"UncertaintyOfFour", 'U', "# HZ U\n1 2 3 4\n", 301, 0, "<data_line_list>", "1 2 3 4\n"},
     {"UncertaintyTypeAfterData", 'U', "# HZ\n1 2 3 4 5\n# U\n", 301, 0, "<data_line_list>", "1 2 3 4 5"},
     // The parameter type the caller expects.
@@ -103,44 +94,33 @@ const LoadRow LoadRows[] = {
     // Whole reports: up to 32 bytes from the error position, with the line end the reader appends.
     {"ReportOfAlternatives", 'S', "# foo\n1 2 3 4 5 6 7 8 9\n", 301, 0, Alt, " foo\n1 2 3 4 5 6 7 8 9\n\r\n\""},
     {"ReportCutAfter32", 'S', "# HZ 0123456789abcdefghijklmnopqrstuvwxyz\n", 301, 0, "<eol>", "0123456789abcdefghijklmnopqrstuv\""},
-    {"ReportOfEmptyFile", 'S', "", 401, 0, "<option_line>", "\""}, {"ReportWithLineEnd", 'S', "# HZ\n1 2 3 4 5 6 7 8 9\n2 3 4", 301, 0, "<eoi>", "2 3 4\r\n\""},
+    {"ReportWithLineEnd", 'S', "# HZ\n1 2 3 4 5 6 7 8 9\n2 3 4", 301, 0, "<eoi>", "2 3 4\r\n\""},
     {"ReportOfDataList", 'S', "# HZ\n\n! c\n1 2 3 4 5\n6 7 8 9 10 11 12 13 14 15 16 17\n", 301, 0, "<data_line_list>", "1 2 3 4 5\n6 7 8 9 10 11 12 13 14\""},
     {"ReportHighBytes", 'S', "# HZ\n#\xc3\xa9t\xc3\xa9\n", 301, 0, "<eol>", "\xc3\xa9t\xc3\xa9\n\r\n\""},
-    // Real files: each loads, or fails the way the grammar implies.
-    {"F190ghz", 'S', "@190ghz_tx_measured.S2P", 0, 801}, {"Bfu520WithNoise", 'S', "@BFU520_05V0_010mA_NF_SP.s2p", 0, 37},
-    {"Cable", 'S', "@CABLE_3_5MM_1N_TYPE_CONNECTORS.S2P", 0, 95}, {"Cpwg100", 'S', "@CPWG100.s2p", 0, 10000},
-    {"Clarity", 'S', "@Clarity_example.S2P", 0, 40}, {"Lfcn", 'S', "@LFCN-2352+_Plus25degC.s2p", 0, 2006},
-    {"Mmg3005", 'S', "@MMG3005N_SP.s2p", 0, 56}, {"Zvr", 'S', "@RS_ZVR_1.20_beta_f.s2p", 0, 1},
-    {"Bfr540", 'S', "@Spar_BFR540_commonemitter8V30mA.s2p", 0, 21}, {"Capacitor", 'S', "@capacitor_q.s2p", 0, 7001},
-    {"Designer", 'S', "@designer_capacitor_30_80MHz_adv.s2p", 0, 501}, {"DutRaw", 'S', "@dut_raw_12.s2p", 0, 4400},
-    {"Ex11", 'H', "@ex_11.s2p", 0, 1}, {"Ex13", 'S', "@ex_13.s2p", 0, 3}, {"Ex18", 'S', "@ex_18.s2p", 0, 2},
-    {"Fet", 'S', "@fet.s2p", 0, 101}, {"Hfss", 'S', "@hfss_twoport.s2p", 0, 101}, {"Ind", 'S', "@ind.s2p", 0, 10},
-    {"Line", 'S', "@line.s2p", 0, 201}, {"Ntwk1", 'S', "@ntwk1.s2p", 0, 91}, {"Ntwk4", 'S', "@ntwk4_n.s2p", 0, 301},
-    {"NtwkArbitrary", 'S', "@ntwk_arbitrary_frequency.s2p", 0, 4}, {"NtwkNoise", 'S', "@ntwk_noise.s2p", 0, 11},
-    {"Unordered", 'S', "@scikit_unordered.s2p", 0, 101}, {"Latin1", 'S', "@test_encoding_ISO-8859-1.s2p", 0, 1},
-    {"Thru", 'S', "@thru.s2p", 0, 4}, {"Tlinp", 'S', "@tlinp.s2p", 0, 201}, {"Wr1p5", 'S', "@wr1p5_1in_swg_Al_0rough.s2p", 0, 401},
+    // Real files that fail the way the grammar implies (the others load as the second reader reads them).
     {"BrokenPair", 'S', "@broken_pair.s2p", 301, 0, "<data_line_list>", ""}, // its first record lacks the last number
     {"ComplexReference", 'S', "@double_option_line.s2p", 301, 0, "<eol>", ""}, // "R (10+10j)" is no number
     {"SimpleTouchstone", 'S', "@simple_touchstone.s2p", 301, 0, "<eol>", ""}, {"Utf8Sig", 'S', "@test_encoding_UTF-8-SIG.s2p", 315, 0}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Load, ::testing::ValuesIn(LoadRows), RowName);
 
-TEST(S2PGrammar, EveryCorpusFileHasARowAndAgreesWithTheSecondReader)
+// A corpus file without a row above loads, every point as the second reader reads it.
+TEST(S2PGrammar, CorpusFilesAgreeWithTheSecondReader)
 {
     int compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(Corpus)) {
         const std::string name = entry.path().filename().string();
-        const auto row = std::find_if(std::begin(LoadRows), std::end(LoadRows), [&](const LoadRow& r) { return r.content == "@" + name && r.code != 402; });
-        EXPECT_TRUE(name == "SOURCES.tsv" || row != std::end(LoadRows)) << name << " has no row";
-        if (name == "scikit_unordered.s2p") { // an out-of-order last frequency is a point like any other
-            const CS2PDataFile file('S', Corpus + name, nullptr);
-            EXPECT_EQ(std::make_tuple(file.GetFrequency(99), file.GetFrequency(100), file.GetSPara(100, &SParaType<1>::S21)),
-                      std::make_tuple(1485000100.0, 15000000.0, SParaValue(-0.000306106, 0.0041482, 0.0)));
+        if (name == "SOURCES.tsv" || std::any_of(std::begin(LoadRows), std::end(LoadRows), [&](const LoadRow& r) { return r.content == "@" + name && r.code != 402; }))
+            continue;
+        const CS2PDataFile file(name == "ex_11.s2p" ? 'H' : 'S', Corpus + name, nullptr);
+        if (name == "scikit_unordered.s2p") { // the second reader gives up on an out-of-order last frequency; it is a point like any other
+            EXPECT_EQ(std::make_tuple(file.GetNumPoints(), file.GetFrequency(99), file.GetFrequency(100), file.GetSPara(100, &SParaType<1>::S21)),
+                      std::make_tuple(101u, 1485000100.0, 15000000.0, SParaValue(-0.000306106, 0.0041482, 0.0)));
+            continue;
         }
         std::ifstream reference(OSTREL_TEST_DATA_DIR "/reference/" + name + ".txt");
-        if (!reference || row->code != 0) continue; // the second reader gives up on scikit_unordered.s2p
-        const CS2PDataFile file(row->type, Corpus + name, nullptr);
         unsigned point = 0;
-        for (std::string line; std::getline(reference, line) && point < file.GetNumPoints(); ++point) {
+        for (std::string line; std::getline(reference, line); ++point) {
+            ASSERT_LT(point, file.GetNumPoints()) << name;
             std::istringstream numbers(line);
             std::vector<double> expected(9);
             for (double& number : expected) numbers >> number;
@@ -174,7 +154,6 @@ const auto *S = &CParamType::SParameter, *O = &CParamType::Other;
 const auto *MA = &CDataFormat::MA, *RI = &CDataFormat::RI, *DB = &CDataFormat::DB;
 const OptionRow OptionRows[] = {
     {"BareHash", 'S', "#\n", GHz, S, MA, 50}, {"CommentOnly", 'S', "#   ! no tokens\n", GHz, S, MA, 50},
-    {"AllFourUpper", 'S', "# HZ S RI R 75\n", Hz, S, RI, 75}, {"LowerImpedanceFirst", 'S', "# r 50 ri s mhz\n", MHz, S, RI, 50},
     {"MixedCase", 'S', "# kHz s dB r 25\n", kHz, S, DB, 25}, {"UnitAlone", 'S', "# khz\n", kHz, S, MA, 50},
     {"FormatAlone", 'S', "# db\n", GHz, S, DB, 50}, {"ImpedanceAlone", 'S', "# R 75\n", GHz, S, MA, 75},
     {"ImpedanceAfterTab", 'S', "# R\t12.5\n", GHz, S, MA, 12.5}, {"ImpedanceAfterBlanks", 'S', "# R  \t 100 S\n", GHz, S, MA, 100},
@@ -241,16 +220,4 @@ const ValuesRow ValuesRows[] = {
     {"Uncertainty", 'U', "# HZ U\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n", {1, 0.1, 0.2, 0.3, 0.4, 2, 0.5, 0.6, 0.7, 0.8, 3, -1, -2, -3, -4}}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Values, ::testing::ValuesIn(ValuesRows), RowName);
 
-TEST(S2PGrammar, AnEmptyCallbackStillRefusesTheFile)
-{
-    const Folder folder;
-    const std::string path = folder.Write("bad.s2p", "# HZ S RI\n1 2 3\n");
-    EXPECT_EQ(LoadFile('S', path).code, 301); // with a callback
-    try {
-        CS2PDataFile('S', path, CS2PDataFile::ParserErrorCallback());
-        ADD_FAILURE() << "the file loaded";
-    } catch (const TvxKyyCalcDLLError& error) {
-        EXPECT_EQ(std::make_pair(error.code, std::string(error.context ? error.context : "")), std::make_pair(301, path));
-    }
-}
 } // namespace

@@ -29,14 +29,16 @@ struct Folder : QTemporaryDir
     }
 };
 
-// What came of reading a file: the code (0 when it loaded), the context, every parser report.
+// What came of reading a file (with a callback, or an empty one): the code (0 when it loaded), the context,
+// every parser report.
 struct Outcome { std::int32_t code = 0; bool hasContext = false; std::string context; std::vector<std::string> reports; unsigned points = 0; };
 
-inline Outcome LoadFile(char type, const std::string& path)
+inline Outcome LoadFile(char type, const std::string& path, bool withCallback = true)
 {
     Outcome outcome;
+    const auto report = [&](const std::string& text) { outcome.reports.push_back(text); };
     try {
-        outcome.points = CS2PDataFile(type, path, [&](const std::string& report) { outcome.reports.push_back(report); }).GetNumPoints();
+        outcome.points = CS2PDataFile(type, path, withCallback ? report : CS2PDataFile::ParserErrorCallback()).GetNumPoints();
     } catch (const TvxKyyCalcDLLError& error) {
         outcome = {error.code, error.context != nullptr, error.context ? error.context : "", outcome.reports};
     }
