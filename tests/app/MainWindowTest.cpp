@@ -210,7 +210,9 @@ void MainWindow::Step(const QString& verb, const QString& arg)
             ASSERT_NE(editor, nullptr);
             QLineEdit* mnemonic = editor->GetDlgItemAs<QLineEdit>(IDC_MNEMONIC);
             Note("editor(" + mnemonic->text() + (mnemonic->isReadOnly() || !mnemonic->isEnabled() ? " ro)" : " rw)"));
-            if (arg == "type") {
+            if (arg == "type") { // a new mnemonic and two values
+                mnemonic->selectAll();
+                QTest::keyClicks(mnemonic, "DÄMPFUNG 6 dB");
                 TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
                 TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 2, 6, "-0.0625"); // S21 im, point 1
             }
@@ -319,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"SaveKeepsTheFormatAndComesBack", "load:factory_v4.cal; append; save:gesichert ä; dlg; title; disk:gesichert ä.cal; load:gesichert ä.cal; fmt",
             "save asking .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
         Row{"EditedValuesComeBackFromTheFile", "drop:user_v3.cal; dev:type; dbl:2,1; status; save:Kalibrierdaten Jörg; load:Kalibrierdaten Jörg.cal; val",
-            "editor(User 6 dB pad rw) | status=Calibration data set modified. | val=0.125 -0.0625", "Kalibrierdaten Jörg.cal", "", User3, Today},
+            "editor(User 6 dB pad rw) | status=Calibration data set modified. | val=0.125 -0.0625", "Kalibrierdaten Jörg.cal", "", "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB", Today},
         Row{"UserDataReachesTheNextStamp", "load:user_v3.cal; ud:PRÜFLABOR 7/JÖRG 9/ret; userdata; stamp; append; save:stamped; load:stamped.cal",
             "User Data(user lab/user) | stamp=2024-06-02/Field Service Brenna/Ilse Marquardt", "stamped.cal", "", "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
         Row{"UserDataOnlyOnOk", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:G/H/close; userdata; ud:I/J/ret; userdata; settings",
@@ -346,8 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
             "Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user", "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
         Row{"ExportThenImport", "load:factory_v3.cal; export:Geräte; dlg; disk:Geräte.xml; text:old.xml; export:old.xml; disk:old.xml; status; row:1; delete; row:3; key:Delete; list; stamp; import:Geräte.xml; dlg; files",
             "save asking .xml *.xml Files (*.xml);All Files (*.*) (*) | Geräte.xml=same | old.xml=same | status= | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | list=1 ATT 10dB 18G*, 2 ATT 20dB 18G+ | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | open .xml *.xml Files (*.xml);All Files (*.*) (*) | files=Geräte.xml,old.xml", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
-        Row{"ImportRefusals", "load:factory_v3.cal; import:none.xml; text:Geräte.xml; import:Geräte.xml; dir:folder.xml; import:folder.xml",
-            "S:\"@/none.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | S:\"@/folder.xml\": File read access failed!", "factory_v3.cal", "", Factory3, FactoryStamp},
+        Row{"ImportRefusals", "load:factory_v3.cal; import:none.xml; text:Geräte.xml; import:Geräte.xml; dir:folder.xml; import:folder.xml; fifo:pipe.xml; import:pipe.xml",
+            "S:\"@/none.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | S:\"@/folder.xml\": File read access failed! | S:\"@/pipe.xml\": File read access failed!", "factory_v3.cal", "", Factory3, FactoryStamp},
         Row{"MissingIdentityIsAskedFor", "id:-; load:missing_identity_v3.cal; ident; id:TLS-40G/4711.0815/100234; load:missing_identity_v3.cal; ident",
             "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233", "missing_identity_v3.cal", "", "1 ADP N-3.5mm", FactoryStamp},
         Row{"FirstDroppedFileWhateverItsName", "cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal", "", "user.data", "", User3, UserStamp
