@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 namespace
 {
@@ -28,102 +29,87 @@ struct Folder
         fs::create_directory_symlink("folder", path / "folder-link");
     }
     ~Folder() { fs::remove_all(path); }
-    // Every name below the folder with the permissions of files, so that a
-    // temporary file left behind or a changed file shows.
+    // Every name below the folder with its permissions and, for a file, its
+    // content, so that a temporary file left behind or a changed file shows.
     std::string Listing() const
     {
-        std::string listing;
+        std::set<std::string> names;
         for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator(); ++it) {
             struct stat status {};
             ::lstat(it->path().c_str(), &status);
-            listing += it->path().lexically_relative(path).string() + " " + std::to_string(status.st_mode & 0777) + " "
-                + (S_ISREG(status.st_mode) ? ReadFile(it->path()) : "") + "\n";
+            names.insert(it->path().lexically_relative(path).string() + " " + std::to_string(status.st_mode & 07777) + " "
+                         + (S_ISREG(status.st_mode) ? ReadFile(it->path()) : ""));
         }
+        std::string listing;
+        for (const std::string& name : names)
+            listing += name + "\n";
         return listing;
     }
     fs::path path;
 };
+using Prepare = std::function<std::string(const fs::path&)>;
+const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 
-CTamrix Storable() // without an internal serial number, so that every version holds it
-{
-    CTamrix set = Rich();
-    set.SetSerialNumberInternal("");
-    return set;
-}
-
-// Stored to the path `prepare` gives, into the file `written` with the
-// permissions `mode`; loaded back from the path.
-struct StoreRow : Row { std::function<std::string(const fs::path&)> prepare; const char* written; mode_t mode; char version; };
+// Rich_v3 without its internal serial number (or an empty set) stored to the
+// path `prepare` gives (null when empty), under the umask 027 and a file size
+// limit: the file `written` with the stored bytes and the permissions `mode`,
+// loaded back from the path; or the code, the path as context, and nothing in
+// the folder changed, no temporary file left behind.
+struct StoreRow : Row { Prepare prepare; char version; bool empty; std::size_t sizeLimit; std::int32_t code; const char* written = nullptr; mode_t mode = 0; };
 using FileStore = ::testing::TestWithParam<StoreRow>;
-TEST_P(FileStore, ReplacesTheFileWholeAndLoadsBack)
+TEST_P(FileStore, ReplacesTheFileWholeOrLeavesEverythingAsItWas)
 {
-    const mode_t previous = ::umask(027);
+    const StoreRow& row = GetParam();
+    const mode_t previousMask = ::umask(027);
     const Folder folder;
-    const std::string path = GetParam().prepare(folder.path);
-    const CTamrix set = Storable();
-    CTamrixUtil::StoreTMXToFile2(set, path.c_str(), GetParam().version, '0');
-    ::umask(previous);
-    const fs::path written = folder.path / GetParam().written;
-    EXPECT_EQ(ReadFile(written), Stored(set, GetParam().version));
+    const std::string path = row.prepare(folder.path), before = folder.Listing();
+    CTamrix set = row.empty ? CTamrix() : Rich();
+    set.SetSerialNumberInternal("");
+    Failure failure;
+    {
+        const ScopedFileSizeLimit limit(row.sizeLimit ? row.sizeLimit : RLIM_INFINITY);
+        failure = FailureOf([&] { CTamrixUtil::StoreTMXToFile2(set, path.empty() ? nullptr : path.c_str(), row.version, '0'); });
+    }
+    ::umask(previousMask);
+    EXPECT_EQ(failure.code, row.code);
+    if (row.code != 0) {
+        EXPECT_EQ(failure.context, path.empty() ? "(none)" : path);
+        EXPECT_EQ(folder.Listing(), before);
+        return;
+    }
+    const fs::path written = folder.path / row.written;
+    EXPECT_EQ(ReadFile(written), Stored(set, row.version));
     EXPECT_EQ(fs::canonical(path), fs::canonical(written)); // a link stays a link
     struct stat status {};
-    EXPECT_EQ(::stat(written.c_str(), &status) == 0 ? status.st_mode & 07777 : 0, GetParam().mode);
+    EXPECT_EQ(::stat(written.c_str(), &status) == 0 ? status.st_mode & 07777 : 0, row.mode);
     CTamrix loaded;
-    EXPECT_EQ(CTamrixUtil::LoadTMXFromFile2(loaded, path.c_str()), FormatPair(GetParam().version, '0'));
+    EXPECT_EQ(CTamrixUtil::LoadTMXFromFile2(loaded, path.c_str()), FormatPair(row.version, '0'));
     EXPECT_EQ(Bytes(loaded.Content()), Bytes(set.Content()));
-    EXPECT_EQ(fs::directory_iterator(folder.path / "folder")->path().filename(), "inner.cal");
-    const std::string rest = folder.Listing();
-    EXPECT_EQ(rest.find("partial"), std::string::npos) << rest;
+    const std::string after = folder.Listing();
+    EXPECT_EQ(after.find("partial"), std::string::npos) << after;
 }
-const StoreRow storedRows[] = {
-    {"NewFileTakesTheUmask", [](const fs::path& f) { return (f / "new.cal").string(); }, "new.cal", 0640, '3'},
+const StoreRow storeRows[] = {
+    {"NewFileTakesTheUmask", In("new.cal"), '3', false, 0, 0, "new.cal", 0640},
     {"ExistingFileKeepsItsPermissions",
      [](const fs::path& f) {
          std::ofstream(f / "existing.cal") << std::string(100000, 'o');
          ::chmod((f / "existing.cal").c_str(), 0604);
          return (f / "existing.cal").string();
      },
-     "existing.cal", 0604, '4'},
+     '4', false, 0, 0, "existing.cal", 0604},
     {"LinkedFileIsReplacedAndTheLinkStays",
-     [](const fs::path& f) {
-         fs::create_symlink("folder/inner.cal", f / "link.cal");
-         return (f / "link.cal").string();
-     },
-     "folder/inner.cal", 0640, '3'},
+     [](const fs::path& f) { fs::create_symlink("folder/inner.cal", f / "link.cal"); return (f / "link.cal").string(); }, '3', false, 0, 0,
+     "folder/inner.cal", 0640},
+    {"FolderDoesNotExist", In("missing/x.cal"), '3', false, 0, 2}, {"PathThroughARegularFile", In("old.cal/x.cal"), '3', false, 0, 2},
+    {"TargetIsAFolder", In("folder"), '3', false, 0, 2}, {"TargetIsAFolderWrittenWithASlash", In("folder/"), '3', false, 0, 2},
+    {"TargetIsAFifo", In("fifo"), '3', false, 0, 2}, {"LinkToAFolder", In("folder-link"), '3', false, 0, 2},
+    {"DiskFullWhileWriting", In("old.cal"), '3', false, 1000, 2}, {"DataSetRefused", In("old.cal"), '3', true, 0, 211},
+    {"VersionRefused", In("old.cal"), '5', false, 0, 205}, {"NullPath", [](const fs::path&) { return std::string(); }, '3', false, 0, 104},
 };
-INSTANTIATE_TEST_SUITE_P(Tamrix, FileStore, ::testing::ValuesIn(storedRows), RowName);
-
-// A store that fails: the code, the path as context, and nothing in the
-// folder changed, no temporary file left behind.
-struct StoreFailureRow : Row { const char* target; std::size_t sizeLimit; bool empty; char version; std::int32_t code; };
-using FileStoreFailure = ::testing::TestWithParam<StoreFailureRow>;
-TEST_P(FileStoreFailure, KeepsTheOldFileAndLeavesNothingBehind)
-{
-    const Folder folder;
-    const std::string before = folder.Listing();
-    const std::string path = GetParam().target ? (folder.path / GetParam().target).string() : "";
-    const CTamrix set = GetParam().empty ? CTamrix() : Storable();
-    Failure failure;
-    {
-        const ScopedFileSizeLimit limit(GetParam().sizeLimit ? GetParam().sizeLimit : RLIM_INFINITY);
-        failure = FailureOf([&] {
-            CTamrixUtil::StoreTMXToFile2(set, GetParam().target ? path.c_str() : nullptr, GetParam().version, '0');
-        });
-    }
-    EXPECT_EQ(failure.code, GetParam().code);
-    EXPECT_EQ(failure.context, GetParam().target ? path : "(none)");
-    EXPECT_EQ(folder.Listing(), before);
-}
-const StoreFailureRow storeFailureRows[] = {
-    {"FolderDoesNotExist", "missing/x.cal", 0, false, '3', 2}, {"PathThroughARegularFile", "old.cal/x.cal", 0, false, '3', 2},
-    {"TargetIsAFolder", "folder", 0, false, '3', 2}, {"TargetIsAFolderWrittenWithASlash", "folder/", 0, false, '3', 2}, {"TargetIsAFifo", "fifo", 0, false, '3', 2},
-    {"LinkToAFolder", "folder-link", 0, false, '3', 2}, {"DiskFullWhileWriting", "old.cal", 1000, false, '3', 2}, {"DataSetRefused", "old.cal", 0, true, '3', 211},
-    {"VersionRefused", "old.cal", 0, false, '5', 205}, {"NullPath", nullptr, 0, false, '3', 104},
-};
-INSTANTIATE_TEST_SUITE_P(Tamrix, FileStoreFailure, ::testing::ValuesIn(storeFailureRows), RowName);
+INSTANTIATE_TEST_SUITE_P(Tamrix, FileStore, ::testing::ValuesIn(storeRows), RowName);
 
 // A load that fails: the code, the path as context, and the set unchanged.
-struct LoadFailureRow : Row { std::function<std::string(const fs::path&)> prepare; std::int32_t code; };
+struct LoadFailureRow : Row { Prepare prepare; std::int32_t code; };
 using FileLoadFailure = ::testing::TestWithParam<LoadFailureRow>;
 TEST_P(FileLoadFailure, ReportsThePathAndKeepsTheSet)
 {
@@ -137,7 +123,6 @@ TEST_P(FileLoadFailure, ReportsThePathAndKeepsTheSet)
     EXPECT_EQ(Bytes(set.Content()), before);
 }
 const std::string good = ReadFile(DataFile("rich_v3.cal"));
-const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 const auto Written = [](std::string data) {
     return [data](const fs::path& f) { std::ofstream(f / "written.cal") << data; return (f / "written.cal").string(); };
 };

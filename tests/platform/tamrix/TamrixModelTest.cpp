@@ -23,8 +23,8 @@ std::string Text(Number value)
 // The model as text: what is not at its start value, numbers as their shortest exact text.
 std::string Describe(const TamrixContent& c)
 {
-    std::string out = "channel " + Text(c.channelNumber) + " corr " + Text(c.sParaCorrDef) + " default "
-        + Text(c.sParaDefaultDevice) + " reference " + Text(c.miscNum.referenceFrequency);
+    std::string out = c.sensorName + c.stockNumber + c.attribute + c.serialNumber + c.serialNumberInternal + "channel " + Text(c.channelNumber)
+        + " corr " + Text(c.sParaCorrDef) + " default " + Text(c.sParaDefaultDevice) + " reference " + Text(c.miscNum.referenceFrequency);
     for (const CalInfo& info : c.calInfo)
         out += info.date.empty() && info.laboratory.empty() ? "" : " | " + info.date + ' ' + info.laboratory + ' ' + info.engineer;
     for (const CalTable* table : {&c.abso, &c.refl, &c.temp, &c.lin}) {
@@ -48,26 +48,21 @@ void ExpectGettersReadTheModel(CTamrix set)
 {
     set.EnableUtf8Support(true);
     const TamrixContent& c = set.Content();
-    EXPECT_EQ(std::make_tuple(set.GetSensorName(), set.GetStockNumber(), set.GetAttribute(), set.GetSerialNumber(),
-                              set.GetSerialNumberInternal(), set.GetChannelNumber(), set.GetSParaCorrDef()),
-              std::make_tuple(c.sensorName, c.stockNumber, c.attribute, c.serialNumber, c.serialNumberInternal,
-                              long(c.channelNumber), (unsigned long)c.sParaCorrDef));
+    EXPECT_EQ(std::make_tuple(set.GetSensorName(), set.GetStockNumber(), set.GetAttribute(), set.GetSerialNumber(), set.GetSerialNumberInternal()),
+              std::make_tuple(c.sensorName, c.stockNumber, c.attribute, c.serialNumber, c.serialNumberInternal));
+    EXPECT_EQ(std::make_tuple(set.GetChannelNumber(), set.GetSParaCorrDef(), set.GetSParaDefaultDevice(), &set.GetMiscNum()),
+              std::make_tuple(long(c.channelNumber), (unsigned long)c.sParaCorrDef, long(c.sParaDefaultDevice), &c.miscNum));
     for (const CMeasurement* m : CMeasurement::All()) {
-        const CalInfo& info = c.calInfo[static_cast<std::size_t>(m->Index())];
-        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)),
-                  std::make_tuple(info.date, info.laboratory, info.engineer)) << m->Name();
+        const CalInfo& info = c.calInfo[m->Index()];
+        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)), std::make_tuple(info.date, info.laboratory, info.engineer));
     }
-    EXPECT_EQ(&set.GetCalTable(CMeasurement::Abso), &c.abso);
-    EXPECT_EQ(&set.GetCalTable(CMeasurement::Refl), &c.refl);
-    EXPECT_EQ(&set.GetCalTable(CMeasurement::Temp), &c.temp);
-    EXPECT_EQ(&set.GetCalTable(CMeasurement::Lin), &c.lin);
+    for (const auto& [m, table] : {std::pair(CMeasurement::Abso, &c.abso), {CMeasurement::Refl, &c.refl}, {CMeasurement::Temp, &c.temp}, {CMeasurement::Lin, &c.lin}})
+        EXPECT_EQ(&set.GetCalTable(m), table) << m->Name();
     ASSERT_EQ(set.GetSParaDeviceNumber(), long(c.devices.size()));
     for (long d = 0; d < set.GetSParaDeviceNumber(); ++d) {
         const SParaDevice& device = c.devices[d];
-        EXPECT_EQ(std::make_tuple(set.GetSPDMnemonic(d), set.GetSParaMinPower(d), set.GetSParaMaxPower(d),
-                                  set.GetSParaDeviceFlags(d), set.GetSParaFreqNumber(d)),
-                  std::make_tuple(device.mnemonic, double(device.minPower), double(device.maxPower),
-                                  (unsigned long)device.flags, long(device.points.size())));
+        EXPECT_EQ(std::make_tuple(set.GetSPDMnemonic(d), set.GetSParaMinPower(d), set.GetSParaMaxPower(d), set.GetSParaDeviceFlags(d), set.GetSParaFreqNumber(d)),
+                  std::make_tuple(device.mnemonic, double(device.minPower), double(device.maxPower), (unsigned long)device.flags, long(device.points.size())));
         for (long p = 0; p < set.GetSParaFreqNumber(d); ++p) {
             EXPECT_EQ(set.GetSParaFreq(d, p), device.points[p].frequency);
             for (const SParaType<1>* which : sParas) {
@@ -93,16 +88,12 @@ TEST_P(ModelEdit, LeaveTheModelShown)
 const std::string start = "channel 0 corr 0 default -1 reference nan", neutral = " | 0 0 0 0 1 0 0 1 0 0 0 0 0";
 const EditRow editRows[] = {
     {"NewDataSetIsEmpty", [](CTamrix&) {}, start}, {"NewDeviceHasOneNeutralPoint", EDIT(s.SetSParaDeviceNumber(1)), start + "\n'' 0 0.1 0" + neutral},
-    {"PointsAddedLaterAreNeutral",
-     EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)),
+    {"PointsAddedLaterAreNeutral", EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)),
      start + "\n'' 0 0.1 0 | 5e+09 0 0 0 1 0 0 1 0 0 0 0 0" + neutral + neutral},
     {"PointsRemoved", EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreqNumber(0, 0)), start + "\n'' 0 0.1 0"},
     {"ValuesKeptInSinglePrecision",
-     [](CTamrix& s) {
-         s.SetSParaDeviceNumber(1), s.SetSParaMinPower(0, 1.0e-6), s.SetSParaMaxPower(0, 0.3);
-         s.SetSParaFreq(0, 0, 3.000000000123e9), s.SetSParaValue(0, 0, S12, {0.1, -1.0e-40, 3.0e38});
-         s.SetSParaValue(0, 0, S21, {0.10000000000000001, 1.0 / 3.0, 16777217.0});
-     },
+     EDIT(s.SetSParaDeviceNumber(1), s.SetSParaMinPower(0, 1.0e-6), s.SetSParaMaxPower(0, 0.3), s.SetSParaFreq(0, 0, 3.000000000123e9),
+          s.SetSParaValue(0, 0, S12, {0.1, -1.0e-40, 3.0e38}), s.SetSParaValue(0, 0, S21, {0.10000000000000001, 1.0 / 3.0, 16777217.0})),
      start + "\n'' 1e-06 0.3 0 | 3000000000.123 0 0 0 0.1 -1e-40 3e+38 0.1 0.33333334 16777216 0 0 0"},
     {"EachSParameterInItsPlace",
      [](CTamrix& s) {
@@ -112,20 +103,17 @@ const EditRow editRows[] = {
      },
      start + "\n'' 0 0.1 0" + neutral + "\n'' 0 0.1 0 | 0 0.25 0.5 0.75 1.25 1.5 1.75 2.25 2.5 2.75 3.25 3.5 3.75"},
     {"FlagsAndNumbers",
-     [](CTamrix& s) {
-         s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetSParaDeviceNumber(2);
-         s.SetSParaDeviceFlags(1, 1), s.SetSParaDefaultDevice(1), s.SetSPDMnemonic(0, "\xB5W");
-         s.SetMiscNum({5e7f, 1e-3f});
-     },
+     EDIT(s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetSParaDeviceNumber(2), s.SetSParaDeviceFlags(1, 1), s.SetSParaDefaultDevice(1),
+          s.SetSPDMnemonic(0, "\xB5W"), s.SetMiscNum({5e7f, 1e-3f})),
      "channel 2147483647 corr 15 default 1 reference 5e+07\n'\xC2\xB5W' 0 0.1 0" + neutral + "\n'' 0 0.1 1" + neutral},
+    {"IdentityTexts", EDIT(s.SetSensorName("n "), s.SetStockNumber("s "), s.SetAttribute("a "), s.SetSerialNumber("r "), s.SetSerialNumberInternal("i ")),
+     "n s a r i " + start},
     {"CalInfoBelongsToItsMeasurement",
      [](CTamrix& s) {
          for (const CMeasurement* m : CMeasurement::All())
-             s.SetCalDate(m, std::string("d") + m->Name()), s.SetCalLab(m, std::string("l") + m->Name()),
-                 s.SetCalEng(m, std::string("e") + m->Name());
+             s.SetCalDate(m, std::string("d") + m->Name()), s.SetCalLab(m, std::string("l") + m->Name()), s.SetCalEng(m, std::string("e") + m->Name());
      },
-     start + " | dMisc lMisc eMisc | dAbso lAbso eAbso | dRefl lRefl eRefl | dTemp lTemp eTemp | dLin lLin eLin"
-             " | dSPara lSPara eSPara"},
+     start + " | dMisc lMisc eMisc | dAbso lAbso eAbso | dRefl lRefl eRefl | dTemp lTemp eTemp | dLin lLin eLin | dSPara lSPara eSPara"},
     {"CalTablesBelongToTheirMeasurement",
      [](CTamrix& s) {
          const CMeasurement* const tables[] = {CMeasurement::Abso, CMeasurement::Refl, CMeasurement::Temp, CMeasurement::Lin};
