@@ -170,21 +170,16 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         if (verb == "ret")
             m_grid->SetRow(args[0].toLong()), m_grid->SetCol(args[1].toLong());
         QTest::keyClick(m_grid, verb == "ret" ? Qt::Key_Return : arg == "Insert" ? Qt::Key_Insert : Qt::Key_Delete);
-    } else if (verb == "dbl")
-        DoubleClickCell(args[0].toLong(), args[1].toLong());
-    else if (verb == "fclick")
-        QTest::mouseClick(flag, Qt::LeftButton);
+    } else if (verb == "dbl") DoubleClickCell(args[0].toLong(), args[1].toLong());
+    else if (verb == "fclick") QTest::mouseClick(flag, Qt::LeftButton);
     else if (verb == "fspace" || verb == "fret" || verb == "fenter") {
         flag->setFocus(Qt::TabFocusReason);
         QTest::keyClick(flag, verb == "fspace" ? Qt::Key_Space : verb == "fret" ? Qt::Key_Return : Qt::Key_Enter);
-    } else if (verb == "no")
-        m_yesNoAnswer = IDNO;
+    } else if (verb == "no") m_yesNoAnswer = IDNO;
     else if (verb == "poke") // the data set changes behind the list's back
         set.SetSParaDeviceNumber(arg.toLong());
-    else if (verb == "mask")
-        set.SetSParaCorrDef(arg.toULong());
-    else if (verb == "showflags")
-        m_dialog->RefreshGlobalFlags();
+    else if (verb == "mask") set.SetSParaCorrDef(arg.toULong());
+    else if (verb == "showflags") m_dialog->RefreshGlobalFlags();
     else if (verb == "nofigures") {
         MiscNum misc = set.GetMiscNum();
         misc.startFrequency = misc.maxPower = std::nanf("");
@@ -192,14 +187,10 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         set.SetMiscNum(misc);
     } else if (verb == "longlab") // longer than the data set holds, as a hand-edited settings file may give
         m_dialog->SetUserData(std::string(maxInfoStringLength + 1, 'L'), "Eng");
-    else if (verb == "dir")
-        QDir().mkpath(In(arg));
-    else if (verb == "fifo")
-        mkfifo(WideToPath(In(arg)).c_str(), 0600);
-    else if (verb == "text")
-        Put(arg, QByteArray(1 << 20, 'x'));
-    else if (verb == "cp")
-        Put(args[1], Sample(args[0]));
+    else if (verb == "dir") QDir().mkpath(In(arg));
+    else if (verb == "fifo") mkfifo(WideToPath(In(arg)).c_str(), 0600);
+    else if (verb == "text") Put(arg, QByteArray(1 << 20, 'x'));
+    else if (verb == "cp") Put(args[1], Sample(args[0]));
     else if (verb == "flip" || verb == "cut") { // the factory sample with a byte changed, or its end cut off
         QByteArray bytes = Sample("factory_v3.cal");
         bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
@@ -231,10 +222,8 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         QWidget* focus = arg == "flag" ? Flag("1") : m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get();
         focus->setFocus(Qt::TabFocusReason);
         arg == "box" ? void(m_dialog->close()) : QTest::keyClick(focus, Qt::Key_Escape);
-    } else if (verb == "start")
-        Start();
-    else
-        Observe(verb, arg);
+    } else if (verb == "start") Start();
+    else Observe(verb, arg);
 }
 
 void MainWindow::Observe(const QString& verb, const QString& arg)
@@ -244,8 +233,7 @@ void MainWindow::Observe(const QString& verb, const QString& arg)
     if (verb == "dlg")
         Note(QString(request.open ? "open " : "save ") + (request.overwritePrompt ? "asking " : "") + request.fileName
              + "." + request.defaultExtension + " " + request.nameFilters.join(";"));
-    else if (verb == "fmt")
-        Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
+    else if (verb == "fmt") Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
     else if (verb == "flags") { // X checked, - not, lower case when disabled; then the data set's mask
         QString boxes;
         for (const QString k : {"0", "1", "2", "3"})
@@ -283,10 +271,8 @@ void MainWindow::Observe(const QString& verb, const QString& arg)
         Note(Utf8ToWide(m_dialog->CalLab() + "/" + m_dialog->CalEng() + "/") + QString::number(m_dialog->Timeout())
              + "/" + QString::number(m_dialog->CalDataTimeout()) + "/"
              + Option(m_dialog->IncludeNetworkResources(), 3) + "/" + Option(m_dialog->AlwaysUseFactoryDataSet(), 4));
-    else if (verb == "shown")
-        Note(m_dialog->isVisible() ? "open" : "closed");
-    else
-        ADD_FAILURE() << "no step " << verb.toStdString();
+    else if (verb == "shown") Note(m_dialog->isVisible() ? "open" : "closed");
+    else ADD_FAILURE() << "no step " << verb.toStdString();
 }
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
