@@ -69,8 +69,7 @@ public:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        for (const char* sample : Samples)
-            Put(sample, Sample(sample));
+        for (const char* sample : Samples) Put(sample, Sample(sample));
     }
 
     QString In(const QString& name) const { return m_folder.filePath(name); }
@@ -86,8 +85,7 @@ public:
     {
         m_grid->SetRow(row), m_grid->SetCol(col);
         for (const auto& [id, mark] : pictures)
-            if (m_grid->GetCellPicture().toImage().convertToFormat(QImage::Format_ARGB32) == Picture(id))
-                return mark;
+            if (m_grid->GetCellPicture().toImage().convertToFormat(QImage::Format_ARGB32) == Picture(id)) return mark;
         return "?";
     }
     QString Shown()
@@ -130,14 +128,10 @@ public:
                 dialog->GetDlgItemAs<QLineEdit>(fields[i])->selectAll();
                 QTest::keyClicks(dialog->GetDlgItem(fields[i]), texts.value(int(i)));
             }
-            if (fields.size() == 2)
-                Note(modal->windowTitle() + "(" + shown.join('/') + ")");
-            if (end == "ok" || end == "cancel")
-                QTest::mouseClick(dialog->GetDlgItem(end == "ok" ? IDOK : IDCANCEL), Qt::LeftButton);
-            else if (end == "close")
-                modal->close();
-            else
-                QTest::keyClick(QApplication::focusWidget(), end == "ret" ? Qt::Key_Return : Qt::Key_Escape);
+            if (fields.size() == 2) Note(modal->windowTitle() + "(" + shown.join('/') + ")");
+            if (end == "close") modal->close();
+            else if (end == "ok" || end == "cancel") QTest::mouseClick(dialog->GetDlgItem(end == "ok" ? IDOK : IDCANCEL), Qt::LeftButton);
+            else QTest::keyClick(QApplication::focusWidget(), end == "ret" ? Qt::Key_Return : Qt::Key_Escape);
         });
     }
     void Step(const QString& verb, const QString& arg);
@@ -217,8 +211,7 @@ void MainWindow::Step(const QString& verb, const QString& arg)
                args, args.value(2));
     else if (verb == "close") { // "esc" where the keyboard is, "flag" Escape on a check box, "full" on a full disk
         std::optional<ScopedFileSizeLimit> limit;
-        if (arg == "full")
-            limit.emplace(16);
+        if (arg == "full") limit.emplace(16);
         QWidget* focus = arg == "flag" ? Flag("1") : m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get();
         focus->setFocus(Qt::TabFocusReason);
         arg == "box" ? void(m_dialog->close()) : QTest::keyClick(focus, Qt::Key_Escape);
