@@ -1,50 +1,23 @@
 #pragma once
 
-// An environment variable set (or removed) for the lifetime of the object; the
-// settings file of every window made meanwhile follows XDG_CONFIG_HOME and HOME.
+// An environment variable set (std::nullopt: removed) for the lifetime of the object.
 
-#include <QByteArray>
 #include <QString>
-#include <QtGlobal>
 
 #include <optional>
 
 class ScopedEnvironmentVariable
 {
 public:
-    // std::nullopt removes the variable.
     ScopedEnvironmentVariable(const char* name, const std::optional<QString>& value)
-        : m_name(name)
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-        , m_previous(qgetenv(name))
+        : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
     {
-        if (value)
-        {
-            qputenv(name, value->toLocal8Bit());
-        }
-        else
-        {
-            qunsetenv(name);
-        }
+        value ? qputenv(name, value->toLocal8Bit()) : qunsetenv(name);
     }
-
-    ~ScopedEnvironmentVariable()
-    {
-        if (m_wasSet)
-        {
-            qputenv(m_name, m_previous);
-        }
-        else
-        {
-            qunsetenv(m_name);
-        }
-    }
-
+    ~ScopedEnvironmentVariable() { m_previous ? qputenv(m_name, *m_previous) : qunsetenv(m_name); }
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
 private:
     const char* m_name;
-    bool m_wasSet;
-    QByteArray m_previous;
+    std::optional<QByteArray> m_previous;
 };

@@ -1,184 +1,96 @@
+#include "../platform/ui/Rows.h"
+#include "CalDate.h"
 #include "ScopedEnvironment.h"
 #include "Settings.h"
-#include "SettingsValues.h"
 
+#include <QDate>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <climits>
-#include <functional>
-#include <optional>
-#include <sstream>
-#include <string>
+#include <time.h>
 
 namespace
 {
 
-// Distinct from the defaults in every field, so that a read that writes
-// anything shows.
-const SettingsValues Untouched{"old lab", "old eng", 7, 8, true, true};
-const SettingsValues Defaults = DefaultSettings;
+using rows::operator<<;
 
-SettingsValues DefaultsWith(const std::function<void(SettingsValues&)>& change)
+struct Held // the six settings, shown as lab/eng/timeout/calDataTimeout/network/factory
 {
-    SettingsValues values = Defaults;
-    change(values);
-    return values;
-}
-
-struct ReadCase
-{
-    const char* scenario;
-    const char* text;
-    SettingsValues expected;
+    std::string lab = "old lab", eng = "old eng";
+    int timeout = 7, calDataTimeout = 8;
+    bool network = true, factory = true;
+    SettingsBinding Binding() { return {lab, eng, timeout, calDataTimeout, network, factory}; }
+    std::string Text() const { return lab + "/" + eng + "/" + std::to_string(timeout) + "/" + std::to_string(calDataTimeout) + (network ? "/on" : "/off") + (factory ? "/on" : "/off"); }
 };
+const char* const Untouched = "old lab/old eng/7/8/on/on";
+const char* const Defaults = "user lab/user/1000/60000/off/off";
 
-class ReadSettingsText : public testing::TestWithParam<ReadCase>
+// A settings file (nullptr: none) in the configuration folder `home` (nullptr: XDG_CONFIG_HOME unset) and the
+// settings it gives; `asWritten` when the file is byte for byte what the program writes for them.
+struct FileRow { const char* scenario; const char* file; const char* values; bool asWritten = false; const char* home = "Köln é"; };
+using SettingsFile = rows::Test<FileRow>;
+
+TEST_P(SettingsFile, GivesAllSettingsOrNone)
 {
-};
-
-TEST_P(ReadSettingsText, WritesAllSettingsOrNone)
-{
-    const ReadCase& row = GetParam();
-    SettingsValues values = Untouched;
-    std::istringstream in(row.text);
-    const bool read = ReadSettings(in, values.Binding());
-    EXPECT_EQ(values, row.expected);
-    EXPECT_EQ(read, !(row.expected == Untouched));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ReadSettingsText,
-    testing::Values(
-        ReadCase{"Empty", "", Defaults},
-        ReadCase{"AsWrittenWithCrLf",
-                 "[cal]\r\nlab = Lab 3\r\neng = Eng 4\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\n"
-                 "includeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n",
-                 SettingsValues{"Lab 3", "Eng 4", 250, 90000, true, true}},
-        ReadCase{"LinesEndingInCrCrLf", "[cal]\r\r\nlab = Lab 3\r\r\n[rc]\r\r\ntimeout = 250\r\r\n",
-                 DefaultsWith([](SettingsValues& v) {
-                     v.calLab = "Lab 3";
-                     v.timeout = 250;
-                 })},
-        ReadCase{"OnlyCalAndLab", "[cal]\nlab = Lab 3\n",
-                 DefaultsWith([](SettingsValues& v) { v.calLab = "Lab 3"; })},
-        ReadCase{"HashCutsTheLab", "[cal]\r\nlab = Lab #3 north\r\neng = Eng\r\n", DefaultsWith([](SettingsValues& v) {
-                     v.calLab = "Lab";
-                     v.calEng = "Eng";
-                 })},
-        ReadCase{"CommentLinesAndBlankLines", "# written by hand\n\n[cal]\n   # indented comment\nlab = X\n\n",
-                 DefaultsWith([](SettingsValues& v) { v.calLab = "X"; })},
-        ReadCase{"SpacesAndTabsAroundKeysAndValues", "[cal]\n  lab\t=  \t Lab 3 \t \neng=Eng\n",
-                 DefaultsWith([](SettingsValues& v) {
-                     v.calLab = "Lab 3";
-                     v.calEng = "Eng";
-                 })},
-        ReadCase{"EmptyTexts", "[cal]\nlab =\neng = \n", DefaultsWith([](SettingsValues& v) {
-                     v.calLab.clear();
-                     v.calEng.clear();
-                 })},
-        ReadCase{"ValueWithEqualsSign", "[cal]\nlab = a=b\n", DefaultsWith([](SettingsValues& v) { v.calLab = "a=b"; })},
-        ReadCase{"SignedTimeouts", "[rc]\ntimeout = +5\ncalDataTimeout = -1\n", DefaultsWith([](SettingsValues& v) {
-                     v.timeout = 5;
-                     v.calDataTimeout = -1;
-                 })},
-        ReadCase{"OptionWords", "[rc]\nincludeNetworkResources = yes\nalwaysUseFactoryDataSet = 1\n",
-                 DefaultsWith([](SettingsValues& v) {
-                     v.includeNetworkResources = true;
-                     v.alwaysUseFactoryDataSet = true;
-                 })},
-        ReadCase{"MisspeltKeyUnderRc", "[rc]\ntimeOut = 5\n", Untouched},
-        ReadCase{"UnknownKeyAfterGoodOnes", "[cal]\nlab = A\n[rc]\ntimeout = 5\ncalDataTimout = 7\n", Untouched},
-        ReadCase{"UnknownSection", "[sensor]\nlab = A\n", Untouched},
-        ReadCase{"KeyBeforeAnySection", "lab = A\n", Untouched},
-        ReadCase{"TimeoutNotANumber", "[cal]\nlab = A\n[rc]\ntimeout = abc\n", Untouched},
-        ReadCase{"TimeoutWithAUnit", "[rc]\ntimeout = 5 ms\n", Untouched},
-        ReadCase{"TimeoutBeyondTheIntRange", "[rc]\ncalDataTimeout = 2147483648\n", Untouched},
-        ReadCase{"OptionNotAWord", "[rc]\nincludeNetworkResources = maybe\n", Untouched},
-        ReadCase{"LineWithoutEquals", "[cal]\nlab = A\nengineer\n", Untouched},
-        ReadCase{"KeyTwice", "[cal]\nlab = A\nlab = B\n", Untouched}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.scenario); });
-
-struct RoundTripCase
-{
-    const char* scenario;
-    SettingsValues values;
-};
-
-class SettingsRoundTrip : public testing::TestWithParam<RoundTripCase>
-{
-};
-
-TEST_P(SettingsRoundTrip, ReadsBackWhatWasWritten)
-{
-    SettingsValues written = GetParam().values;
-    std::istringstream in(SettingsText(written.Binding()));
-    SettingsValues read = Untouched;
-    ASSERT_TRUE(ReadSettings(in, read.Binding()));
-    EXPECT_EQ(read, written);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, SettingsRoundTrip,
-    testing::Values(RoundTripCase{"Defaults", Defaults},
-                    RoundTripCase{"NonAsciiTexts",
-                                  SettingsValues{"Pr\xC3\xBC" "flabor K\xC3\xB6ln \xE2\x84\x96 7",
-                                                 "J\xC3\xB6rg \xC3\x85str\xC3\xB6m", 250, 90000, true, false}},
-                    RoundTripCase{"EmptyTextsAndExtremeTimeouts", SettingsValues{"", "", INT_MIN, INT_MAX, false, true}},
-                    RoundTripCase{"InnerSpacesAndBrackets", SettingsValues{"Lab [3]  a", "x = y", 0, 1, true, true}}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.scenario); });
-
-TEST(SettingsFile, RoundTripThroughAFolderWithANonAsciiName)
-{
-    const QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("K\u00F6ln \u00E9t\u00E9.cfg"));
-    SettingsValues written{"Lab \xC3\xA4", "Eng", 3, 4, false, true};
-    ASSERT_TRUE(WriteSettingsFile(path, written.Binding()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), SettingsText(written.Binding()));
-    SettingsValues read = Untouched;
-    EXPECT_TRUE(ReadSettingsFile(path, read.Binding()));
-    EXPECT_EQ(read, written);
-}
-
-struct PathCase
-{
-    const char* scenario;
-    std::optional<QString> configHome; // relative to the temporary folder; nullopt: unset
-    QString expectedFolder; // relative to the temporary folder, HOME being "home"
-};
-
-class SettingsFilePathIn : public testing::TestWithParam<PathCase>
-{
-};
-
-TEST_P(SettingsFilePathIn, IsInTheUsersConfigurationFolderWhichIsMade)
-{
-    const PathCase& row = GetParam();
-    const QTemporaryDir folder;
-    const QString root = folder.path() + QLatin1Char('/');
-    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("home")));
-    const ScopedEnvironmentVariable home("HOME", root + QStringLiteral("home"));
-    const ScopedEnvironmentVariable configHome(
-        "XDG_CONFIG_HOME", row.configHome ? std::optional<QString>(row.configHome->isEmpty() ? QString() : root + *row.configHome)
-                                          : std::nullopt);
+    const FileRow& row = GetParam();
+    const QTemporaryDir root;
+    const bool named = row.home && *row.home;
+    const ScopedEnvironmentVariable home("HOME", root.path()), config("XDG_CONFIG_HOME", row.home ? std::optional(named ? root.filePath(row.home) : "") : std::nullopt);
     const QString path = SettingsFilePath();
-    EXPECT_EQ(path, root + row.expectedFolder + QStringLiteral("/Trobe-Lindvar/Ostrel.cfg"));
+    EXPECT_EQ(path, root.filePath(QString(named ? row.home : ".config") + "/Trobe-Lindvar/Ostrel.cfg"));
     EXPECT_TRUE(QFileInfo(path).dir().exists());
-    EXPECT_FALSE(QFileInfo::exists(path)) << "the file is made only when written";
+    EXPECT_FALSE(QFile::exists(path)) << "made only when written";
+    QFile file(path);
+    ASSERT_TRUE(!row.file || (file.open(QIODevice::WriteOnly) && file.write(row.file) >= 0 && file.flush()));
+    file.close();
+    Held held;
+    const bool read = ReadSettingsFile(path, held.Binding());
+    EXPECT_EQ(read, held.Text() != Untouched);
+    EXPECT_EQ(held.Text(), row.values);
+    if (row.asWritten) {
+        ASSERT_TRUE(WriteSettingsFile(path, held.Binding()) && file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().toStdString(), row.file);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Environments, SettingsFilePathIn,
-    testing::Values(PathCase{"ConfigHomeSet", QStringLiteral("config/deeper"), QStringLiteral("config/deeper")},
-                    PathCase{"ConfigHomeEmpty", QString(), QStringLiteral("home/.config")},
-                    PathCase{"ConfigHomeUnset", std::nullopt, QStringLiteral("home/.config")},
-                    PathCase{"NonAsciiFolder", QStringLiteral("K\u00F6ln"), QStringLiteral("K\u00F6ln")}),
-    [](const testing::TestParamInfo<PathCase>& info) { return std::string(info.param.scenario); });
+INSTANTIATE_TEST_SUITE_P(Files, SettingsFile, testing::Values(
+    FileRow{"NoFileUnderHome", nullptr, Defaults, false, nullptr},
+    FileRow{"EmptyFileUnderAnEmptyConfigHome", "", Defaults, false, ""},
+    FileRow{"AsWrittenNonAscii", "[cal]\r\nlab = Prüflabor Köln № 7\r\neng = Jörg Åström\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = false\n", "Prüflabor Köln № 7/Jörg Åström/250/90000/on/off", true},
+    FileRow{"AsWrittenEmptyLabEqualsAndExtremeTimeouts", "[cal]\r\nlab = \r\neng = x = y [3]  a\r\n[rc]\r\ntimeout = -2147483648\r\ncalDataTimeout = 2147483647\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = true\n", "/x = y [3]  a/-2147483648/2147483647/off/on", true},
+    FileRow{"LinesEndingInCrCrLf", "[cal]\r\r\nlab = Lab 3\r\r\n[rc]\r\r\ntimeout = 250\r\r\n", "Lab 3/user/250/60000/off/off"},
+    FileRow{"ByHand", "# by hand\n\n[cal]\n   # indented\n  lab\t=  \t Lab 3 \t #3 north\neng=Eng\n\n", "Lab 3/Eng/1000/60000/off/off"},
+    FileRow{"SignsAndOptionWords", "[rc]\ntimeout = +5\ncalDataTimeout = -1\nincludeNetworkResources = yes\nalwaysUseFactoryDataSet = 1\n", "user lab/user/5/-1/on/on"},
+    FileRow{"UnknownKeyAfterGoodOnes", "[cal]\nlab = A\n[rc]\ntimeout = 5\ncalDataTimout = 7\n", Untouched},
+    FileRow{"UnknownSection", "[sensor]\nlab = A\n", Untouched},
+    FileRow{"TimeoutNotANumber", "[cal]\nlab = A\n[rc]\ntimeout = abc\n", Untouched},
+    FileRow{"TimeoutBeyondTheIntRange", "[rc]\ncalDataTimeout = 2147483648\n", Untouched},
+    FileRow{"OptionNotAWord", "[rc]\nincludeNetworkResources = maybe\n", Untouched},
+    FileRow{"LineWithoutEquals", "[cal]\nlab = A\nengineer\n", Untouched},
+    FileRow{"KeyTwice", "[cal]\nlab = A\nlab = B\n", Untouched}), rows::Name());
+
+// A stamp's date; with a time zone (a POSIX rule), today's there. The two zones are 26 hours apart, so their dates
+// always differ.
+struct DateRow { const char* scenario; boost::gregorian::date date; const char* text; const char* zone = nullptr; };
+using CalDate = rows::Test<DateRow>;
+
+TEST_P(CalDate, IsYearMonthDay)
+{
+    const DateRow& row = GetParam();
+    QString before = row.text, today = QString::fromStdString(FormatCalDate(row.date)), after = before;
+    if (row.zone) {
+        const ScopedEnvironmentVariable zone("TZ", QString(row.zone));
+        tzset();
+        before = QDate::currentDate().toString(Qt::ISODate);
+        today = QString::fromStdString(TodayCalDate());
+        after = QDate::currentDate().toString(Qt::ISODate);
+    }
+    tzset();
+    EXPECT_TRUE(today == before || today == after) << today.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, CalDate, testing::Values(
+    DateRow{"LeadingZeros", {2026, 3, 7}, "2026-03-07"}, DateRow{"FourDigitYear", {1400, 12, 31}, "1400-12-31"},
+    DateRow{"TodayAheadOfUtc", {}, "", "AHEAD-14"}, DateRow{"TodayBehindUtc", {}, "", "BEHIND+12"}), rows::Name());
 
 } // namespace
