@@ -1,3 +1,4 @@
+#include "DialogControls.h"
 #include "DialogTemplate.h"
 #include "ListCtrl.h"
 #include "Resource.h"
@@ -45,32 +46,17 @@ Action Click(int id)
     return [id](RecordingDialog& d) { QTest::mouseClick(d.GetDlgItem(id), Qt::LeftButton); };
 }
 
-// Puts the focus on the control of the active window, then presses the keys where the focus is.
-Action Press(int id, std::vector<QKeyCombination> keys)
+// After `first`, puts the focus on the control of the active window and presses the keys where the focus is.
+Action Press(int id, std::vector<QKeyCombination> keys, Action first = {})
 {
-    return [id, keys](RecordingDialog& d) {
+    return [id, keys, first](RecordingDialog& d) {
+        if (first)
+            first(d);
         d.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
         d.GetDlgItem(id)->setFocus();
         for (const QKeyCombination key : keys)
             QTest::keyClick(d.focusWidget(), key.key(), key.keyboardModifiers());
-    };
-}
-
-Action Then(Action first, Action second)
-{
-    return [first, second](RecordingDialog& d) { first(d), second(d); };
-}
-
-// Puts a widget of the window's own in the place of a control.
-template <class Widget>
-Action Own(int id, std::function<void(RecordingDialog&, Widget*)> setUp = {})
-{
-    return [id, setUp](RecordingDialog& d) {
-        auto* widget = new Widget;
-        d.ReplaceDlgItem(id, widget);
-        if (setUp)
-            setUp(d, widget);
     };
 }
 
@@ -98,10 +84,9 @@ TEST_P(WayOutTest, EndsWithTheResultOfTheUsersWay)
     EXPECT_EQ(RunModal(dialog, row.action), row.result);
     EXPECT_EQ(dialog.calls, row.calls);
     std::vector<int> checked;
-    for (const ControlTemplate& control : FindDialogTemplate(row.templateId) ? FindDialogTemplate(row.templateId)->controls
-                                                                                : std::vector<ControlTemplate>{})
-        if (dialog.IsDlgButtonChecked(control.id))
-            checked.push_back(control.id);
+    for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+        if (dialog.IsDlgButtonChecked(GetDlgCtrlID(button)))
+            checked.push_back(GetDlgCtrlID(button));
     EXPECT_EQ(checked, row.checked);
     EXPECT_EQ(shown.boxes, row.boxes);
 }
@@ -116,24 +101,25 @@ INSTANTIATE_TEST_SUITE_P(
         WayRow{"ok_button", IDD_CAL_INFO, {}, Click(IDOK), IDOK, Ok},
         WayRow{"cancel_button", IDD_CAL_INFO, {}, Click(IDCANCEL), IDCANCEL, Cancel},
         WayRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO, {}, Press(IDC_CAL_LAB, {Qt::Key_Return}), IDOK, Ok},
-        WayRow{"keypad_enter_in_edit", IDD_SETNUMBER, {}, Press(IDC_POINT_NUMBER, {Qt::Key_Enter | Qt::KeypadModifier}),
-               IDOK, Ok},
+        WayRow{"keypad_enter_without_default_button", IDD_OSTREL_DIALOG, {},
+               Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier}), IDOK, Ok},
         WayRow{"enter_on_focused_cancel_button", IDD_CAL_INFO, {}, Press(IDCANCEL, {Qt::Key_Return}), IDCANCEL, Cancel},
         WayRow{"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO, {},
-               Then(Own<QPushButton>(IDC_CAL_LAB,
-                                     [](RecordingDialog& d, QPushButton* own) {
-                                         own->setAutoDefault(false);
-                                         QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
-                                     }),
-                    Press(IDC_CAL_LAB, {Qt::Key_Return})),
+               Press(IDC_CAL_LAB, {Qt::Key_Return},
+                     [](RecordingDialog& d) {
+                         auto* own = static_cast<QPushButton*>(d.ReplaceDlgItem(IDC_CAL_LAB, new QPushButton));
+                         own->setAutoDefault(false);
+                         QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
+                     }),
                LeftOpen, {"OnInitDialog", "command 4711"}},
         WayRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {},
-               Then([](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }, Press(IDC_CAL_LAB, {Qt::Key_Return})),
-               LeftOpen, Init},
+               Press(IDC_CAL_LAB, {Qt::Key_Return}, [](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }), LeftOpen,
+               Init},
         WayRow{"enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG, {},
                Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Return}), IDOK, Ok},
         WayRow{"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG, {},
-               Then(Own<QPlainTextEdit>(IDC_DEVICE_GRID), Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})),
+               Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return},
+                     [](RecordingDialog& d) { d.ReplaceDlgItem(IDC_DEVICE_GRID, new QPlainTextEdit); }),
                LeftOpen, Init},
         WayRow{"escape_in_edit", IDD_CAL_INFO, {}, Press(IDC_CAL_ENG, {Qt::Key_Escape}), IDCANCEL, Cancel},
         WayRow{"close_box", IDD_SENSOR_ID, {}, [](RecordingDialog& d) { d.close(); }, IDCANCEL, Cancel},
@@ -330,72 +316,57 @@ TEST(DialogTemplates, EveryControlIsFoundAndShowsItsWholeText)
     }
 }
 
-struct FrameRow
+struct ShownRow
 {
     const char* scenario;
     int templateId;
+    std::vector<int> focused; // in turn
+    int popup; // then opened and closed, -1 for none
+    int lowerLimitLeft; // focus losses of the lower limit
     QSize client; // when shown
     QSize grown; // after the user made the window 40 x 30 px larger
 };
 
-using FrameTest = rows::Test<FrameRow>;
+using ShownTest = rows::Test<ShownRow>;
 
-TEST_P(FrameTest, StartsAtTheTemplateSizeAndReportsItsClientSize)
+TEST_P(ShownTest, ReportsFocusLossesAndItsClientSize)
 {
-    RecordingDialog dialog(GetParam().templateId);
-    ASSERT_TRUE(dialog.Create());
-    dialog.show();
-    EXPECT_EQ(dialog.GetClientArea()->size(), GetParam().client);
-    dialog.resize(dialog.width() + 40, dialog.height() + 30);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(dialog.GetClientArea()->size(), GetParam().grown);
-    EXPECT_EQ(dialog.lastSize, GetParam().grown);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, FrameTest,
-                         testing::Values(FrameRow{"fixed_frame", IDD_CAL_INFO, QSize(249, 153), QSize(249, 153)},
-                                         FrameRow{"sizing_frame_below_its_menu", IDD_DEVICE, QSize(717, 495),
-                                                  QSize(757, 525)}),
-                         rows::Name());
-
-struct FocusRow
-{
-    const char* scenario;
-    std::vector<int> focused; // in turn, the lower limit first
-    int popup; // then opened and closed, -1 for none
-    int lowerLimitLeft;
-};
-
-using KillFocusTest = rows::Test<FocusRow>;
-
-TEST_P(KillFocusTest, RunsWhenTheFocusMovesToAnotherControl)
-{
-    RecordingDialog dialog(IDD_DEVICE);
+    const ShownRow& row = GetParam();
+    RecordingDialog dialog(row.templateId);
     ASSERT_TRUE(dialog.Create());
     int left = 0;
     dialog.MapKillFocus(IDC_LOWER_LIMIT, [&left] { ++left; });
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    for (const int id : GetParam().focused)
+    for (const int id : row.focused)
         dialog.GetDlgItem(id)->setFocus();
-    if (GetParam().popup >= 0) {
-        auto* menu = qobject_cast<QMenu*>(dialog.GetMenu().GetSubMenu(GetParam().popup).GetWidget());
+    if (row.popup >= 0) {
+        auto* menu = qobject_cast<QMenu*>(dialog.GetMenu().GetSubMenu(row.popup).GetWidget());
         EXPECT_FALSE(IsMenuActive());
         menu->popup(dialog.mapToGlobal(QPoint(10, 10)));
         EXPECT_TRUE(IsMenuActive());
         menu->close();
         EXPECT_FALSE(IsMenuActive());
-        EXPECT_EQ(dialog.popups, std::vector<int>{GetParam().popup});
+        EXPECT_EQ(dialog.popups, std::vector<int>{row.popup});
     }
-    EXPECT_EQ(left, GetParam().lowerLimitLeft);
+    EXPECT_EQ(left, row.lowerLimitLeft);
+    EXPECT_EQ(dialog.GetClientArea()->size(), row.client);
+    dialog.resize(dialog.width() + 40, dialog.height() + 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.GetClientArea()->size(), row.grown);
+    EXPECT_EQ(dialog.lastSize, row.grown);
 }
 
+const QSize Device(717, 495), Grown(757, 525);
+
 INSTANTIATE_TEST_SUITE_P(
-    Rows, KillFocusTest,
-    testing::Values(FocusRow{"to_another_control", {IDC_LOWER_LIMIT, IDC_MNEMONIC}, -1, 1},
-                    FocusRow{"on_from_there", {IDC_LOWER_LIMIT, IDC_MNEMONIC, IDC_UPPER_LIMIT}, -1, 1},
-                    FocusRow{"opening_a_menu_is_no_loss", {IDC_LOWER_LIMIT}, 1, 0}),
+    Rows, ShownTest,
+    testing::Values(ShownRow{"fixed_frame", IDD_CAL_INFO, {}, -1, 0, QSize(249, 153), QSize(249, 153)},
+                    ShownRow{"focus_to_another_control", IDD_DEVICE, {IDC_LOWER_LIMIT, IDC_MNEMONIC}, -1, 1, Device, Grown},
+                    ShownRow{"focus_on_from_there", IDD_DEVICE, {IDC_LOWER_LIMIT, IDC_MNEMONIC, IDC_UPPER_LIMIT}, -1, 1,
+                             Device, Grown},
+                    ShownRow{"opening_a_menu_is_no_focus_loss", IDD_DEVICE, {IDC_LOWER_LIMIT}, 1, 0, Device, Grown}),
     rows::Name());
 
 TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)

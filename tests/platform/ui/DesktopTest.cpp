@@ -1,0 +1,230 @@
+// The desktop services under the windows: dialog units, fonts, the clipboard,
+// the beep, the wait cursor and the pictures.
+
+#include "Bitmaps.h"
+#include "Clipboard.h"
+#include "DialogUnits.h"
+#include "FontFallback.h"
+#include "MessageBeep.h"
+#include "Resource.h"
+#include "Rows.h"
+#include "WaitCursor.h"
+
+#include <QClipboard>
+#include <QCursor>
+#include <QFontInfo>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace
+{
+
+using rows::operator<<;
+
+struct MulDivRow
+{
+    const char* scenario;
+    int a, b, c, expected;
+};
+
+using MulDivTest = rows::Test<MulDivRow>;
+
+TEST_P(MulDivTest, RoundsHalfAwayFromZero)
+{
+    EXPECT_EQ(MulDiv(GetParam().a, GetParam().b, GetParam().c), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MulDivTest,
+                         testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"half_up", 7, 6, 4, 11},
+                                         MulDivRow{"below_half", 5, 13, 8, 8}, MulDivRow{"above_half", 3, 13, 8, 5},
+                                         MulDivRow{"negative_half_away", -7, 6, 4, -11},
+                                         MulDivRow{"negative_divisor", 7, 6, -4, -11},
+                                         MulDivRow{"division_by_zero", 1, 1, 0, -1},
+                                         MulDivRow{"wide_intermediate", INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+                                         MulDivRow{"overflowing_result", INT_MAX, 2, 1, -1}),
+                         rows::Name());
+
+struct BaseUnitsRow
+{
+    const char* scenario;
+    int alphabetWidth, height, expectedX;
+};
+
+using BaseUnitsTest = rows::Test<BaseUnitsRow>;
+
+TEST_P(BaseUnitsTest, AveragesTheAlphabetWithThePlatformRounding)
+{
+    const DialogBaseUnits units = BaseUnitsFromMetrics(GetParam().alphabetWidth, GetParam().height);
+    EXPECT_EQ(std::make_pair(units.x, units.y), std::make_pair(GetParam().expectedX, GetParam().height));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BaseUnitsTest,
+                         testing::Values(BaseUnitsRow{"just_below_six", 285, 13, 5},
+                                         BaseUnitsRow{"rounds_up_to_six", 286, 13, 6},
+                                         BaseUnitsRow{"last_six", 337, 13, 6}, BaseUnitsRow{"first_seven", 338, 13, 7}),
+                         rows::Name());
+
+struct FontRow
+{
+    const char* scenario;
+    QString family;
+    double pointSize;
+    QString fallback;
+    bool installed; // substitutes do not count
+    QString requested;
+    QString face; // what the font configuration delivers
+};
+
+using FontFallbackTest = rows::Test<FontRow>;
+
+TEST_P(FontFallbackTest, MissingFamilyIsReplacedByTheFallbackName)
+{
+    const FontRow& row = GetParam();
+    EXPECT_EQ(IsFontFamilyInstalled(row.family), row.installed);
+    const QFont font = CreateFontOrFallback(row.family, row.pointSize, row.fallback);
+    EXPECT_EQ(font.family(), row.requested);
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), row.pointSize);
+    EXPECT_EQ(QFontInfo(font).family(), row.face);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FontFallbackTest,
+    testing::Values(
+        FontRow{"installed_family_is_kept", "DejaVu Sans Mono", 10, "Liberation Mono", true, "DejaVu Sans Mono",
+                "DejaVu Sans Mono"},
+        FontRow{"family_name_case_does_not_matter", "liberation mono", 9.75, "DejaVu Sans", true, "liberation mono",
+                "Liberation Mono"},
+        FontRow{"status_font_falls_back_to_arial_substitute", "Segoe UI", 18, "Arial", false, "Arial",
+                "Liberation Sans"},
+        FontRow{"view_font_falls_back_to_courier_new_substitute", "Consolas", 10, "Courier New", false, "Courier New",
+                "Liberation Mono"},
+        FontRow{"substitute_is_not_installed", "Arial", 8, "DejaVu Sans", false, "DejaVu Sans", "DejaVu Sans"},
+        FontRow{"dialog_font", "MS Shell Dlg", 8, "Liberation Sans", false, "Liberation Sans", "Liberation Sans"}),
+    rows::Name());
+
+struct ClipboardRow
+{
+    const char* scenario;
+    const char* ours; // put as bytes, nullptr: another program puts `text`
+    std::size_t size;
+    QString text; // what other programs see, or put
+    std::string bytes; // read back
+};
+
+using ClipboardTest = rows::Test<ClipboardRow>;
+
+TEST_P(ClipboardTest, CarriesBytesAndReadsOtherTextAsLatin1)
+{
+    const ClipboardRow& row = GetParam();
+    if (row.ours)
+        SetClipboardText8(std::string(row.ours, row.size));
+    else if (row.text.isNull())
+        QGuiApplication::clipboard()->clear();
+    else
+        QGuiApplication::clipboard()->setText(row.text);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), row.text);
+    EXPECT_EQ(GetClipboardText8(), row.bytes);
+}
+
+const std::string Cells = "1\t2,5e3\tGr\xFC\xDF" "e \xB5W\r\n";
+const char Controls[] = "\x00\x01\x7F\x80\x9F\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ClipboardTest,
+    testing::Values(
+        ClipboardRow{"our_latin1_cells", Cells.c_str(), Cells.size(), "1\t2,5e3\tGrüße µW\r\n", Cells},
+        ClipboardRow{"our_control_bytes", Controls, 7, QString::fromLatin1(Controls, 7), std::string(Controls, 7)},
+        ClipboardRow{"ascii_cells", nullptr, 0, "1\t2\r\n", "1\t2\r\n"},
+        ClipboardRow{"latin1_letters", nullptr, 0, "Grüße", "Gr\xFC\xDF" "e"},
+        ClipboardRow{"euro_sign_left_out", nullptr, 0, "5 €", "5 "},
+        ClipboardRow{"surrogate_pair_left_out_whole", nullptr, 0, "a😀b", "ab"},
+        ClipboardRow{"cyrillic_left_out", nullptr, 0, "Ом=50", "=50"},
+        ClipboardRow{"no_text", nullptr, 0, QString(), ""}),
+    rows::Name());
+
+TEST(MessageBeep, GoesThroughTheInstalledHook)
+{
+    std::vector<UINT> outer, inner;
+    const ScopedBeepHook outerHook([&outer](UINT type) { outer.push_back(type); });
+    MessageBeep(MB_DEFAULT_BEEP);
+    {
+        const ScopedBeepHook innerHook([&inner](UINT type) { inner.push_back(type); });
+        MessageBeep(MB_ICONSTOP);
+    }
+    MessageBeep(MB_ICONEXCLAMATION);
+    EXPECT_EQ(outer, (std::vector<UINT>{MB_DEFAULT_BEEP, MB_ICONEXCLAMATION}));
+    EXPECT_EQ(inner, std::vector<UINT>{MB_ICONSTOP});
+}
+
+TEST(WaitCursor, NestsAndRestoresThePreviousCursor)
+{
+    const auto shape = [] { return QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor; };
+    QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
+    {
+        const CWaitCursor outer;
+        {
+            const CWaitCursor inner;
+            EXPECT_EQ(shape(), Qt::WaitCursor);
+        }
+        EXPECT_EQ(shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(shape(), Qt::IBeamCursor);
+    QGuiApplication::restoreOverrideCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+struct PictureRow
+{
+    const char* scenario;
+    int id;
+    QRgb centre, leftEdge, corner;
+    int emptyOf; // the picture that is this one with a blue mark, 0 for none
+};
+
+using BitmapTest = rows::Test<PictureRow>;
+
+QRgb Pixel(int id, int x, int y)
+{
+    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32).pixel(x, y);
+}
+
+constexpr QRgb Black = 0xFF000000, White = 0xFFFFFFFF, Blue = 0xFF0000FF, Grey = 0xFF808080, Clear = 0;
+
+// 16 by 16 pixels of the 16-colour palette on a transparent ground.
+TEST_P(BitmapTest, IsA16By16PictureOfItsShape)
+{
+    const PictureRow& row = GetParam();
+    ASSERT_EQ(LoadBitmap(row.id).size(), QSize(16, 16));
+    EXPECT_EQ(std::vector<QRgb>({Pixel(row.id, 0, 0), Pixel(row.id, 7, 8), Pixel(row.id, 1, 7), Pixel(row.id, 1, 1)}),
+              std::vector<QRgb>({Clear, row.centre, row.leftEdge, row.corner}));
+    int marks = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QRgb pixel = Pixel(row.id, x, y);
+            EXPECT_TRUE(qAlpha(pixel) == 0 || pixel == Black || pixel == White || pixel == Blue || pixel == Grey);
+            if (row.emptyOf && pixel != Pixel(row.emptyOf, x, y)) {
+                EXPECT_EQ(std::make_pair(Pixel(row.emptyOf, x, y), pixel), std::make_pair(White, Blue));
+                ++marks;
+            }
+        }
+    EXPECT_EQ(marks > 10, row.emptyOf != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BitmapTest,
+                         testing::Values(PictureRow{"ticked_box", IDB_CHECK_TICKED, Blue, Black, Black, IDB_CHECK_EMPTY},
+                                         PictureRow{"empty_box", IDB_CHECK_EMPTY, White, Black, Black, 0},
+                                         PictureRow{"set_radio", IDB_RADIO_SET, Blue, Black, Clear, IDB_RADIO_CLEAR},
+                                         PictureRow{"clear_radio", IDB_RADIO_CLEAR, White, Black, Clear, 0},
+                                         PictureRow{"grey_box", IDB_GREY_BOX, Grey, Grey, Grey, 0}),
+                         rows::Name());
+
+TEST(Bitmaps, UnknownNumberGivesNoPicture)
+{
+    EXPECT_TRUE(LoadBitmapImage(170).isNull());
+    EXPECT_TRUE(LoadBitmap(4711).isNull());
+}
+
+} // namespace
