@@ -102,9 +102,9 @@ const StoreRow storeRows[] = {
      "folder/inner.cal", 0640},
     {"FolderDoesNotExist", In("missing/x.cal"), '3', false, 0, 2}, {"PathThroughARegularFile", In("old.cal/x.cal"), '3', false, 0, 2},
     {"TargetIsAFolder", In("folder"), '3', false, 0, 2}, {"TargetIsAFolderWrittenWithASlash", In("folder/"), '3', false, 0, 2},
-    {"TargetIsAFifo", In("fifo"), '3', false, 0, 2}, {"LinkToAFolder", In("folder-link"), '3', false, 0, 2},
-    {"DiskFullWhileWriting", In("old.cal"), '3', false, 1000, 2}, {"DataSetRefused", In("old.cal"), '3', true, 0, 211},
-    {"VersionRefused", In("old.cal"), '5', false, 0, 205}, {"NullPath", [](const fs::path&) { return std::string(); }, '3', false, 0, 104},
+    {"TargetIsAFifo", In("fifo"), '3', false, 0, 2}, {"LinkToAFolder", In("folder-link"), '3', false, 0, 2}, {"DiskFullWhileWriting", In("old.cal"), '3', false, 1000, 2},
+    {"DataSetRefused", In("old.cal"), '3', true, 0, 211}, {"VersionRefused", In("old.cal"), '5', false, 0, 205},
+    {"NullPath", [](const fs::path&) { return std::string(); }, '3', false, 0, 104},
 };
 INSTANTIATE_TEST_SUITE_P(Tamrix, FileStore, ::testing::ValuesIn(storeRows), RowName);
 

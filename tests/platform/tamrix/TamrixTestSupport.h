@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 // A table's row, named after its case: the test's name and what a failure shows.
@@ -25,11 +26,7 @@ inline constexpr auto RowName = [](const auto& info) { return std::string(info.p
 struct Failure { std::int32_t code = 0; std::string context; };
 inline Failure FailureOf(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const TvxKyyCalcDLLError& error) {
-        return {error.code, error.context ? error.context : "(none)"};
-    }
+    try { action(); } catch (const TvxKyyCalcDLLError& error) { return {error.code, error.context ? error.context : "(none)"}; }
     return {};
 }
 inline std::int32_t CodeOf(const std::function<void()>& action) { return FailureOf(action).code; }
@@ -46,22 +43,14 @@ inline std::string DataFile(const std::string& name) { return OSTREL_TEST_DATA_D
 // payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
 struct SampleRow : Row { std::string path; char version; };
 inline const SampleRow sampleRows[] = {
-    {"factory_v3", OSTREL_SOURCE_DIR "/samples/factory_v3.cal", '3'},
-    {"factory_v4", OSTREL_SOURCE_DIR "/samples/factory_v4.cal", '4'},
+    {"factory_v3", OSTREL_SOURCE_DIR "/samples/factory_v3.cal", '3'}, {"factory_v4", OSTREL_SOURCE_DIR "/samples/factory_v4.cal", '4'},
     {"missing_identity_v3", OSTREL_SOURCE_DIR "/samples/missing_identity_v3.cal", '3'},
-    {"single_device_v2", OSTREL_SOURCE_DIR "/samples/single_device_v2.cal", '2'},
-    {"user_v3", OSTREL_SOURCE_DIR "/samples/user_v3.cal", '3'},
-    {"rich_v2", OSTREL_TEST_DATA_DIR "/rich_v2.cal", '2'},
-    {"rich_v3", OSTREL_TEST_DATA_DIR "/rich_v3.cal", '3'},
+    {"single_device_v2", OSTREL_SOURCE_DIR "/samples/single_device_v2.cal", '2'}, {"user_v3", OSTREL_SOURCE_DIR "/samples/user_v3.cal", '3'},
+    {"rich_v2", OSTREL_TEST_DATA_DIR "/rich_v2.cal", '2'}, {"rich_v3", OSTREL_TEST_DATA_DIR "/rich_v3.cal", '3'},
     {"rich_v4", OSTREL_TEST_DATA_DIR "/rich_v4.cal", '4'},
 };
 
-inline CTamrix Loaded(const std::string& path)
-{
-    CTamrix set;
-    CTamrixUtil::LoadTMXFromBuffer2(set, ReadFile(path));
-    return set;
-}
+inline CTamrix Loaded(const std::string& path) { CTamrix set; CTamrixUtil::LoadTMXFromBuffer2(set, ReadFile(path)); return set; }
 // rich_v3: three devices of four points, default device 1, every table filled but Refl.
 inline CTamrix Rich() { return Loaded(DataFile("rich_v3.cal")); }
 
@@ -71,6 +60,8 @@ inline std::string Stored(const CTamrix& set, char version = '3')
     CTamrixUtil::StoreTMXToBuffer2(set, data, version, '0');
     return data;
 }
+inline std::string Export(const CTamrix& set) { std::ostringstream out; set.ExportSPara(out); return out.str(); }
+inline void Import(CTamrix& set, const std::string& document) { std::istringstream in(document); set.ImportSPara(in); }
 
 // Sets the length field and the checksum of stored bytes to fit the bytes.
 inline std::string Reseal(std::string data)

@@ -6,12 +6,53 @@
 
 namespace
 {
+const SParaType<1>* const sParas[] = {&SParaType<1>::S11, &SParaType<1>::S12, &SParaType<1>::S21, &SParaType<1>::S22};
+
+// Every getter reads what the model holds (texts as they are with UTF-8 enabled).
+void ExpectGettersReadTheModel(CTamrix set)
+{
+    set.EnableUtf8Support(true);
+    const TamrixContent& c = set.Content();
+    EXPECT_EQ(std::make_tuple(set.GetSensorName(), set.GetStockNumber(), set.GetAttribute(), set.GetSerialNumber(), set.GetSerialNumberInternal()),
+              std::make_tuple(c.sensorName, c.stockNumber, c.attribute, c.serialNumber, c.serialNumberInternal));
+    EXPECT_EQ(std::make_tuple(set.GetChannelNumber(), set.GetSParaCorrDef(), set.GetSParaDefaultDevice(), &set.GetMiscNum()),
+              std::make_tuple(long(c.channelNumber), (unsigned long)c.sParaCorrDef, long(c.sParaDefaultDevice), &c.miscNum));
+    for (const CMeasurement* m : CMeasurement::All()) {
+        const CalInfo& info = c.calInfo[m->Index()];
+        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)), std::make_tuple(info.date, info.laboratory, info.engineer));
+    }
+    for (const auto& [m, table] : {std::pair(CMeasurement::Abso, &c.abso), {CMeasurement::Refl, &c.refl}, {CMeasurement::Temp, &c.temp}, {CMeasurement::Lin, &c.lin}})
+        EXPECT_EQ(&set.GetCalTable(m), table) << m->Name();
+    ASSERT_EQ(set.GetSParaDeviceNumber(), long(c.devices.size()));
+    for (long d = 0; d < set.GetSParaDeviceNumber(); ++d) {
+        const SParaDevice& device = c.devices[d];
+        EXPECT_EQ(std::make_tuple(set.GetSPDMnemonic(d), set.GetSParaMinPower(d), set.GetSParaMaxPower(d), set.GetSParaDeviceFlags(d), set.GetSParaFreqNumber(d)),
+                  std::make_tuple(device.mnemonic, double(device.minPower), double(device.maxPower), (unsigned long)device.flags, long(device.points.size())));
+        for (long p = 0; p < set.GetSParaFreqNumber(d); ++p) {
+            EXPECT_EQ(set.GetSParaFreq(d, p), device.points[p].frequency);
+            for (const SParaType<1>* which : sParas) {
+                const float* v = &device.points[p].values[3 * which->index];
+                EXPECT_EQ(set.GetSParaValue(d, p, which), SParaValue(v[0], v[1], v[2])) << which->name;
+            }
+        }
+    }
+}
+
+// Sets loaded, read from XML or edited: shown as kept beside the tests, with
+// getters that read what the set holds.
 struct ShownRow : Row { std::function<CTamrix()> set; };
 using Visualize = ::testing::TestWithParam<ShownRow>;
-TEST_P(Visualize, AsKeptBesideTheTests)
+TEST_P(Visualize, ShowsTheSetAsKept)
 {
-    const std::string shown = GetParam().set().Visualize();
-    EXPECT_EQ(shown, ReadFile(DataFile(std::string("visualize/") + GetParam().name + ".txt")));
+    const CTamrix set = GetParam().set();
+    EXPECT_EQ(set.Visualize(), ReadFile(DataFile(std::string("visualize/") + GetParam().name + ".txt")));
+    EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
+    ExpectGettersReadTheModel(set);
+}
+// A new data set after `edit`.
+std::function<CTamrix()> New(const std::function<void(CTamrix&)>& edit)
+{
+    return [edit] { CTamrix set; edit(set); return set; };
 }
 CTamrix Edited(const std::function<void(TamrixContent&)>& edit)
 {
@@ -19,6 +60,12 @@ CTamrix Edited(const std::function<void(TamrixContent&)>& edit)
     edit(content);
     CTamrix set;
     set.ReplaceContent(content);
+    return set;
+}
+CTamrix Imported(const std::string& name)
+{
+    CTamrix set;
+    Import(set, ReadFile(DataFile("xml/" + name)));
     return set;
 }
 std::vector<ShownRow> ShownRows()
@@ -37,6 +84,35 @@ std::vector<ShownRow> ShownRows()
                         });
                     }});
     rows.push_back({"empty", [] { return CTamrix(); }});
+    rows.push_back({"new_device", New(EDIT(s.SetSParaDeviceNumber(1)))});
+    rows.push_back({"points_added_later", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)))});
+    rows.push_back({"points_removed", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreqNumber(0, 0)))});
+    rows.push_back({"values_in_single_precision",
+                    New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaMinPower(0, 1.0e-6), s.SetSParaMaxPower(0, 0.3), s.SetSParaFreq(0, 0, 3.000000000123e9),
+                             s.SetSParaValue(0, 0, sParas[1], {0.1, -1.0e-40, 3.0e38}), s.SetSParaValue(0, 0, sParas[2], {0.10000000000000001, 1.0 / 3.0, 16777217.0})))});
+    rows.push_back({"each_s_parameter_in_its_place", New([](CTamrix& s) {
+                        s.SetSParaDeviceNumber(2);
+                        for (int i = 0; i < 4; ++i)
+                            s.SetSParaValue(1, 0, sParas[i], {i + 0.25, i + 0.5, i + 0.75});
+                    })});
+    rows.push_back({"flags_and_numbers", New(EDIT(s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetSParaDeviceNumber(2), s.SetSParaDeviceFlags(1, 1),
+                                                 s.SetSParaDefaultDevice(1), s.SetSPDMnemonic(0, "\xB5W"), s.SetMiscNum({5e7f, 1e-3f})))});
+    rows.push_back({"identity_texts", New(EDIT(s.SetSensorName("n"), s.SetStockNumber("s"), s.SetAttribute("a"), s.SetSerialNumber("r"), s.SetSerialNumberInternal("i")))});
+    rows.push_back({"cal_info_by_measurement", New([](CTamrix& s) {
+                        for (const CMeasurement* m : CMeasurement::All())
+                            s.SetCalDate(m, std::string("d") + m->Name()), s.SetCalLab(m, std::string("l") + m->Name()), s.SetCalEng(m, std::string("e") + m->Name());
+                    })});
+    rows.push_back({"cal_tables_by_measurement", New([](CTamrix& s) {
+                        const CMeasurement* const tables[] = {CMeasurement::Abso, CMeasurement::Refl, CMeasurement::Temp, CMeasurement::Lin};
+                        for (std::uint32_t i = 0; i < 4; ++i)
+                            s.SetCalTable(tables[i], CalTable{{double(i), 10.0}, i + 1, std::vector<float>(2 * (i + 1), float(i))});
+                        s.SetCalTable(CMeasurement::Refl, CalTable{{-1.0, -1.0}, 0, {}});
+                    })});
+    // Documents read: the documented layout and one written by hand (byte order mark, CRLF lines, comments, CDATA,
+    // other element and attribute orders, single quotes, spaces around numbers, other notations, a value below
+    // single precision, an empty point list).
+    rows.push_back({"xml_documented", [] { return Imported("documented.xml"); }});
+    rows.push_back({"xml_hand_written", [] { return Imported("hand_written.xml"); }});
     return rows;
 }
 INSTANTIATE_TEST_SUITE_P(Tamrix, Visualize, ::testing::ValuesIn(ShownRows()), RowName);
