@@ -107,17 +107,13 @@ TEST_P(BinaryLoad, RefusesBrokenDataAndKeepsTheSet)
     EXPECT_TRUE(set.IsUtf8SupportEnabled());
 }
 const std::string good = ReadFile(DataFile("rich_v3.cal"));
-// rich_v3 with the byte at `at` (from the end when negative) set to `value`.
-std::function<std::string()> Changed(long at, char value)
-{
-    return [=] { std::string data = good; data[at < 0 ? data.size() + at : at] = value; return data; };
-}
-// rich_v3 with the count at `at` (from the end when negative) set to `value`, sealed again.
+// rich_v3 with the byte at `at` set to `value`; with the count at `at` (from the end when negative) set to `value`, sealed again.
+std::function<std::string()> Changed(long at, char value) { return [=] { std::string data = good; data[at] = value; return data; }; }
 std::function<std::string()> Count(long at, std::uint32_t value)
 {
     return [=] {
         std::string data = good;
-        for (int i = 0; i < 4; ++i)
+        for (std::size_t i = 0; i < 4; ++i)
             data[(at < 0 ? data.size() + at : at) + i] = static_cast<char>(value >> (8 * i));
         return Reseal(data);
     };

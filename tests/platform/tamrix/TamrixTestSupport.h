@@ -87,19 +87,16 @@ inline std::string Bytes(const TamrixContent& c, char version = '3')
     const auto f32 = [&](float v) { std::uint32_t b; std::memcpy(&b, &v, 4); u32(b); };
     const auto f64 = [&](double v) { std::uint64_t b; std::memcpy(&b, &v, 8); u32(std::uint32_t(b)); u32(std::uint32_t(b >> 32)); };
     const auto text = [&](const std::string& t) { u32(static_cast<std::uint32_t>(t.size())); out += t; };
-    for (const std::string* t : {&c.sensorName, &c.stockNumber, &c.attribute, &c.serialNumber})
-        text(*t);
+    text(c.sensorName), text(c.stockNumber), text(c.attribute), text(c.serialNumber);
     if (version != '4')
         text(c.serialNumberInternal);
     u32(static_cast<std::uint32_t>(c.channelNumber));
     const MiscNum& m = c.miscNum;
-    for (const float v : {m.referenceFrequency, m.referencePower, m.startFrequency, m.minPower, m.maxPower,
-                          m.stopFrequency, m.minTemperature, m.maxTemperature})
+    for (const float v : {m.referenceFrequency, m.referencePower, m.startFrequency, m.minPower, m.maxPower, m.stopFrequency, m.minTemperature, m.maxTemperature})
         f32(v);
     for (const CalInfo& info : c.calInfo)
         text(info.date), text(info.laboratory), text(info.engineer);
-    u32(c.sParaCorrDef), u32(static_cast<std::uint32_t>(c.sParaDefaultDevice));
-    u32(static_cast<std::uint32_t>(c.devices.size()));
+    u32(c.sParaCorrDef), u32(static_cast<std::uint32_t>(c.sParaDefaultDevice)), u32(static_cast<std::uint32_t>(c.devices.size()));
     for (const SParaDevice& device : c.devices) {
         text(device.mnemonic), f32(device.minPower), f32(device.maxPower);
         if (version != '2')
@@ -107,17 +104,14 @@ inline std::string Bytes(const TamrixContent& c, char version = '3')
         u32(static_cast<std::uint32_t>(device.points.size()));
         for (const SParaPoint& point : device.points) {
             f64(point.frequency);
-            for (const float v : point.values)
-                f32(v);
+            for (const float v : point.values) f32(v);
         }
     }
     for (const CalTable* table : {&c.abso, &c.refl, &c.temp, &c.lin}) {
         u32(static_cast<std::uint32_t>(table->axis.size()));
-        for (const double v : table->axis)
-            f64(v);
+        for (const double v : table->axis) f64(v);
         u32(table->valuesPerPoint);
-        for (const float v : table->values)
-            f32(v);
+        for (const float v : table->values) f32(v);
     }
     return Reseal(out);
 }
