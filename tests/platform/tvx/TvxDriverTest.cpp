@@ -146,7 +146,6 @@ TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
     EXPECT_EQ(down.code, 0u) << ErrorText(static_cast<int32_t>(down.code));
     EXPECT_EQ(TvxSendVendorOutRequest(sensor, 1, 1, 0), 0);
     EXPECT_EQ(TvxSendCommand(sensor, "*cls", 1000), TVX_ERR_CONNECTION_LOST) << "the sensor restarted";
-    EXPECT_EQ(ErrorText(TVX_ERR_CONNECTION_LOST), "The connection to the sensor was lost.");
     TvxCloseSensor(sensor);
 
     EXPECT_EQ(Stored(c.area), data);
@@ -174,7 +173,8 @@ enum class Step
     Restart,       // the store-and-restart request
     Lock,          // the exclusive lock, as VISA takes it
     Find,          // the device list and opening the sensor
-    LoseOpenHandle // the sensor goes while a handle is open
+    LoseOpenHandle, // the sensor goes while a handle is open
+    Junk           // bytes that are no packets on connections of their own, then a handle
 };
 
 struct FaultCase
@@ -250,6 +250,18 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         t.status = TvxSendCommand(sensor, "*idn?", 1000);
         break;
+    case Step::Junk:
+        for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
+                                       std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
+            usbtmc::Link link;
+            ASSERT_EQ(usbtmc::Link::Connect(SocketOf100001(), usbtmc::DeadlineAfter(1000), link), usbtmc::LinkStatus::Ok);
+            EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
+                      usbtmc::LinkStatus::Ok);
+            char byte = 0;
+            EXPECT_EQ(link.ReceiveBytes(&byte, 1, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Closed) << "that connection ends";
+        }
+        sensor = Open("100001");
+        break;
     }
     EXPECT_EQ(t.status, c.status) << ErrorText(t.status);
     EXPECT_EQ(t.code, c.code) << std::hex << t.code;
@@ -291,28 +303,10 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"FactoryDataSetIntoTheUserArea", {}, Step::Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
                   "a factory data set does not go into the user data area", "factory_v3.cal"},
         FaultCase{"DamagedDataSet", {}, Step::Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", "user_v3.cal", "100001",
-                  true}),
+                  true},
+        FaultCase{"JunkEndsOnlyItsConnection", {}, Step::Junk, 0, 0, "No error", "user_v3.cal", "100001", false, "*idn?",
+                  "Trobe&Lindvar,TVX-18G,100001,2.14"}),
     RowName);
-
-
-// Bytes that are no packets end that connection only; the sensor serves on.
-TEST_F(TvxDriver, JunkOnTheSocketEndsOnlyThatConnection)
-{
-    sensors.Add("100001");
-    sensors.Start();
-    for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
-                                   std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
-        usbtmc::Link link;
-        ASSERT_EQ(usbtmc::Link::Connect(SocketOf100001(), usbtmc::DeadlineAfter(1000), link), usbtmc::LinkStatus::Ok);
-        EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
-                  usbtmc::LinkStatus::Ok);
-        char byte = 0;
-        EXPECT_EQ(link.ReceiveBytes(&byte, 1, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Closed);
-    }
-    const int32_t sensor = Open("100001");
-    EXPECT_EQ(TvxSendCommand(sensor, "*idn?", 1000), 0);
-    EXPECT_EQ(TextResult(sensor), "Trobe&Lindvar,TVX-18G,100001,2.14");
-}
 
 // Calls with missing or short buffers refuse or cut, and tell the size to provide.
 TEST_F(TvxDriver, RefusesMissingBuffersAndCutsShortOnes)
@@ -396,9 +390,7 @@ TEST_F(TvxDriver, ADownloadSurvivesTheServerAndIsReadByAnotherProcess)
     const std::string expected = (sensors.Root() / "expected").string();
     std::ofstream(expected, std::ios::binary) << data;
     ::setenv("OSTREL_EXPECTED_USER_DATA", expected.c_str(), 1);
-    std::string self(4096, '\0');
-    self.resize(static_cast<std::size_t>(::readlink("/proc/self/exe", self.data(), self.size())));
-    EXPECT_EQ(child_process::Run({self, "--gtest_filter=TvxDriverProcess.ReadBackHalf"}, 30000), 0);
+    EXPECT_EQ(child_process::Run({"/proc/self/exe", "--gtest_filter=TvxDriverProcess.ReadBackHalf"}, 30000), 0);
     ::unsetenv("OSTREL_EXPECTED_USER_DATA");
     kill(server, SIGTERM);
     EXPECT_EQ(child_process::Wait(server, 10000), 0);
