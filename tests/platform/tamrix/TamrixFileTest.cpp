@@ -14,8 +14,7 @@ namespace
 {
 namespace fs = std::filesystem;
 
-// A fresh folder holding an old data set, a folder with a file, a FIFO and a
-// link to the folder; removed with everything in it.
+// A fresh folder holding an old data set, a folder with a file, a FIFO and a link to the folder; removed with everything in it.
 struct Folder
 {
     Folder()
@@ -29,8 +28,7 @@ struct Folder
         fs::create_directory_symlink("folder", path / "folder-link");
     }
     ~Folder() { fs::remove_all(path); }
-    // Every name below the folder with its permissions and, for a file, its
-    // content, so that a temporary file left behind or a changed file shows.
+    // Every name below the folder with its permissions and, for a file, its content, so that a temporary file left behind or a changed file shows.
     std::string Listing() const
     {
         std::set<std::string> names;
@@ -50,11 +48,9 @@ struct Folder
 using Prepare = std::function<std::string(const fs::path&)>;
 const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 
-// Rich_v3 without its internal serial number (or an empty set) stored to the
-// path `prepare` gives (null when empty), under the umask 027 and a file size
-// limit: the file `written` with the stored bytes and the permissions `mode`,
-// loaded back from the path; or the code, the path as context, and nothing in
-// the folder changed, no temporary file left behind.
+// Rich_v3 without its internal serial number (or an empty set) stored to the path `prepare` gives (null when empty), under the umask 027 and a file
+// size limit: the file `written` with the stored bytes and the permissions `mode`, loaded back from the path; or the code, the path as context, and
+// nothing in the folder changed, no temporary file left behind.
 struct StoreRow : Row { Prepare prepare; char version; bool empty; std::size_t sizeLimit; std::int32_t code; const char* written = nullptr; mode_t mode = 0; };
 using FileStore = ::testing::TestWithParam<StoreRow>;
 TEST_P(FileStore, ReplacesTheFileWholeOrLeavesEverythingAsItWas)

@@ -1,5 +1,4 @@
-// The data set in memory: what each edit makes of it, and what it refuses,
-// leaving the set exactly as it was.
+// The data set in memory: what each edit makes of it, and what it refuses, leaving the set exactly as it was.
 
 #include "TamrixTestSupport.h"
 
@@ -43,9 +42,8 @@ std::vector<TextField> TextFields()
     return fields;
 }
 
-// A text of `piece` repeated (longest length + `extra`) times, then `tail`, set
-// with UTF-8 support `utf8In` and read with `utf8Out`: the text read (the text
-// given when empty), or refused (104) and the old text kept.
+// A text of `piece` repeated (longest length + `extra`) times, then `tail`, set with UTF-8 support `utf8In` and read with `utf8Out`: the text read
+// (the text given when empty), or refused (104) and the old text kept.
 struct TextRow : Row { bool utf8In; std::string piece; long extra; std::string tail; bool utf8Out; bool accepted; std::string out; };
 using ModelText = ::testing::TestWithParam<TextRow>;
 TEST_P(ModelText, AreConvertedAndLimitedInCharacters)
@@ -150,8 +148,7 @@ const RefusalRow refusalRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Tamrix, ModelRefusal, ::testing::ValuesIn(refusalRows), RowName);
 
-// Devices named 'A', 'B', ... by their first position, one of them the
-// default: the names and the default device after an edit of the list (on
+// Devices named 'A', 'B', ... by their first position, one of them the default: the names and the default device after an edit of the list (on
 // refusal the set unchanged).
 struct DeviceListRow : Row { long count, defaultBefore; Edit edit; std::int32_t code; std::string names; long defaultAfter; };
 using ModelDeviceList = ::testing::TestWithParam<DeviceListRow>;
@@ -172,7 +169,21 @@ TEST_P(ModelDeviceList, KeepsTheDefaultDeviceOnItsDevice)
     EXPECT_EQ(std::make_pair(names, set.GetSParaDefaultDevice()), std::make_pair(GetParam().names, GetParam().defaultAfter));
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
 }
+// The devices of an XML document of `count` devices named "n" imported.
+Edit Imported(long count)
+{
+    return [count](CTamrix& s) {
+        CTamrix source;
+        source.SetSParaDeviceNumber(count);
+        for (long d = 0; d < count; ++d)
+            source.SetSPDMnemonic(d, "n");
+        Import(s, Export(source));
+    };
+}
 const DeviceListRow deviceListRows[] = {
+    {"ImportKeepsTheDefaultInsideTheNewList", 4, 1, Imported(4), 0, "nnnn", 1}, {"ImportKeepsTheDefaultOnTheLastDevice", 4, 1, Imported(2), 0, "nn", 1},
+    {"ImportDropsTheDefaultBeyondTheNewList", 4, 3, Imported(2), 0, "nn", -1}, {"ImportOfAnEmptyList", 4, 0, Imported(0), 0, "", -1},
+    {"ImportWithoutDefault", 4, -1, Imported(3), 0, "nnn", -1},
     {"SwapTheDefaultAway", 4, 1, EDIT(s.SwapSParaDevices(1, 3)), 0, "ADCB", 3}, {"SwapTheDefaultBack", 4, 3, EDIT(s.SwapSParaDevices(1, 3)), 0, "ADCB", 1},
     {"SwapTwoOthers", 4, 0, EDIT(s.SwapSParaDevices(2, 3)), 0, "ABDC", 0}, {"SwapWithItself", 4, 2, EDIT(s.SwapSParaDevices(2, 2)), 0, "ABCD", 2},
     {"SwapWithoutDefault", 4, -1, EDIT(s.SwapSParaDevices(0, 1)), 0, "BACD", -1}, {"InsertBeforeTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(0)), 0, "ABC", 2},

@@ -38,9 +38,8 @@ inline std::string ReadFile(const std::string& path)
 }
 inline std::string DataFile(const std::string& name) { return OSTREL_TEST_DATA_DIR "/" + name; }
 
-// The checked-in data sets: the samples of the editor and, beside the tests,
-// one data set per version with the awkward values a round trip must keep (NaN
-// payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
+// The checked-in data sets: the samples of the editor and, beside the tests, one data set per version with the awkward values a round trip must keep
+// (NaN payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
 struct SampleRow : Row { std::string path; char version; };
 inline const SampleRow sampleRows[] = {
     {"factory_v3", OSTREL_SOURCE_DIR "/samples/factory_v3.cal", '3'}, {"factory_v4", OSTREL_SOURCE_DIR "/samples/factory_v4.cal", '4'},
@@ -75,9 +74,8 @@ inline std::string Reseal(std::string data)
     return data;
 }
 
-// The bytes of `content` laid out as the stored format describes it, without
-// any check, so that tests can write content the library refuses; in version
-// '3' every value of a content, bit for bit, so also its fingerprint.
+// The bytes of `content` laid out as the stored format describes it, without any check, so that tests can write content the library refuses; in
+// version '3' every value of a content, bit for bit, so also its fingerprint.
 inline std::string Bytes(const TamrixContent& c, char version = '3')
 {
     std::string out("\x89TMX\r\n\x1a\n", 8);

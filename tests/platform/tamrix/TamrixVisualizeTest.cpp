@@ -1,5 +1,4 @@
-// The text rendering of a whole data set, compared with the renderings kept
-// beside the tests: every field with its label, numbers exactly, columns
+// The text rendering of a whole data set, compared with the renderings kept beside the tests: every field with its label, numbers exactly, columns
 // aligned also after multibyte characters, control characters as pictures.
 
 #include "TamrixTestSupport.h"
@@ -38,8 +37,7 @@ void ExpectGettersReadTheModel(CTamrix set)
     }
 }
 
-// Sets loaded, read from XML or edited: shown as kept beside the tests, with
-// getters that read what the set holds.
+// Sets loaded, read from XML or edited: shown as kept beside the tests, with getters that read what the set holds.
 struct ShownRow : Row { std::function<CTamrix()> set; };
 using Visualize = ::testing::TestWithParam<ShownRow>;
 TEST_P(Visualize, ShowsTheSetAsKept)
@@ -108,9 +106,8 @@ std::vector<ShownRow> ShownRows()
                             s.SetCalTable(tables[i], CalTable{{double(i), 10.0}, i + 1, std::vector<float>(2 * (i + 1), float(i))});
                         s.SetCalTable(CMeasurement::Refl, CalTable{{-1.0, -1.0}, 0, {}});
                     })});
-    // Documents read: the documented layout and one written by hand (byte order mark, CRLF lines, comments, CDATA,
-    // other element and attribute orders, single quotes, spaces around numbers, other notations, a value below
-    // single precision, an empty point list).
+    // Documents read: the documented layout and one written by hand (byte order mark, CRLF lines, comments, CDATA, other element and attribute
+    // orders, single quotes, spaces around numbers, other notations, a value below single precision, an empty point list).
     rows.push_back({"xml_documented", [] { return Imported("documented.xml"); }});
     rows.push_back({"xml_hand_written", [] { return Imported("hand_written.xml"); }});
     return rows;

@@ -1,5 +1,4 @@
-// The XML exchange of S-parameter devices: export -> import gives back every
-// device bit for bit, documents are read as laid out or refused whole.
+// The XML exchange of S-parameter devices: export -> import gives back every device bit for bit, documents are read as laid out or refused whole.
 
 #include "TamrixTestSupport.h"
 
@@ -45,8 +44,7 @@ std::vector<SParaDevice> ExtremeValues()
     return {device, zeroLimits};
 }
 
-// Exported from `source`, imported into rich_v3 (without a default device):
-// the device list is the source's, bit for bit, and nothing else changes.
+// Exported from `source`, imported into rich_v3 (without a default device): the device list is the source's, bit for bit, and nothing else changes.
 struct RoundTripRow : Row { std::function<CTamrix()> source; };
 using XmlRoundTrip = ::testing::TestWithParam<RoundTripRow>;
 TEST_P(XmlRoundTrip, GivesBackEveryDeviceBitForBit)
@@ -78,24 +76,7 @@ std::vector<RoundTripRow> RoundTripRows()
 }
 INSTANTIATE_TEST_SUITE_P(Tamrix, XmlRoundTrip, ::testing::ValuesIn(RoundTripRows()), RowName);
 
-// The default device index stays while it names a device of the new list.
-struct DefaultRow : Row { long before, devices, after; };
-using XmlDefaultDevice = ::testing::TestWithParam<DefaultRow>;
-TEST_P(XmlDefaultDevice, StaysWhileItNamesADevice)
-{
-    CTamrix set = Rich();
-    set.SetSParaDeviceNumber(4);
-    set.SetSParaDefaultDevice(GetParam().before);
-    Import(set, Export(WithDevices(std::vector<SParaDevice>(GetParam().devices, Device("new")))));
-    EXPECT_EQ(set.GetSParaDefaultDevice(), GetParam().after);
-    EXPECT_EQ(set.GetSParaDeviceNumber(), GetParam().devices);
-}
-const DefaultRow defaultRows[] = {{"InsideTheNewList", 1, 4, 1}, {"LastDeviceOfTheNewList", 1, 2, 1},
-                                  {"BeyondTheNewList", 3, 2, -1}, {"EmptyNewList", 0, 0, -1}, {"NoneStaysNone", -1, 3, -1}};
-INSTANTIATE_TEST_SUITE_P(Tamrix, XmlDefaultDevice, ::testing::ValuesIn(defaultRows), RowName);
-
-// A document in the documented layout, the base of the refusal cases (read as
-// kept in visualize/xml_documented.txt).
+// A document in the documented layout, the base of the refusal cases (read as kept in visualize/xml_documented.txt).
 const std::string documented = ReadFile(DataFile("xml/documented.xml"));
 
 // The documented layout is what export writes, to the byte.
@@ -106,8 +87,8 @@ TEST(Tamrix, ExportWritesTheDocumentedLayout)
     EXPECT_EQ(Export(set), documented);
 }
 
-// `documented` with every `from` replaced by `to` (the row fails when `from`
-// does not occur, so that a stale case cannot pass unnoticed), or a whole document.
+// `documented` with every `from` replaced by `to` (the row fails when `from` does not occur, so that a stale case cannot pass unnoticed), or a whole
+// document.
 struct RefusalRow : Row { std::string from, to; std::int32_t code; std::function<std::string()> whole = nullptr; };
 using XmlRefusal = ::testing::TestWithParam<RefusalRow>;
 TEST_P(XmlRefusal, ChangeNothing)
@@ -196,8 +177,7 @@ const StreamRow streamRows[] = {{"AlreadyFailed", false, std::ios_base::failbit,
                                 {"SourceBreaksStreamThrows", true, {}, std::ios_base::badbit, 1}, {"StreamThrowsAtTheEndOfItsData", false, {}, all, 0}};
 INSTANTIATE_TEST_SUITE_P(Tamrix, XmlImportStream, ::testing::ValuesIn(streamRows), RowName);
 
-// The first `room` bytes pass (all but the last when 0), then every write
-// fails; flushing fails when `failSync` is set.
+// The first `room` bytes pass (all but the last when 0), then every write fails; flushing fails when `failSync` is set.
 struct Limited final : std::streambuf
 {
     Limited(std::size_t room, bool failSync) : left(room), failSync(failSync) {}
