@@ -87,12 +87,8 @@ TEST_P(FileStore, ReplacesTheFileWholeOrLeavesEverythingAsItWas)
 const StoreRow storeRows[] = {
     {"NewFileTakesTheUmask", In("new.cal"), '3', false, 0, 0, "new.cal", 0640},
     {"ExistingFileKeepsItsPermissions",
-     [](const fs::path& f) {
-         std::ofstream(f / "existing.cal") << std::string(100000, 'o');
-         ::chmod((f / "existing.cal").c_str(), 0604);
-         return (f / "existing.cal").string();
-     },
-     '4', false, 0, 0, "existing.cal", 0604},
+     [](const fs::path& f) { std::ofstream(f / "old.cal") << std::string(100000, 'o'); ::chmod((f / "old.cal").c_str(), 0604); return (f / "old.cal").string(); },
+     '4', false, 0, 0, "old.cal", 0604},
     {"LinkedFileIsReplacedAndTheLinkStays",
      [](const fs::path& f) { fs::create_symlink("folder/inner.cal", f / "link.cal"); return (f / "link.cal").string(); }, '3', false, 0, 0,
      "folder/inner.cal", 0640},

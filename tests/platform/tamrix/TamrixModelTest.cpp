@@ -175,8 +175,7 @@ Edit Imported(long count)
     return [count](CTamrix& s) {
         CTamrix source;
         source.SetSParaDeviceNumber(count);
-        for (long d = 0; d < count; ++d)
-            source.SetSPDMnemonic(d, "n");
+        for (long d = 0; d < count; ++d) source.SetSPDMnemonic(d, "n");
         Import(s, Export(source));
     };
 }

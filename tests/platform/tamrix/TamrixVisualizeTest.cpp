@@ -16,10 +16,9 @@ void ExpectGettersReadTheModel(CTamrix set)
               std::make_tuple(c.sensorName, c.stockNumber, c.attribute, c.serialNumber, c.serialNumberInternal));
     EXPECT_EQ(std::make_tuple(set.GetChannelNumber(), set.GetSParaCorrDef(), set.GetSParaDefaultDevice(), &set.GetMiscNum()),
               std::make_tuple(long(c.channelNumber), (unsigned long)c.sParaCorrDef, long(c.sParaDefaultDevice), &c.miscNum));
-    for (const CMeasurement* m : CMeasurement::All()) {
-        const CalInfo& info = c.calInfo[m->Index()];
-        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)), std::make_tuple(info.date, info.laboratory, info.engineer));
-    }
+    for (const CMeasurement* m : CMeasurement::All())
+        EXPECT_EQ(std::make_tuple(set.GetCalDate(m), set.GetCalLab(m), set.GetCalEng(m)),
+                  std::make_tuple(c.calInfo[m->Index()].date, c.calInfo[m->Index()].laboratory, c.calInfo[m->Index()].engineer));
     for (const auto& [m, table] : {std::pair(CMeasurement::Abso, &c.abso), {CMeasurement::Refl, &c.refl}, {CMeasurement::Temp, &c.temp}, {CMeasurement::Lin, &c.lin}})
         EXPECT_EQ(&set.GetCalTable(m), table) << m->Name();
     ASSERT_EQ(set.GetSParaDeviceNumber(), long(c.devices.size()));
@@ -27,13 +26,11 @@ void ExpectGettersReadTheModel(CTamrix set)
         const SParaDevice& device = c.devices[d];
         EXPECT_EQ(std::make_tuple(set.GetSPDMnemonic(d), set.GetSParaMinPower(d), set.GetSParaMaxPower(d), set.GetSParaDeviceFlags(d), set.GetSParaFreqNumber(d)),
                   std::make_tuple(device.mnemonic, double(device.minPower), double(device.maxPower), (unsigned long)device.flags, long(device.points.size())));
-        for (long p = 0; p < set.GetSParaFreqNumber(d); ++p) {
-            EXPECT_EQ(set.GetSParaFreq(d, p), device.points[p].frequency);
+        for (long p = 0; p < set.GetSParaFreqNumber(d); ++p)
             for (const SParaType<1>* which : sParas) {
                 const float* v = &device.points[p].values[3 * which->index];
-                EXPECT_EQ(set.GetSParaValue(d, p, which), SParaValue(v[0], v[1], v[2])) << which->name;
+                EXPECT_EQ(std::make_pair(set.GetSParaFreq(d, p), set.GetSParaValue(d, p, which)), std::make_pair(device.points[p].frequency, SParaValue(v[0], v[1], v[2])));
             }
-        }
     }
 }
 
@@ -47,18 +44,10 @@ TEST_P(Visualize, ShowsTheSetAsKept)
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
     ExpectGettersReadTheModel(set);
 }
-// A new data set after `edit`.
-std::function<CTamrix()> New(const std::function<void(CTamrix&)>& edit)
+// A new data set, or rich_v3, after `edit`.
+std::function<CTamrix()> New(const std::function<void(CTamrix&)>& edit, bool rich = false)
 {
-    return [edit] { CTamrix set; edit(set); return set; };
-}
-CTamrix Edited(const std::function<void(TamrixContent&)>& edit)
-{
-    TamrixContent content = Rich().Content();
-    edit(content);
-    CTamrix set;
-    set.ReplaceContent(content);
-    return set;
+    return [=] { CTamrix set = rich ? Rich() : CTamrix(); edit(set); return set; };
 }
 CTamrix Imported(const std::string& name)
 {
@@ -71,16 +60,9 @@ std::vector<ShownRow> ShownRows()
     std::vector<ShownRow> rows;
     for (const SampleRow& sample : sampleRows)
         rows.push_back({sample.name, [path = sample.path] { return Loaded(path); }});
-    rows.push_back({"control_characters", [] {
-                        return Edited([](TamrixContent& c) {
-                            c.devices[0].mnemonic = "line\nbreak\r\x01\x7F", c.calInfo[0].engineer = "tab\there";
-                        });
-                    }});
-    rows.push_back({"user_without_default_device", [] {
-                        return Edited([](TamrixContent& c) {
-                            c.channelNumber = 0, c.sParaDefaultDevice = -1, c.sParaCorrDef = 0, c.devices[1].points.clear();
-                        });
-                    }});
+    rows.push_back({"control_characters", New(EDIT(s.SetSPDMnemonic(0, "line\nbreak\r\x01\x7F"), s.SetCalEng(CMeasurement::Misc, "tab\there")), true)});
+    rows.push_back({"user_without_default_device",
+                    New(EDIT(s.SetChannelNumber(0), s.SetSParaDefaultDevice(-1), s.SetSParaCorrDef(0), s.SetSParaFreqNumber(1, 0)), true)});
     rows.push_back({"empty", [] { return CTamrix(); }});
     rows.push_back({"new_device", New(EDIT(s.SetSParaDeviceNumber(1)))});
     rows.push_back({"points_added_later", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)))});
