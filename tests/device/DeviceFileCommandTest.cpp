@@ -72,10 +72,7 @@ void Fill(CTamrix& set, const Device& d)
     set.SetSPDMnemonic(0, d.mnemonic);
     set.SetSParaMinPower(0, 1e-9);
     set.SetSParaMaxPower(0, 0.1);
-    MiscNum misc = set.GetMiscNum();
-    misc.minPower = d.minPower;
-    misc.maxPower = d.maxPower;
-    set.SetMiscNum(misc);
+    set.SetMiscNum([&d, misc = set.GetMiscNum()]() mutable { return misc.minPower = d.minPower, misc.maxPower = d.maxPower, misc; }());
     set.SetStockNumber(d.stockList >= 0 ? std::string(GetStockNumberLists()[d.stockList].stockNumbers.back()) : "0000.0000K00");
     set.SetSParaDeviceFlags(0, d.readOnly ? sParaDevice_writeProtected : 0);
     set.SetSParaFreqNumber(0, d.points);
@@ -143,15 +140,10 @@ public:
     std::vector<MessageBoxRequest> boxes;
     std::vector<FileDialogRequest> requests;
     std::deque<std::optional<QString>> answers;
-    ScopedMessageBoxPresenter boxPresenter{[this](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return IDOK;
-    }};
+    ScopedMessageBoxPresenter boxPresenter{[this](const MessageBoxRequest& request) { return boxes.push_back(request), IDOK; }};
     ScopedFileDialogPresenter filePresenter{[this](const FileDialogRequest& request) {
-        requests.push_back(request);
         const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
-        answers.empty() ? void() : answers.pop_front();
-        return answer;
+        return requests.push_back(request), answers.empty() ? void() : answers.pop_front(), answer;
     }};
 };
 
@@ -217,12 +209,8 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     const auto opening = Exports();
     ASSERT_FALSE(opening.first.empty() || opening.second.empty());
     const auto fields = [this] {
-        QStringList texts;
-        for (const int id : {IDC_MNEMONIC, IDC_LOWER_LIMIT, IDC_UPPER_LIMIT})
-        {
-            texts << dialog->GetDlgItemAs<QLineEdit>(id)->text();
-        }
-        return texts;
+        const auto text = [this](int id) { return dialog->GetDlgItemAs<QLineEdit>(id)->text(); };
+        return QStringList{text(IDC_MNEMONIC), text(IDC_LOWER_LIMIT), text(IDC_UPPER_LIMIT)};
     };
     const QStringList openingFields = fields();
     for (const Step& step : c.steps)
@@ -251,15 +239,12 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     {
         EXPECT_EQ(grid->GetTextMatrix(row, 0), QString::number(row)) << "rows are numbered";
     }
-    if (c.folder != nullptr)
+    QStringList files;
+    for (const QString& name : QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
     {
-        QStringList files;
-        for (const QString& name : QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-        {
-            files << name + "=" + QString::fromStdString(ReadFile(folder.filePath(name)));
-        }
-        EXPECT_EQ(files.join("|"), QString::fromUtf8(c.folder));
+        files << name + "=" + QString::fromStdString(ReadFile(folder.filePath(name)));
     }
+    EXPECT_TRUE(c.folder == nullptr || files.join("|") == c.folder) << files.join("|").toStdString();
     const auto after = Exports();
     EXPECT_TRUE(c.s2p.empty() || after.first == (c.s2p == "=" ? opening.first : c.s2p)) << after.first;
     EXPECT_TRUE(c.txt.empty() || after.second == (c.txt == "=" ? opening.second : c.txt)) << after.second;
@@ -310,10 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "=", "", {}, "round trip|*|*"},
         Session{"UncertaintyExportThenImportGivesThemBack", {15},
                 {Run(ID_EXPORT_UNCERTAINTY, "u.txt"),
-                 [](FileCommands& t) {
-                     for (long cell = 0; cell < 60; ++cell)
-                         t.grid->SetTextMatrix(cell / 4 + 1, cell % 4 * 3 + 4, "0");
-                 },
+                 [](FileCommands& t) { for (long cell = 0; cell < 60; ++cell) t.grid->SetTextMatrix(cell / 4 + 1, cell % 4 * 3 + 4, "0"); },
                  Run(ID_IMPORT_UNCERTAINTY, "u.txt")}},
         Session{"MegahertzDecibel", onePoint, {Import(ID_IMPORT_S2P, "c.s2p", "# MHZ S DB R 50\r\n150 -6.0206 60 0 45 -20 120 -40 -30\r\n")},
                 "! c\r\n" + s2pHeader + "       150e6         0.25     0.433013     0.707107     0.707107        -0.05    0.0866025"
@@ -323,8 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "      1.73205            1\r\n", "", {}, "c.d|*|*"},
         Session{"NameOutsideLatin1", {}, {Import(ID_IMPORT_S2P, "Kabel \u20ac \u03a9.s2p", twoPoints)},
                 "! Kabel  \r\n" + s2pHeader + twoPointLines, "", {}, "Kabel \u20ac \u03a9|*|*"},
-        Session{"LimitsDividedByTheLargestGain", {}, {S21("1 0 0 0.06 0.08 0 0 0 0\r\n2 0 0 0.01 0 0 0 0 0\r\n3 0 0 0 -0.05 0 0 0 0\r\n")},
-                "", "", {}, "*|100e-9|10"},
+        Session{"LimitsDividedByTheLargestGain", {}, {S21("1 0 0 0.06 0.08 0 0 0 0\r\n2 0 0 0.01 0 0 0 0 0\r\n3 0 0 0 -0.05 0 0 0 0\r\n")}, "", "", {}, "*|100e-9|10"},
         Session{"LimitsKeepThreeDigits", {}, {S21("1 0 0 0 0.3 0 0 0 0\r\n")}, "", "", {}, "*|11.1e-9|1.11"},
         Session{"OneSensorLimitMissing", {2, "", 1e-9f, none, 2}, {S21("1 0 0 0.1 0 0 0 0 0\r\n")}, "", "", {}, "*|30e-6|10"},
         Session{"UnknownModelHasNoLowerLimit", {2, "", none, none}, {S21("1 0 0 0.1 0 0 0 0 0\r\n")}, "", "", {}, "*|0|10"},
@@ -350,19 +331,15 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"NoCommentForNoMnemonic", {0, ""}, {}, s2pHeader, "# HZ U\r\n"},
         Session{"CommentAsTyped", {0},
                 {[](FileCommands& t) {
-                    QWidget* field = t.dialog->GetDlgItem(IDC_MNEMONIC);
-                    field->setFocus();
-                    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-                    QTest::keyClicks(field, "Typed name");
+                    t.dialog->GetDlgItem(IDC_MNEMONIC)->setFocus();
+                    QTest::keyClick(t.dialog->GetDlgItem(IDC_MNEMONIC), Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClicks(t.dialog->GetDlgItem(IDC_MNEMONIC), "Typed name");
                 }},
                 "! Typed name\r\n" + s2pHeader, "! Typed name\r\n# HZ U\r\n", {}, "Typed name|=|="},
         // Refused files: the reader's report, and nothing changes.
         Session{"SyntaxErrorInData", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n")}, "=", "=",
                 {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.s2p\": Measurement data file could not be parsed!"}},
-        Session{"NoOptionLine", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "1 2 3 4 5 6 7 8 9\r\n")}, "=", "=",
-                {"Parser Error\tExpecting <option_line> here:\n\"1 2 3 4 5 6 7 8 9\r\n\r\n\"\n\nCheck input file in this location!",
-                 "\t\"@bad.s2p\": S2P file option line corrupt or not found!"}},
         Session{"UncertaintySyntaxError", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n")}, "=", "=",
                 {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.txt\": Measurement data file could not be parsed!"}},
@@ -370,8 +347,6 @@ INSTANTIATE_TEST_SUITE_P(
                 {"\tS2P file contains wrong parameter type!"}},
         Session{"S2PFileForUncertainty", {}, {Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n")}, "=", "=",
                 {"\tS2P file contains wrong parameter type!"}},
-        Session{"ByteOrderMark", {}, {Import(ID_IMPORT_S2P, "b.s2p", "\xef\xbb\xbf# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n")}, "=", "=",
-                {"\t\"@b.s2p\": Wrong encoding, UTF-8 or UTF-16 format is not supported."}},
         Session{"MissingFiles", {}, {Run(ID_IMPORT_S2P, "none.s2p"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")}, "=", "=",
                 {"\t\"@none.s2p\": File read access failed!", "\t\"@none.txt\": File read access failed!"}},
         // Failed exports: reported, the old file kept, nothing left beside it.
