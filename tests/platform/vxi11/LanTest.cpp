@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -264,20 +265,22 @@ TEST_F(Lan, PyvisaPyQueriesWritesAndLocks)
     EXPECT_TRUE(Stored("100001", "user.cal") == user);
 }
 
-// The words that come back to `bytes` on a connection to 127.0.0.2 that then
-// says no more, the first record mark left out; none when it ends at once.
+// The words of the one reply to `bytes` on a new connection to 127.0.0.2;
+// none when the connection ends without one, ~0 when it just stays silent.
 std::vector<std::uint32_t> Exchange(std::uint16_t port, const std::string& bytes)
 {
     const int fd = Socket("127.0.0.2", port, false);
     const timeval wait{2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    ::shutdown(fd, SHUT_WR);
-    std::vector<std::uint32_t> words;
-    for (std::uint32_t word = 0; ::recv(fd, &word, 4, MSG_WAITALL) == 4;)
-        words.push_back(ntohl(word));
+    std::uint32_t mark = 0; // one fragment, as the sensor sends them
+    const ssize_t got = ::recv(fd, &mark, 4, MSG_WAITALL);
+    std::vector<std::uint32_t> words(got == 4 ? std::min<std::uint32_t>(ntohl(mark) & 0x7FFFFFFFu, 4096) / 4 : 0);
+    if (got != 4 || ::recv(fd, words.data(), words.size() * 4, MSG_WAITALL) != static_cast<ssize_t>(words.size() * 4))
+        words.assign(got < 0 ? 1 : 0, ~0u);
     ::close(fd);
-    return words.empty() ? words : std::vector<std::uint32_t>(words.begin() + 1, words.end());
+    std::transform(words.begin(), words.end(), words.begin(), [](std::uint32_t word) { return ntohl(word); });
+    return words;
 }
 
 struct PeerRow
