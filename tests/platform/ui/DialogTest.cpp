@@ -64,8 +64,7 @@ struct WayRow
 {
     const char* scenario;
     int templateId;
-    Action before; // before DoModal
-    Action action; // inside the modal loop
+    Action before, action; // before DoModal, inside its loop
     int result;
     Strings calls;
     std::vector<int> checked; // the buttons checked at the end
@@ -152,8 +151,7 @@ struct DestroyRow
 {
     const char* scenario;
     Action use;
-    int whileAlive; // OnDestroy calls before the dialog object goes
-    int inAll;
+    int whileAlive, inAll; // OnDestroy calls before the dialog object goes, in all
 };
 
 using OnDestroyTest = rows::Test<DestroyRow>;
@@ -220,8 +218,7 @@ std::string Describe(QWidget* w)
 struct ControlRow
 {
     const char* scenario;
-    int templateId;
-    int id;
+    int templateId, id;
     std::string widget;
     QRect pixels;
     const char* set; // nullptr: the template's text
@@ -321,10 +318,8 @@ struct ShownRow
     const char* scenario;
     int templateId;
     std::vector<int> focused; // in turn
-    int popup; // then opened and closed, -1 for none
-    int lowerLimitLeft; // focus losses of the lower limit
-    QSize client; // when shown
-    QSize grown; // after the user made the window 40 x 30 px larger
+    int popup, lowerLimitLeft; // then opened and closed (-1 for none); focus losses of the lower limit
+    QSize client, grown; // when shown; after the user made the window 40 x 30 px larger
 };
 
 using ShownTest = rows::Test<ShownRow>;

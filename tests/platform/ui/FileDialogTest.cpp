@@ -46,17 +46,13 @@ struct ChoiceRow
 {
     const char* scenario;
     bool open;
-    QString defaultExtension;
-    QString fileName;
+    QString defaultExtension, fileName;
     UINT flags;
     std::optional<QString> chosen; // nothing: cancelled
     QString folder; // the dialog opens in
     bool asksBeforeReplacing;
     int result;
-    QString path; // then name and extension
-    QString name;
-    QString extension;
-    QString lastFolder; // where the next dialog opens
+    QString path, name, extension, lastFolder; // chosen; where the next dialog opens
 };
 
 using FileDialogTest = rows::Test<ChoiceRow>;
@@ -75,13 +71,10 @@ TEST_P(FileDialogTest, AsksWithTheFrameworksArgumentsAndHandsBackTheChoice)
     dialog.SetTitle("Select XML file");
     EXPECT_EQ(dialog.DoModal(), row.result);
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].open, row.open);
-    EXPECT_EQ(asked[0].directory, row.folder);
-    EXPECT_EQ(asked[0].fileName, QFileInfo(row.fileName).fileName());
-    EXPECT_EQ(asked[0].nameFilters, QStringList{"*.xml Files (*.xml)"});
-    EXPECT_EQ(asked[0].defaultExtension, "xml");
-    EXPECT_EQ(asked[0].overwritePrompt, row.asksBeforeReplacing);
-    EXPECT_EQ(asked[0].title, "Select XML file");
+    const FileDialogRequest& a = asked[0];
+    EXPECT_EQ(std::make_tuple(a.open, a.directory, a.fileName, a.nameFilters, a.defaultExtension, a.overwritePrompt, a.title),
+              std::make_tuple(row.open, row.folder, QFileInfo(row.fileName).fileName(), QStringList{"*.xml Files (*.xml)"},
+                              QString("xml"), row.asksBeforeReplacing, QString("Select XML file")));
     EXPECT_EQ(QStringList({dialog.GetPathName(), dialog.GetFileName(), dialog.GetFileExt()}),
               QStringList({row.path, row.name, row.extension}));
     EXPECT_EQ(CFileDialog::GetLastFolder(), row.lastFolder);
@@ -111,23 +104,16 @@ TEST(FileDialog, DefaultPresenterShowsAQtFileDialog)
 {
     const QTemporaryDir folder;
     CFileDialog::SetLastFolder(folder.path());
-    QStringList filters;
-    QString shownFolder;
-    bool asksBeforeReplacing = false;
     CFileDialog dialog(false, "cal", QString(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, DataSets);
-    const int result = WithModalWidget<int>([&dialog] { return dialog.DoModal(); },
-                                            [&](QWidget* modal) {
-                                                auto* shown = qobject_cast<QFileDialog*>(modal);
-                                                ASSERT_NE(shown, nullptr);
-                                                filters = shown->nameFilters();
-                                                shownFolder = shown->directory().absolutePath();
-                                                asksBeforeReplacing = !shown->testOption(QFileDialog::DontConfirmOverwrite);
-                                                shown->reject();
-                                            });
-    EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(filters, ConvertFileDialogFilter(DataSets));
-    EXPECT_EQ(shownFolder, QDir(folder.path()).absolutePath());
-    EXPECT_TRUE(asksBeforeReplacing);
+    const auto look = [&folder](QWidget* modal) {
+        auto* shown = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->nameFilters(), ConvertFileDialogFilter(DataSets));
+        EXPECT_EQ(shown->directory().absolutePath(), QDir(folder.path()).absolutePath());
+        EXPECT_FALSE(shown->testOption(QFileDialog::DontConfirmOverwrite)) << "asks before replacing a file";
+        shown->reject();
+    };
+    EXPECT_EQ(WithModalWidget<int>([&dialog] { return dialog.DoModal(); }, look), IDCANCEL);
 }
 
 } // namespace

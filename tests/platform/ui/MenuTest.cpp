@@ -30,8 +30,7 @@ struct MenuRow
     std::function<UINT(CMenu)> calls; // on the menu bar; returns what the last call returned
     UINT returned;
     int popup; // then looks at an item of this popup, -1 for the bar
-    UINT item;
-    UINT flags;
+    UINT item, flags;
     QString text;
     UINT state;
     std::string mark;
