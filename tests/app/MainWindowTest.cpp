@@ -1,27 +1,186 @@
 #include "../platform/ui/Rows.h"
 #include "Bitmaps.h"
 #include "CalDate.h"
+#include "CellEdit.h"
 #include "Device.h"
-#include "MainWindowFixture.h"
+#include "EditFlexGrid.h"
+#include "FileDialogPresenter.h"
+#include "LibraryErrorReport.h"
+#include "ListCtrl.h"
 #include "Menu.h"
+#include "MessageBoxPresenter.h"
+#include "OstrelDlg.h"
+#include "PrivateNetwork.h"
+#include "Resource.h"
 #include "ScopedFileSizeLimit.h"
+#include "ServedSensors.h"
+#include "Settings.h"
+#include "Tamrix.h"
 #include "TextConversion.h"
+#include "VisaLoader.h"
+#include "VisualizeDialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDate>
+#include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
 #include <QFontInfo>
+#include <QLabel>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cmath>
+#include <deque>
+#include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
+
+// The sensor menu's LAN row serves a sensor at 127.0.0.2 in this program's own network.
+bool TestsUsePrivateNetwork() { return true; }
 
 namespace
 {
 
 using rows::operator<<;
+
+// An environment variable set (std::nullopt: removed) for the lifetime of the object.
+class ScopedEnvironmentVariable
+{
+public:
+    ScopedEnvironmentVariable(const char* name, const std::optional<QString>& value)
+        : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+    {
+        value ? qputenv(name, value->toLocal8Bit()) : qunsetenv(name);
+    }
+    ~ScopedEnvironmentVariable() { m_previous ? qputenv(m_name, *m_previous) : qunsetenv(m_name); }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_previous;
+};
+
+struct Held // the six settings, shown as lab/eng/timeout/calDataTimeout/network/factory
+{
+    std::string lab = "old lab", eng = "old eng";
+    int timeout = 7, calDataTimeout = 8;
+    bool network = true, factory = true;
+    SettingsBinding Binding() { return {lab, eng, timeout, calDataTimeout, network, factory}; }
+    std::string Text() const { return lab + "/" + eng + "/" + std::to_string(timeout) + "/" + std::to_string(calDataTimeout) + (network ? "/on" : "/off") + (factory ? "/on" : "/off"); }
+};
+const char* const Untouched = "old lab/old eng/7/8/on/on";
+const char* const Defaults = "user lab/user/1000/60000/off/off";
+
+// A settings file (nullptr: none) in the configuration folder `home` (nullptr: XDG_CONFIG_HOME unset) and the
+// settings it gives; `asWritten` when the file is byte for byte what the program writes for them.
+struct FileRow { const char* scenario; const char* file; const char* values; bool asWritten = false; const char* home = "Köln é"; };
+using SettingsFile = rows::Test<FileRow>;
+
+TEST_P(SettingsFile, GivesAllSettingsOrNone)
+{
+    const FileRow& row = GetParam();
+    const QTemporaryDir root;
+    const bool named = row.home && *row.home;
+    const ScopedEnvironmentVariable home("HOME", root.path()), config("XDG_CONFIG_HOME", row.home ? std::optional(named ? root.filePath(row.home) : "") : std::nullopt);
+    const QString path = SettingsFilePath();
+    EXPECT_EQ(path, root.filePath(QString(named ? row.home : ".config") + "/Trobe-Lindvar/Ostrel.cfg"));
+    EXPECT_TRUE(QFileInfo(path).dir().exists());
+    EXPECT_FALSE(QFile::exists(path)) << "made only when written";
+    QFile file(path);
+    ASSERT_TRUE(!row.file || (file.open(QIODevice::WriteOnly) && file.write(row.file) >= 0 && file.flush()));
+    file.close();
+    Held held;
+    const bool read = ReadSettingsFile(path, held.Binding());
+    EXPECT_EQ(read, held.Text() != Untouched);
+    EXPECT_EQ(held.Text(), row.values);
+    if (row.asWritten) {
+        ASSERT_TRUE(WriteSettingsFile(path, held.Binding()) && file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().toStdString(), row.file);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SettingsFile, testing::Values(
+    FileRow{"NoFileUnderHome", nullptr, Defaults, false, nullptr},
+    FileRow{"EmptyFileUnderAnEmptyConfigHome", "", Defaults, false, ""},
+    FileRow{"AsWrittenNonAscii", "[cal]\r\nlab = Prüflabor Köln № 7\r\neng = Jörg Åström\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = false\n", "Prüflabor Köln № 7/Jörg Åström/250/90000/on/off", true},
+    FileRow{"AsWrittenEmptyLabEqualsAndExtremeTimeouts", "[cal]\r\nlab = \r\neng = x = y [3]  a\r\n[rc]\r\ntimeout = -2147483648\r\ncalDataTimeout = 2147483647\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = true\n", "/x = y [3]  a/-2147483648/2147483647/off/on", true},
+    FileRow{"LinesEndingInCrCrLf", "[cal]\r\r\nlab = Lab 3\r\r\n[rc]\r\r\ntimeout = 250\r\r\n", "Lab 3/user/250/60000/off/off"},
+    FileRow{"ByHand", "# by hand\n\n[cal]\n   # indented\n  lab\t=  \t Lab 3 \t #3 north\neng=Eng\n\n", "Lab 3/Eng/1000/60000/off/off"},
+    FileRow{"SignsAndOptionWords", "[rc]\ntimeout = +5\ncalDataTimeout = -1\nincludeNetworkResources = yes\nalwaysUseFactoryDataSet = 1\n", "user lab/user/5/-1/on/on"},
+    FileRow{"UnknownKeyAfterGoodOnes", "[cal]\nlab = A\n[rc]\ntimeout = 5\ncalDataTimout = 7\n", Untouched},
+    FileRow{"UnknownSection", "[sensor]\nlab = A\n", Untouched},
+    FileRow{"TimeoutNotANumber", "[cal]\nlab = A\n[rc]\ntimeout = abc\n", Untouched},
+    FileRow{"TimeoutBeyondTheIntRange", "[rc]\ncalDataTimeout = 2147483648\n", Untouched},
+    FileRow{"OptionNotAWord", "[rc]\nincludeNetworkResources = maybe\n", Untouched},
+    FileRow{"LineWithoutEquals", "[cal]\nlab = A\nengineer\n", Untouched},
+    FileRow{"KeyTwice", "[cal]\nlab = A\nlab = B\n", Untouched}), rows::Name());
+
+// A stamp's date; with a time zone (a POSIX rule), today's there. The two zones are 26 hours apart, so their dates
+// always differ.
+struct DateRow { const char* scenario; boost::gregorian::date date; const char* text; const char* zone = nullptr; };
+using CalDate = rows::Test<DateRow>;
+
+TEST_P(CalDate, IsYearMonthDay)
+{
+    const DateRow& row = GetParam();
+    QString before = row.text, today = QString::fromStdString(FormatCalDate(row.date)), after = before;
+    if (row.zone) {
+        const ScopedEnvironmentVariable zone("TZ", QString(row.zone));
+        tzset();
+        before = QDate::currentDate().toString(Qt::ISODate);
+        today = QString::fromStdString(TodayCalDate());
+        after = QDate::currentDate().toString(Qt::ISODate);
+    }
+    tzset();
+    EXPECT_TRUE(today == before || today == after) << today.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, CalDate, testing::Values(
+    DateRow{"LeadingZeros", {2026, 3, 7}, "2026-03-07"}, DateRow{"FourDigitYear", {1400, 12, 31}, "1400-12-31"},
+    DateRow{"TodayAheadOfUtc", {}, "", "AHEAD-14"}, DateRow{"TodayBehindUtc", {}, "", "BEHIND+12"}), rows::Name());
+
+std::string SamplePath(const std::string& name) { return std::string(OSTREL_SOURCE_DIR) + "/samples/" + name; }
+
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents();
+}
+
+// A double-click in the middle of a cell, the press first as a real mouse sends it.
+void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
+{
+    grid->SetRow(row);
+    grid->SetCol(col);
+    const QPoint at = grid->viewport()->mapFrom(
+        grid, QPoint(int((grid->GetCellLeft() + grid->GetCellWidth() / 2) * grid->logicalDpiX() / 1440),
+                     int((grid->GetCellTop() + grid->GetCellHeight() / 2) * grid->logicalDpiY() / 1440)));
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    Settle();
+}
+
+// Types `text` into a cell of an editor's grid and confirms it with Enter.
+void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
+{
+    DoubleClickGridCell(grid, row, col);
+    ASSERT_TRUE(grid->IsEditing());
+    grid->GetCellEdit().selectAll();
+    QTest::keyClicks(&grid->GetCellEdit(), text);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) // Escape when Enter moved on to the next cell
+        if (grid->IsEditing())
+            QTest::keyClick(&grid->GetCellEdit(), key), Settle();
+}
 
 const char* const NotLoaded = "No cal. data set loaded.";
 const char* const Modified = "Calibration data set modified.";
@@ -40,7 +199,95 @@ const std::map<QString, int> Commands{
     {"load", ID_FILE_LOAD}, {"save", ID_FILE_SAVE}, {"export", ID_FILE_EXPORT_SPARA}, {"import", ID_FILE_IMPORT_SPARA},
     {"append", ID_DEVICE_APPEND}, {"insert", ID_DEVICE_INSERT}, {"delete", ID_DEVICE_DELETE}, {"exit", ID_FILE_EXIT},
     {"up", ID_DEVICE_MOVE_UP}, {"down", ID_DEVICE_MOVE_DOWN}, {"edit", ID_DEVICE_EDIT}, {"remote", ID_OPTIONS_REMOTE},
-    {"userdata", ID_OPTIONS_USER_DATA}, {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY}};
+    {"userdata", ID_OPTIONS_USER_DATA}, {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY},
+    {"showcal", ID_OPTIONS_SHOW_CAL_DATA}};
+// Lines of different lengths, non-ASCII letters and a trailing newline, as a data set's text has them.
+const char* const Text = "Calibration data set\n  Engineer    \"Jörg\"\n  Temperature 23 °C\n\n  #  Frequency/Hz\n  0  1e+07\n";
+// A laboratory longer than the data set holds, as only a file edited by hand gives it.
+const char* const HandSettings = "[cal]\nlab = Prüflabor Köln, Nordflügel, Raum 7\neng = Jörg\n[rc]\ntimeout = -5\ncalDataTimeout = 90000\n";
+
+QImage Picture(int id) { return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32); }
+
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+QString Waiting() { return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor ? " waiting" : ""; }
+
+// A main window on the screen with the samples in a folder of its own and a configuration folder of its own. Message
+// boxes are noted in the log (S stop, E exclamation, I information, Q Yes/No with No the default, answered with
+// m_yesNoAnswer), file dialogs answered in turn from m_fileAnswers (none left: Cancel).
+class Window : public testing::Test
+{
+public:
+    void SetUp() override
+    {
+        Start();
+        for (const char* sample : Samples) Put(sample, Sample(sample));
+    }
+    void TearDown() override { m_dialog.reset(); }
+
+    // A new window in place of the old one, which goes without closing.
+    void Start()
+    {
+        m_dialog = std::make_unique<COstrelDlg>();
+        ASSERT_TRUE(m_dialog->Create());
+        m_dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+        m_grid = m_dialog->GetDlgItemAs<CEditFlexGrid>(IDC_DEVICE_GRID);
+    }
+
+    // Runs `action` on the next modal dialog once it is open, then cancels it should it still be open.
+    static void WhenModal(const std::function<void(QWidget*)>& action, int attempts = 50)
+    {
+        QTimer::singleShot(attempts == 50 ? 0 : 10, [action, attempts] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr && attempts > 0)
+                return WhenModal(action, attempts - 1);
+            ASSERT_NE(modal, nullptr) << "no dialog opened";
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+            action(modal);
+            if (modal->isVisible())
+                QTest::keyClick(modal, Qt::Key_Escape);
+        });
+    }
+
+    QString In(const QString& name) const { return m_folder.filePath(name); }
+    static QByteArray Sample(const QString& name) { return Bytes(QString::fromStdString(SamplePath(name.toStdString()))); }
+    void Put(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(In(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << name.toStdString();
+    }
+    void Note(const QString& text) { m_log += (m_log.isEmpty() ? "" : " | ") + text; }
+
+    QTemporaryDir m_folder;
+    QTemporaryDir m_configFolder;
+    ScopedEnvironmentVariable m_configHome{"XDG_CONFIG_HOME", m_configFolder.path()};
+    QString m_log;
+    int m_yesNoAnswer = IDYES;
+    ScopedMessageBoxPresenter m_presenter{[this](const MessageBoxRequest& box) {
+        const bool yesNo = box.buttons == MessageBoxButtons::YesNo;
+        Note((box.caption == "Ostrel" ? "" : box.caption + " ")
+             + (yesNo ? (box.defaultButton == IDNO ? "Q" : "Qy") : box.icon == MessageBoxIcon::Stop ? "S"
+                : box.icon == MessageBoxIcon::Exclamation ? "E" : box.icon == MessageBoxIcon::Information ? "I" : "?")
+             + (box.parent ? "" : " orphan") + Waiting() + ":" + box.text);
+        return yesNo ? m_yesNoAnswer : IDOK;
+    }};
+    std::deque<std::optional<QString>> m_fileAnswers;
+    std::vector<FileDialogRequest> m_fileRequests;
+    ScopedFileDialogPresenter m_filePresenter{[this](const FileDialogRequest& request) {
+        m_fileRequests.push_back(request);
+        const std::optional<QString> answer = m_fileAnswers.empty() ? std::nullopt : m_fileAnswers.front();
+        if (!m_fileAnswers.empty())
+            m_fileAnswers.pop_front();
+        return answer;
+    }};
+    std::unique_ptr<COstrelDlg> m_dialog;
+    CEditFlexGrid* m_grid = nullptr;
+};
 
 // A user's session: steps (";" between them) and what the window says and holds
 // afterwards. In texts "@" stands for the test's folder.
@@ -55,31 +302,9 @@ struct Row
     const char* stamp = "//"; // S-parameter date/laboratory/engineer
 };
 
-QImage Picture(int id) { return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32); }
-
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-class MainWindow : public rows::Fixture<MainWindowFixture, Row>
+class MainWindow : public rows::Fixture<Window, Row>
 {
 public:
-    void SetUp() override
-    {
-        MainWindowFixture::SetUp();
-        for (const char* sample : Samples) Put(sample, Sample(sample));
-    }
-
-    QString In(const QString& name) const { return m_folder.filePath(name); }
-    static QByteArray Sample(const QString& name) { return Bytes(QString::fromStdString(SamplePath(name.toStdString()))); }
-    void Put(const QString& name, const QByteArray& bytes) const
-    {
-        QFile file(In(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << name.toStdString();
-    }
-    void Note(const QString& text) { m_log += (m_log.isEmpty() ? "" : " | ") + text; }
     QCheckBox* Flag(const QString& k) const { return m_dialog->GetDlgItemAs<QCheckBox>(FlagIds[k.toInt()]); }
     QString Mark(long row, long col, const std::map<int, const char*>& pictures) // the cell's picture
     {
@@ -115,30 +340,79 @@ public:
                                    QImage::Format_ARGB32) == Picture(on ? IDB_CHECK_TICKED : IDB_CHECK_EMPTY);
         return QString(on ? "on" : "off") + (agrees ? "" : "?");
     }
-    // Notes the next dialog's title and `fields`, types `texts` into them and ends it by `end`
-    // ("ok", "cancel" click the button, "close" the close box, "ret" Enter, else Escape).
-    void Answer(const std::vector<int>& fields, const QStringList& texts, const QString& end = QString())
+    // Notes the next dialog's title, `fields` and labels cut short, replaces the fields' texts by `texts` (as far as
+    // given) and ends it by `end` ("ok", "cancel" click the button, "close" the close box, "ret" Enter, "reset" the
+    // reset button and Enter, else Escape).
+    void Answer(const std::vector<int>& fields, const QStringList& texts, const QString& end)
     {
         WhenModal([=](QWidget* modal) {
             auto* dialog = qobject_cast<CDialog*>(modal);
-            QStringList shown;
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                shown << dialog->GetDlgItemText(fields[i]);
+            const auto shown = [&] {
+                QStringList shown;
+                for (const int field : fields)
+                    shown << dialog->GetDlgItemText(field);
+                return "(" + shown.join('/') + ")";
+            };
+            QString note = modal->windowTitle() + shown();
+            // A wrapping label breaks a text too long for it into a line it has no room for.
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->heightForWidth(label->width()) != label->heightForWidth(QWIDGETSIZE_MAX))
+                    note += " cut " + label->text();
+            if (fields.size() == 2) Note(note);
+            for (int i = 0; i < texts.size(); ++i) {
                 dialog->GetDlgItem(fields[i])->setFocus(Qt::TabFocusReason);
                 dialog->GetDlgItemAs<QLineEdit>(fields[i])->selectAll();
-                QTest::keyClicks(dialog->GetDlgItem(fields[i]), texts.value(int(i)));
+                QTest::keyClick(dialog->GetDlgItem(fields[i]), Qt::Key_Backspace);
+                QTest::keyClicks(dialog->GetDlgItem(fields[i]), texts[i]);
             }
-            if (fields.size() == 2) Note(modal->windowTitle() + "(" + shown.join('/') + ")");
+            if (end == "reset") {
+                QTest::mouseClick(dialog->GetDlgItem(IDC_RESET_TIMEOUTS), Qt::LeftButton);
+                Note("reset" + shown() + (modal->isVisible() ? " open" : " closed"));
+            }
             if (end == "close") modal->close();
             else if (end == "ok" || end == "cancel") QTest::mouseClick(dialog->GetDlgItem(end == "ok" ? IDOK : IDCANCEL), Qt::LeftButton);
-            else QTest::keyClick(QApplication::focusWidget(), end == "ret" ? Qt::Key_Return : Qt::Key_Escape);
+            else QTest::keyClick(QApplication::focusWidget(), end == "ret" || end == "reset" ? Qt::Key_Return : Qt::Key_Escape);
         });
     }
+    QString ShownText(const QString& text) const { return text == m_text ? "<set>" : text.left(200); }
+    void View(CDialog* dialog, const QString& step);
     void Step(const QString& verb, const QString& arg);
     void Observe(const QString& verb, const QString& arg);
 
-    QString m_log;
+    QString m_text; // what the content view is to show
 };
+
+// A step in the content view.
+void MainWindow::View(CDialog* dialog, const QString& step)
+{
+    auto* edit = dialog->GetDlgItemAs<QPlainTextEdit>(IDC_VISUALIZE_TEXT);
+    const QString text = edit->toPlainText();
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    const QFont font = edit->font();
+    edit->setFocus(Qt::TabFocusReason);
+    if (step == "copy" || step == "cancel")
+        QTest::mouseClick(dialog->GetDlgItem(step == "copy" ? IDC_COPY_TO_CLIPBOARD : IDCANCEL), Qt::LeftButton);
+    else if (step.startsWith("type:")) { // as a user replaces a text
+        QTest::keySequence(edit, QKeySequence("Ctrl+A, Backspace"));
+        QTest::keyClicks(edit, step.mid(5));
+    } else if (step.startsWith("keys:"))
+        QTest::keySequence(edit, QKeySequence(step.mid(5)));
+    else if (step == "show")
+        Note("(" + ShownText(text) + ")");
+    else if (step == "clip")
+        Note("clip=" + ShownText(clip->text()) + (clip->formats() == QStringList{"text/plain"} ? "" : " " + clip->formats().join(',')));
+    else if (step == "open")
+        Note(dialog->isVisible() ? "open" : "closed");
+    else if (step == "look")
+        Note(QString::number(font.pointSizeF()) + "pt " + (QStringList{"Consolas", "Courier New"}.contains(font.family()) && QFontInfo(font).fixedPitch() ? "fixed" : font.family())
+             + (edit->lineWrapMode() == QPlainTextEdit::NoWrap ? " nowrap" : "") + (edit->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn && edit->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? " bars" : ""));
+    else if (step == "part") // whole lines only, before the view has taken the whole text
+        Note(m_text.startsWith(text) && text.endsWith('\n') ? "part" : ShownText(text));
+    else if (step == "fill")
+        EXPECT_TRUE(QTest::qWaitFor([&] { return edit->document()->characterCount() - 1 >= m_text.size(); }, 60000));
+    else
+        ADD_FAILURE() << "no view step " << step.toStdString();
+}
 
 void MainWindow::Step(const QString& verb, const QString& arg)
 {
@@ -148,6 +422,8 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     if (Commands.count(verb) != 0) {
         if (verb == "load" || verb == "save" || verb == "export" || verb == "import") // "-": Cancel
             m_fileAnswers.push_back(arg == "-" ? std::nullopt : std::optional(arg.isEmpty() ? arg : In(arg)));
+        if (verb == "showcal")
+            m_text = Utf8ToWide(set.Visualize());
         m_dialog->GetMenu().FindMenuItem(Commands.at(verb), MF_BYCOMMAND)->trigger();
     } else if (verb == "drop") {
         QMimeData data;
@@ -164,7 +440,7 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         if (verb == "ret")
             m_grid->SetRow(args[0].toLong()), m_grid->SetCol(args[1].toLong());
         QTest::keyClick(m_grid, verb == "ret" ? Qt::Key_Return : arg == "Insert" ? Qt::Key_Insert : Qt::Key_Delete);
-    } else if (verb == "dbl") DoubleClickCell(args[0].toLong(), args[1].toLong());
+    } else if (verb == "dbl") DoubleClickGridCell(m_grid, args[0].toLong(), args[1].toLong());
     else if (verb == "fclick") QTest::mouseClick(flag, Qt::LeftButton);
     else if (verb == "fspace" || verb == "fret" || verb == "fenter") {
         flag->setFocus(Qt::TabFocusReason);
@@ -206,9 +482,39 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     else if (verb == "id") // the sensor identity dialog: three texts and Enter, or "-": typing and Escape
         Answer({IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_SERIAL_NUMBER}, arg == "-" ? QStringList{"a", "b", "c"} : args,
                arg == "-" ? "esc" : "ret");
-    else if (verb == "ud" || verb == "rc")
+    else if (verb == "ud" || verb == "rc") // texts as far as given, then how the dialog ends
         Answer(verb == "ud" ? std::vector{IDC_CAL_LAB, IDC_CAL_ENG} : std::vector{IDC_COMMAND_TIMEOUT, IDC_CAL_DATA_TIMEOUT},
-               args, args.value(2));
+               args.mid(0, args.size() - 1), args.last());
+    else if (verb == "view") // steps ("/" between them) in the content view that opens next
+        WhenModal([this, arg](QWidget* modal) {
+            Note(modal->windowTitle() + Waiting());
+            QGuiApplication::clipboard()->setText("before");
+            for (const QString& step : arg.split('/'))
+                View(qobject_cast<CDialog*>(modal), step);
+        });
+    else if (verb == "render" || verb == "run") { // the content view over a text, a library action; or their errors
+        m_text = QString::fromUtf8(Text);
+        for (int line = 0; arg == "large" && line < 60000; ++line)
+            m_text += QString("  %1  1.2345678e+09  0.98765432  -0.0012345678  0.0001\n").arg(line);
+        const auto produce = [this, arg]() -> std::string {
+            Note("ran" + Waiting());
+            if (arg == "library" || arg == "other")
+                arg == "other" ? throw std::runtime_error("not the library") : throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, "/tmp/x.cal");
+            return WideToUtf8(m_text);
+        };
+        if (verb == "render")
+            ShowDataSetText(m_dialog.get(), produce);
+        else try {
+            Note(RunLibraryAction(m_dialog.get(), [&] { produce(); }) ? "=true" : "=false");
+        } catch (const std::runtime_error&) {
+            Note("=throws");
+        }
+    } else if (verb == "hand") { // a settings file edited by hand, read by a new window
+        QDir().mkpath(m_configFolder.filePath("Trobe-Lindvar"));
+        QFile file(m_configFolder.filePath("Trobe-Lindvar/Ostrel.cfg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(HandSettings) > 0 && file.flush());
+        Start();
+    }
     else if (verb == "close") { // "esc" where the keyboard is, "flag" Escape on a check box, "full" on a full disk
         std::optional<ScopedFileSizeLimit> limit;
         if (arg == "full") limit.emplace(16);
@@ -270,17 +576,10 @@ void MainWindow::Observe(const QString& verb, const QString& arg)
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
-    std::size_t noted = 0;
     for (const QString& step : QString::fromUtf8(GetParam().steps).split(';')) {
         const QString token = step.trimmed();
         Step(token.section(':', 0, 0), token.section(':', 1));
         Settle();
-        for (const MessageBoxRequest& box : std::vector(m_boxes.begin() + long(noted), m_boxes.end())) // S stop,
-            Note((box.caption == "Ostrel" ? "" : box.caption + " ")                // E exclamation, Q Yes/No with No
-                 + (box.buttons == MessageBoxButtons::YesNo ? (box.defaultButton == IDNO ? "Q" : "Qy")
-                    : box.icon == MessageBoxIcon::Stop      ? "S"
-                    : box.icon == MessageBoxIcon::Exclamation ? "E" : "?") + ":" + box.text);
-        noted = m_boxes.size();
     }
     const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
     EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
@@ -290,31 +589,30 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
     m_dialog->RefreshDeviceList(); // the data set holds what the list shows
     EXPECT_EQ(Shown().toStdString(), GetParam().list);
     EXPECT_EQ(Stamp().toStdString(), GetParam().stamp);
+    EXPECT_EQ(Waiting(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sessions, MainWindow,
     testing::Values(
-        Row{"LoadShowsTheFile", "load:factory_v3.cal; dlg; fmt; flags",
-            "open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9", "factory_v3.cal", "", Factory3, FactoryStamp},
         Row{"SaveKeepsTheFormatAndComesBack", "load:factory_v4.cal; append; save:gesichert ä; dlg; title; disk:gesichert ä.cal; load:gesichert ä.cal; fmt",
             "save asking .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
         Row{"EditedValuesComeBackFromTheFile", "drop:user_v3.cal; dev:type; dbl:2,1; status; save:Kalibrierdaten Jörg; load:Kalibrierdaten Jörg.cal; val",
             "editor(User 6 dB pad rw) | status=Calibration data set modified. | val=0.125 -0.0625", "Kalibrierdaten Jörg.cal", "", "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB", Today},
         Row{"UserDataReachesTheNextStamp", "load:user_v3.cal; ud:PRÜFLABOR 7/JÖRG 9/ret; userdata; stamp; append; save:stamped; load:stamped.cal",
             "User Data(user lab/user) | stamp=2024-06-02/Field Service Brenna/Ilse Marquardt", "stamped.cal", "", "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
-        Row{"UserDataOnlyOnOk", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:G/H/close; userdata; ud:I/J/ret; userdata; settings",
-            "User Data(user lab/user) | User Data(A/B) | User Data(A/B) | User Data(A/B) | User Data(A/B) | I/J/1000/60000/off/off"},
-        Row{"TimeoutsOnlyOnOk", "rc:250/90000/ok; remote; rc:1/2/cancel; remote; rc:3/4/esc; remote; rc:5/6/close; remote; rc:700/8000/ret; remote; factory; settings; scan; factory; settings",
-            "Remote Control Settings(1000/60000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | user lab/user/700/8000/off/on | user lab/user/700/8000/on/off"},
-        Row{"SettingsWrittenOnExit", "settings; cfg; close:exit; shown; cfg",
-            "user lab/user/1000/60000/off/off | (none) | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n"},
+        Row{"UserDataOnlyOnOk", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:G/H/close; userdata; ud:I/J/ret; userdata; rc:250/90000/ok; remote; rc:1/2/cancel; remote; rc:3/4/esc; remote; rc:5/6/close; remote; rc:700/8000/ret; remote; factory; settings; scan; factory; settings",
+            "User Data(user lab/user) | User Data(A/B) | User Data(A/B) | User Data(A/B) | User Data(A/B) | Remote Control Settings(1000/60000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | I/J/700/8000/off/on | I/J/700/8000/on/off"},
+        Row{"HandEditedSettingsInTheDialogs", "hand; ud:cancel; userdata; settings; ud:ok; userdata; settings; ud:KALIBRIERLABOR NORD, GEBÄUDE 4, RAUM 12/JÖRG ÅSTRÖM UND ILSE MARQUARDT, TEAM B/ok; userdata; rc:ok; remote; settings; rc:1a2 b-+3.4e/9x8/ok; remote; rc://ok; remote; rc:12/34/reset; remote; settings",
+            "User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum 7/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Remote Control Settings(-5/90000) | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /-5/90000/off/off | Remote Control Settings(-5/90000) | Remote Control Settings(1234/98) | Remote Control Settings(1000/60000) | reset(1000/60000) open | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /1000/60000/off/off"},
+        Row{"ContentViewShowsAndCopies", "view:show/copy/open/clip/cancel/open; showcal; load:user_v3.cal; view:look/type:xyz/show/keys:Ctrl+Home, Down, Shift+Down, Ctrl+C/clip/keys:Ctrl+A, Ctrl+C/clip; showcal",
+            "Visualize Content | (<set>) | open | clip=<set> | closed | Visualize Content | 10pt fixed nowrap bars | (<set>) | clip=  Sensor name             \"TLS-18G\"\n | clip=<set>", "user_v3.cal", "", User3, UserStamp},
+        Row{"RenderedTextsAndLibraryActions", "view:show; render:text; view:show; render:library; view:part/copy/clip/fill/show; render:large; run:text; run:library; run:other",
+            "ran waiting | Visualize Content | (<set>) | ran waiting | Error S:\"/tmp/x.cal\": File read access failed! | Visualize Content | () | ran waiting | Visualize Content | part | clip=<set> | (<set>) | ran | =true | ran | S:\"/tmp/x.cal\": File read access failed! | =false | ran | =throws"},
         Row{"SettingsGoThroughTheFile", "ud:PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/ok; userdata; rc:250/90000/ret; remote; scan; factory; close:box; cfg; start; settings",
             "User Data(user lab/user) | Remote Control Settings(1000/60000) | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n | PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/250/90000/on/on"},
-        Row{"EscapeOnACheckBoxAfterAChange", "load:user_v3.cal; append; close:flag; shown; cfg",
-            "closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n", "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", Today},
-        Row{"EnterOnACheckBoxKeepsTheWindow", "fret:0; fenter:1; fret:3; shown; flags", "open | flags ---- 0"
-            },
+        Row{"EscapeOnACheckBoxAfterAChange", "settings; cfg; load:user_v3.cal; append; close:flag; shown; cfg",
+            "user lab/user/1000/60000/off/off | (none) | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n", "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", Today},
         Row{"FullDiskKeepsTheOldSettings", "ud:Old lab/Old eng/ok; userdata; close:exit; start; ud:New lab/New eng/ok; userdata; close:full; shown; cfg",
             "User Data(user lab/user) | User Data(Old lab/Old eng) | closed | [cal]\r\nlab = Old lab\r\neng = Old eng\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n"},
         Row{"LoadRefusals", "load:factory_v4.cal; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; flip:flip.cal; load:flip.cal; cut:cut.cal; load:cut.cal; text:text.cal; load:text.cal; drop:none.cal; drop:flip.cal; fmt",
@@ -349,17 +647,15 @@ INSTANTIATE_TEST_SUITE_P(
             "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
         Row{"LibraryErrorsAreShown", "load:factory_v3.cal; poke:3; dbl:4,3; load:; longlab; append",
             "S:Invalid access on table entry! | S:Missing or wrong argument(s)!", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 new_device", FactoryStamp},
-        Row{"BeforeTheFirstLoad", "dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
-            "fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
-        Row{"FlagsFollowTheDataSet", "flags; load:user_v3.cal; flags; load:factory_v3.cal; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3",
-            "flags ---- 0 | flags X--- 1 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12", "single_device_v2.cal", "", "1 ATT 10dB 6G*~", FactoryStamp},
+        Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
+            "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
+        Row{"FlagsFollowTheDataSet", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3",
+            "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12", "single_device_v2.cal", "", "1 ATT 10dB 6G*~", FactoryStamp},
         Row{"FlagClicksStoreTheBoxes", "load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
             "flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp}),
     rows::Name());
 
-using MainWindowLook = MainWindowFixture;
-
-TEST_F(MainWindowLook, AtStart)
+TEST_F(Window, LooksAsDesignedAtStart)
 {
     QStringList headers;
     for (int col = 0; col < m_grid->GetCols(); ++col)
@@ -378,5 +674,80 @@ TEST_F(MainWindowLook, AtStart)
     EXPECT_EQ(m_dialog->windowTitle(), "Ostrel");
     EXPECT_FALSE(m_dialog->windowIcon().pixmap(16, 16).isNull());
 }
+
+// How the window reaches TVX-18G 100001: its driver, or VISA over USB or the LAN.
+struct Path { const char* scenario; bool visa; const char* lan; };
+using SensorMenu = rows::Fixture<Window, Path>;
+
+// Clicks the next dialog's controls in turn, each once it is enabled (-1: the one row of its list), and waits until
+// the dialog has closed.
+void Clicks(const std::vector<int>& ids)
+{
+    Window::WhenModal([ids](QWidget* modal) {
+        for (const int id : ids) {
+            QWidget* control = qobject_cast<CDialog*>(modal)->GetDlgItem(id < 0 ? IDC_SENSOR_LIST : id);
+            ASSERT_TRUE(QTest::qWaitFor([control] { return control->isEnabled(); }, 20000)) << id;
+            auto* list = qobject_cast<CListCtrl*>(control);
+            ASSERT_TRUE(!list || list->GetItemCount() == 1);
+            QTest::mouseClick(list ? list->viewport() : control, Qt::LeftButton, {}, list ? list->visualRect(list->model()->index(0, 0)).center() : QPoint());
+        }
+        EXPECT_TRUE(QTest::qWaitFor([modal] { return !modal->isVisible(); }, 20000)) << "still open";
+    });
+}
+
+// The user loads the sensor's user data set, edits a value of its first device, saves it into the sensor, is refused
+// saving it while the factory data set is forced, and loads it again: the value is in the sensor's store and back in
+// the window.
+TEST_P(SensorMenu, AnEditGoesIntoTheSensorAndComesBack)
+{
+    const Path& path = GetParam();
+    if (*path.lan && !private_network::Problem().empty())
+        GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
+    ServedSensors sensors;
+    SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+    identity.onUsb = !*path.lan;
+    identity.lanAddress = path.lan;
+    sensors.Store().Add(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"));
+    sensors.Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
+    sensors.Start();
+    const auto previous = VisaLoader::ReplaceDefault(path.visa ? VisaLoader::Load({OSTREL_VISA_LIBRARY}) : nullptr);
+    const std::shared_ptr<void> restore(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
+    const auto menu = [this](int id) { m_dialog->GetMenu().FindMenuItem(id, MF_BYCOMMAND)->trigger(); };
+    if (*path.lan)
+        menu(ID_SENSOR_SCAN_NETWORK);
+    Clicks({-1, IDC_UPLOAD, IDOK});
+    menu(ID_SENSOR_LOAD);
+    EXPECT_EQ(m_dialog->GetWindowText(), QStringLiteral("Upload from TVX-18G Ser.# 100001"));
+    ASSERT_EQ(m_dialog->DataSet().GetChannelNumber(), 0);
+    WhenModal([](QWidget* modal) {
+        TypeIntoCell(qobject_cast<CDialog*>(modal)->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, QStringLiteral("0.125"));
+        QTest::mouseClick(qobject_cast<CDialog*>(modal)->GetDlgItem(IDOK), Qt::LeftButton);
+    });
+    DoubleClickGridCell(m_grid, 1, 1);
+    Clicks({IDC_DOWNLOAD});
+    menu(ID_SENSOR_SAVE);
+    const std::string stored = sensors.Store().LoadArea("100001", DataArea::User);
+    menu(ID_SENSOR_ALWAYS_FACTORY);
+    QTimer::singleShot(0, [] { // a refusal opens no dialog; one that opens all the same is ended
+        if (auto* opened = qobject_cast<CDialog*>(QApplication::activeModalWidget()))
+            ADD_FAILURE() << "a dialog opened", opened->EndDialog(IDCANCEL);
+    });
+    menu(ID_SENSOR_SAVE);
+    Settle();
+    EXPECT_EQ(sensors.Store().LoadArea("100001", DataArea::User), stored);
+    menu(ID_SENSOR_ALWAYS_FACTORY);
+    m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'});
+    Clicks({-1, IDC_UPLOAD, IDOK});
+    menu(ID_SENSOR_LOAD);
+    EXPECT_EQ(m_log.toStdString(), "I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading.");
+    CTamrix set;
+    set.EnableUtf8Support(true);
+    CTamrixUtil::LoadTMXFromBuffer2(set, stored);
+    EXPECT_EQ(std::get<0>(set.GetSParaValue(0, 0, &SParaType<1>::S11)), 0.125);
+    EXPECT_EQ(std::get<0>(m_dialog->DataSet().GetSParaValue(0, 0, &SParaType<1>::S11)), 0.125);
+    EXPECT_EQ(m_dialog->DataSet().Content().devices[1].points.size(), set.Content().devices[1].points.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, SensorMenu, testing::Values(Path{"Driver", false, ""}, Path{"VisaUsb", true, ""}, Path{"VisaLan", true, "127.0.0.2"}), rows::Name());
 
 } // namespace
