@@ -2,20 +2,30 @@
 #include "CellEdit.h"
 #include "Clipboard.h"
 #include "EditFlexGrid.h"
+#include "FileDialogFilter.h"
+#include "FileDialogPresenter.h"
 #include "GridNumbers.h"
 #include "LibraryError.h"
 #include "Menu.h"
 #include "MessageBeep.h"
+#include "MessageBox.h"
 #include "MessageBoxPresenter.h"
 #include "NumberText.h"
 #include "Resource.h"
+#include "S2PFileFormat.h"
 #include "SetnumberDialog.h"
 #include "Tamrix.h"
 #include "TamrixError.h"
+#include "TextConversion.h"
+
+#include "ScopedFileSizeLimit.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -25,8 +35,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <deque>
+#include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -89,8 +104,15 @@ bool Same(const SParaDevice& a, const SParaDevice& b)
            std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), samePoint);
 }
 
+std::string ReadFile(const QString& path)
+{
+    std::ifstream stream(WideToPath(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
 // The device editor opened (shown, not modal) on a data set, every message box and beep
-// recorded; Yes/No boxes are answered with `answer`.
+// recorded; Yes/No boxes are answered with `answer`, the others with OK. File dialogs are
+// recorded and answered from `answers` (nothing left: Cancel).
 class DeviceEditor : public testing::Test
 {
 public:
@@ -120,6 +142,25 @@ public:
     }
 
     QLineEdit* LineEdit(int id) const { return dialog->GetDlgItemAs<QLineEdit>(id); }
+    QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+    QAction* Item(int id) const { return dialog->GetMenu().FindMenuItem(static_cast<UINT>(id), MF_BYCOMMAND); }
+
+    // Chooses the menu item with its file dialog answered by `path`; an answer not asked for is dropped.
+    void Run(int id, const std::optional<QString>& path, bool send = false)
+    {
+        answers.push_back(path);
+        send ? dialog->SendCommand(id) : Item(id)->trigger();
+        Settle();
+        answers.clear();
+    }
+
+    // Both exports, into a folder of their own.
+    std::pair<std::string, std::string> Exports()
+    {
+        Run(ID_EXPORT_S2P, exports.filePath("e.s2p"));
+        Run(ID_EXPORT_UNCERTAINTY, exports.filePath("e.txt"));
+        return {ReadFile(exports.filePath("e.s2p")), ReadFile(exports.filePath("e.txt"))};
+    }
 
     void Mouse(long row, long col, bool twice, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -154,6 +195,14 @@ public:
         return request.buttons == MessageBoxButtons::YesNo ? answer : IDOK;
     }};
     ScopedBeepHook beepHook{[this](UINT) { ++beeps; }};
+    QTemporaryDir folder;
+    QTemporaryDir exports;
+    std::vector<FileDialogRequest> requests;
+    std::deque<std::optional<QString>> answers;
+    ScopedFileDialogPresenter filePresenter{[this](const FileDialogRequest& request) {
+        const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
+        return requests.push_back(request), answers.empty() ? void() : answers.pop_front(), answer;
+    }};
     std::unique_ptr<CDevice> dialog;
     CEditFlexGrid* grid = nullptr;
 };
@@ -482,14 +531,13 @@ const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
 INSTANTIATE_TEST_SUITE_P(
     Edits, EditorSession,
     testing::Values(
-        Session{"FrequencyInEngineeringFormat", 4, {Edit(1, 1, "1500"), Ok}, {1, 2, 3, 4}, IDOK, {{1, 1, "1.5e3", 1500}}},
-        Session{"S11Imaginary", 4, {Edit(1, 3, "-0.125"), Ok}, {1, 2, 3, 4}, IDOK, {{1, 3, "-0.125", -0.125}}},
-        Session{"S21RealSmall", 4, {Edit(3, 5, "0.00001234"), Ok}, {1, 2, 3, 4}, IDOK, {{3, 5, "1.234e-5", Single(1.234e-5f)}}},
-        Session{"S12UncertaintyBlanks", 4, {Edit(4, 10, " 0.03125 "), Ok}, {1, 2, 3, 4}, IDOK,
-                {{4, 10, "0.03125", 0.03125}}},
-        Session{"S22UncertaintyLastColumn", 4, {Edit(2, 13, "0.5"), Ok}, {1, 2, 3, 4}, IDOK, {{2, 13, "0.5", 0.5}}},
-        Session{"MnemonicInUtf8", 1, {Type(mnemonicId, "Pad \xC2\xB5W"), Ok}, {1}, IDOK, {}, {}, 0,
-                {{mnemonicId, "Pad \xC2\xB5W", 0}}},
+        // Each part of a triple, each triple, the frequency and the mnemonic go to their own place.
+        Session{"CellsOfEveryKindAndTheMnemonic", 4,
+                {Edit(1, 1, "1500"), Edit(1, 3, "-0.125"), Edit(3, 5, "0.00001234"), Edit(4, 10, " 0.03125 "),
+                 Edit(2, 13, "0.5"), Type(mnemonicId, "Pad \xC2\xB5W"), Ok},
+                {1, 2, 3, 4}, IDOK,
+                {{1, 1, "1.5e3", 1500}, {1, 3, "-0.125", -0.125}, {3, 5, "1.234e-5", Single(1.234e-5f)},
+                 {4, 10, "0.03125", 0.03125}, {2, 13, "0.5", 0.5}}, {}, 0, {{mnemonicId, "Pad \xC2\xB5W", 0}}},
         Session{"NoPoints", 0, {Ok}, {}, IDOK},
         Session{"InfiniteFrequencyRefused", 2, {Type(mnemonicId, "Changed"), Edit(1, 5, "0.25"), Edit(2, 1, "inf"), Ok},
                 {1, 2}, 0, {{1, 5, "0.25", 0}, {2, 1, "inf", 0}}, {Refused(TamrixErrorCode::WrongArgument)}},
@@ -503,20 +551,17 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Limits, EditorSession,
     testing::Values(
-        Session{"EqualAnsweredNo", 2, {Answer(IDNO), Type(lowerId, "0.1"), Type(upperId, "0.1"), Edit(1, 2, "0.75"), Ok},
-                {1, 2}, 0, {{1, 2, "0.75", 0}}, {proceed}},
         Session{"EqualAnsweredYes", 2, {Type(lowerId, "0.1"), Type(upperId, "0.1"), Edit(1, 2, "0.75"), Ok}, {1, 2}, IDOK,
                 {{1, 2, "0.75", 0.75}}, {proceed}, 0, {{lowerId, "100e-3", Single(0.1f)}, {upperId, "100e-3", Single(0.1f)}}},
-        Session{"LowerAboveUpperAnsweredNo", 2, {Answer(IDNO), Type(lowerId, "0.2"), Type(upperId, "0.1"), Ok}, {1, 2}, 0,
-                {}, {proceed}},
+        Session{"LowerAboveUpperAnsweredNo", 2, {Answer(IDNO), Type(lowerId, "0.2"), Type(upperId, "0.1"),
+                Edit(1, 2, "0.75"), Ok}, {1, 2}, 0, {{1, 2, "0.75", 0}}, {proceed}},
         Session{"LowerBelowUpper", 2, {Type(lowerId, "0.001"), Type(upperId, "0.1"), Ok}, {1, 2}, IDOK, {}, {}, 0,
                 {{lowerId, "1e-3", Single(0.001f)}, {upperId, "100e-3", Single(0.1f)}}},
         Session{"NegativeUpperAnsweredYesRefused", 2, {Type(lowerId, "0.1"), Type(upperId, "-1"), Ok}, {1, 2}, 0, {},
                 {proceed, Refused(TamrixErrorCode::WrongArgument)}},
-        Session{"PlainNumberOnTab", 1, {Type(lowerId, "0.001"), Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {}, 0,
-                {{lowerId, "1e-3"}}, upperId},
-        Session{"BlanksOnTab", 1, {Type(upperId, " 0.5 "), Key(Qt::Key_Tab, {}, upperId)}, {1}, 0, {}, {}, 0,
-                {{upperId, "500e-3"}}, IDC_S11_FOR_S22},
+        Session{"NumbersOnTab", 1, {Type(lowerId, "0.001"), Key(Qt::Key_Tab, {}, lowerId), Type(upperId, " 0.5 "),
+                Key(Qt::Key_Tab, {}, upperId)}, {1}, 0, {}, {}, 0, {{lowerId, "1e-3"}, {upperId, "500e-3"}},
+                IDC_S11_FOR_S22},
         Session{"UnitSuffixOnTab", 1, {Type(lowerId, "1m"), Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {Invalid("1m")}, 1,
                 {{lowerId, "1m"}}, lowerId},
         Session{"TrimmedWordOnTab", 1, {Type(upperId, " high "), Key(Qt::Key_Tab, {}, upperId)}, {1}, 0, {},
@@ -564,14 +609,11 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"PasteEmptyClipboardIntoNoPoints", 0, {Clip(""), Key(Qt::Key_V, ctrl), Ok}, {-1}, IDOK},
         Session{"PasteTwoLinesIntoNoPoints", 0, {Clip("1000000000\t0.5\r\n2e9\t\t-0.25\r\n"), Key(Qt::Key_V, ctrl), Ok},
                 {-2}, IDOK, {{1, 1, "1e9", 1e9}, {1, 2, "0.5", 0.5}, {2, 1, "2e9", 2e9}, {2, 3, "-0.25", -0.25}}},
-        Session{"PasteBeyondTheLastRowAppends", 2, {Click(2, 2), Clip("0.5\r\n0.25\r\n"), Key(Qt::Key_V, ctrl), Ok},
-                {1, 2, -1}, IDOK, {{2, 2, "0.5", 0.5}, {3, 2, "0.25", 0.25}}},
-        Session{"SetNumberUnchangedResetsEveryPoint", 4, {SetNumber(nullptr, true), Ok}, {-4}, IDOK},
-        Session{"SetNumberMorePoints", 2, {SetNumber("6", true), Ok}, {-6}, IDOK},
-        Session{"SetNumberEmptyGivesNoPoints", 3, {SetNumber("", true), Ok}, {}, IDOK},
-        Session{"SetNumberSixDigitsKeepFive", 1, {SetNumber("000012", true), Ok}, {-1}, IDOK},
+        // Each dialog shows the number the one before it left.
+        Session{"SetNumberUnchangedLettersSixDigitsEmpty", 4, {SetNumber(nullptr, true), SetNumber("x3", true),
+                SetNumber("000012", true), SetNumber("", true), Ok}, {}, IDOK},
+        Session{"SetNumberResetsEveryPoint", 4, {SetNumber(nullptr, true), Ok}, {-4}, IDOK},
         Session{"SetNumberMostPoints", 1, {SetNumber("99999", true), Ok}, {-99999}, IDOK},
-        Session{"SetNumberLettersAreNotTaken", 2, {SetNumber("x3", true), Ok}, {-3}, IDOK},
         Session{"SetNumberCancelled", 3, {SetNumber("7", false), Ok}, {1, 2, 3}, IDOK}),
     rows::Name());
 
@@ -616,6 +658,7 @@ struct Opening
     const char* caption; // nullptr: the data set has no such device
     const char* lower;
     const char* upper;
+    bool readOnly = false; // greys what would change the device
 };
 
 using EditorOpening = rows::Fixture<DeviceEditor, Opening>;
@@ -623,7 +666,7 @@ using EditorOpening = rows::Fixture<DeviceEditor, Opening>;
 TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
 {
     const Opening& c = GetParam();
-    Open(LoadSample(c.sample), c.device);
+    Open(LoadSample(c.sample), c.device, c.readOnly);
     if (c.caption == nullptr)
     {
         EXPECT_FALSE(dialog->isVisible());
@@ -640,6 +683,22 @@ TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
     EXPECT_EQ(LineEdit(upperId)->text(), c.upper);
     EXPECT_FALSE(dialog->IsDlgButtonChecked(IDC_S11_FOR_S22));
     EXPECT_FALSE(dialog->IsDlgButtonChecked(IDC_S21_FOR_S12));
+    for (const int id : {mnemonicId, lowerId, upperId, IDC_S11_FOR_S22, IDC_S21_FOR_S12, IDOK, IDCANCEL})
+    {
+        EXPECT_EQ(dialog->GetDlgItem(id)->isEnabled(), !c.readOnly || id == IDCANCEL) << id;
+    }
+    const CMenu menu = dialog->GetMenu();
+    for (const int id :
+         {ID_IMPORT_S2P, ID_IMPORT_UNCERTAINTY, ID_EDIT_PASTE, ID_EXPORT_S2P, ID_EXPORT_UNCERTAINTY, ID_EDIT_COPY})
+    {
+        const bool changes = id == ID_IMPORT_S2P || id == ID_IMPORT_UNCERTAINTY || id == ID_EDIT_PASTE;
+        EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0, c.readOnly && changes);
+    }
+    for (const UINT position : {0u, 1u, 2u})
+    {
+        // The point commands as a whole.
+        EXPECT_EQ((menu.GetMenuState(position, MF_BYPOSITION) & MF_GRAYED) != 0, c.readOnly && position == 2);
+    }
     const long points = set.GetSParaFreqNumber(c.device);
     ASSERT_EQ(grid->GetRows(), points + 1);
     ASSERT_EQ(grid->GetCols(), 14);
@@ -659,54 +718,10 @@ TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
 INSTANTIATE_TEST_SUITE_P(
     Samples, EditorOpening,
     testing::Values(Opening{"FactoryFirst", "factory_v3.cal", 0, "Device: 1", "199.526e-12", "399.052e-3"},
-                    Opening{"FactorySecond", "factory_v3.cal", 1, "Device: 2", "1e-9", "2"},
-                    Opening{"FactoryThird", "factory_v3.cal", 2, "Device: 3", "10e-9", "20"},
-                    Opening{"FactoryFourth", "factory_v3.cal", 3, "Device: 4", "100e-12", "200e-3"},
+                    Opening{"FactoryThirdReadOnly", "factory_v3.cal", 2, "Device: 3", "10e-9", "20", true},
                     Opening{"UserFirst", "user_v3.cal", 0, "Device: 1001", "100e-12", "200e-3"},
-                    Opening{"UserSecond", "user_v3.cal", 1, "Device: 1002", "398.107e-12", "796.214e-3"},
+                    Opening{"UserSecondReadOnly", "user_v3.cal", 1, "Device: 1002", "398.107e-12", "796.214e-3", true},
                     Opening{"NoSuchDevice", "user_v3.cal", 40, nullptr, "", ""}),
-    rows::Name());
-
-struct Enabling
-{
-    const char* scenario;
-    bool readOnly;
-    std::vector<int> greyedControls;
-    std::vector<int> greyedCommands;
-    std::vector<int> greyedPopups; // by position in the menu bar
-};
-
-using EditorEnabling = rows::Fixture<DeviceEditor, Enabling>;
-
-TEST_P(EditorEnabling, GreysWhatWouldChangeAReadOnlyDevice)
-{
-    const Enabling& c = GetParam();
-    Open(NumberedDevice(2), 0, c.readOnly);
-    const auto in = [](const std::vector<int>& list, int id) { return std::count(list.begin(), list.end(), id) > 0; };
-    for (const int id : {mnemonicId, lowerId, upperId, IDC_S11_FOR_S22, IDC_S21_FOR_S12, IDOK, IDCANCEL})
-    {
-        EXPECT_EQ(dialog->GetDlgItem(id)->isEnabled(), !in(c.greyedControls, id)) << id;
-    }
-    const CMenu menu = dialog->GetMenu();
-    for (const int id :
-         {ID_IMPORT_S2P, ID_IMPORT_UNCERTAINTY, ID_EDIT_PASTE, ID_EXPORT_S2P, ID_EXPORT_UNCERTAINTY, ID_EDIT_COPY})
-    {
-        EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0, in(c.greyedCommands, id))
-            << id;
-    }
-    for (const int position : {0, 1, 2})
-    {
-        EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(position), MF_BYPOSITION) & MF_GRAYED) != 0,
-                  in(c.greyedPopups, position))
-            << position;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Devices, EditorEnabling,
-    testing::Values(Enabling{"Writable", false, {}, {}, {}},
-                    Enabling{"ReadOnly", true, {mnemonicId, lowerId, upperId, IDC_S11_FOR_S22, IDC_S21_FOR_S12, IDOK},
-                             {ID_IMPORT_S2P, ID_IMPORT_UNCERTAINTY, ID_EDIT_PASTE}, {2}}),
     rows::Name());
 
 struct Resize
@@ -774,10 +789,318 @@ TEST_P(EditorLayout, KeepsTheControlsAtTheEdges)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, EditorLayout,
                          testing::Values(Resize{"AsOpened", {0, 0}, {0, 0}}, Resize{"Grown200x150", {200, 150}, {200, 150}},
-                                         Resize{"Grown640x20", {640, 20}, {640, 20}},
-                                         Resize{"Grown3x500", {3, 500}, {3, 500}},
                                          Resize{"ShrunkKeepsTheOpeningSize", {-300, -200}, {0, 0}},
                                          Resize{"WiderButLower", {100, -50}, {100, 0}}),
+                         rows::Name());
+
+// Device 0 of a user data set; the sensor's own limits and stock number decide the limits an import
+// derives. Points 0 and 1 hold values of both notations, the others distinct values of every magnitude.
+struct FileDevice
+{
+    int points = 2;
+    const char* mnemonic = "Attenuator";
+    float minPower = 1e-9f;
+    float maxPower = 0.1f;
+    int stockList = -1; // a stock number of that list, or one of none
+    bool readOnly = false;
+};
+
+CTamrix Filled(const FileDevice& d)
+{
+    CTamrix set;
+    const SParaValue first[2][4] = {{{0.125, -0.25, 0.0625}, {0.5, 0.375, 0.01}, {0.75, -0.875, 0.02}, {-0.0625, 0.1875, 0.03}},
+                                    {{1.5e-5, -3, 0.04}, {0.25, 250000, 0.05}, {-1, 0, 0.06}, {0.5, -0.5, 0.07}}};
+    set.EnableUtf8Support(true);
+    set.SetSParaDeviceNumber(1);
+    set.SetSPDMnemonic(0, d.mnemonic);
+    set.SetSParaMinPower(0, 1e-9);
+    set.SetSParaMaxPower(0, 0.1);
+    set.SetMiscNum([&d, misc = set.GetMiscNum()]() mutable { return misc.minPower = d.minPower, misc.maxPower = d.maxPower, misc; }());
+    set.SetStockNumber(d.stockList >= 0 ? std::string(GetStockNumberLists()[d.stockList].stockNumbers.back()) : "0000.0000K00");
+    set.SetSParaDeviceFlags(0, d.readOnly ? sParaDevice_writeProtected : 0);
+    set.SetSParaFreqNumber(0, d.points);
+    for (long i = 0; i < d.points; ++i)
+    {
+        set.SetSParaFreq(0, i, i == 0 ? 1e9 : 2.5e9 * i);
+        for (int s = 0; s < 4; ++s)
+        {
+            const double v = (i + (2 + 3 * s) / 16.0) * std::pow(10.0, i % 13 - 6);
+            set.SetSParaValue(0, i, tags[s], i < 2 ? first[i][s] : SParaValue(v, -v / 3, v / 700));
+        }
+    }
+    return set;
+}
+
+Step Input(const char* name, std::string content)
+{
+    return [=](DeviceEditor& t) { std::ofstream(WideToPath(t.Path(name)), std::ios::binary) << content; };
+}
+
+// The command on a file of the folder; `limit`: writes beyond 1 KiB fail meanwhile; `send`: sent as
+// the window's own command, around the menu.
+Step Run(int id, const char* name, bool limit = false, bool send = false)
+{
+    return [=](DeviceEditor& t) {
+        std::optional<ScopedFileSizeLimit> sizeLimit;
+        limit ? sizeLimit.emplace(1024), void() : void();
+        t.Run(id, t.Path(name), send);
+    };
+}
+
+Step Import(int id, const char* name, std::string content)
+{
+    return [=](DeviceEditor& t) { Input(name, content)(t), Run(id, name)(t); };
+}
+
+const Step editorClosed = [](DeviceEditor& t) { EXPECT_FALSE(t.grid->IsEditing()); };
+
+// What a row expects of an export: its bytes, "=" the bytes at the opening, "" not looked at. Boxes:
+// caption (empty: the program's name), TAB, text, with "@" for the folder of the files. Fields: mnemonic,
+// lower and upper limit separated by '|', "*" not looked at; "=" all as at the opening.
+struct FileSession
+{
+    const char* scenario;
+    FileDevice device;
+    std::vector<Step> steps;
+    std::string s2p = "=";
+    std::string txt = "=";
+    std::vector<const char*> boxes = {};
+    const char* fields = "=";
+    const char* folder = nullptr; // "name=content|..." of the files the steps left
+};
+
+using FileCommand = rows::Fixture<DeviceEditor, FileSession>;
+
+TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
+{
+    const FileSession& c = GetParam();
+    Open(Filled(c.device), 0, c.device.readOnly);
+    const auto opening = Exports();
+    ASSERT_FALSE(opening.first.empty() || opening.second.empty());
+    const auto fields = [this] {
+        const auto text = [this](int id) { return dialog->GetDlgItemAs<QLineEdit>(id)->text(); };
+        return QStringList{text(IDC_MNEMONIC), text(IDC_LOWER_LIMIT), text(IDC_UPPER_LIMIT)};
+    };
+    const QStringList openingFields = fields();
+    for (const Step& step : c.steps)
+    {
+        step(*this);
+    }
+
+    std::vector<std::string> shown;
+    for (const MessageBoxRequest& box : boxes)
+    {
+        EXPECT_TRUE(box.icon == MessageBoxIcon::Stop && box.buttons == MessageBoxButtons::Ok);
+        shown.push_back(QString(box.caption == AfxGetAppName() ? "" : box.caption).append('\t').append(box.text).toStdString());
+    }
+    std::vector<std::string> expected;
+    for (const char* box : c.boxes)
+    {
+        expected.push_back(QString::fromUtf8(box).replace("@", folder.path() + "/").toStdString());
+    }
+    EXPECT_EQ(shown, expected);
+    const QStringList want = std::string(c.fields) == "=" ? openingFields : QString::fromUtf8(c.fields).split('|');
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_TRUE(want[i] == "*" || (want[i] == "=" ? openingFields[i] : want[i]) == fields()[i]) << fields()[i].toStdString();
+    }
+    for (long row = 1; row < grid->GetRows(); ++row)
+    {
+        EXPECT_EQ(grid->GetTextMatrix(row, 0), QString::number(row)) << "rows are numbered";
+    }
+    QStringList files;
+    for (const QString& name : QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+    {
+        files << name + "=" + QString::fromStdString(ReadFile(folder.filePath(name)));
+    }
+    EXPECT_TRUE(c.folder == nullptr || files.join("|") == c.folder) << files.join("|").toStdString();
+    const auto after = Exports();
+    EXPECT_TRUE(c.s2p.empty() || after.first == (c.s2p == "=" ? opening.first : c.s2p)) << after.first;
+    EXPECT_TRUE(c.txt.empty() || after.second == (c.txt == "=" ? opening.second : c.txt)) << after.second;
+}
+
+const std::string s2pHeader = "# HZ S RI R 50\r\n";
+// The two first points as the exports write them.
+const std::string twoPointLines = "         1e9        0.125        -0.25          0.5        0.375         0.75"
+                                  "       -0.875      -0.0625       0.1875\r\n"
+                                  "       2.5e9       1.5e-5           -3         0.25        2.5e5           -1"
+                                  "            0          0.5         -0.5\r\n";
+const std::string twoPoints = "! Attenuator\r\n" + s2pHeader + twoPointLines;
+const std::string twoUncertainties = "! Attenuator\r\n# HZ U\r\n"
+                                     "         1e9       0.0625         0.01         0.02         0.03\r\n"
+                                     "       2.5e9         0.04         0.05         0.06         0.07\r\n";
+const std::string zeroUncertainties = "# HZ U\r\n"
+                                      "         1e9            0            0            0            0\r\n"
+                                      "       2.5e9            0            0            0            0\r\n";
+
+// Lines at 1, 2 and 3 GHz; between 2 and 3 GHz each column has its larger value in another line.
+Step Uncertainty(const char* frequencyCell)
+{
+    return [=](DeviceEditor& t) {
+        t.grid->SetTextMatrix(1, 1, frequencyCell);
+        Import(ID_IMPORT_UNCERTAINTY, "u.txt", "# GHZ U\r\n1 0.011 0.012 0.013 0.014\r\n2 0.021 0.042 0.023 0.044\r\n"
+                                               "3 0.031 0.032 0.033 0.034\r\n")(t);
+    };
+}
+
+Step S21(const char* pairs)
+{
+    return Import(ID_IMPORT_S2P, "gain.s2p", std::string("# GHZ S RI R 50\r\n") + pairs);
+}
+
+constexpr float none = std::numeric_limits<float>::quiet_NaN();
+const FileDevice onePoint{1, ""};
+const char* const writeFailed = "\t\"@kept.s2p\": File write access failed!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileCommand,
+    testing::Values(
+        FileSession{"ExportsWriteTheGridTextsByteForByte", {}, {}, twoPoints, twoUncertainties},
+        // S2P import: the whole table, the device named after the file, the limits derived.
+        FileSession{"S2PImportReplacesTheTable", {5}, {Import(ID_IMPORT_S2P, "sweep.2.s2p", twoPoints)},
+                "! sweep.2\r\n" + s2pHeader + twoPointLines, "! sweep.2\r\n" + zeroUncertainties, {}, "sweep.2|*|*"},
+        FileSession{"ExportThenImportGivesTheTableBack", {15, "round trip"},
+                {Run(ID_EXPORT_S2P, "round trip.s2p"), [](DeviceEditor& t) { t.grid->SetRows(2); }, Run(ID_IMPORT_S2P, "round trip.s2p")},
+                "=", "", {}, "round trip|*|*"},
+        FileSession{"UncertaintyExportThenImportGivesThemBack", {15},
+                {Run(ID_EXPORT_UNCERTAINTY, "u.txt"),
+                 [](DeviceEditor& t) { for (long cell = 0; cell < 60; ++cell) t.grid->SetTextMatrix(cell / 4 + 1, cell % 4 * 3 + 4, "0"); },
+                 Run(ID_IMPORT_UNCERTAINTY, "u.txt")}},
+        FileSession{"MegahertzDecibel", onePoint, {Import(ID_IMPORT_S2P, "c.s2p", "# MHZ S DB R 50\r\n150 -6.0206 60 0 45 -20 120 -40 -30\r\n")},
+                "! c\r\n" + s2pHeader + "       150e6         0.25     0.433013     0.707107     0.707107        -0.05    0.0866025"
+                "   0.00866025       -0.005\r\n", "", {}, "c|*|*"},
+        FileSession{"BareOptionLineIsGigahertzMagnitudeAngle", onePoint, {Import(ID_IMPORT_S2P, "c.d.s2p", "#\r\n1.25 1 0 0.5 30 0.25 -30 2 30\r\n")},
+                "! c.d\r\n" + s2pHeader + "      1.25e9            1            0     0.433013         0.25     0.216506       -0.125"
+                "      1.73205            1\r\n", "", {}, "c.d|*|*"},
+        FileSession{"NameOutsideLatin1", {}, {Import(ID_IMPORT_S2P, "Kabel \u20ac \u03a9.s2p", twoPoints)},
+                "! Kabel  \r\n" + s2pHeader + twoPointLines, "", {}, "Kabel \u20ac \u03a9|*|*"},
+        FileSession{"LimitsDividedByTheLargestGain", {}, {S21("1 0 0 0.06 0.08 0 0 0 0\r\n2 0 0 0.01 0 0 0 0 0\r\n3 0 0 0 -0.05 0 0 0 0\r\n")}, "", "", {}, "*|100e-9|10"},
+        FileSession{"LimitsKeepThreeDigits", {}, {S21("1 0 0 0 0.3 0 0 0 0\r\n")}, "", "", {}, "*|11.1e-9|1.11"},
+        FileSession{"OneSensorLimitMissing", {2, "", 1e-9f, none, 2}, {S21("1 0 0 0.1 0 0 0 0 0\r\n")}, "", "", {}, "*|30e-6|10"},
+        FileSession{"UnknownModelHasNoLowerLimit", {2, "", none, none}, {S21("1 0 0 0.1 0 0 0 0 0\r\n")}, "", "", {}, "*|0|10"},
+        FileSession{"S21ZeroKeepsTheLimits", {}, {S21("1 0 0 0 0 0 0 0 0\r\n2 0 0 0 0 0 0 0 0\r\n")}, "", "", {}, "*|=|="},
+        FileSession{"S21InfiniteKeepsTheLimits", {}, {S21("1 0 0 inf 0 0 0 0 0\r\n")}, "", "", {}, "*|=|="},
+        // Uncertainty import: the line that applies at each grid frequency, and nothing else.
+        FileSession{"UncertaintyBelowTheFirstLine", onePoint, {Uncertainty("500e6")}, "",
+                "# HZ U\r\n       500e6        0.011        0.012        0.013        0.014\r\n"},
+        FileSession{"UncertaintyWithinOnePpmOfALine", onePoint, {Uncertainty("2.000001e9")}, "",
+                "# HZ U\r\n  2.000001e9        0.021        0.042        0.023        0.044\r\n"},
+        FileSession{"UncertaintyBetweenTakesTheLargerOfEach", onePoint, {Uncertainty("2.5e9")}, "",
+                "# HZ U\r\n       2.5e9        0.031        0.042        0.033        0.044\r\n"},
+        FileSession{"UncertaintyAboveTheLastLine", onePoint, {Uncertainty("40e9")}, "",
+                "# HZ U\r\n        40e9        0.031        0.032        0.033        0.034\r\n"},
+        FileSession{"UncertaintyAtATextCountsAsZero", onePoint, {Uncertainty("abc")}, "",
+                "# HZ U\r\n         abc        0.011        0.012        0.013        0.014\r\n"},
+        FileSession{"UncertaintyChangesNothingElse", {}, {Import(ID_IMPORT_UNCERTAINTY, "flat.txt", "# MHZ U\r\n1 0.25 0.25 0.25 0.25\r\n")},
+                "=", "! Attenuator\r\n# HZ U\r\n         1e9         0.25         0.25         0.25         0.25\r\n"
+                "       2.5e9         0.25         0.25         0.25         0.25\r\n"},
+        // The mnemonic as the exports' comment line.
+        FileSession{"CommentOfTabsAndLetters", {0, "Pad\t20 dB Pr\u00e4zision \u20ac"}, {}, "! Pad_20 dB Pr_zision \r\n" + s2pHeader,
+                "! Pad_20 dB Pr_zision \r\n# HZ U\r\n"},
+        FileSession{"NoCommentForNoMnemonic", {0, ""}, {}, s2pHeader, "# HZ U\r\n"},
+        FileSession{"CommentAsTyped", {0},
+                {Type(IDC_MNEMONIC, "Typed name")},
+                "! Typed name\r\n" + s2pHeader, "! Typed name\r\n# HZ U\r\n", {}, "Typed name|=|="},
+        // Refused files: the reader's report, and nothing changes.
+        FileSession{"SyntaxErrorInData", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n")}, "=", "=",
+                {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
+                 "\t\"@bad.s2p\": Measurement data file could not be parsed!"}},
+        FileSession{"UncertaintySyntaxError", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n")}, "=", "=",
+                {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
+                 "\t\"@bad.txt\": Measurement data file could not be parsed!"}},
+        FileSession{"UncertaintyFileForS2P", {}, {Import(ID_IMPORT_S2P, "u.s2p", "# HZ U\r\n1 2 3 4 5\r\n")}, "=", "=",
+                {"\tS2P file contains wrong parameter type!"}},
+        FileSession{"S2PFileForUncertainty", {}, {Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n")}, "=", "=",
+                {"\tS2P file contains wrong parameter type!"}},
+        FileSession{"MissingFiles", {}, {Run(ID_IMPORT_S2P, "none.s2p"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")}, "=", "=",
+                {"\t\"@none.s2p\": File read access failed!", "\t\"@none.txt\": File read access failed!"}},
+        // Failed exports: reported, the old file kept, nothing left beside it.
+        FileSession{"ExportsTooLargeToWrite", {40},
+                {Input("kept.s2p", "old"), Run(ID_EXPORT_S2P, "kept.s2p", true), Run(ID_EXPORT_UNCERTAINTY, "kept.s2p", true)}, "=", "=",
+                {writeFailed, writeFailed}, "=", "kept.s2p=old"},
+        FileSession{"ExportsIntoAPlainFile", {}, {Input("plain", "plain"), Run(ID_EXPORT_S2P, "plain/e.s2p"), Run(ID_EXPORT_UNCERTAINTY, "plain/e.txt")},
+                "=", "=", {"\t\"@plain/e.s2p\": File write access failed!", "\t\"@plain/e.txt\": File write access failed!"}, "=", "plain=plain"},
+        // An open edit is committed first; one that is not a number keeps every command from running.
+        FileSession{"OpenEditCommittedByEveryCommand", {},
+                {Edit(1, 5, "0.75", false), Import(ID_IMPORT_S2P, "in.s2p", twoPoints), editorClosed, Edit(1, 5, "0.75", false),
+                 Import(ID_IMPORT_UNCERTAINTY, "in.txt", "# HZ U\r\n1 0.5 0.5 0.5 0.5\r\n"), editorClosed, Edit(1, 5, "0.75", false),
+                 Run(ID_EXPORT_S2P, "out.s2p"), editorClosed, Edit(1, 5, "0.75", false), Run(ID_EXPORT_UNCERTAINTY, "out.txt"), editorClosed},
+                "! in\r\n" + s2pHeader + "         1e9        0.125        -0.25         0.75        0.375         0.75       -0.875"
+                "      -0.0625       0.1875\r\n" + twoPointLines.substr(118),
+                "! in\r\n# HZ U\r\n         1e9          0.5          0.5          0.5          0.5\r\n"
+                "       2.5e9          0.5          0.5          0.5          0.5\r\n", {}, "in|*|*"},
+        FileSession{"TextInTheEditorStopsEveryCommand", {},
+                {Edit(1, 5, "abc", false), Import(ID_IMPORT_S2P, "in.s2p", "x"), Import(ID_IMPORT_UNCERTAINTY, "in.txt", "x"),
+                 Run(ID_EXPORT_S2P, "out.s2p"), Run(ID_EXPORT_UNCERTAINTY, "out.txt"),
+                 [](DeviceEditor& t) { QTest::keyClick(&t.grid->GetCellEdit(), Qt::Key_Escape); }},
+                "=", "=", {}, "=", "in.s2p=x|in.txt=x"},
+        FileSession{"ReadOnlyImportsNothingAndExports", {2, "Attenuator", 1e-9f, 0.1f, -1, true},
+                {[](DeviceEditor& t) { EXPECT_FALSE(t.Item(ID_IMPORT_S2P)->isEnabled() || t.Item(ID_IMPORT_UNCERTAINTY)->isEnabled()); },
+                 Import(ID_IMPORT_S2P, "in.s2p", s2pHeader + "1 1 1 1 1 1 1 1 1\r\n"), Import(ID_IMPORT_UNCERTAINTY, "in.txt", "# HZ U\r\n1 1 1 1 1\r\n"),
+                 Run(ID_IMPORT_S2P, "in.s2p", false, true), Run(ID_IMPORT_UNCERTAINTY, "in.txt", false, true)},
+                twoPoints, twoUncertainties},
+        FileSession{"FileMenuFromTheKeyboard", {},
+                {Input("keys.s2p", twoPoints),
+                 [](DeviceEditor& t) {
+                     t.answers.push_back(t.Path("keys.s2p"));
+                     QTest::keyClick(t.dialog.get(), Qt::Key_F, Qt::AltModifier);
+                     t.Settle();
+                     ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+                     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_I);
+                     t.Settle();
+                     t.answers.clear();
+                 }},
+                "! keys\r\n" + s2pHeader + twoPointLines, "", {}, "keys|*|*"},
+        FileSession{"ImportedFilesStoredByOk", {5},
+                {Import(ID_IMPORT_S2P, "Coupler 20dB.s2p", "# MHZ S RI R 50\r\n100 0.125 -0.25 0.5 0 0.0625 0.75 -0.5 0.375\r\n"
+                                                           "250 0.25 -0.125 0.25 0.25 1 -1 0.5 0.5\r\n"),
+                 Import(ID_IMPORT_UNCERTAINTY, "Coupler 20dB.txt", "# MHZ U\r\n100 0.01 0.02 0.03 0.04\r\n"),
+                 Ok,
+                 [](DeviceEditor& t) {
+                     ASSERT_EQ(t.dialog->result(), IDOK);
+                     t.Open(t.set);
+                 }},
+                "! Coupler 20dB\r\n" + s2pHeader +
+                    "       100e6        0.125        -0.25          0.5            0       0.0625         0.75         -0.5        0.375\r\n"
+                    "       250e6         0.25       -0.125         0.25         0.25            1           -1          0.5          0.5\r\n",
+                "! Coupler 20dB\r\n# HZ U\r\n       100e6         0.01         0.02         0.03         0.04\r\n"
+                "       250e6         0.01         0.02         0.03         0.04\r\n", {}, "Coupler 20dB|4e-9|400e-3"}),
+    rows::Name());
+
+struct DialogCase
+{
+    const char* scenario;
+    int command;
+    bool open;
+    const char* extension;
+    const char* title;
+};
+
+using FileDialogOfCommand = rows::Fixture<DeviceEditor, DialogCase>;
+
+TEST_P(FileDialogOfCommand, AsksForTheFileAndCancelOrAnEmptyNameChangesNothing)
+{
+    const DialogCase& c = GetParam();
+    Open(Filled({}));
+    Run(c.command, std::nullopt);
+    Run(c.command, QString());
+    ASSERT_EQ(requests.size(), 2u);
+    const QString filter = QString("*.%1 Files|*.%1;|All Files (*.*)|*.*||").arg(QString(c.extension).toLower());
+    for (const FileDialogRequest& r : requests)
+    {
+        EXPECT_EQ(std::tie(r.parent, r.open, r.defaultExtension, r.nameFilters, r.fileName, r.overwritePrompt, r.title),
+                  std::make_tuple(dialog.get(), c.open, QString(c.extension), ConvertFileDialogFilter(filter), QString(), false, QString(c.title)));
+    }
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Exports(), std::make_pair(twoPoints, twoUncertainties));
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, FileDialogOfCommand,
+                         testing::Values(DialogCase{"ImportS2P", ID_IMPORT_S2P, true, "S2P", "Select S2P file"},
+                                         DialogCase{"ImportUncertainty", ID_IMPORT_UNCERTAINTY, true, "TXT", "Select uncertainty file"},
+                                         DialogCase{"ExportS2P", ID_EXPORT_S2P, false, "S2P", "Select S2P file for export"},
+                                         DialogCase{"ExportUncertainty", ID_EXPORT_UNCERTAINTY, false, "TXT", "Select uncertainty file for export"}),
                          rows::Name());
 
 } // namespace
