@@ -1164,7 +1164,6 @@ Step Commit(bool result) { return Call([=](G& g) { EXPECT_EQ(g.CommitEdit(), res
 Step Text(long row, long col, const char* text) { return Call([=](G& g) { g.SetTextMatrix(row, col, QString::fromUtf8(text)); }); }
 const Step Copy = Call([](G& g) { CopyCells(g); });
 const Step Return = EditKey(Qt::Key_Return);
-const Step NoDataRows = Call([](G& g) { g.SetRows(1); });
 
 // A click on a cell, or on a data row's header (col 0); with `twice` a double-click after it (row 0: on
 // the first column's header).
@@ -1362,10 +1361,7 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"PasteWritesNumbersOnlyInTheColumnsFormat", {Select(1, 1, 1, 1), Paste(" 1500 \t\tx\r\nn/a\t0.123456789")}, {1, 1, 1, 1},
                 "", {}, "1,1.5e3,0.5,0.25|2,2e9,0.123457,0.35|3,3e9,0.7,0.45"},
         Session{"PasteBeyondTheTableAppendsRowsAndDropsFields", {Select(2, 2, 2, 2), Paste("4\t40\t400\n5\r6\r\n\r\n7\n")}, {2, 2, 2, 2},
-                "", {}, "1,1e9,0.5,0.25|2,2e9,4,40|3,3e9,5,0.45|new,,6,|new,,7,"},
-        Session{"PasteIntoNoDataRowsAppendsTheFirst", {NoDataRows, Select(1, 1, 1, 1), Paste("5e6\t0.5\r\n6e6\t0.6")}, {1, 1, 1, 1}, "",
-                {}, "new,5e6,0.5,|new,6e6,0.6,"},
-        Session{"PasteOfNothingIntoNoDataRowsStillAppends", {NoDataRows, Select(1, 1, 1, 1), Paste("")}, {1, 1, 1, 1}, "", {}, "new,,,"}),
+                "", {}, "1,1e9,0.5,0.25|2,2e9,4,40|3,3e9,5,0.45|new,,6,|new,,7,"}),
     rows::Name());
 
 TEST_F(GridTest, ColumnWidthsAndTheCellRectangleAreInTwips)
