@@ -1,14 +1,24 @@
+// The dialogs of the window layer: what a user's keys, clicks, drops and menus send to the
+// window class, the controls their templates make, the menus and the report list, and the
+// messages other threads post.
+
+#include "Bitmaps.h"
+#include "Dialog.h"
 #include "DialogControls.h"
 #include "DialogTemplate.h"
 #include "ListCtrl.h"
+#include "MessageBoxPresenter.h"
+#include "PostMessage.h"
 #include "Resource.h"
-#include "Support.h"
+#include "Rows.h"
+#include "WindowRegistry.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,40 +28,70 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <numeric>
 #include <stdexcept>
+#include <thread>
 
 namespace
 {
 
 using rows::operator<<;
-using Action = std::function<void(RecordingDialog&)>;
-constexpr int LeftOpen = -100; // what DoModal returns when the row's action left the dialog open
+using Strings = std::vector<std::string>;
 
-// Runs the action from inside the modal loop, once it runs, and ends a dialog it left open.
-int RunModal(RecordingDialog& dialog, const Action& action)
+// Logs what the framework calls it for, in order; the rows' steps add what they see.
+class RecordingDialog : public CDialog
 {
-    QTimer::singleShot(0, &dialog, [&dialog, action] {
-        action(dialog);
-        if (dialog.isVisible())
-            dialog.EndDialog(LeftOpen);
-    });
-    return dialog.DoModal();
-}
+public:
+    using CDialog::CDialog;
+    using CDialog::MapCommand;
+    using CDialog::MapKillFocus;
+    using CDialog::MapMessage;
+    using CDialog::MapNotify;
+    ~RecordingDialog() override { DestroyWindow(); }
+
+    Strings log;
+    QSize lastSize; // from OnSize
+    std::function<bool()> initDialog; // replaces OnInitDialog's own work when set
+    bool cancelEnds = true;
+
+protected:
+    bool OnInitDialog() override
+    {
+        log.push_back("OnInitDialog");
+        return initDialog ? initDialog() : CDialog::OnInitDialog();
+    }
+    void OnOK() override { log.push_back("OnOK"); CDialog::OnOK(); }
+    void OnCancel() override
+    {
+        log.push_back("OnCancel");
+        if (cancelEnds)
+            CDialog::OnCancel();
+    }
+    void OnCommand(int id) override { log.push_back("command " + std::to_string(id)); CDialog::OnCommand(id); }
+    void OnDropFiles(const QStringList& paths) override { log.push_back("drop " + paths.join(", ").toStdString()); }
+    void OnSize(int cx, int cy) override { lastSize = QSize(cx, cy); }
+    void OnInitMenuPopup(CMenu, int position) override { log.push_back("popup " + std::to_string(position)); }
+    void OnDestroy() override { log.push_back("OnDestroy"); }
+};
+
+using Action = std::function<void(RecordingDialog&)>;
+constexpr int LeftOpen = -100; // what DoModal returns when the row's steps left the dialog open
 
 Action Click(int id)
 {
     return [id](RecordingDialog& d) { QTest::mouseClick(d.GetDlgItem(id), Qt::LeftButton); };
 }
 
-// After `first`, puts the focus on the control of the active window and presses the keys where the focus is.
-Action Press(int id, std::vector<QKeyCombination> keys, Action first = {})
+// Puts the focus on the control of the active window and presses the keys where the focus is.
+Action Press(int id, std::vector<QKeyCombination> keys = {})
 {
-    return [id, keys, first](RecordingDialog& d) {
-        if (first)
-            first(d);
+    return [id, keys](RecordingDialog& d) {
         d.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
         d.GetDlgItem(id)->setFocus();
@@ -60,123 +100,193 @@ Action Press(int id, std::vector<QKeyCombination> keys, Action first = {})
     };
 }
 
-struct WayRow
+Action Checked(int id)
+{
+    return [id](RecordingDialog& d) { d.log.push_back(std::to_string(id) + (d.IsDlgButtonChecked(id) ? " checked" : " clear")); };
+}
+
+Action Replace(int id, std::function<QWidget*(RecordingDialog&)> make)
+{
+    return [id, make](RecordingDialog& d) { d.ReplaceDlgItem(id, make(d)); };
+}
+
+// With a modal dialog open over the window when asked, drags the urls onto it and drops them; logs
+// whether the drag was taken, then lets the drop be handled.
+Action Drop(QList<QUrl> urls, bool underModal = false)
+{
+    return [urls, underModal](RecordingDialog& d) {
+        CDialog editor(IDD_SETNUMBER, &d);
+        if (underModal)
+            editor.Create(), editor.setWindowModality(Qt::ApplicationModal), editor.show();
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&d, &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&d, &drop);
+        d.log.push_back(enter.isAccepted() ? "drag taken" : "drag refused");
+        QCoreApplication::processEvents();
+    };
+}
+
+// Opens the popup of the menu bar at `position` and closes it again.
+Action Popup(int position)
+{
+    return [position](RecordingDialog& d) {
+        auto* menu = qobject_cast<QMenu*>(d.GetMenu().GetSubMenu(position).GetWidget());
+        EXPECT_FALSE(IsMenuActive());
+        menu->popup(d.mapToGlobal(QPoint(10, 10)));
+        EXPECT_TRUE(IsMenuActive()) << "the menu loop has the keyboard";
+        menu->close();
+        EXPECT_FALSE(IsMenuActive());
+    };
+}
+
+std::string Text(QSize size)
+{
+    return std::to_string(size.width()) + "x" + std::to_string(size.height());
+}
+
+// Makes the window 40 x 30 px larger as the user would; logs the client area before and after, and
+// what OnSize told.
+void Grow(RecordingDialog& d)
+{
+    const QSize before = d.GetClientArea()->size();
+    d.resize(d.width() + 40, d.height() + 30);
+    QCoreApplication::processEvents();
+    d.log.push_back(Text(before) + " -> " + Text(d.GetClientArea()->size()) + ", told " + Text(d.lastSize));
+}
+
+void WatchLowerLimit(RecordingDialog& d)
+{
+    d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); });
+}
+
+struct ActionRow
 {
     const char* scenario;
     int templateId;
-    Action before, action; // before DoModal, inside its loop
+    Action before; // before DoModal
+    std::vector<Action> steps; // inside its loop
     int result;
-    Strings calls;
-    std::vector<int> checked; // the buttons checked at the end
-    Strings boxes;
+    Strings log; // the dialog's, once it is destroyed
+    Strings boxes; // "caption (stop): text" of the message boxes shown
 };
 
-using WayOutTest = rows::Test<WayRow>;
+using DialogActionTest = rows::Test<ActionRow>;
 
-TEST_P(WayOutTest, EndsWithTheResultOfTheUsersWay)
+TEST_P(DialogActionTest, ReachesTheWindowClassAndEndsWithTheResultOfTheUsersWay)
 {
-    const WayRow& row = GetParam();
-    const ShownBoxes shown;
+    const ActionRow& row = GetParam();
+    Strings boxes;
+    const ScopedMessageBoxPresenter presenter([&boxes](const MessageBoxRequest& box) {
+        const char* icon = box.icon == MessageBoxIcon::Stop ? " (stop)" : "";
+        boxes.push_back((box.caption + icon + ": " + box.text).toStdString());
+        return IDOK;
+    });
     RecordingDialog dialog(row.templateId);
     if (row.before)
         row.before(dialog);
-    EXPECT_EQ(RunModal(dialog, row.action), row.result);
-    EXPECT_EQ(dialog.calls, row.calls);
-    std::vector<int> checked;
-    for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
-        if (dialog.IsDlgButtonChecked(GetDlgCtrlID(button)))
-            checked.push_back(GetDlgCtrlID(button));
-    EXPECT_EQ(checked, row.checked);
-    EXPECT_EQ(shown.boxes, row.boxes);
+    QTimer::singleShot(0, &dialog, [&dialog, &row] {
+        for (const Action& step : row.steps)
+            step(dialog);
+        if (dialog.isVisible())
+            dialog.EndDialog(LeftOpen);
+    });
+    EXPECT_EQ(dialog.DoModal(), row.result);
+    dialog.DestroyWindow(); // nothing more: the window went with the modal loop
+    EXPECT_EQ(dialog.log, row.log);
+    EXPECT_EQ(boxes, row.boxes);
 }
 
-const Strings Ok{"OnInitDialog", "command 1", "OnOK"};
-const Strings Cancel{"OnInitDialog", "command 2", "OnCancel"};
-const Strings Init{"OnInitDialog"};
+const Strings Ok{"OnInitDialog", "command 1", "OnOK", "OnDestroy"};
+const Strings Cancel{"OnInitDialog", "command 2", "OnCancel", "OnDestroy"};
+const Strings Left{"OnInitDialog", "OnDestroy"};
+const QUrl Sensor = QUrl::fromLocalFile("/data/sensor.cal");
+const QUrl Remote("https://example.org/a.cal");
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, WayOutTest,
+    Rows, DialogActionTest,
     testing::Values(
-        WayRow{"ok_button", IDD_CAL_INFO, {}, Click(IDOK), IDOK, Ok},
-        WayRow{"cancel_button", IDD_CAL_INFO, {}, Click(IDCANCEL), IDCANCEL, Cancel},
-        WayRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO, {}, Press(IDC_CAL_LAB, {Qt::Key_Return}), IDOK, Ok},
-        WayRow{"keypad_enter_without_default_button", IDD_OSTREL_DIALOG, {},
-               Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier}), IDOK, Ok},
-        WayRow{"enter_on_focused_cancel_button", IDD_CAL_INFO, {}, Press(IDCANCEL, {Qt::Key_Return}), IDCANCEL, Cancel},
-        WayRow{"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO, {},
-               Press(IDC_CAL_LAB, {Qt::Key_Return},
-                     [](RecordingDialog& d) {
-                         auto* own = static_cast<QPushButton*>(d.ReplaceDlgItem(IDC_CAL_LAB, new QPushButton));
-                         own->setAutoDefault(false);
-                         QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
-                     }),
-               LeftOpen, {"OnInitDialog", "command 4711"}},
-        WayRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {},
-               Press(IDC_CAL_LAB, {Qt::Key_Return}, [](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }), LeftOpen,
-               Init},
-        WayRow{"enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG, {},
-               Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Return}), IDOK, Ok},
-        WayRow{"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG, {},
-               Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return},
-                     [](RecordingDialog& d) { d.ReplaceDlgItem(IDC_DEVICE_GRID, new QPlainTextEdit); }),
-               LeftOpen, Init},
-        WayRow{"escape_in_edit", IDD_CAL_INFO, {}, Press(IDC_CAL_ENG, {Qt::Key_Escape}), IDCANCEL, Cancel},
-        WayRow{"close_box", IDD_SENSOR_ID, {}, [](RecordingDialog& d) { d.close(); }, IDCANCEL, Cancel},
-        WayRow{"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG,
-               [](RecordingDialog& d) { d.cancelEnds = false; }, [](RecordingDialog& d) { d.close(); }, LeftOpen,
-               Cancel},
-        WayRow{"own_result", IDD_REMOTE, {}, [](RecordingDialog& d) { d.EndDialog(1040); }, 1040, Init},
-        WayRow{"check_box_click_sends_its_number", IDD_OSTREL_DIALOG, {}, Click(IDC_FLAG_USE_FACTORY_FLAGS), LeftOpen,
-               {"OnInitDialog", "command 1023"}, {IDC_FLAG_USE_FACTORY_FLAGS}},
-        WayRow{"checking_a_box_is_no_click", IDD_OSTREL_DIALOG, {},
-               [](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); }, LeftOpen, Init,
-               {IDC_FLAG_DEVICE_LOCKED}},
-        WayRow{"end_dialog_while_initialising", IDD_CAL_INFO,
-               [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; },
-               [](RecordingDialog&) { ADD_FAILURE() << "shown"; }, IDCANCEL, Init},
-        WayRow{"unknown_template", 4711, {}, {}, -1, {}},
-        WayRow{"initialisation_that_throws", IDD_CAL_INFO,
-               [](RecordingDialog& d) { d.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); }; },
-               {}, -1, Init, {}, {"Error (stop): no sensor library"}},
-        WayRow{"command_handler_that_throws", IDD_CAL_INFO,
-               [](RecordingDialog& d) { d.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); }); },
-               Click(IDOK), LeftOpen, {"OnInitDialog", "command 1"}, {}, {"Error (stop): Checksum failed"}},
-        WayRow{"message_handler_that_throws_anything", IDD_CAL_INFO,
-               [](RecordingDialog& d) { d.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; }); },
-               [](RecordingDialog& d) { d.SendMessage(WM_USER + 7, 0, 0); }, LeftOpen, Init, {},
-               {"Error (stop): An unexpected error occurred."}}),
-    rows::Name());
-
-struct DestroyRow
-{
-    const char* scenario;
-    Action use;
-    int whileAlive, inAll; // OnDestroy calls before the dialog object goes, in all
-};
-
-using OnDestroyTest = rows::Test<DestroyRow>;
-
-TEST_P(OnDestroyTest, RunsOnceForEveryWindowMade)
-{
-    int destroyed = 0;
-    {
-        RecordingDialog dialog(IDD_CAL_INFO);
-        dialog.destroyed = &destroyed;
-        GetParam().use(dialog);
-        EXPECT_EQ(destroyed, GetParam().whileAlive);
-    }
-    EXPECT_EQ(destroyed, GetParam().inAll);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, OnDestroyTest,
-    testing::Values(DestroyRow{"ended_with_ok", [](RecordingDialog& d) { RunModal(d, Click(IDOK)); }, 1, 1},
-                    DestroyRow{"ended_with_cancel", [](RecordingDialog& d) { RunModal(d, Click(IDCANCEL)); }, 1, 1},
-                    DestroyRow{"run_twice", [](RecordingDialog& d) { RunModal(d, Click(IDOK)), RunModal(d, Click(IDCANCEL)); },
-                               2, 2},
-                    DestroyRow{"destroyed_without_being_shown", [](RecordingDialog& d) { d.Create(); }, 0, 1},
-                    DestroyRow{"destroyed_while_shown", [](RecordingDialog& d) { d.Create(), d.show(); }, 0, 1},
-                    DestroyRow{"never_made", [](RecordingDialog&) {}, 0, 0}),
+        ActionRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO, {}, {Press(IDC_CAL_LAB, {Qt::Key_Return})},
+                  IDOK, Ok},
+        ActionRow{"keypad_enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG, {},
+                  {Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier})}, IDOK, Ok},
+        ActionRow{"enter_on_focused_cancel_button", IDD_CAL_INFO, {}, {Press(IDCANCEL, {Qt::Key_Return})}, IDCANCEL,
+                  Cancel},
+        ActionRow{"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO, {},
+                  {Replace(IDC_CAL_LAB,
+                           [](RecordingDialog& d) {
+                               auto* own = new QPushButton;
+                               own->setAutoDefault(false);
+                               QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
+                               return own;
+                           }),
+                   Press(IDC_CAL_LAB, {Qt::Key_Return})},
+                  LeftOpen, {"OnInitDialog", "command 4711", "OnDestroy"}},
+        ActionRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {},
+                  {[](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }, Press(IDC_CAL_LAB, {Qt::Key_Return})},
+                  LeftOpen, Left},
+        ActionRow{"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG, {},
+                  {Replace(IDC_DEVICE_GRID, [](RecordingDialog&) { return new QPlainTextEdit; }),
+                   Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
+                  LeftOpen, Left},
+        ActionRow{"escape_in_edit", IDD_CAL_INFO, {}, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
+        ActionRow{"close_box", IDD_SENSOR_ID, {}, {[](RecordingDialog& d) { d.close(); }}, IDCANCEL, Cancel},
+        ActionRow{"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG,
+                  [](RecordingDialog& d) { d.cancelEnds = false; }, {[](RecordingDialog& d) { d.close(); }}, LeftOpen,
+                  Cancel},
+        ActionRow{"own_result", IDD_REMOTE, {}, {[](RecordingDialog& d) { d.EndDialog(1040); }}, 1040, Left},
+        ActionRow{"run_again_after_cancel", IDD_CAL_INFO,
+                  [](RecordingDialog& d) { QTimer::singleShot(0, &d, [&d] { d.close(); }), d.DoModal(); },
+                  {Click(IDOK)}, IDOK,
+                  {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK",
+                   "OnDestroy"}},
+        ActionRow{"check_box_click_sends_its_number", IDD_OSTREL_DIALOG, {},
+                  {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS)}, LeftOpen,
+                  {"OnInitDialog", "command 1023", "1023 checked", "OnDestroy"}},
+        ActionRow{"checking_a_box_is_no_click", IDD_OSTREL_DIALOG, {},
+                  {[](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); },
+                   Checked(IDC_FLAG_DEVICE_LOCKED)},
+                  LeftOpen, {"OnInitDialog", "1022 checked", "OnDestroy"}},
+        ActionRow{"focus_starts_on_the_first_enabled_control", IDD_REMOTE,
+                  [](RecordingDialog& d) {
+                      d.initDialog = [&d] { return d.EnableDlgItem(IDC_COMMAND_TIMEOUT, false), true; };
+                      d.Create();
+                      d.log.push_back("focus " + std::to_string(GetDlgCtrlID(d.focusWidget())));
+                  },
+                  {}, LeftOpen, {"OnInitDialog", "focus 1042", "OnDestroy"}},
+        ActionRow{"focus_losses_of_a_control_and_the_size_it_grows_to", IDD_DEVICE, WatchLowerLimit,
+                  {Press(IDC_LOWER_LIMIT), Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow}, LeftOpen,
+                  {"OnInitDialog", "lower limit left", "717x495 -> 757x525, told 757x525", "OnDestroy"}},
+        ActionRow{"opening_a_menu_is_no_focus_loss", IDD_DEVICE, WatchLowerLimit,
+                  {Press(IDC_LOWER_LIMIT), Popup(1), Press(IDC_MNEMONIC)}, LeftOpen,
+                  {"OnInitDialog", "popup 1", "lower limit left", "OnDestroy"}},
+        ActionRow{"fixed_frame_keeps_its_size", IDD_CAL_INFO, {}, {Grow}, LeftOpen,
+                  {"OnInitDialog", "249x153 -> 249x153, told 249x153", "OnDestroy"}},
+        ActionRow{"dropped_local_files_in_drop_order", IDD_OSTREL_DIALOG, {},
+                  {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")})}, LeftOpen,
+                  {"OnInitDialog", "drag taken", "drop /data/b.bin, /data/ä a.cal", "OnDestroy"}},
+        ActionRow{"dropped_remote_urls_only", IDD_OSTREL_DIALOG, {}, {Drop({Remote})}, LeftOpen,
+                  {"OnInitDialog", "drag refused", "OnDestroy"}},
+        ActionRow{"drop_on_a_window_that_takes_no_files", IDD_CAL_INFO, {}, {Drop({Sensor})}, LeftOpen,
+                  {"OnInitDialog", "drag refused", "OnDestroy"}},
+        ActionRow{"drop_while_a_modal_dialog_is_open_over_it", IDD_OSTREL_DIALOG, {}, {Drop({Sensor}, true)},
+                  LeftOpen, {"OnInitDialog", "drag refused", "OnDestroy"}},
+        ActionRow{"end_dialog_while_initialising", IDD_CAL_INFO,
+                  [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }, {},
+                  IDCANCEL, Left},
+        ActionRow{"unknown_template", 4711, {}, {}, -1, {}},
+        ActionRow{"initialisation_that_throws", IDD_CAL_INFO,
+                  [](RecordingDialog& d) { d.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); }; },
+                  {}, -1, Left, {"Error (stop): no sensor library"}},
+        ActionRow{"command_handler_that_throws", IDD_CAL_INFO,
+                  [](RecordingDialog& d) { d.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); }); },
+                  {Click(IDOK)}, LeftOpen, {"OnInitDialog", "command 1", "OnDestroy"}, {"Error (stop): Checksum failed"}},
+        ActionRow{"message_handler_that_throws_anything", IDD_CAL_INFO,
+                  [](RecordingDialog& d) { d.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; }); },
+                  {[](RecordingDialog& d) { d.SendMessage(WM_USER + 7, 0, 0); }}, LeftOpen, Left,
+                  {"Error (stop): An unexpected error occurred."}}),
     rows::Name());
 
 std::string Alignment(Qt::Alignment alignment)
@@ -281,12 +391,11 @@ INSTANTIATE_TEST_SUITE_P(
                    QRect(18, 27, 468, 198), nullptr, "", ""},
         ControlRow{"grid_placeholder", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, "QWidget", QRect(9, 126, 657, 288), nullptr,
                    "", ""},
-        ControlRow{"static_texts_have_no_number", IDD_CAL_INFO, IDC_STATIC, "none", QRect(), nullptr, "", ""},
         ControlRow{"unknown_number", IDD_CAL_INFO, 9999, "none", QRect(), "x", "", ""}),
     rows::Name());
 
-// Every control of every template is found by its number and shows its whole
-// text unless it reaches the window's edge.
+// Every control of every template is found by its number (static texts have none) and
+// shows its whole text unless it reaches the window's edge.
 TEST(DialogTemplates, EveryControlIsFoundAndShowsItsWholeText)
 {
     for (const DialogTemplate& t : AllDialogTemplates()) {
@@ -313,57 +422,6 @@ TEST(DialogTemplates, EveryControlIsFoundAndShowsItsWholeText)
     }
 }
 
-struct ShownRow
-{
-    const char* scenario;
-    int templateId;
-    std::vector<int> focused; // in turn
-    int popup, lowerLimitLeft; // then opened and closed (-1 for none); focus losses of the lower limit
-    QSize client, grown; // when shown; after the user made the window 40 x 30 px larger
-};
-
-using ShownTest = rows::Test<ShownRow>;
-
-TEST_P(ShownTest, ReportsFocusLossesAndItsClientSize)
-{
-    const ShownRow& row = GetParam();
-    RecordingDialog dialog(row.templateId);
-    ASSERT_TRUE(dialog.Create());
-    int left = 0;
-    dialog.MapKillFocus(IDC_LOWER_LIMIT, [&left] { ++left; });
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    for (const int id : row.focused)
-        dialog.GetDlgItem(id)->setFocus();
-    if (row.popup >= 0) {
-        auto* menu = qobject_cast<QMenu*>(dialog.GetMenu().GetSubMenu(row.popup).GetWidget());
-        EXPECT_FALSE(IsMenuActive());
-        menu->popup(dialog.mapToGlobal(QPoint(10, 10)));
-        EXPECT_TRUE(IsMenuActive());
-        menu->close();
-        EXPECT_FALSE(IsMenuActive());
-        EXPECT_EQ(dialog.popups, std::vector<int>{row.popup});
-    }
-    EXPECT_EQ(left, row.lowerLimitLeft);
-    EXPECT_EQ(dialog.GetClientArea()->size(), row.client);
-    dialog.resize(dialog.width() + 40, dialog.height() + 30);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(dialog.GetClientArea()->size(), row.grown);
-    EXPECT_EQ(dialog.lastSize, row.grown);
-}
-
-const QSize Device(717, 495), Grown(757, 525);
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ShownTest,
-    testing::Values(ShownRow{"fixed_frame", IDD_CAL_INFO, {}, -1, 0, QSize(249, 153), QSize(249, 153)},
-                    ShownRow{"focus_to_another_control", IDD_DEVICE, {IDC_LOWER_LIMIT, IDC_MNEMONIC}, -1, 1, Device, Grown},
-                    ShownRow{"focus_on_from_there", IDD_DEVICE, {IDC_LOWER_LIMIT, IDC_MNEMONIC, IDC_UPPER_LIMIT}, -1, 1,
-                             Device, Grown},
-                    ShownRow{"opening_a_menu_is_no_focus_loss", IDD_DEVICE, {IDC_LOWER_LIMIT}, 1, 0, Device, Grown}),
-    rows::Name());
-
 TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)
 {
     CDialog dialog(IDD_DEVICE);
@@ -384,53 +442,261 @@ TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)
     EXPECT_EQ(dialog.ReplaceDlgItem(9999, &unused), nullptr);
 }
 
-struct DropRow
+// What an item shows where its check mark goes.
+std::string Mark(const QAction* action)
+{
+    std::string mark = action && action->isChecked() ? "checked" : "";
+    for (const int id : {IDB_CHECK_EMPTY, IDB_CHECK_TICKED})
+        if (action && !action->icon().isNull() &&
+            action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
+                LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32))
+            mark += "picture " + std::to_string(id) + (action->isCheckable() ? " over a mark" : "");
+    return mark;
+}
+
+struct MenuRow
 {
     const char* scenario;
     int templateId;
-    QList<QUrl> urls;
-    bool underModal; // a modal dialog is open over the window
-    std::vector<QStringList> drops;
+    std::function<UINT(CMenu)> calls; // on the menu bar; returns what the last call returned
+    UINT returned;
+    int popup; // then looks at an item of this popup, -1 for the bar
+    UINT item, flags;
+    QString text;
+    UINT state;
+    std::string mark;
+    Strings commands; // sent meanwhile
 };
 
-using DropFilesTest = rows::Test<DropRow>;
+using MenuTest = rows::Test<MenuRow>;
 
-TEST_P(DropFilesTest, WindowGetsTheLocalFilesOfADrop)
+TEST_P(MenuTest, AnswersTheWindowsCallsAsItsTemplateAndTheCallsMadeIt)
 {
-    const DropRow& row = GetParam();
-    RecordingDialog window(row.templateId);
-    ASSERT_TRUE(window.Create());
-    window.show();
-    CDialog editor(IDD_SETNUMBER, &window);
-    if (row.underModal) {
-        ASSERT_TRUE(editor.Create());
-        editor.setWindowModality(Qt::ApplicationModal);
-        editor.show();
-    }
-    QMimeData data;
-    data.setUrls(row.urls);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &enter);
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drop);
-    EXPECT_TRUE(window.drops.empty()) << "handled once the drop has finished";
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.drops, row.drops);
-    EXPECT_EQ(enter.isAccepted(), !row.drops.empty()) << "the drag is refused where the drop would be";
+    const MenuRow& row = GetParam();
+    RecordingDialog dialog(row.templateId);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(row.calls(dialog.GetMenu()), row.returned);
+    const CMenu menu = row.popup < 0 ? dialog.GetMenu() : dialog.GetMenu().GetSubMenu(row.popup);
+    EXPECT_EQ(menu.GetMenuString(row.item, row.flags), row.text);
+    EXPECT_EQ(menu.GetMenuState(row.item, row.flags), row.state);
+    EXPECT_EQ(Mark(menu.FindMenuItem(row.item, row.flags)), row.mark);
+    EXPECT_EQ(Strings(dialog.log.begin() + 1, dialog.log.end()), row.commands);
 }
 
-const QUrl Sensor = QUrl::fromLocalFile("/data/sensor.cal");
-const QUrl Remote("https://example.org/a.cal");
+constexpr UINT Command = MF_BYCOMMAND;
+constexpr UINT Position = MF_BYPOSITION;
+constexpr UINT NotFound = MENU_ITEM_NOT_FOUND;
+constexpr UINT Scan = ID_SENSOR_SCAN_NETWORK;
+const Strings Scanned{"command 32807"};
+
+UINT Check(CMenu bar, UINT item, UINT flags)
+{
+    return bar.CheckMenuItem(item, Command | flags);
+}
+
+UINT Choose(CMenu bar, UINT item)
+{
+    return bar.FindMenuItem(item, Command)->trigger(), 0;
+}
+
+UINT Pictures(CMenu bar, bool set)
+{
+    return bar.GetSubMenu(1).SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
+                                               set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, DropFilesTest,
-    testing::Values(DropRow{"one_file", IDD_OSTREL_DIALOG, {Sensor}, false, {{"/data/sensor.cal"}}},
-                    DropRow{"files_in_drop_order_without_remote_ones", IDD_OSTREL_DIALOG,
-                            {QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}, false,
-                            {{"/data/b.bin", "/data/ä a.cal"}}},
-                    DropRow{"only_remote_urls", IDD_OSTREL_DIALOG, {Remote}, false, {}},
-                    DropRow{"window_that_takes_no_files", IDD_CAL_INFO, {Sensor}, false, {}},
-                    DropRow{"none_while_a_modal_dialog_is_open_over_it", IDD_OSTREL_DIALOG, {Sensor}, true, {}}),
+    Rows, MenuTest,
+    testing::Values(
+        MenuRow{"bar_of_popups", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, 4, -1, 1,
+                Position, "&Sensor", MF_POPUP},
+        MenuRow{"popup_has_no_command", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemID(0)); }, UINT(-1),
+                0, 6, Position, "E&xit", 0},
+        MenuRow{"item_by_position", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(3).GetMenuItemID(3)); },
+                ID_OPTIONS_SHOW_CAL_DATA, -1, ID_OPTIONS_SHOW_CAL_DATA, Command, "&Show Cal. Data", 0},
+        MenuRow{"separator", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(1).GetMenuItemID(2)); }, 0, 1, 2,
+                Position, "", MF_SEPARATOR},
+        MenuRow{"past_the_end", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(4).IsValid()); }, 0, 2, 6,
+                Position, "", NotFound},
+        MenuRow{"window_without_menu", IDD_CAL_INFO, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, UINT(-1), -1,
+                0, Position, "", NotFound},
+        MenuRow{"choosing_sends_the_command", IDD_DEVICE,
+                [](CMenu m) { return Choose(m, ID_POINTS_SET_NUMBER), m.GetSubMenu(1).FindMenuItem(1, Position)->trigger(), 0u; },
+                0, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0, "", {"command 32804", "command 57637"}},
+        MenuRow{"choosing_leaves_the_mark_to_the_window", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Check(m, Scan, MF_CHECKED), Choose(m, Scan); }, 0, 1, 3, Position,
+                "Scan &Network for Sensors", MF_CHECKED, "checked", Scanned},
+        MenuRow{"choosing_sets_no_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Choose(m, ID_SENSOR_ALWAYS_FACTORY); },
+                0, 1, 4, Position, "Always Use Factory Data Set", 0, "", {"command 32809"}},
+        MenuRow{"uncheck", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Check(m, Scan, 0); },
+                MF_CHECKED, 1, 3, Position, "Scan &Network for Sensors", 0, ""},
+        MenuRow{"check_unknown_item", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, 4711, MF_CHECKED); }, NotFound,
+                -1, 4711, Command, "", NotFound},
+        MenuRow{"grey_by_position", IDD_DEVICE,
+                [](CMenu m) { return m.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED); }, MF_ENABLED, -1,
+                ID_IMPORT_S2P, Command, "&Import S2P ...", MF_GRAYED},
+        MenuRow{"grey_a_whole_popup", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(2, Position | MF_GRAYED); },
+                MF_ENABLED, -1, 2, Position, "Frequency &Grid Points", MF_GRAYED | MF_POPUP},
+        MenuRow{"enable_again", IDD_DEVICE,
+                [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED), m.EnableMenuItem(ID_EDIT_PASTE, 0); },
+                MF_GRAYED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0},
+        MenuRow{"enable_unknown_position", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(9, Position); }, NotFound,
+                -1, 9, Position, "", NotFound},
+        MenuRow{"pictures_replace_the_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Pictures(m, true); }, 1, 1, Scan,
+                Command, "Scan &Network for Sensors", 0, "picture 153"},
+        MenuRow{"pictures_follow_the_check", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED); }, MF_UNCHECKED, 1, Scan, Command,
+                "Scan &Network for Sensors", MF_CHECKED, "picture 150"},
+        MenuRow{"pictures_replace_a_mark_already_set", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Check(m, Scan, MF_CHECKED), Pictures(m, true), Choose(m, Scan); }, 0, 1, Scan,
+                Command, "Scan &Network for Sensors", MF_CHECKED, "picture 150", Scanned},
+        MenuRow{"no_pictures_bring_back_the_mark", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Pictures(m, false); }, 1, 1, Scan,
+                Command, "Scan &Network for Sensors", MF_CHECKED, "checked"},
+        MenuRow{"separator_has_no_picture", IDD_OSTREL_DIALOG,
+                [](CMenu m) { return UINT(m.GetSubMenu(1).SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())); }, 0,
+                1, 2, Position, "", MF_SEPARATOR}),
     rows::Name());
+
+// The sensor list of the upload dialog with three rows, shown, its notifications logged.
+struct ShownList
+{
+    ShownList()
+    {
+        for (const char* descriptor : {"USB::1", "USB::2", "TCPIP::3"}) {
+            const int row = list->InsertItem(list->GetItemCount(), descriptor);
+            list->SetItemText(row, 3, QString::number(row));
+        }
+        dialog.MapNotify(NM_CLICK, IDC_SENSOR_LIST, [this](int item) { dialog.log.push_back("click " + std::to_string(item)); });
+        dialog.MapNotify(NM_DBLCLK, IDC_SENSOR_LIST, [this](int item) { dialog.log.push_back("double " + std::to_string(item)); });
+        dialog.show();
+    }
+    QPoint Cell(int row, int column) const { return list->visualRect(list->model()->index(row, column)).center(); }
+    QPoint Empty() const { return {5, list->viewport()->height() - 5}; }
+    void Click(QPoint at, Qt::KeyboardModifiers keys = {}) { QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, at); }
+    // The widget overload of mouseDClick sends the second press alone.
+    void DoubleClick(QPoint at)
+    {
+        Click(at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    void Hover(QPoint at) { QTest::mouseMove(list->viewport(), at); }
+
+    RecordingDialog dialog{IDD_UPLOAD};
+    CListCtrl* list = dialog.Create() ? dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST) : nullptr;
+};
+
+struct MouseRow
+{
+    const char* scenario;
+    std::function<void(ShownList&)> action;
+    int selected;
+    int hot;
+    Strings notes;
+};
+
+using ListMouseTest = rows::Test<MouseRow>;
+
+TEST_P(ListMouseTest, SelectsOneWholeRowAndNotifiesTheDialog)
+{
+    ShownList shown;
+    GetParam().action(shown);
+    EXPECT_EQ(shown.list->GetFirstSelectedItem(), GetParam().selected);
+    EXPECT_EQ(shown.list->selectionModel()->selectedIndexes().size(), GetParam().selected < 0 ? 0 : 4);
+    EXPECT_EQ(shown.list->GetHotItem(), GetParam().hot);
+    EXPECT_EQ(Strings(shown.dialog.log.begin() + 1, shown.dialog.log.end()), GetParam().notes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ListMouseTest,
+    testing::Values(
+        MouseRow{"click_on_a_later_column", [](ShownList& s) { s.Click(s.Cell(2, 3)); }, 2, -1, {"click 2"}},
+        MouseRow{"control_click_on_another_row_moves_the_selection",
+                 [](ShownList& s) { s.Click(s.Cell(0, 0)), s.Click(s.Cell(2, 1), Qt::ControlModifier); }, 2, -1,
+                 {"click 0", "click 2"}},
+        MouseRow{"click_in_empty_space_clears_the_selection",
+                 [](ShownList& s) { s.list->SetItemSelected(1, true), s.Click(s.Empty()); }, -1, -1, {"click -1"}},
+        MouseRow{"double_click_on_a_row", [](ShownList& s) { s.DoubleClick(s.Cell(1, 2)); }, 1, -1,
+                 {"click 1", "double 1"}},
+        MouseRow{"double_click_in_empty_space", [](ShownList& s) { s.DoubleClick(s.Empty()); }, -1, -1,
+                 {"click -1", "double -1"}},
+        MouseRow{"disabled_list_ignores_clicks",
+                 [](ShownList& s) { s.dialog.EnableDlgItem(IDC_SENSOR_LIST, false), s.DoubleClick(s.Cell(1, 0)); }, -1,
+                 -1, {}},
+        // The first move makes sure that the cursor moves at all.
+        MouseRow{"row_under_the_mouse_is_hot", [](ShownList& s) { s.Hover(s.Cell(0, 1)), s.Hover(s.Cell(2, 1)); }, -1,
+                 2, {}},
+        MouseRow{"no_hot_row_without_one_click_activation",
+                 [](ShownList& s) {
+                     s.Hover(s.Cell(0, 1)), s.Hover(s.Cell(2, 1)), s.list->SetExtendedStyle(LVS_EX_FULLROWSELECT);
+                     s.Hover(s.Cell(1, 1));
+                 },
+                 -1, -1, {}}),
+    rows::Name());
+
+TEST(ListItems, TextsKeepToTheirCellsUntilAllRowsAreDeleted)
+{
+    ShownList shown;
+    CListCtrl& list = *shown.list;
+    EXPECT_EQ(list.InsertItem(0, "first"), 0);
+    EXPECT_EQ(list.InsertItem(9, "last"), 4);
+    EXPECT_EQ(list.InsertItem(-1, "none"), -1);
+    EXPECT_EQ(list.GetItemText(3, 0), "TCPIP::3");
+    EXPECT_EQ(list.GetItemText(2, 3), "1") << "moved down with its row";
+    EXPECT_FALSE(list.SetItemText(5, 0, "x"));
+    EXPECT_FALSE(list.SetItemText(0, 4, "x"));
+    list.SetItemSelected(1, true);
+    EXPECT_TRUE(list.DeleteAllItems());
+    EXPECT_EQ(list.GetItemCount(), 0);
+    EXPECT_EQ(list.GetFirstSelectedItem(), -1);
+    EXPECT_EQ(list.GetItemText(0, 0), QString());
+    EXPECT_EQ(list.GetColumnWidth(3), 100) << "the columns stay";
+}
+
+constexpr UINT WM_TRANSFER_DONE = WM_USER + 1010;
+
+// Eight windows; the user-interface thread posts a first round to each, a worker thread more rounds
+// while every other window is destroyed, and the user-interface thread a last round.
+TEST(PostMessage, ArrivesInOrderOnTheUserInterfaceThreadAtTheWindowsThatStillExist)
+{
+    constexpr WPARAM Last = 300;
+    auto delivered = std::make_shared<std::vector<std::vector<WPARAM>>>(8);
+    std::vector<HWND> handles;
+    std::vector<std::unique_ptr<RecordingDialog>> windows;
+    for (std::size_t i = 0; i < 8; ++i) {
+        windows.push_back(std::make_unique<RecordingDialog>(IDD_CAL_INFO));
+        windows.back()->MapMessage(WM_TRANSFER_DONE, [delivered, i](WPARAM wParam, LPARAM lParam) {
+            EXPECT_EQ(QThread::currentThread(), qApp->thread());
+            EXPECT_EQ(lParam, -static_cast<LPARAM>(wParam));
+            (*delivered)[i].push_back(wParam);
+        });
+        handles.push_back(windows.back()->GetSafeHwnd());
+    }
+    const auto postToAll = [handles](WPARAM round) {
+        std::vector<bool> posted;
+        for (const HWND handle : handles)
+            posted.push_back(PostMessage(handle, WM_TRANSFER_DONE, round, -static_cast<LPARAM>(round))),
+                PostMessage(handle, WM_USER + 1, 0, 0); // no handler: dropped
+        return posted;
+    };
+    postToAll(0);
+    EXPECT_TRUE((*delivered)[1].empty()) << "posting never delivers at once";
+    std::thread worker([postToAll] {
+        for (WPARAM round = 1; round < Last; ++round)
+            postToAll(round);
+    });
+    for (std::size_t i = 0; i < windows.size(); i += 2)
+        windows[i].reset(), QCoreApplication::processEvents();
+    worker.join();
+    EXPECT_EQ(postToAll(Last), (std::vector<bool>{false, true, false, true, false, true, false, true}));
+    QCoreApplication::sendPostedEvents();
+    std::vector<WPARAM> all(Last + 1);
+    std::iota(all.begin(), all.end(), 0);
+    for (std::size_t i = 1; i < windows.size(); i += 2)
+        EXPECT_EQ((*delivered)[i], all) << i;
+    EXPECT_NE(RecordingDialog(IDD_CAL_INFO).GetSafeHwnd(), handles[0]) << "a handle is never handed out twice";
+    EXPECT_FALSE(PostMessage(NULL_HWND, WM_TRANSFER_DONE, 0, 0));
+}
 
 } // namespace

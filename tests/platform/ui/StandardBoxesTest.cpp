@@ -1,10 +1,20 @@
+// The standard boxes: message boxes and file dialogs, shown by Qt or asked of a presenter.
+
 #include "FileDialog.h"
 #include "FileDialogFilter.h"
 #include "FileDialogPresenter.h"
-#include "Support.h"
+#include "MessageBox.h"
+#include "MessageBoxPresenter.h"
+#include "Rows.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +24,82 @@ namespace
 {
 
 using rows::operator<<;
+
+// Runs `action` on the modal widget that `open` brings up; returns what `open` returned.
+int WithModalWidget(const std::function<int()>& open, std::function<void(QWidget*)> action)
+{
+    QTimer::singleShot(0, qApp, [action] { action(QApplication::activeModalWidget()); });
+    return open();
+}
+
+struct BoxRow
+{
+    const char* scenario;
+    const char* caption;
+    UINT flags;
+    Qt::Key key; // the user's, where the focus is
+    QString shownCaption;
+    QMessageBox::Icon icon;
+    QString buttons; // the default one in brackets
+    int result;
+};
+
+using MessageBoxTest = rows::Test<BoxRow>;
+
+TEST_P(MessageBoxTest, ShowsTheButtonsOfItsFlagsAndReturnsTheOnePressed)
+{
+    const BoxRow& row = GetParam();
+    QString caption, text, buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const int result = WithModalWidget(
+        [&row] { return MessageBox(nullptr, "Deleting cannot be undone.\r\nProceed?", row.caption, row.flags); },
+        [&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            caption = box->windowTitle(), text = box->text(), icon = box->icon();
+            for (const QAbstractButton* button : box->buttons())
+                buttons += QString(button == box->defaultButton() ? "[%1] " : "%1 ").arg(button->text().remove('&'));
+            box->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+            QTest::keyClick(box->focusWidget(), row.key);
+        });
+    EXPECT_EQ(result, row.result);
+    EXPECT_EQ(caption, row.shownCaption);
+    EXPECT_EQ(text, "Deleting cannot be undone.\nProceed?");
+    EXPECT_EQ(icon, row.icon);
+    EXPECT_EQ(buttons.trimmed(), row.buttons);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MessageBoxTest,
+    testing::Values(
+        BoxRow{"stop_with_the_applications_caption", "", MB_ICONSTOP, Qt::Key_Return, "Ostrel", QMessageBox::Critical,
+               "[OK]", IDOK},
+        BoxRow{"information_escaped", "Download", MB_ICONINFORMATION, Qt::Key_Escape, "Download",
+               QMessageBox::Information, "[OK]", IDOK},
+        BoxRow{"warning_with_no_as_default", "", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, Qt::Key_Return,
+               "Ostrel", QMessageBox::Warning, "Yes [No]", IDNO},
+        BoxRow{"question_with_yes_as_default", "Delete", MB_YESNO | MB_ICONQUESTION, Qt::Key_Return, "Delete",
+               QMessageBox::Question, "[Yes] No", IDYES},
+        BoxRow{"question_escaped_is_no", "", MB_YESNO, Qt::Key_Escape, "Ostrel", QMessageBox::NoIcon, "[Yes] No",
+               IDNO}),
+    rows::Name());
+
+// A presenter sees the box as asked and nests; it cannot make a box return a button it does not have.
+TEST(MessageBoxPresenter, SeesTheRequestAndNests)
+{
+    std::vector<MessageBoxRequest> outer, inner;
+    const ScopedMessageBoxPresenter outerScope([&outer](const MessageBoxRequest& box) { return outer.push_back(box), IDOK; });
+    {
+        const ScopedMessageBoxPresenter innerScope([&inner](const MessageBoxRequest& box) { return inner.push_back(box), IDYES; });
+        EXPECT_EQ(AfxMessageBox("inner"), IDOK);
+    }
+    EXPECT_EQ(AfxMessageBox("Proceed?\r\n", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    ASSERT_EQ(std::make_pair(inner.size(), outer.size()), std::make_pair(std::size_t{1}, std::size_t{1}));
+    EXPECT_EQ(inner[0].caption + ": " + inner[0].text, "Ostrel: inner");
+    EXPECT_EQ(outer[0].text, "Proceed?\r\n");
+    EXPECT_EQ(outer[0].defaultButton, IDNO);
+}
 
 const QString DataSets = "*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|*.bin Files|*.bin|All Files (*.*)|*.*||";
 
@@ -113,7 +199,7 @@ TEST(FileDialog, DefaultPresenterShowsAQtFileDialog)
         EXPECT_FALSE(shown->testOption(QFileDialog::DontConfirmOverwrite)) << "asks before replacing a file";
         shown->reject();
     };
-    EXPECT_EQ(WithModalWidget<int>([&dialog] { return dialog.DoModal(); }, look), IDCANCEL);
+    EXPECT_EQ(WithModalWidget([&dialog] { return dialog.DoModal(); }, look), IDCANCEL);
 }
 
 } // namespace
