@@ -66,16 +66,10 @@ Transfer Upload(int32_t sensor, bool forceFactory, int32_t timeout = 5000)
     return t;
 }
 
-// The write, then the completion's error query.
-Transfer Download(int32_t sensor, const std::string& data, bool forceFactory)
+// The block write, then the completion's error query.
+Transfer Download(int32_t sensor, const std::string& data, const char* command)
 {
     Transfer t;
-    if (!forceFactory && (t.status = TvxSendCommand(sensor, "cal:user:data #10", 5000)) == 0)
-        t.status = TvxGetError(sensor, &t.code);
-    if (t.status != 0 ||
-        (!forceFactory && t.code != TVX_SENSOR_ERROR_BLOCK_DATA && t.code != TVX_SENSOR_ERROR_UNDEFINED_HEADER))
-        return t;
-    const char* command = t.code == TVX_SENSOR_ERROR_BLOCK_DATA ? "cal:user:data" : "cal:data";
     if ((t.status = TvxEmptyErrorQueue(sensor)) == 0 &&
         (t.status = TvxSendBinaryBlock(sensor, command, data.data(), static_cast<int32_t>(data.size()), 5000)) == 0)
         t.status = TvxGetError(sensor, &t.code);
@@ -102,13 +96,9 @@ protected:
     {
         const pid_t pid =
             child_process::Start({OSTREL_SENSORSIM_TOOL, "--store", (sensors.Root() / "store").string(), "serve"});
-        for (int i = 0; i < 500; ++i) {
-            usbtmc::Client client;
-            if (client.Open(SocketOf100001(), usbtmc::DeadlineAfter(100)) == usbtmc::LinkStatus::Ok)
-                return pid;
+        usbtmc::Client client;
+        for (int i = 0; i < 500 && client.Open(SocketOf100001(), usbtmc::DeadlineAfter(100)) != usbtmc::LinkStatus::Ok; ++i)
             std::this_thread::sleep_for(10ms);
-        }
-        ADD_FAILURE() << "serve did not come up";
         return pid;
     }
 
@@ -121,7 +111,7 @@ struct DialogueCase
     const char* model;
     bool hasUserData;
     const char* sample; // what is written
-    bool forceFactory;
+    bool forceFactory; // on upload
     DataArea area; // where it must land
     bool tool = false;   // served by the tool, else in this process
 };
@@ -156,7 +146,7 @@ TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
               std::string("TVXUSB::100001|") + c.model + "|100001|1");
 
     int32_t sensor = Open("100001");
-    const Transfer down = Download(sensor, data, c.forceFactory);
+    const Transfer down = Download(sensor, data, c.area == DataArea::User ? "cal:user:data" : "cal:data");
     EXPECT_EQ(down.status, 0) << ErrorText(down.status);
     EXPECT_EQ(down.code, 0u) << ErrorText(static_cast<int32_t>(down.code));
     EXPECT_EQ(TvxSendVendorOutRequest(sensor, 1, 1, 0), 0);
@@ -192,20 +182,30 @@ INSTANTIATE_TEST_SUITE_P(
                                    true}),
     RowName);
 
-enum class Step
+// The step of a fault row, on the open handle `id`.
+using StepCall = Transfer (*)(ServedSensors& sensors, int32_t id, const std::string& data);
+Transfer Read(ServedSensors&, int32_t id, const std::string&) { return Upload(id, true, 300); }
+Transfer Write(ServedSensors&, int32_t id, const std::string& data) { return Download(id, data, "cal:user:data"); }
+Transfer Restart(ServedSensors&, int32_t id, const std::string&) { return {TvxSendVendorOutRequest(id, 1, 1, 0)}; }
+
+// The sensor goes while a handle is open; it is then neither listed nor opened.
+Transfer Unplug(ServedSensors& sensors, int32_t sensor, const std::string&)
 {
-    Read,         // the factory data query, as an upload does
-    Write,        // the user data probe and write, as a download does
-    WriteFactory, // the factory data write
-    Restart,      // the store-and-restart request
-    Unplug        // the sensor goes while a handle is open; it is then neither listed nor opened
-};
+    sensors.SetFaults("100001", {"unplugged"});
+    std::this_thread::sleep_for(400ms);
+    const Transfer t{TvxSendCommand(sensor, "*idn?", 1000)};
+    int32_t count = -1, other = 0;
+    EXPECT_EQ(TvxLockDeviceList() + TvxGetDeviceListLength(&count) + TvxCommitDeviceList(), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(TvxOpenSensor("TVXUSB::100001", &other), TVX_ERR_NO_SUCH_DEVICE);
+    return t;
+}
 
 struct FaultCase
 {
     const char* name;
     std::vector<std::string> faults;
-    Step step;
+    StepCall step;
     int32_t status;                     // of the step
     uint32_t code;                      // the sensor's error code afterwards
     const char* text;                   // in the text of the status, or of the code when there is one
@@ -232,35 +232,12 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
     sensors.Start();
 
     int32_t sensor = Open("100001");
-    Transfer t;
     std::string data = SampleDataFor(c.sample, "TVX-18G", c.written);
     if (c.corrupt)
         data[data.size() / 2] ^= 0x55;
-    switch (c.step) {
-    case Step::Read:
-        t = Upload(sensor, true, 300);
-        EXPECT_TRUE(t.data.empty());
-        break;
-    case Step::Write:
-    case Step::WriteFactory:
-        t = Download(sensor, data, c.step == Step::WriteFactory);
-        break;
-    case Step::Restart:
-        t.status = TvxSendVendorOutRequest(sensor, 1, 1, 0);
-        break;
-    case Step::Unplug: {
-        sensors.SetFaults("100001", {"unplugged"});
-        std::this_thread::sleep_for(400ms);
-        t.status = TvxSendCommand(sensor, "*idn?", 1000);
-        int32_t count = -1, other = 0;
-        EXPECT_EQ(TvxLockDeviceList() + TvxGetDeviceListLength(&count) + TvxCommitDeviceList(), 0);
-        EXPECT_EQ(count, 0);
-        EXPECT_EQ(TvxOpenSensor("TVXUSB::100001", &other), TVX_ERR_NO_SUCH_DEVICE) << "not connected";
-        break;
-    }
-    }
-    EXPECT_EQ(t.status, c.status) << ErrorText(t.status);
-    EXPECT_EQ(t.code, c.code) << std::hex << t.code;
+    const Transfer t = c.step(sensors, sensor, data);
+    EXPECT_TRUE(t.data.empty());
+    EXPECT_EQ(std::make_pair(t.status, t.code), std::make_pair(c.status, c.code)) << ErrorText(t.status);
     const std::string text = ErrorText(t.code ? static_cast<int32_t>(t.code) : t.status);
     EXPECT_NE(text.find(c.text), std::string::npos) << text;
     if (c.next) {
@@ -278,24 +255,23 @@ TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
 INSTANTIATE_TEST_SUITE_P(
     Sensor, Faults,
     ::testing::Values(
-        FaultCase{"LateReplyTimesOut", {"delay=600"}, Step::Read, TVX_ERR_TIMEOUT, 0, "did not answer within the timeout",
+        FaultCase{"LateReplyTimesOut", {"delay=600"}, Read, TVX_ERR_TIMEOUT, 0, "did not answer within the timeout",
                   "user_v3.cal", "100001", false, "syst:err?", "-410,\"Query INTERRUPTED\""},
-        FaultCase{"DropInTheReply", {"drop-after=1000"}, Step::Read, TVX_ERR_CONNECTION_LOST, 0, "connection"},
-        FaultCase{"DropInTheWrite", {"drop-after=1000"}, Step::WriteFactory, TVX_ERR_CONNECTION_LOST, 0, "connection",
-                  "factory_v3.cal"},
-        FaultCase{"GarbageIsNoBlock", {"garbage"}, Step::Read, 0, 0, "No error"},
-        FaultCase{"BadDigitCount", {"bad-digit-count"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"BadLength", {"bad-length"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"NoFinalLineFeed", {"no-final-lf"}, Step::Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"RefusedWriteFailsTheProbe", {"refuse-write=-350"}, Step::Write, 0, 0xD001FEA2,
+        FaultCase{"DropInTheReply", {"drop-after=1000"}, Read, TVX_ERR_CONNECTION_LOST, 0, "connection"},
+        FaultCase{"DropInTheWrite", {"drop-after=1000"}, Write, TVX_ERR_CONNECTION_LOST, 0, "connection"},
+        FaultCase{"GarbageIsNoBlock", {"garbage"}, Read, 0, 0, "No error"},
+        FaultCase{"BadDigitCount", {"bad-digit-count"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        FaultCase{"BadLength", {"bad-length"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        FaultCase{"NoFinalLineFeed", {"no-final-lf"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        FaultCase{"RefusedWrite", {"refuse-write=-350"}, Write, 0, 0xD001FEA2,
                   "Sensor error -350, Queue overflow;write refused"},
-        FaultCase{"RestartFails", {"restart-fails"}, Step::Restart, TVX_ERR_REQUEST_FAILED, 0, "refused the request"},
-        FaultCase{"UnpluggedWhileOpen", {}, Step::Unplug, TVX_ERR_CONNECTION_LOST, 0, "connection"},
-        FaultCase{"DataSetOfAnotherSensor", {}, Step::Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+        FaultCase{"RestartFails", {"restart-fails"}, Restart, TVX_ERR_REQUEST_FAILED, 0, "refused the request"},
+        FaultCase{"UnpluggedWhileOpen", {}, Unplug, TVX_ERR_CONNECTION_LOST, 0, "connection"},
+        FaultCase{"DataSetOfAnotherSensor", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
                   "the data set is for TVX-18G Ser.# 999999, this sensor is TVX-18G Ser.# 100001", "user_v3.cal", "999999"},
-        FaultCase{"FactoryDataSetIntoTheUserArea", {}, Step::Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+        FaultCase{"FactoryDataSetIntoTheUserArea", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
                   "a factory data set does not go into the user data area", "factory_v3.cal"},
-        FaultCase{"DamagedDataSet", {}, Step::Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", "user_v3.cal",
+        FaultCase{"DamagedDataSet", {}, Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", "user_v3.cal",
                   "100001", true}),
     RowName);
 
