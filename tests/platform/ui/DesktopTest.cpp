@@ -79,12 +79,8 @@ TEST_P(FontFallbackTest, MissingFamilyIsReplacedByTheFallbackName)
 INSTANTIATE_TEST_SUITE_P(
     Rows, FontFallbackTest,
     testing::Values(
-        FontRow{"installed_family_is_kept", "DejaVu Sans Mono", 10, "Liberation Mono", true, "DejaVu Sans Mono",
-                "DejaVu Sans Mono"},
         FontRow{"family_name_case_does_not_matter", "liberation mono", 9.75, "DejaVu Sans", true, "liberation mono",
                 "Liberation Mono"},
-        FontRow{"status_font_falls_back_to_arial_substitute", "Segoe UI", 18, "Arial", false, "Arial",
-                "Liberation Sans"},
         FontRow{"substitute_is_not_installed", "Arial", 8, "DejaVu Sans", false, "DejaVu Sans", "DejaVu Sans"}),
     rows::Name());
 

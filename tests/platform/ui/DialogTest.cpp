@@ -162,6 +162,46 @@ void WatchLowerLimit(RecordingDialog& d)
     d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); });
 }
 
+// The sensor list of the upload dialog with three rows; its clicks logged.
+void FillList(RecordingDialog& d)
+{
+    ASSERT_TRUE(d.Create());
+    auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
+    for (const char* descriptor : {"USB::1", "USB::2", "TCPIP::3"}) {
+        const int row = list->InsertItem(list->GetItemCount(), descriptor);
+        list->SetItemText(row, 3, QString::number(row));
+    }
+    d.MapNotify(NM_CLICK, IDC_SENSOR_LIST, [&d](int item) { d.log.push_back("click " + std::to_string(item)); });
+    d.MapNotify(NM_DBLCLK, IDC_SENSOR_LIST, [&d](int item) { d.log.push_back("double " + std::to_string(item)); });
+}
+
+enum class Mouse { Click, ControlClick, DoubleClick, Move };
+
+// What the mouse does on a cell of the sensor list, or in its empty space below the rows (row -1).
+Action OnList(Mouse what, int row, int column = 0)
+{
+    return [=](RecordingDialog& d) {
+        auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
+        QWidget* view = list->viewport();
+        const QPoint at =
+            row < 0 ? QPoint(5, view->height() - 5) : list->visualRect(list->model()->index(row, column)).center();
+        if (what == Mouse::Move)
+            return QTest::mouseMove(view, at);
+        QTest::mouseClick(view, Qt::LeftButton, what == Mouse::ControlClick ? Qt::ControlModifier : Qt::NoModifier, at);
+        // The widget overload of mouseDClick sends the second press alone.
+        if (what == Mouse::DoubleClick)
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at), QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+    };
+}
+
+void ListState(RecordingDialog& d)
+{
+    const auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
+    d.log.push_back("selected " + std::to_string(list->GetFirstSelectedItem()) + " (" +
+                    std::to_string(list->selectionModel()->selectedIndexes().size()) + " cells), hot " +
+                    std::to_string(list->GetHotItem()));
+}
+
 struct ActionRow
 {
     const char* scenario;
@@ -232,12 +272,10 @@ INSTANTIATE_TEST_SUITE_P(
                    Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
                   LeftOpen, Left},
         ActionRow{"escape_in_edit", IDD_CAL_INFO, {}, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
-        ActionRow{"close_box", IDD_SENSOR_ID, {}, {[](RecordingDialog& d) { d.close(); }}, IDCANCEL, Cancel},
         ActionRow{"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG,
                   [](RecordingDialog& d) { d.cancelEnds = false; }, {[](RecordingDialog& d) { d.close(); }}, LeftOpen,
                   Cancel},
-        ActionRow{"own_result", IDD_REMOTE, {}, {[](RecordingDialog& d) { d.EndDialog(1040); }}, 1040, Left},
-        ActionRow{"run_again_after_cancel", IDD_CAL_INFO,
+        ActionRow{"close_box_then_run_again", IDD_CAL_INFO,
                   [](RecordingDialog& d) { QTimer::singleShot(0, &d, [&d] { d.close(); }), d.DoModal(); },
                   {Click(IDOK)}, IDOK,
                   {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK",
@@ -273,6 +311,33 @@ INSTANTIATE_TEST_SUITE_P(
                   {"OnInitDialog", "drag refused", "OnDestroy"}},
         ActionRow{"drop_while_a_modal_dialog_is_open_over_it", IDD_OSTREL_DIALOG, {}, {Drop({Sensor}, true)},
                   LeftOpen, {"OnInitDialog", "drag refused", "OnDestroy"}},
+        ActionRow{"list_click_on_a_later_column_selects_the_row", IDD_UPLOAD, FillList,
+                  {OnList(Mouse::Click, 2, 3), ListState}, LeftOpen,
+                  {"OnInitDialog", "click 2", "selected 2 (4 cells), hot -1", "OnDestroy"}},
+        ActionRow{"list_control_click_on_another_row_moves_the_selection", IDD_UPLOAD, FillList,
+                  {OnList(Mouse::Click, 0), OnList(Mouse::ControlClick, 2, 1), ListState}, LeftOpen,
+                  {"OnInitDialog", "click 0", "click 2", "selected 2 (4 cells), hot -1", "OnDestroy"}},
+        ActionRow{"list_click_in_empty_space_clears_the_selection", IDD_UPLOAD, FillList,
+                  {[](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetItemSelected(1, true); },
+                   OnList(Mouse::Click, -1), ListState},
+                  LeftOpen, {"OnInitDialog", "click -1", "selected -1 (0 cells), hot -1", "OnDestroy"}},
+        ActionRow{"list_double_click_on_a_row", IDD_UPLOAD, FillList, {OnList(Mouse::DoubleClick, 1, 2), ListState},
+                  LeftOpen, {"OnInitDialog", "click 1", "double 1", "selected 1 (4 cells), hot -1", "OnDestroy"}},
+        ActionRow{"list_double_click_in_empty_space", IDD_UPLOAD, FillList, {OnList(Mouse::DoubleClick, -1), ListState},
+                  LeftOpen, {"OnInitDialog", "click -1", "double -1", "selected -1 (0 cells), hot -1", "OnDestroy"}},
+        ActionRow{"disabled_list_ignores_clicks", IDD_UPLOAD, FillList,
+                  {[](RecordingDialog& d) { d.EnableDlgItem(IDC_SENSOR_LIST, false); }, OnList(Mouse::DoubleClick, 1),
+                   ListState},
+                  LeftOpen, {"OnInitDialog", "selected -1 (0 cells), hot -1", "OnDestroy"}},
+        // The first move makes sure that the cursor moves at all.
+        ActionRow{"list_row_under_the_mouse_is_hot", IDD_UPLOAD, FillList,
+                  {OnList(Mouse::Move, 0, 1), OnList(Mouse::Move, 2, 1), ListState}, LeftOpen,
+                  {"OnInitDialog", "selected -1 (0 cells), hot 2", "OnDestroy"}},
+        ActionRow{"no_hot_list_row_without_one_click_activation", IDD_UPLOAD, FillList,
+                  {OnList(Mouse::Move, 0, 1), OnList(Mouse::Move, 2, 1),
+                   [](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0); },
+                   OnList(Mouse::Move, 1, 1), ListState},
+                  LeftOpen, {"OnInitDialog", "selected -1 (0 cells), hot -1", "OnDestroy"}},
         ActionRow{"end_dialog_while_initialising", IDD_CAL_INFO,
                   [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }, {},
                   IDCANCEL, Left},
@@ -558,87 +623,11 @@ INSTANTIATE_TEST_SUITE_P(
                 1, 2, Position, "", MF_SEPARATOR}),
     rows::Name());
 
-// The sensor list of the upload dialog with three rows, shown, its notifications logged.
-struct ShownList
-{
-    ShownList()
-    {
-        for (const char* descriptor : {"USB::1", "USB::2", "TCPIP::3"}) {
-            const int row = list->InsertItem(list->GetItemCount(), descriptor);
-            list->SetItemText(row, 3, QString::number(row));
-        }
-        dialog.MapNotify(NM_CLICK, IDC_SENSOR_LIST, [this](int item) { dialog.log.push_back("click " + std::to_string(item)); });
-        dialog.MapNotify(NM_DBLCLK, IDC_SENSOR_LIST, [this](int item) { dialog.log.push_back("double " + std::to_string(item)); });
-        dialog.show();
-    }
-    QPoint Cell(int row, int column) const { return list->visualRect(list->model()->index(row, column)).center(); }
-    QPoint Empty() const { return {5, list->viewport()->height() - 5}; }
-    void Click(QPoint at, Qt::KeyboardModifiers keys = {}) { QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, at); }
-    // The widget overload of mouseDClick sends the second press alone.
-    void DoubleClick(QPoint at)
-    {
-        Click(at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    void Hover(QPoint at) { QTest::mouseMove(list->viewport(), at); }
-
-    RecordingDialog dialog{IDD_UPLOAD};
-    CListCtrl* list = dialog.Create() ? dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST) : nullptr;
-};
-
-struct MouseRow
-{
-    const char* scenario;
-    std::function<void(ShownList&)> action;
-    int selected;
-    int hot;
-    Strings notes;
-};
-
-using ListMouseTest = rows::Test<MouseRow>;
-
-TEST_P(ListMouseTest, SelectsOneWholeRowAndNotifiesTheDialog)
-{
-    ShownList shown;
-    GetParam().action(shown);
-    EXPECT_EQ(shown.list->GetFirstSelectedItem(), GetParam().selected);
-    EXPECT_EQ(shown.list->selectionModel()->selectedIndexes().size(), GetParam().selected < 0 ? 0 : 4);
-    EXPECT_EQ(shown.list->GetHotItem(), GetParam().hot);
-    EXPECT_EQ(Strings(shown.dialog.log.begin() + 1, shown.dialog.log.end()), GetParam().notes);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ListMouseTest,
-    testing::Values(
-        MouseRow{"click_on_a_later_column", [](ShownList& s) { s.Click(s.Cell(2, 3)); }, 2, -1, {"click 2"}},
-        MouseRow{"control_click_on_another_row_moves_the_selection",
-                 [](ShownList& s) { s.Click(s.Cell(0, 0)), s.Click(s.Cell(2, 1), Qt::ControlModifier); }, 2, -1,
-                 {"click 0", "click 2"}},
-        MouseRow{"click_in_empty_space_clears_the_selection",
-                 [](ShownList& s) { s.list->SetItemSelected(1, true), s.Click(s.Empty()); }, -1, -1, {"click -1"}},
-        MouseRow{"double_click_on_a_row", [](ShownList& s) { s.DoubleClick(s.Cell(1, 2)); }, 1, -1,
-                 {"click 1", "double 1"}},
-        MouseRow{"double_click_in_empty_space", [](ShownList& s) { s.DoubleClick(s.Empty()); }, -1, -1,
-                 {"click -1", "double -1"}},
-        MouseRow{"disabled_list_ignores_clicks",
-                 [](ShownList& s) { s.dialog.EnableDlgItem(IDC_SENSOR_LIST, false), s.DoubleClick(s.Cell(1, 0)); }, -1,
-                 -1, {}},
-        // The first move makes sure that the cursor moves at all.
-        MouseRow{"row_under_the_mouse_is_hot", [](ShownList& s) { s.Hover(s.Cell(0, 1)), s.Hover(s.Cell(2, 1)); }, -1,
-                 2, {}},
-        MouseRow{"no_hot_row_without_one_click_activation",
-                 [](ShownList& s) {
-                     s.Hover(s.Cell(0, 1)), s.Hover(s.Cell(2, 1)), s.list->SetExtendedStyle(LVS_EX_FULLROWSELECT);
-                     s.Hover(s.Cell(1, 1));
-                 },
-                 -1, -1, {}}),
-    rows::Name());
-
 TEST(ListItems, TextsKeepToTheirCellsUntilAllRowsAreDeleted)
 {
-    ShownList shown;
-    CListCtrl& list = *shown.list;
+    RecordingDialog dialog(IDD_UPLOAD);
+    FillList(dialog);
+    CListCtrl& list = *dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
     EXPECT_EQ(list.InsertItem(0, "first"), 0);
     EXPECT_EQ(list.InsertItem(9, "last"), 4);
     EXPECT_EQ(list.InsertItem(-1, "none"), -1);
