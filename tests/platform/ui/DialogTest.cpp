@@ -11,7 +11,6 @@
 #include "PostMessage.h"
 #include "Resource.h"
 #include "Rows.h"
-#include "WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -281,8 +280,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK",
                    "OnDestroy"}},
         ActionRow{"check_box_click_sends_its_number", IDD_OSTREL_DIALOG, {},
-                  {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS)}, LeftOpen,
-                  {"OnInitDialog", "command 1023", "1023 checked", "OnDestroy"}},
+                  {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_STATUS_LINE)},
+                  LeftOpen, {"OnInitDialog", "command 1023", "1023 checked", "1034 clear", "OnDestroy"}},
         ActionRow{"checking_a_box_is_no_click", IDD_OSTREL_DIALOG, {},
                   {[](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); },
                    Checked(IDC_FLAG_DEVICE_LOCKED)},
@@ -383,9 +382,8 @@ std::string Describe(QWidget* w)
         add(list->showGrid(), "grid"), add(!list->horizontalHeader()->sectionsClickable(), "fixed headings");
         add(list->GetExtendedStyle() == (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE |
                                          LVS_EX_UNDERLINEHOT), "hot");
-        for (int column = 0; column < list->model()->columnCount(); ++column)
-            add(true, list->model()->headerData(column, Qt::Horizontal).toString().toStdString() + " " +
-                          std::to_string(list->GetColumnWidth(column)));
+        add(true, list->model()->headerData(0, Qt::Horizontal).toString().toStdString() + " first of " +
+                      std::to_string(list->model()->columnCount()));
     }
     return d;
 }
@@ -451,12 +449,12 @@ INSTANTIATE_TEST_SUITE_P(
         ControlRow{"label", IDD_DEVICE, IDC_MNEMONIC_LABEL, "QLabel, wraps, left", QRect(27, 434, 203, 12), nullptr,
                    "", "S-Parameter Device Mnemonic"},
         ControlRow{"report_list", IDD_UPLOAD, IDC_SENSOR_LIST,
-                   "CListCtrl, single, rows, grid, fixed headings, hot, Resource Descriptor 240, Type 60, "
-                   "Serial No. 60, Connection Type 100",
+                   "CListCtrl, single, rows, grid, fixed headings, hot, Resource Descriptor first of 4",
                    QRect(18, 27, 468, 198), nullptr, "", ""},
         ControlRow{"grid_placeholder", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, "QWidget", QRect(9, 126, 657, 288), nullptr,
                    "", ""},
-        ControlRow{"unknown_number", IDD_CAL_INFO, 9999, "none", QRect(), "x", "", ""}),
+        ControlRow{"unknown_number", IDD_CAL_INFO, 9999, "none", QRect(), "x", "", ""},
+        ControlRow{"number_nobody_addresses", IDD_CAL_INFO, 0, "none", QRect(), "x", "", ""}),
     rows::Name());
 
 // Every control of every template is found by its number (static texts have none) and

@@ -85,20 +85,19 @@ INSTANTIATE_TEST_SUITE_P(
                IDNO}),
     rows::Name());
 
-// A presenter sees the box as asked and nests; it cannot make a box return a button it does not have.
-TEST(MessageBoxPresenter, SeesTheRequestAndNests)
+// A presenter sees the box as asked; it cannot answer with a button the box does not have.
+TEST(MessageBoxPresenter, SeesTheRequestAsAskedAndGetsTheBoxesButtonsOnly)
 {
-    std::vector<MessageBoxRequest> outer, inner;
-    const ScopedMessageBoxPresenter outerScope([&outer](const MessageBoxRequest& box) { return outer.push_back(box), IDOK; });
-    {
-        const ScopedMessageBoxPresenter innerScope([&inner](const MessageBoxRequest& box) { return inner.push_back(box), IDYES; });
-        EXPECT_EQ(AfxMessageBox("inner"), IDOK);
-    }
+    std::vector<MessageBoxRequest> seen;
+    const ScopedMessageBoxPresenter presenter([&seen](const MessageBoxRequest& box) {
+        seen.push_back(box);
+        return box.buttons == MessageBoxButtons::Ok ? IDYES : IDOK;
+    });
+    EXPECT_EQ(AfxMessageBox("Saved."), IDOK);
     EXPECT_EQ(AfxMessageBox("Proceed?\r\n", MB_YESNO | MB_DEFBUTTON2), IDNO);
-    ASSERT_EQ(std::make_pair(inner.size(), outer.size()), std::make_pair(std::size_t{1}, std::size_t{1}));
-    EXPECT_EQ(inner[0].caption + ": " + inner[0].text, "Ostrel: inner");
-    EXPECT_EQ(outer[0].text, "Proceed?\r\n");
-    EXPECT_EQ(outer[0].defaultButton, IDNO);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].caption + ": " + seen[1].text, "Ostrel: Proceed?\r\n");
+    EXPECT_EQ(seen[1].defaultButton, IDNO);
 }
 
 const QString DataSets = "*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|*.bin Files|*.bin|All Files (*.*)|*.*||";
