@@ -67,21 +67,39 @@ CTamrix LoadSample(const char* name)
     return set;
 }
 
-// A user data set whose device 0 (of two) has `points` points with distinct values:
-// frequency (i + 1) GHz, column c of point i holds i + c / 16.
-CTamrix NumberedDevice(long points)
+// Device 0 of a user data set; the sensor's own limits and stock number decide the limits an import
+// derives. Points 0 and 1 hold values of both notations, the others distinct values of every magnitude.
+struct DeviceData
+{
+    int points = 2;
+    const char* mnemonic = "Attenuator";
+    float minPower = 1e-9f;
+    float maxPower = 0.1f;
+    int stockList = -1; // a stock number of that list, or one of none
+    bool readOnly = false;
+};
+
+CTamrix Filled(const DeviceData& d)
 {
     CTamrix set;
+    const SParaValue first[2][4] = {{{0.125, -0.25, 0.0625}, {0.5, 0.375, 0.01}, {0.75, -0.875, 0.02}, {-0.0625, 0.1875, 0.03}},
+                                    {{1.5e-5, -3, 0.04}, {0.25, 250000, 0.05}, {-1, 0, 0.06}, {0.5, -0.5, 0.07}}};
     set.EnableUtf8Support(true);
-    set.SetSParaDeviceNumber(2);
-    set.SetSParaFreqNumber(0, points);
-    for (long i = 0; i < points; ++i)
+    set.SetSParaDeviceNumber(1);
+    set.SetSPDMnemonic(0, d.mnemonic);
+    set.SetSParaMinPower(0, 1e-9);
+    set.SetSParaMaxPower(0, 0.1);
+    set.SetMiscNum([&d, misc = set.GetMiscNum()]() mutable { return misc.minPower = d.minPower, misc.maxPower = d.maxPower, misc; }());
+    set.SetStockNumber(d.stockList >= 0 ? std::string(GetStockNumberLists()[d.stockList].stockNumbers.back()) : "0000.0000K00");
+    set.SetSParaDeviceFlags(0, d.readOnly ? sParaDevice_writeProtected : 0);
+    set.SetSParaFreqNumber(0, d.points);
+    for (long i = 0; i < d.points; ++i)
     {
-        set.SetSParaFreq(0, i, 1e9 * static_cast<double>(i + 1));
+        set.SetSParaFreq(0, i, i == 0 ? 1e9 : 2.5e9 * i);
         for (int s = 0; s < 4; ++s)
         {
-            const double base = static_cast<double>(i) + (2 + 3 * s) / 16.0;
-            set.SetSParaValue(0, i, tags[s], SParaValue(base, base + 1 / 16.0, base + 2 / 16.0));
+            const double v = (i + (2 + 3 * s) / 16.0) * std::pow(10.0, i % 13 - 6);
+            set.SetSParaValue(0, i, tags[s], i < 2 ? first[i][s] : SParaValue(v, -2 * v, v / 5));
         }
     }
     return set;
@@ -399,7 +417,9 @@ using EditorSession = rows::Fixture<DeviceEditor, Session>;
 TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
 {
     const Session& c = GetParam();
-    Open(NumberedDevice(c.points), 0, c.readOnly);
+    CTamrix data = Filled({c.points});
+    data.SetSParaDeviceNumber(2); // a second device that must stay as it was
+    Open(data, 0, c.readOnly);
     std::vector<std::vector<QString>> opening;
     for (long row = 0; row <= c.points; ++row)
     {
@@ -564,11 +584,11 @@ INSTANTIATE_TEST_SUITE_P(
     Mirrors, EditorSession,
     testing::Values(
         Session{"S11ForS22", 2, {Press(IDC_S11_FOR_S22), Edit(2, 12, "9"), Ok}, {1, 2}, IDOK,
-                {{1, 11, nullptr, 0.125}, {1, 12, nullptr, 0.1875}, {1, 13, nullptr, 0.25}, {2, 11, nullptr, 1.125},
-                 {2, 12, nullptr, 1.1875}, {2, 13, nullptr, 1.25}}},
+                {{1, 11, nullptr, 0.125}, {1, 12, nullptr, -0.25}, {1, 13, nullptr, 0.0625},
+                 {2, 11, nullptr, Single(1.5e-5f)}, {2, 12, nullptr, -3}, {2, 13, nullptr, Single(0.04f)}}},
         Session{"S21ForS12", 2, {Press(IDC_S21_FOR_S12), Edit(1, 9, "9"), Ok}, {1, 2}, IDOK,
-                {{1, 8, nullptr, 0.3125}, {1, 9, nullptr, 0.375}, {1, 10, nullptr, 0.4375}, {2, 8, nullptr, 1.3125},
-                 {2, 9, nullptr, 1.375}, {2, 10, nullptr, 1.4375}}},
+                {{1, 8, nullptr, 0.5}, {1, 9, nullptr, 0.375}, {1, 10, nullptr, Single(0.01f)}, {2, 8, nullptr, 0.25},
+                 {2, 9, nullptr, 250000}, {2, 10, nullptr, Single(0.05f)}}},
         Session{"UncheckedAgain", 2, {Press(IDC_S11_FOR_S22), Press(IDC_S11_FOR_S22), Edit(1, 12, "0.375"), Ok}, {1, 2},
                 IDOK, {{1, 12, "0.375", 0.375}}}),
     rows::Name());
@@ -629,8 +649,8 @@ INSTANTIATE_TEST_SUITE_P(
                 0, nullptr, true},
         Session{"CopiesEveryCell", 2, {Click(2, 3), Key(Qt::Key_A, ctrl), Key(Qt::Key_C, ctrl)}, {1, 2}, 0, {}, {}, 0,
                 {}, 0,
-                "1e9\t0.125\t0.1875\t0.25\t0.3125\t0.375\t0.4375\t0.5\t0.5625\t0.625\t0.6875\t0.75\t0.8125\r\n"
-                "2e9\t1.125\t1.1875\t1.25\t1.3125\t1.375\t1.4375\t1.5\t1.5625\t1.625\t1.6875\t1.75\t1.8125\r\n",
+                "1e9\t0.125\t-0.25\t0.0625\t0.5\t0.375\t0.01\t0.75\t-0.875\t0.02\t-0.0625\t0.1875\t0.03\r\n"
+                "2.5e9\t1.5e-5\t-3\t0.04\t0.25\t2.5e5\t0.05\t-1\t0\t0.06\t0.5\t-0.5\t0.07\r\n",
                 true}),
     rows::Name());
 
@@ -714,7 +734,7 @@ using EditorLayout = rows::Fixture<DeviceEditor, Resize>;
 
 TEST_P(EditorLayout, KeepsTheControlsAtTheEdges)
 {
-    Open(NumberedDevice(3));
+    Open(Filled({3}));
     const QSize opened = dialog->size();
     dialog->resize(opened + GetParam().by);
     Settle();
@@ -772,43 +792,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, EditorLayout,
                                          Resize{"WiderButLower", {100, -50}, {100, 0}}),
                          rows::Name());
 
-// Device 0 of a user data set; the sensor's own limits and stock number decide the limits an import
-// derives. Points 0 and 1 hold values of both notations, the others distinct values of every magnitude.
-struct FileDevice
-{
-    int points = 2;
-    const char* mnemonic = "Attenuator";
-    float minPower = 1e-9f;
-    float maxPower = 0.1f;
-    int stockList = -1; // a stock number of that list, or one of none
-    bool readOnly = false;
-};
-
-CTamrix Filled(const FileDevice& d)
-{
-    CTamrix set;
-    const SParaValue first[2][4] = {{{0.125, -0.25, 0.0625}, {0.5, 0.375, 0.01}, {0.75, -0.875, 0.02}, {-0.0625, 0.1875, 0.03}},
-                                    {{1.5e-5, -3, 0.04}, {0.25, 250000, 0.05}, {-1, 0, 0.06}, {0.5, -0.5, 0.07}}};
-    set.EnableUtf8Support(true);
-    set.SetSParaDeviceNumber(1);
-    set.SetSPDMnemonic(0, d.mnemonic);
-    set.SetSParaMinPower(0, 1e-9);
-    set.SetSParaMaxPower(0, 0.1);
-    set.SetMiscNum([&d, misc = set.GetMiscNum()]() mutable { return misc.minPower = d.minPower, misc.maxPower = d.maxPower, misc; }());
-    set.SetStockNumber(d.stockList >= 0 ? std::string(GetStockNumberLists()[d.stockList].stockNumbers.back()) : "0000.0000K00");
-    set.SetSParaDeviceFlags(0, d.readOnly ? sParaDevice_writeProtected : 0);
-    set.SetSParaFreqNumber(0, d.points);
-    for (long i = 0; i < d.points; ++i)
-    {
-        set.SetSParaFreq(0, i, i == 0 ? 1e9 : 2.5e9 * i);
-        for (int s = 0; s < 4; ++s)
-        {
-            const double v = (i + (2 + 3 * s) / 16.0) * std::pow(10.0, i % 13 - 6);
-            set.SetSParaValue(0, i, tags[s], i < 2 ? first[i][s] : SParaValue(v, -v / 3, v / 700));
-        }
-    }
-    return set;
-}
 
 Step Input(const char* name, std::string content)
 {
@@ -839,7 +822,7 @@ const Step editorClosed = [](DeviceEditor& t) { EXPECT_FALSE(t.grid->IsEditing()
 struct FileSession
 {
     const char* scenario;
-    FileDevice device;
+    DeviceData device;
     std::vector<Step> steps;
     std::string s2p = "=";
     std::string txt = "=";
@@ -913,10 +896,13 @@ const std::string zeroUncertainties = "# HZ U\r\n"
                                       "       2.5e9            0            0            0            0\r\n";
 
 // Lines at 1, 2 and 3 GHz; between 2 and 3 GHz each column has its larger value in another line.
-Step Uncertainty(const char* frequencyCell)
+Step Uncertainty(std::vector<const char*> frequencyCells)
 {
     return [=](DeviceEditor& t) {
-        t.grid->SetTextMatrix(1, 1, frequencyCell);
+        for (std::size_t row = 1; row <= frequencyCells.size(); ++row)
+        {
+            t.grid->SetTextMatrix(static_cast<long>(row), 1, frequencyCells[row - 1]);
+        }
         Import(ID_IMPORT_UNCERTAINTY, "u.txt", "# GHZ U\r\n1 0.011 0.012 0.013 0.014\r\n2 0.021 0.042 0.023 0.044\r\n"
                                                "3 0.031 0.032 0.033 0.034\r\n")(t);
     };
@@ -928,7 +914,7 @@ Step S21(const char* pairs)
 }
 
 constexpr float none = std::numeric_limits<float>::quiet_NaN();
-const FileDevice onePoint{1, ""};
+const DeviceData onePoint{1, ""};
 const char* const writeFailed = "\t\"@kept.s2p\": File write access failed!";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -958,17 +944,14 @@ INSTANTIATE_TEST_SUITE_P(
         FileSession{"UnknownModelHasNoLowerLimit", {2, "", none, none}, {S21("1 0 0 0.1 0 0 0 0 0\r\n")}, "", "", {}, "*|0|10"},
         FileSession{"S21ZeroKeepsTheLimits", {}, {S21("1 0 0 0 0 0 0 0 0\r\n2 0 0 0 0 0 0 0 0\r\n")}, "", "", {}, "*|=|="},
         FileSession{"S21InfiniteKeepsTheLimits", {}, {S21("1 0 0 inf 0 0 0 0 0\r\n")}, "", "", {}, "*|=|="},
-        // Uncertainty import: the line that applies at each grid frequency, and nothing else.
-        FileSession{"UncertaintyBelowTheFirstLine", onePoint, {Uncertainty("500e6")}, "",
-                "# HZ U\r\n       500e6        0.011        0.012        0.013        0.014\r\n"},
-        FileSession{"UncertaintyWithinOnePpmOfALine", onePoint, {Uncertainty("2.000001e9")}, "",
-                "# HZ U\r\n  2.000001e9        0.021        0.042        0.023        0.044\r\n"},
-        FileSession{"UncertaintyBetweenTakesTheLargerOfEach", onePoint, {Uncertainty("2.5e9")}, "",
-                "# HZ U\r\n       2.5e9        0.031        0.042        0.033        0.044\r\n"},
-        FileSession{"UncertaintyAboveTheLastLine", onePoint, {Uncertainty("40e9")}, "",
-                "# HZ U\r\n        40e9        0.031        0.032        0.033        0.034\r\n"},
-        FileSession{"UncertaintyAtATextCountsAsZero", onePoint, {Uncertainty("abc")}, "",
-                "# HZ U\r\n         abc        0.011        0.012        0.013        0.014\r\n"},
+        // Uncertainty import: the line that applies at each grid frequency (below the first line, within 1 ppm of a
+        // line, between two lines the larger of each, above the last line, a text as 0 Hz), and nothing else.
+        FileSession{"UncertaintyAtEachGridFrequency", {5, ""}, {Uncertainty({"500e6", "2.000001e9", "2.5e9", "40e9", "abc"})}, "",
+                "# HZ U\r\n       500e6        0.011        0.012        0.013        0.014\r\n"
+                "  2.000001e9        0.021        0.042        0.023        0.044\r\n"
+                "       2.5e9        0.031        0.042        0.033        0.044\r\n"
+                "        40e9        0.031        0.032        0.033        0.034\r\n"
+                "         abc        0.011        0.012        0.013        0.014\r\n"},
         FileSession{"UncertaintyChangesNothingElse", {}, {Import(ID_IMPORT_UNCERTAINTY, "flat.txt", "# MHZ U\r\n1 0.25 0.25 0.25 0.25\r\n")},
                 "=", "! Attenuator\r\n# HZ U\r\n         1e9         0.25         0.25         0.25         0.25\r\n"
                 "       2.5e9         0.25         0.25         0.25         0.25\r\n"},
@@ -980,24 +963,22 @@ INSTANTIATE_TEST_SUITE_P(
                 {Type(IDC_MNEMONIC, "Typed name")},
                 "! Typed name\r\n" + s2pHeader, "! Typed name\r\n# HZ U\r\n", {}, "Typed name|=|="},
         // Refused files: the reader's report, and nothing changes.
-        FileSession{"SyntaxErrorInData", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n")}, "=", "=",
+        FileSession{"RefusedS2PFiles", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n"),
+                 Import(ID_IMPORT_S2P, "u.s2p", "# HZ U\r\n1 2 3 4 5\r\n"), Run(ID_IMPORT_S2P, "none.s2p")}, "=", "=",
                 {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
-                 "\t\"@bad.s2p\": Measurement data file could not be parsed!"}},
-        FileSession{"UncertaintySyntaxError", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n")}, "=", "=",
-                {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
-                 "\t\"@bad.txt\": Measurement data file could not be parsed!"}},
-        FileSession{"UncertaintyFileForS2P", {}, {Import(ID_IMPORT_S2P, "u.s2p", "# HZ U\r\n1 2 3 4 5\r\n")}, "=", "=",
-                {"\tS2P file contains wrong parameter type!"}},
-        FileSession{"S2PFileForUncertainty", {}, {Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n")}, "=", "=",
-                {"\tS2P file contains wrong parameter type!"}},
-        FileSession{"MissingFiles", {}, {Run(ID_IMPORT_S2P, "none.s2p"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")}, "=", "=",
-                {"\t\"@none.s2p\": File read access failed!", "\t\"@none.txt\": File read access failed!"}},
+                 "\t\"@bad.s2p\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
+                 "\t\"@none.s2p\": File read access failed!"}},
+        FileSession{"RefusedUncertaintyFiles", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n"),
+                 Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")},
+                "=", "=", {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
+                 "\t\"@bad.txt\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
+                 "\t\"@none.txt\": File read access failed!"}},
         // Failed exports: reported, the old file kept, nothing left beside it.
-        FileSession{"ExportsTooLargeToWrite", {40},
-                {Input("kept.s2p", "old"), Run(ID_EXPORT_S2P, "kept.s2p", true), Run(ID_EXPORT_UNCERTAINTY, "kept.s2p", true)}, "=", "=",
-                {writeFailed, writeFailed}, "=", "kept.s2p=old"},
-        FileSession{"ExportsIntoAPlainFile", {}, {Input("plain", "plain"), Run(ID_EXPORT_S2P, "plain/e.s2p"), Run(ID_EXPORT_UNCERTAINTY, "plain/e.txt")},
-                "=", "=", {"\t\"@plain/e.s2p\": File write access failed!", "\t\"@plain/e.txt\": File write access failed!"}, "=", "plain=plain"},
+        FileSession{"ExportsTooLargeOrIntoAPlainFile", {40},
+                {Input("kept.s2p", "old"), Run(ID_EXPORT_S2P, "kept.s2p", true), Run(ID_EXPORT_UNCERTAINTY, "kept.s2p", true),
+                 Input("plain", "plain"), Run(ID_EXPORT_S2P, "plain/e.s2p"), Run(ID_EXPORT_UNCERTAINTY, "plain/e.txt")}, "=", "=",
+                {writeFailed, writeFailed, "\t\"@plain/e.s2p\": File write access failed!", "\t\"@plain/e.txt\": File write access failed!"},
+                "=", "kept.s2p=old|plain=plain"},
         // An open edit is committed first; one that is not a number keeps every command from running.
         FileSession{"OpenEditCommittedByEveryCommand", {},
                 {Edit(1, 5, "0.75", false), Import(ID_IMPORT_S2P, "in.s2p", twoPoints), editorClosed, Edit(1, 5, "0.75", false),
