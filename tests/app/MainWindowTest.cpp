@@ -418,7 +418,7 @@ void MainWindow::Step(const QString& verb, const QString& arg)
 {
     const QStringList args = arg.split(arg.contains('>') ? '>' : arg.contains('/') ? '/' : ',');
     CTamrix& set = m_dialog->DataSet();
-    QWidget* flag = verb.startsWith('f') ? Flag(arg) : nullptr;
+    QWidget* flag = QStringList{"fclick", "fspace", "fret", "fenter"}.contains(verb) ? Flag(arg) : nullptr;
     if (Commands.count(verb) != 0) {
         if (verb == "load" || verb == "save" || verb == "export" || verb == "import") // "-": Cancel
             m_fileAnswers.push_back(arg == "-" ? std::nullopt : std::optional(arg.isEmpty() ? arg : In(arg)));
