@@ -3,11 +3,16 @@
 // a multiple of 3; value: mantissa 1 <= m < 10 whenever there is an exponent)
 // that reads back to the value within the six printed digits and formats to
 // the same text again. A text reads the same as an 8-bit and as a window text,
-// and normalising a text twice changes nothing the second time.
+// and normalising a text twice changes nothing the second time. A text made of
+// digits, point, sign and exponent reads exactly as lexical_cast reads it.
+// Before the first input, every value at and around each decade's edge is
+// checked once.
 
 #include "FuzzCheck.h"
 #include "NumberText.h"
 #include "TextConversion.h"
+
+#include <boost/lexical_cast/try_lexical_convert.hpp>
 
 #include <cmath>
 #include <cstring>
@@ -82,6 +87,12 @@ void CheckText(const std::string& text)
     Check(read ? SameNumber(viaWindow, *read) : viaWindow == fallback, "an 8-bit and a window text read alike",
           Printable(text));
     TextToInt(wide, 0);
+    if (!text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string::npos) {
+        double cast = 0;
+        const bool parsed = boost::conversion::try_lexical_convert(text, cast);
+        Check(read.has_value() == parsed && (!parsed || std::memcmp(&*read, &cast, sizeof cast) == 0),
+              "a decimal text reads as lexical_cast reads it", text);
+    }
     if (read)
         CheckFormatted(*read, true), CheckFormatted(*read, false);
 
@@ -94,6 +105,17 @@ void CheckText(const std::string& text)
     }
 }
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    for (int exponent = -320; exponent <= 305; ++exponent) {
+        for (const double factor : {1.0, 1 - 1e-7, 1 - 4e-7, 1 - 6e-7, 1 + 1e-7, 999.9999, 99.99999, -1.0, -(1 - 1e-7)}) {
+            CheckFormatted(factor * std::pow(10.0, exponent), true);
+            CheckFormatted(factor * std::pow(10.0, exponent), false);
+        }
+    }
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {

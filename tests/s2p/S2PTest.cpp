@@ -160,15 +160,7 @@ TEST(S2PGrammar, CorpusFilesAgreeWithTheSecondReader)
 }
 
 // The option line's fields, in any order and case; absent tokens keep the defaults, later hash lines are ignored.
-struct OptionRow : Row
-{
-    char type;
-    std::string head;
-    const CFreqUnit* unit;
-    const CParamType* param;
-    const CDataFormat* format;
-    double impedance;
-};
+struct OptionRow : Row { char type; std::string head; const CFreqUnit* unit; const CParamType* param; const CDataFormat* format; double impedance; };
 using Option = ::testing::TestWithParam<OptionRow>;
 TEST_P(Option, SetsItsFields)
 {
@@ -375,12 +367,6 @@ TEST(S2PFileFormat, TextsAreWrittenByteForByte)
               "# HZ U\r\n123456789012345                         1            2            3\r\n");
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A write puts exactly its bytes in place of the file, under a name in the file-system encoding; a failed one
 // returns false and leaves everything as it was.
 TEST(S2PFileFormat, WriteStringToFileReplacesTheFileWholeOrNotAtAll)
@@ -393,7 +379,8 @@ TEST(S2PFileFormat, WriteStringToFileReplacesTheFileWholeOrNotAtAll)
         EXPECT_FALSE(WriteStringToFile(refused, "content")) << refused;
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{QString::fromUtf8("M\xc3\xbc \xe2\x82\xac.s2p"), "sub"}));
-    EXPECT_TRUE(QDir(folder.PathOf("sub").c_str()).isEmpty() && ReadFile(path) == content);
+    std::string written;
+    EXPECT_TRUE(QDir(folder.PathOf("sub").c_str()).isEmpty() && ReadFileToString(path, written, 0, 1000) && written == content);
 }
 
 } // namespace

@@ -30,12 +30,7 @@ std::string TextResult(int32_t sensor)
 }
 
 // What the editor's transfers do on the driver path, one call sequence each.
-struct Transfer
-{
-    int32_t status = 0;
-    uint32_t code = 0;
-    std::string data;
-};
+struct Transfer { int32_t status = 0; uint32_t code = 0; std::string data; };
 
 Transfer Upload(int32_t sensor, bool forceFactory, int32_t timeout = 5000)
 {
