@@ -40,27 +40,26 @@ TEST_P(RoundingTest, GivesTheFrameworksPixels)
     EXPECT_EQ(GetParam().compute(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RoundingTest,
-    testing::Values(RoundingRow{"half_up", [] { return MulDiv(7, 6, 4); }, 11},
-                    RoundingRow{"below_half", [] { return MulDiv(5, 13, 8); }, 8},
-                    RoundingRow{"negative_half_away", [] { return MulDiv(-7, 6, 4); }, -11},
-                    RoundingRow{"negative_divisor", [] { return MulDiv(7, 6, -4); }, -11},
-                    RoundingRow{"division_by_zero", [] { return MulDiv(1, 1, 0); }, -1},
-                    RoundingRow{"wide_intermediate", [] { return MulDiv(INT_MAX, INT_MAX, INT_MAX); }, INT_MAX},
-                    RoundingRow{"overflowing_result", [] { return MulDiv(INT_MAX, 2, 1); }, -1},
-                    RoundingRow{"alphabet_just_below_six", [] { return BaseUnitsFromMetrics(285, 13).x; }, 5},
-                    RoundingRow{"alphabet_rounds_up_to_six", [] { return BaseUnitsFromMetrics(286, 13).x; }, 6}),
-    rows::Name());
+const std::vector<RoundingRow> RoundingRows{
+    {"half_up", [] { return MulDiv(7, 6, 4); }, 11},
+    {"below_half", [] { return MulDiv(5, 13, 8); }, 8},
+    {"negative_half_away", [] { return MulDiv(-7, 6, 4); }, -11},
+    {"negative_divisor", [] { return MulDiv(7, 6, -4); }, -11},
+    {"division_by_zero", [] { return MulDiv(1, 1, 0); }, -1},
+    {"wide_intermediate", [] { return MulDiv(INT_MAX, INT_MAX, INT_MAX); }, INT_MAX},
+    {"overflowing_result", [] { return MulDiv(INT_MAX, 2, 1); }, -1},
+    {"alphabet_just_below_six", [] { return BaseUnitsFromMetrics(285, 13).x; }, 5},
+    {"alphabet_rounds_up_to_six", [] { return BaseUnitsFromMetrics(286, 13).x; }, 6},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, RoundingTest, testing::ValuesIn(RoundingRows), rows::Name());
 
 struct FontRow
 {
     const char* scenario;
     QString family;
-    double pointSize;
-    QString fallback;
     bool installed; // substitutes do not count
-    QString requested;
+    QString requested; // instead of DejaVu Sans, the fallback
     QString face; // what the font configuration delivers
 };
 
@@ -70,19 +69,18 @@ TEST_P(FontFallbackTest, MissingFamilyIsReplacedByTheFallbackName)
 {
     const FontRow& row = GetParam();
     EXPECT_EQ(IsFontFamilyInstalled(row.family), row.installed);
-    const QFont font = CreateFontOrFallback(row.family, row.pointSize, row.fallback);
+    const QFont font = CreateFontOrFallback(row.family, 9.75, "DejaVu Sans");
     EXPECT_EQ(font.family(), row.requested);
-    EXPECT_DOUBLE_EQ(font.pointSizeF(), row.pointSize);
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.75);
     EXPECT_EQ(QFontInfo(font).family(), row.face);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FontFallbackTest,
-    testing::Values(
-        FontRow{"family_name_case_does_not_matter", "liberation mono", 9.75, "DejaVu Sans", true, "liberation mono",
-                "Liberation Mono"},
-        FontRow{"substitute_is_not_installed", "Arial", 8, "DejaVu Sans", false, "DejaVu Sans", "DejaVu Sans"}),
-    rows::Name());
+const std::vector<FontRow> FontRows{
+    {"family_name_case_does_not_matter", "liberation mono", true, "liberation mono", "Liberation Mono"},
+    {"substitute_is_not_installed", "Arial", false, "DejaVu Sans", "DejaVu Sans"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FontFallbackTest, testing::ValuesIn(FontRows), rows::Name());
 
 struct ClipboardRow
 {
@@ -111,15 +109,14 @@ TEST_P(ClipboardTest, CarriesBytesAndReadsOtherTextAsLatin1)
 const std::string Cells = "1\t2,5e3\tGr\xFC\xDF" "e \xB5W\r\n";
 const char Controls[] = "\x00\x01\x7F\x80\x9F\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ClipboardTest,
-    testing::Values(
-        ClipboardRow{"our_latin1_cells", Cells.c_str(), Cells.size(), "1\t2,5e3\tGrüße µW\r\n", Cells},
-        ClipboardRow{"our_control_bytes", Controls, 7, QString::fromLatin1(Controls, 7), std::string(Controls, 7)},
-        ClipboardRow{"other_text_without_what_latin1_lacks", nullptr, 0, "Grüße\t5 €\ta😀b Ом=50\r\n",
-                     "Gr\xFC\xDF" "e\t5 \tab =50\r\n"},
-        ClipboardRow{"no_text", nullptr, 0, QString(), ""}),
-    rows::Name());
+const std::vector<ClipboardRow> ClipboardRows{
+    {"our_latin1_cells", Cells.c_str(), Cells.size(), "1\t2,5e3\tGrüße µW\r\n", Cells},
+    {"our_control_bytes", Controls, 7, QString::fromLatin1(Controls, 7), std::string(Controls, 7)},
+    {"other_text_without_what_latin1_lacks", nullptr, 0, "Grüße\t5 €\ta😀b Ом=50\r\n", "Gr\xFC\xDF" "e\t5 \tab =50\r\n"},
+    {"no_text", nullptr, 0, QString(), ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ClipboardTest, testing::ValuesIn(ClipboardRows), rows::Name());
 
 TEST(MessageBeep, GoesThroughTheInstalledHook)
 {
@@ -135,22 +132,33 @@ TEST(MessageBeep, GoesThroughTheInstalledHook)
     EXPECT_EQ(inner, std::vector<UINT>{MB_ICONSTOP});
 }
 
+Qt::CursorShape Shape()
+{
+    return QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+}
+
 TEST(WaitCursor, NestsAndRestoresThePreviousCursor)
 {
-    const auto shape = [] { return QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor; };
     QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
     {
         const CWaitCursor outer;
         {
             const CWaitCursor inner;
-            EXPECT_EQ(shape(), Qt::WaitCursor);
+            EXPECT_EQ(Shape(), Qt::WaitCursor);
         }
-        EXPECT_EQ(shape(), Qt::WaitCursor);
+        EXPECT_EQ(Shape(), Qt::WaitCursor);
     }
-    EXPECT_EQ(shape(), Qt::IBeamCursor);
+    EXPECT_EQ(Shape(), Qt::IBeamCursor);
     QGuiApplication::restoreOverrideCursor();
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
+
+QRgb Pixel(int id, int x, int y)
+{
+    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32).pixel(x, y);
+}
+
+constexpr QRgb Black = 0xFF000000, White = 0xFFFFFFFF, Blue = 0xFF0000FF, Grey = 0xFF808080, Clear = 0;
 
 struct PictureRow
 {
@@ -161,13 +169,6 @@ struct PictureRow
 };
 
 using BitmapTest = rows::Test<PictureRow>;
-
-QRgb Pixel(int id, int x, int y)
-{
-    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32).pixel(x, y);
-}
-
-constexpr QRgb Black = 0xFF000000, White = 0xFFFFFFFF, Blue = 0xFF0000FF, Grey = 0xFF808080, Clear = 0;
 
 // 16 by 16 pixels of the 16-colour palette on a transparent ground.
 TEST_P(BitmapTest, IsA16By16PictureOfItsShape)
@@ -189,11 +190,13 @@ TEST_P(BitmapTest, IsA16By16PictureOfItsShape)
     EXPECT_EQ(marks > 10, row.emptyOf != 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BitmapTest,
-                         testing::Values(PictureRow{"ticked_box", IDB_CHECK_TICKED, Blue, Black, Black, IDB_CHECK_EMPTY},
-                                         PictureRow{"set_radio", IDB_RADIO_SET, Blue, Black, Clear, IDB_RADIO_CLEAR},
-                                         PictureRow{"grey_box", IDB_GREY_BOX, Grey, Grey, Grey, 0}),
-                         rows::Name());
+const std::vector<PictureRow> PictureRows{
+    {"ticked_box", IDB_CHECK_TICKED, Blue, Black, Black, IDB_CHECK_EMPTY},
+    {"set_radio", IDB_RADIO_SET, Blue, Black, Clear, IDB_RADIO_CLEAR},
+    {"grey_box", IDB_GREY_BOX, Grey, Grey, Grey, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, BitmapTest, testing::ValuesIn(PictureRows), rows::Name());
 
 TEST(Bitmaps, UnknownNumberGivesNoPicture)
 {

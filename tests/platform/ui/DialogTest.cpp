@@ -87,6 +87,11 @@ Action Click(int id)
     return [id](RecordingDialog& d) { QTest::mouseClick(d.GetDlgItem(id), Qt::LeftButton); };
 }
 
+Action Disable(int id)
+{
+    return [id](RecordingDialog& d) { d.EnableDlgItem(id, false); };
+}
+
 // Puts the focus on the control of the active window and presses the keys where the focus is.
 Action Press(int id, std::vector<QKeyCombination> keys = {})
 {
@@ -101,7 +106,9 @@ Action Press(int id, std::vector<QKeyCombination> keys = {})
 
 Action Checked(int id)
 {
-    return [id](RecordingDialog& d) { d.log.push_back(std::to_string(id) + (d.IsDlgButtonChecked(id) ? " checked" : " clear")); };
+    return [id](RecordingDialog& d) {
+        d.log.push_back(std::to_string(id) + (d.IsDlgButtonChecked(id) ? " checked" : " clear"));
+    };
 }
 
 Action Replace(int id, std::function<QWidget*(RecordingDialog&)> make)
@@ -174,7 +181,7 @@ void FillList(RecordingDialog& d)
     d.MapNotify(NM_DBLCLK, IDC_SENSOR_LIST, [&d](int item) { d.log.push_back("double " + std::to_string(item)); });
 }
 
-enum class Mouse { Click, ControlClick, DoubleClick, Move };
+enum Mouse { LeftClick, ControlClick, DoubleClick, Hover };
 
 // What the mouse does on a cell of the sensor list, or in its empty space below the rows (row -1).
 Action OnList(Mouse what, int row, int column = 0)
@@ -184,32 +191,37 @@ Action OnList(Mouse what, int row, int column = 0)
         QWidget* view = list->viewport();
         const QPoint at =
             row < 0 ? QPoint(5, view->height() - 5) : list->visualRect(list->model()->index(row, column)).center();
-        if (what == Mouse::Move)
+        if (what == Hover)
             return QTest::mouseMove(view, at);
-        QTest::mouseClick(view, Qt::LeftButton, what == Mouse::ControlClick ? Qt::ControlModifier : Qt::NoModifier, at);
+        QTest::mouseClick(view, Qt::LeftButton, what == ControlClick ? Qt::ControlModifier : Qt::NoModifier, at);
         // The widget overload of mouseDClick sends the second press alone.
-        if (what == Mouse::DoubleClick)
+        if (what == DoubleClick)
             QTest::mouseDClick(view, Qt::LeftButton, {}, at), QTest::mouseRelease(view, Qt::LeftButton, {}, at);
     };
 }
 
 void ListState(RecordingDialog& d)
 {
-    const auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
+    auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
     d.log.push_back("selected " + std::to_string(list->GetFirstSelectedItem()) + " (" +
                     std::to_string(list->selectionModel()->selectedIndexes().size()) + " cells), hot " +
                     std::to_string(list->GetHotItem()));
+}
+
+void NoOneClickActivation(RecordingDialog& d)
+{
+    d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0);
 }
 
 struct ActionRow
 {
     const char* scenario;
     int templateId;
-    Action before; // before DoModal
-    std::vector<Action> steps; // inside its loop
+    std::vector<Action> steps; // inside the modal loop
     int result;
     Strings log; // the dialog's, once it is destroyed
-    Strings boxes; // "caption (stop): text" of the message boxes shown
+    Action before = {}; // before DoModal
+    Strings boxes = {}; // "caption (stop): text" of the message boxes shown
 };
 
 using DialogActionTest = rows::Test<ActionRow>;
@@ -238,120 +250,96 @@ TEST_P(DialogActionTest, ReachesTheWindowClassAndEndsWithTheResultOfTheUsersWay)
     EXPECT_EQ(boxes, row.boxes);
 }
 
-const Strings Ok{"OnInitDialog", "command 1", "OnOK", "OnDestroy"};
-const Strings Cancel{"OnInitDialog", "command 2", "OnCancel", "OnDestroy"};
-const Strings Left{"OnInitDialog", "OnDestroy"};
+// The log of one window: what happened between its OnInitDialog and its OnDestroy.
+Strings Run(Strings between = {})
+{
+    between.insert(between.begin(), "OnInitDialog");
+    between.push_back("OnDestroy");
+    return between;
+}
+
+const Strings Ok = Run({"command 1", "OnOK"});
+const Strings Cancel = Run({"command 2", "OnCancel"});
 const QUrl Sensor = QUrl::fromLocalFile("/data/sensor.cal");
 const QUrl Remote("https://example.org/a.cal");
+const std::string NoneSelected = "selected -1 (0 cells), hot -1";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DialogActionTest,
-    testing::Values(
-        ActionRow{"enter_in_edit_presses_default_button", IDD_CAL_INFO, {}, {Press(IDC_CAL_LAB, {Qt::Key_Return})},
-                  IDOK, Ok},
-        ActionRow{"keypad_enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG, {},
-                  {Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier})}, IDOK, Ok},
-        ActionRow{"enter_on_focused_cancel_button", IDD_CAL_INFO, {}, {Press(IDCANCEL, {Qt::Key_Return})}, IDCANCEL,
-                  Cancel},
-        ActionRow{"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO, {},
-                  {Replace(IDC_CAL_LAB,
-                           [](RecordingDialog& d) {
-                               auto* own = new QPushButton;
-                               own->setAutoDefault(false);
-                               QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
-                               return own;
-                           }),
-                   Press(IDC_CAL_LAB, {Qt::Key_Return})},
-                  LeftOpen, {"OnInitDialog", "command 4711", "OnDestroy"}},
-        ActionRow{"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {},
-                  {[](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }, Press(IDC_CAL_LAB, {Qt::Key_Return})},
-                  LeftOpen, Left},
-        ActionRow{"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG, {},
-                  {Replace(IDC_DEVICE_GRID, [](RecordingDialog&) { return new QPlainTextEdit; }),
-                   Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
-                  LeftOpen, Left},
-        ActionRow{"escape_in_edit", IDD_CAL_INFO, {}, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
-        ActionRow{"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG,
-                  [](RecordingDialog& d) { d.cancelEnds = false; }, {[](RecordingDialog& d) { d.close(); }}, LeftOpen,
-                  Cancel},
-        ActionRow{"close_box_then_run_again", IDD_CAL_INFO,
-                  [](RecordingDialog& d) { QTimer::singleShot(0, &d, [&d] { d.close(); }), d.DoModal(); },
-                  {Click(IDOK)}, IDOK,
-                  {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK",
-                   "OnDestroy"}},
-        ActionRow{"check_box_click_sends_its_number", IDD_OSTREL_DIALOG, {},
-                  {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_STATUS_LINE)},
-                  LeftOpen, {"OnInitDialog", "command 1023", "1023 checked", "1034 clear", "OnDestroy"}},
-        ActionRow{"checking_a_box_is_no_click", IDD_OSTREL_DIALOG, {},
-                  {[](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); },
-                   Checked(IDC_FLAG_DEVICE_LOCKED)},
-                  LeftOpen, {"OnInitDialog", "1022 checked", "OnDestroy"}},
-        ActionRow{"focus_starts_on_the_first_enabled_control", IDD_REMOTE,
-                  [](RecordingDialog& d) {
-                      d.initDialog = [&d] { return d.EnableDlgItem(IDC_COMMAND_TIMEOUT, false), true; };
-                      d.Create();
-                      d.log.push_back("focus " + std::to_string(GetDlgCtrlID(d.focusWidget())));
-                  },
-                  {}, LeftOpen, {"OnInitDialog", "focus 1042", "OnDestroy"}},
-        ActionRow{"focus_losses_of_a_control_and_the_size_it_grows_to", IDD_DEVICE, WatchLowerLimit,
-                  {Press(IDC_LOWER_LIMIT), Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow}, LeftOpen,
-                  {"OnInitDialog", "lower limit left", "717x495 -> 757x525, told 757x525", "OnDestroy"}},
-        ActionRow{"opening_a_menu_is_no_focus_loss", IDD_DEVICE, WatchLowerLimit,
-                  {Press(IDC_LOWER_LIMIT), Popup(1), Press(IDC_MNEMONIC)}, LeftOpen,
-                  {"OnInitDialog", "popup 1", "lower limit left", "OnDestroy"}},
-        ActionRow{"fixed_frame_keeps_its_size", IDD_CAL_INFO, {}, {Grow}, LeftOpen,
-                  {"OnInitDialog", "249x153 -> 249x153, told 249x153", "OnDestroy"}},
-        ActionRow{"dropped_local_files_in_drop_order", IDD_OSTREL_DIALOG, {},
-                  {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")})}, LeftOpen,
-                  {"OnInitDialog", "drag taken", "drop /data/b.bin, /data/ä a.cal", "OnDestroy"}},
-        ActionRow{"dropped_remote_urls_only", IDD_OSTREL_DIALOG, {}, {Drop({Remote})}, LeftOpen,
-                  {"OnInitDialog", "drag refused", "OnDestroy"}},
-        ActionRow{"drop_on_a_window_that_takes_no_files", IDD_CAL_INFO, {}, {Drop({Sensor})}, LeftOpen,
-                  {"OnInitDialog", "drag refused", "OnDestroy"}},
-        ActionRow{"drop_while_a_modal_dialog_is_open_over_it", IDD_OSTREL_DIALOG, {}, {Drop({Sensor}, true)},
-                  LeftOpen, {"OnInitDialog", "drag refused", "OnDestroy"}},
-        ActionRow{"list_click_on_a_later_column_selects_the_row", IDD_UPLOAD, FillList,
-                  {OnList(Mouse::Click, 2, 3), ListState}, LeftOpen,
-                  {"OnInitDialog", "click 2", "selected 2 (4 cells), hot -1", "OnDestroy"}},
-        ActionRow{"list_control_click_on_another_row_moves_the_selection", IDD_UPLOAD, FillList,
-                  {OnList(Mouse::Click, 0), OnList(Mouse::ControlClick, 2, 1), ListState}, LeftOpen,
-                  {"OnInitDialog", "click 0", "click 2", "selected 2 (4 cells), hot -1", "OnDestroy"}},
-        ActionRow{"list_click_in_empty_space_clears_the_selection", IDD_UPLOAD, FillList,
-                  {[](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetItemSelected(1, true); },
-                   OnList(Mouse::Click, -1), ListState},
-                  LeftOpen, {"OnInitDialog", "click -1", "selected -1 (0 cells), hot -1", "OnDestroy"}},
-        ActionRow{"list_double_click_on_a_row", IDD_UPLOAD, FillList, {OnList(Mouse::DoubleClick, 1, 2), ListState},
-                  LeftOpen, {"OnInitDialog", "click 1", "double 1", "selected 1 (4 cells), hot -1", "OnDestroy"}},
-        ActionRow{"list_double_click_in_empty_space", IDD_UPLOAD, FillList, {OnList(Mouse::DoubleClick, -1), ListState},
-                  LeftOpen, {"OnInitDialog", "click -1", "double -1", "selected -1 (0 cells), hot -1", "OnDestroy"}},
-        ActionRow{"disabled_list_ignores_clicks", IDD_UPLOAD, FillList,
-                  {[](RecordingDialog& d) { d.EnableDlgItem(IDC_SENSOR_LIST, false); }, OnList(Mouse::DoubleClick, 1),
-                   ListState},
-                  LeftOpen, {"OnInitDialog", "selected -1 (0 cells), hot -1", "OnDestroy"}},
-        // The first move makes sure that the cursor moves at all.
-        ActionRow{"list_row_under_the_mouse_is_hot", IDD_UPLOAD, FillList,
-                  {OnList(Mouse::Move, 0, 1), OnList(Mouse::Move, 2, 1), ListState}, LeftOpen,
-                  {"OnInitDialog", "selected -1 (0 cells), hot 2", "OnDestroy"}},
-        ActionRow{"no_hot_list_row_without_one_click_activation", IDD_UPLOAD, FillList,
-                  {OnList(Mouse::Move, 0, 1), OnList(Mouse::Move, 2, 1),
-                   [](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0); },
-                   OnList(Mouse::Move, 1, 1), ListState},
-                  LeftOpen, {"OnInitDialog", "selected -1 (0 cells), hot -1", "OnDestroy"}},
-        ActionRow{"end_dialog_while_initialising", IDD_CAL_INFO,
-                  [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }, {},
-                  IDCANCEL, Left},
-        ActionRow{"unknown_template", 4711, {}, {}, -1, {}},
-        ActionRow{"initialisation_that_throws", IDD_CAL_INFO,
-                  [](RecordingDialog& d) { d.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); }; },
-                  {}, -1, Left, {"Error (stop): no sensor library"}},
-        ActionRow{"command_handler_that_throws", IDD_CAL_INFO,
-                  [](RecordingDialog& d) { d.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); }); },
-                  {Click(IDOK)}, LeftOpen, {"OnInitDialog", "command 1", "OnDestroy"}, {"Error (stop): Checksum failed"}},
-        ActionRow{"message_handler_that_throws_anything", IDD_CAL_INFO,
-                  [](RecordingDialog& d) { d.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; }); },
-                  {[](RecordingDialog& d) { d.SendMessage(WM_USER + 7, 0, 0); }}, LeftOpen, Left,
-                  {"Error (stop): An unexpected error occurred."}}),
-    rows::Name());
+const std::vector<ActionRow> ActionRows{
+    {"enter_in_edit_presses_default_button", IDD_CAL_INFO, {Press(IDC_CAL_LAB, {Qt::Key_Return})}, IDOK, Ok},
+    {"keypad_enter_without_default_button_sends_ok", IDD_OSTREL_DIALOG,
+     {Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier})}, IDOK, Ok},
+    {"enter_on_focused_cancel_button", IDD_CAL_INFO, {Press(IDCANCEL, {Qt::Key_Return})}, IDCANCEL, Cancel},
+    {"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO,
+     {Replace(IDC_CAL_LAB,
+              [](RecordingDialog& d) {
+                  auto* own = new QPushButton;
+                  own->setAutoDefault(false);
+                  QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
+                  return own;
+              }),
+      Press(IDC_CAL_LAB, {Qt::Key_Return})},
+     LeftOpen, Run({"command 4711"})},
+    {"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {Disable(IDOK), Press(IDC_CAL_LAB, {Qt::Key_Return})},
+     LeftOpen, Run()},
+    {"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG,
+     {Replace(IDC_DEVICE_GRID, [](RecordingDialog&) { return new QPlainTextEdit; }),
+      Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
+     LeftOpen, Run()},
+    {"escape_in_edit", IDD_CAL_INFO, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
+    {"close_box_when_on_cancel_keeps_the_window", IDD_OSTREL_DIALOG, {[](RecordingDialog& d) { d.close(); }}, LeftOpen,
+     Cancel, [](RecordingDialog& d) { d.cancelEnds = false; }},
+    {"close_box_then_run_again", IDD_CAL_INFO, {Click(IDOK)}, IDOK,
+     {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK", "OnDestroy"},
+     [](RecordingDialog& d) { QTimer::singleShot(0, &d, [&d] { d.close(); }), d.DoModal(); }},
+    {"check_box_click_sends_its_number_checking_one_is_no_click", IDD_OSTREL_DIALOG,
+     {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_STATUS_LINE),
+      [](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); }, Checked(IDC_FLAG_DEVICE_LOCKED)},
+     LeftOpen, Run({"command 1023", "1023 checked", "1034 clear", "1022 checked"})},
+    {"focus_starts_on_the_first_enabled_control", IDD_REMOTE, {}, LeftOpen, Run({"focus 1042"}),
+     [](RecordingDialog& d) {
+         d.initDialog = [&d] { return d.EnableDlgItem(IDC_COMMAND_TIMEOUT, false), true; };
+         d.Create();
+         d.log.push_back("focus " + std::to_string(GetDlgCtrlID(d.focusWidget())));
+     }},
+    {"focus_losses_of_a_control_but_not_to_a_menu_and_the_size_it_grows_to", IDD_DEVICE,
+     {Press(IDC_LOWER_LIMIT), Popup(1), Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow}, LeftOpen,
+     Run({"popup 1", "lower limit left", "717x495 -> 757x525, told 757x525"}), WatchLowerLimit},
+    {"fixed_frame_keeps_its_size", IDD_CAL_INFO, {Grow}, LeftOpen, Run({"249x153 -> 249x153, told 249x153"})},
+    {"drops_take_local_files_in_drop_order_unless_a_modal_dialog_is_open", IDD_OSTREL_DIALOG,
+     {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}), Drop({Remote}),
+      Drop({Sensor}, true)},
+     LeftOpen, Run({"drag taken", "drop /data/b.bin, /data/ä a.cal", "drag refused", "drag refused"})},
+    {"drop_on_a_window_that_takes_no_files", IDD_CAL_INFO, {Drop({Sensor})}, LeftOpen, Run({"drag refused"})},
+    {"list_clicks_select_rows_until_the_list_is_disabled", IDD_UPLOAD,
+     {OnList(LeftClick, 2, 3), ListState, OnList(ControlClick, 0, 1), ListState, OnList(LeftClick, -1), ListState,
+      OnList(DoubleClick, 1, 2), ListState, OnList(DoubleClick, -1), ListState, Disable(IDC_SENSOR_LIST),
+      OnList(DoubleClick, 1), ListState},
+     LeftOpen,
+     Run({"click 2", "selected 2 (4 cells), hot -1", "click 0", "selected 0 (4 cells), hot -1", "click -1",
+          NoneSelected, "click 1", "double 1", "selected 1 (4 cells), hot -1", "click -1", "double -1", NoneSelected,
+          NoneSelected}),
+     FillList},
+    // The first move makes sure that the cursor moves at all.
+    {"list_row_under_the_mouse_is_hot_with_one_click_activation_only", IDD_UPLOAD,
+     {OnList(Hover, 0, 1), OnList(Hover, 2, 1), ListState, NoOneClickActivation, ListState, OnList(Hover, 1, 1),
+      ListState},
+     LeftOpen, Run({"selected -1 (0 cells), hot 2", NoneSelected, NoneSelected}), FillList},
+    {"end_dialog_while_initialising", IDD_CAL_INFO, {}, IDCANCEL, Run(),
+     [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }},
+    {"unknown_template", 4711, {}, -1, {}},
+    {"initialisation_that_throws", IDD_CAL_INFO, {}, -1, Run(),
+     [](RecordingDialog& d) { d.initDialog = []() -> bool { throw std::runtime_error("no sensor library"); }; },
+     {"Error (stop): no sensor library"}},
+    {"command_handler_that_throws", IDD_CAL_INFO, {Click(IDOK)}, LeftOpen, Run({"command 1"}),
+     [](RecordingDialog& d) { d.MapCommand(IDOK, [] { throw std::runtime_error("Checksum failed"); }); },
+     {"Error (stop): Checksum failed"}},
+    {"message_handler_that_throws_anything", IDD_CAL_INFO,
+     {[](RecordingDialog& d) { d.SendMessage(WM_USER + 7, 0, 0); }}, LeftOpen, Run(),
+     [](RecordingDialog& d) { d.MapMessage(WM_USER + 7, [](WPARAM, LPARAM) { throw 42; }); },
+     {"Error (stop): An unexpected error occurred."}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, DialogActionTest, testing::ValuesIn(ActionRows), rows::Name());
 
 std::string Alignment(Qt::Alignment alignment)
 {
@@ -423,39 +411,33 @@ TEST_P(ControlTest, IsTheWidgetOfItsTemplateAtItsRectangleWithItsText)
 
 const char* const Found = "Sensor found:\r\nT 1 via USB\r\n\r\nChoose a button.";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ControlTest,
-    testing::Values(
-        ControlRow{"read_only_line", IDD_OSTREL_DIALOG, IDC_STATUS_LINE, "QLineEdit, centre, read-only, frameless",
-                   QRect(243, 45, 378, 45), "No cal. data set loaded.", "x", "No cal. data set loaded."},
-        ControlRow{"right_aligned_edit", IDD_DEVICE, IDC_UPPER_LIMIT, "QLineEdit, right", QRect(387, 450, 99, 18),
-                   "1e-3", "5", "1e-35"},
-        ControlRow{"digits_only", IDD_REMOTE, IDC_COMMAND_TIMEOUT, "QLineEdit, left", QRect(189, 9, 72, 21), nullptr,
-                   "1a2-3 4", "1234"},
-        ControlRow{"scrolling_text", IDD_VISUALIZE, IDC_VISUALIZE_TEXT,
-                   "QPlainTextEdit, left, read-only, no wrap, v-scroll, h-scroll, tab moves on", QRect(8, 8, 956, 488),
-                   "a\nb\rc", "", "a\r\nb\r\nc"},
-        ControlRow{"centred_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit, centre, read-only, tab moves on",
-                   QRect(18, 9, 252, 72), Found, "", Found},
-        ControlRow{"default_button", IDD_CAL_INFO, IDOK, "QPushButton, default", QRect(9, 117, 75, 21), nullptr, "",
-                   "OK"},
-        ControlRow{"button", IDD_CAL_INFO, IDCANCEL, "QPushButton", QRect(162, 117, 75, 21), "Save", "", "Save"},
-        ControlRow{"half_rounds_up", IDD_SETNUMBER, IDC_POINT_NUMBER, "QLineEdit, left", QRect(93, 14, 90, 21),
-                   nullptr, "", ""},
-        ControlRow{"check_box_grows_to_show_its_text", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET, "QCheckBox",
-                   QRect(18, 27, 214, 20), nullptr, "", "S-Parameter Correction ON by Default"},
-        ControlRow{"group_box", IDD_DEVICE, IDC_DEVICE_PARAMETERS, "QGroupBox", QRect(9, 405, 603, 81), "Limits", "",
-                   "Limits"},
-        ControlRow{"label", IDD_DEVICE, IDC_MNEMONIC_LABEL, "QLabel, wraps, left", QRect(27, 434, 203, 12), nullptr,
-                   "", "S-Parameter Device Mnemonic"},
-        ControlRow{"report_list", IDD_UPLOAD, IDC_SENSOR_LIST,
-                   "CListCtrl, single, rows, grid, fixed headings, hot, Resource Descriptor first of 4",
-                   QRect(18, 27, 468, 198), nullptr, "", ""},
-        ControlRow{"grid_placeholder", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, "QWidget", QRect(9, 126, 657, 288), nullptr,
-                   "", ""},
-        ControlRow{"unknown_number", IDD_CAL_INFO, 9999, "none", QRect(), "x", "", ""},
-        ControlRow{"number_nobody_addresses", IDD_CAL_INFO, 0, "none", QRect(), "x", "", ""}),
-    rows::Name());
+const std::vector<ControlRow> ControlRows{
+    {"read_only_line", IDD_OSTREL_DIALOG, IDC_STATUS_LINE, "QLineEdit, centre, read-only, frameless",
+     {243, 45, 378, 45}, "No cal. data set loaded.", "x", "No cal. data set loaded."},
+    {"right_aligned_edit", IDD_DEVICE, IDC_UPPER_LIMIT, "QLineEdit, right", {387, 450, 99, 18}, "1e-3", "5", "1e-35"},
+    {"digits_only", IDD_REMOTE, IDC_COMMAND_TIMEOUT, "QLineEdit, left", {189, 9, 72, 21}, nullptr, "1a2-3 4", "1234"},
+    {"scrolling_text", IDD_VISUALIZE, IDC_VISUALIZE_TEXT,
+     "QPlainTextEdit, left, read-only, no wrap, v-scroll, h-scroll, tab moves on", {8, 8, 956, 488}, "a\nb\rc", "",
+     "a\r\nb\r\nc"},
+    {"centred_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit, centre, read-only, tab moves on",
+     {18, 9, 252, 72}, Found, "", Found},
+    {"default_button", IDD_CAL_INFO, IDOK, "QPushButton, default", {9, 117, 75, 21}, nullptr, "", "OK"},
+    {"button", IDD_CAL_INFO, IDCANCEL, "QPushButton", {162, 117, 75, 21}, "Save", "", "Save"},
+    {"half_rounds_up", IDD_SETNUMBER, IDC_POINT_NUMBER, "QLineEdit, left", {93, 14, 90, 21}, nullptr, "", ""},
+    {"check_box_grows_to_show_its_text", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET, "QCheckBox",
+     {18, 27, 214, 20}, nullptr, "", "S-Parameter Correction ON by Default"},
+    {"group_box", IDD_DEVICE, IDC_DEVICE_PARAMETERS, "QGroupBox", {9, 405, 603, 81}, "Limits", "", "Limits"},
+    {"label", IDD_DEVICE, IDC_MNEMONIC_LABEL, "QLabel, wraps, left", {27, 434, 203, 12}, nullptr, "",
+     "S-Parameter Device Mnemonic"},
+    {"report_list", IDD_UPLOAD, IDC_SENSOR_LIST,
+     "CListCtrl, single, rows, grid, fixed headings, hot, Resource Descriptor first of 4", {18, 27, 468, 198},
+     nullptr, "", ""},
+    {"grid_placeholder", IDD_OSTREL_DIALOG, IDC_DEVICE_GRID, "QWidget", {9, 126, 657, 288}, nullptr, "", ""},
+    {"unknown_number", IDD_CAL_INFO, 9999, "none", {}, "x", "", ""},
+    {"number_nobody_addresses", IDD_CAL_INFO, 0, "none", {}, "x", "", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ControlTest, testing::ValuesIn(ControlRows), rows::Name());
 
 // Every control of every template is found by its number (static texts have none) and
 // shows its whole text unless it reaches the window's edge.
@@ -465,7 +447,7 @@ TEST(DialogTemplates, EveryControlIsFoundAndShowsItsWholeText)
         CDialog dialog(t.id);
         ASSERT_TRUE(dialog.Create()) << t.id;
         EXPECT_EQ(dialog.GetWindowText(), QString::fromUtf8(t.caption));
-        const QList<QWidget*> widgets = dialog.GetClientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        const auto widgets = dialog.GetClientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
         ASSERT_EQ(widgets.size(), t.controls.size()) << t.id;
         const int edge = dialog.MapDialogRect(QRect(0, 0, t.cx, t.cy)).width();
         for (std::size_t i = 0; i < t.controls.size(); ++i) {
@@ -495,8 +477,7 @@ TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)
     EXPECT_EQ(dialog.ReplaceDlgItem(IDC_POINT_GRID, grid), grid);
     EXPECT_TRUE(placeholder.isNull());
     EXPECT_EQ(dialog.GetDlgItem(IDC_POINT_GRID), grid);
-    EXPECT_EQ(grid->geometry(), place);
-    EXPECT_EQ(grid->parentWidget(), dialog.GetClientArea());
+    EXPECT_EQ(std::make_pair(grid->geometry(), grid->parentWidget()), std::make_pair(place, dialog.GetClientArea()));
     QWidget* next = grid->nextInFocusChain();
     while (next != grid && !(next->parentWidget() == dialog.GetClientArea() && (next->focusPolicy() & Qt::TabFocus)))
         next = next->nextInFocusChain();
@@ -527,8 +508,8 @@ struct MenuRow
     UINT item, flags;
     QString text;
     UINT state;
-    std::string mark;
-    Strings commands; // sent meanwhile
+    std::string mark = "";
+    Strings commands = {}; // sent meanwhile
 };
 
 using MenuTest = rows::Test<MenuRow>;
@@ -546,10 +527,12 @@ TEST_P(MenuTest, AnswersTheWindowsCallsAsItsTemplateAndTheCallsMadeIt)
     EXPECT_EQ(Strings(dialog.log.begin() + 1, dialog.log.end()), row.commands);
 }
 
+constexpr int Main = IDD_OSTREL_DIALOG;
 constexpr UINT Command = MF_BYCOMMAND;
 constexpr UINT Position = MF_BYPOSITION;
 constexpr UINT NotFound = MENU_ITEM_NOT_FOUND;
 constexpr UINT Scan = ID_SENSOR_SCAN_NETWORK;
+const QString Network = "Scan &Network for Sensors";
 const Strings Scanned{"command 32807"};
 
 UINT Check(CMenu bar, UINT item, UINT flags)
@@ -565,61 +548,55 @@ UINT Choose(CMenu bar, UINT item)
 UINT Pictures(CMenu bar, bool set)
 {
     return bar.GetSubMenu(1).SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
-                                               set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
+                                                 set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, MenuTest,
-    testing::Values(
-        MenuRow{"bar_of_popups", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, 4, -1, 1,
-                Position, "&Sensor", MF_POPUP},
-        MenuRow{"popup_has_no_command", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetMenuItemID(0)); }, UINT(-1),
-                0, 6, Position, "E&xit", 0},
-        MenuRow{"item_by_position", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(3).GetMenuItemID(3)); },
-                ID_OPTIONS_SHOW_CAL_DATA, -1, ID_OPTIONS_SHOW_CAL_DATA, Command, "&Show Cal. Data", 0},
-        MenuRow{"separator", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(1).GetMenuItemID(2)); }, 0, 1, 2,
-                Position, "", MF_SEPARATOR},
-        MenuRow{"past_the_end", IDD_OSTREL_DIALOG, [](CMenu m) { return UINT(m.GetSubMenu(4).IsValid()); }, 0, 2, 6,
-                Position, "", NotFound},
-        MenuRow{"window_without_menu", IDD_CAL_INFO, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, UINT(-1), -1,
-                0, Position, "", NotFound},
-        MenuRow{"choosing_sends_the_command", IDD_DEVICE,
-                [](CMenu m) { return Choose(m, ID_POINTS_SET_NUMBER), m.GetSubMenu(1).FindMenuItem(1, Position)->trigger(), 0u; },
-                0, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0, "", {"command 32804", "command 57637"}},
-        MenuRow{"choosing_leaves_the_mark_to_the_window", IDD_OSTREL_DIALOG,
-                [](CMenu m) { return Check(m, Scan, MF_CHECKED), Choose(m, Scan); }, 0, 1, 3, Position,
-                "Scan &Network for Sensors", MF_CHECKED, "checked", Scanned},
-        MenuRow{"choosing_sets_no_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Choose(m, ID_SENSOR_ALWAYS_FACTORY); },
-                0, 1, 4, Position, "Always Use Factory Data Set", 0, "", {"command 32809"}},
-        MenuRow{"uncheck", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Check(m, Scan, 0); },
-                MF_CHECKED, 1, 3, Position, "Scan &Network for Sensors", 0, ""},
-        MenuRow{"check_unknown_item", IDD_OSTREL_DIALOG, [](CMenu m) { return Check(m, 4711, MF_CHECKED); }, NotFound,
-                -1, 4711, Command, "", NotFound},
-        MenuRow{"grey_by_position", IDD_DEVICE,
-                [](CMenu m) { return m.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED); }, MF_ENABLED, -1,
-                ID_IMPORT_S2P, Command, "&Import S2P ...", MF_GRAYED},
-        MenuRow{"grey_a_whole_popup", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(2, Position | MF_GRAYED); },
-                MF_ENABLED, -1, 2, Position, "Frequency &Grid Points", MF_GRAYED | MF_POPUP},
-        MenuRow{"enable_again", IDD_DEVICE,
-                [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED), m.EnableMenuItem(ID_EDIT_PASTE, 0); },
-                MF_GRAYED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0},
-        MenuRow{"enable_unknown_position", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(9, Position); }, NotFound,
-                -1, 9, Position, "", NotFound},
-        MenuRow{"pictures_replace_the_mark", IDD_OSTREL_DIALOG, [](CMenu m) { return Pictures(m, true); }, 1, 1, Scan,
-                Command, "Scan &Network for Sensors", 0, "picture 153"},
-        MenuRow{"pictures_follow_the_check", IDD_OSTREL_DIALOG,
-                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED); }, MF_UNCHECKED, 1, Scan, Command,
-                "Scan &Network for Sensors", MF_CHECKED, "picture 150"},
-        MenuRow{"pictures_replace_a_mark_already_set", IDD_OSTREL_DIALOG,
-                [](CMenu m) { return Check(m, Scan, MF_CHECKED), Pictures(m, true), Choose(m, Scan); }, 0, 1, Scan,
-                Command, "Scan &Network for Sensors", MF_CHECKED, "picture 150", Scanned},
-        MenuRow{"no_pictures_bring_back_the_mark", IDD_OSTREL_DIALOG,
-                [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Pictures(m, false); }, 1, 1, Scan,
-                Command, "Scan &Network for Sensors", MF_CHECKED, "checked"},
-        MenuRow{"separator_has_no_picture", IDD_OSTREL_DIALOG,
-                [](CMenu m) { return UINT(m.GetSubMenu(1).SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())); }, 0,
-                1, 2, Position, "", MF_SEPARATOR}),
-    rows::Name());
+const std::vector<MenuRow> MenuRows{
+    {"bar_of_popups", Main, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, 4, -1, 1, Position, "&Sensor", MF_POPUP},
+    {"popup_has_no_command", Main, [](CMenu m) { return UINT(m.GetMenuItemID(0)); }, UINT(-1), 0, 6, Position, "E&xit",
+     0},
+    {"item_by_position", Main, [](CMenu m) { return UINT(m.GetSubMenu(3).GetMenuItemID(3)); },
+     ID_OPTIONS_SHOW_CAL_DATA, -1, ID_OPTIONS_SHOW_CAL_DATA, Command, "&Show Cal. Data", 0},
+    {"separator", Main, [](CMenu m) { return UINT(m.GetSubMenu(1).GetMenuItemID(2)); }, 0, 1, 2, Position, "",
+     MF_SEPARATOR},
+    {"past_the_end", Main, [](CMenu m) { return UINT(m.GetSubMenu(4).IsValid()); }, 0, 2, 6, Position, "", NotFound},
+    {"window_without_menu", IDD_CAL_INFO, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, UINT(-1), -1, 0,
+     Position, "", NotFound},
+    // The chosen paste item shows no mark.
+    {"choosing_sends_the_command_and_sets_no_mark", IDD_DEVICE,
+     [](CMenu m) { return Choose(m, ID_POINTS_SET_NUMBER), m.GetSubMenu(1).FindMenuItem(1, Position)->trigger(), 0u; },
+     0, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0, "", {"command 32804", "command 57637"}},
+    {"choosing_leaves_the_mark_to_the_window", Main, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Choose(m, Scan); },
+     0, 1, 3, Position, Network, MF_CHECKED, "checked", Scanned},
+    {"uncheck", Main, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Check(m, Scan, 0); }, MF_CHECKED, 1, 3,
+     Position, Network, 0},
+    {"check_unknown_item", Main, [](CMenu m) { return Check(m, 4711, MF_CHECKED); }, NotFound, -1, 4711, Command, "",
+     NotFound},
+    {"grey_by_position", IDD_DEVICE, [](CMenu m) { return m.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED); },
+     MF_ENABLED, -1, ID_IMPORT_S2P, Command, "&Import S2P ...", MF_GRAYED},
+    {"grey_a_whole_popup", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(2, Position | MF_GRAYED); }, MF_ENABLED,
+     -1, 2, Position, "Frequency &Grid Points", MF_GRAYED | MF_POPUP},
+    {"enable_again", IDD_DEVICE,
+     [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED), m.EnableMenuItem(ID_EDIT_PASTE, 0); },
+     MF_GRAYED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0},
+    {"enable_unknown_position", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(9, Position); }, NotFound, -1, 9,
+     Position, "", NotFound},
+    {"pictures_replace_the_mark", Main, [](CMenu m) { return Pictures(m, true); }, 1, 1, Scan, Command, Network, 0,
+     "picture 153"},
+    {"pictures_follow_the_check", Main, [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED); },
+     MF_UNCHECKED, 1, Scan, Command, Network, MF_CHECKED, "picture 150"},
+    {"pictures_replace_a_mark_already_set", Main,
+     [](CMenu m) { return Check(m, Scan, MF_CHECKED), Pictures(m, true), Choose(m, Scan); }, 0, 1, Scan, Command,
+     Network, MF_CHECKED, "picture 150", Scanned},
+    {"no_pictures_bring_back_the_mark", Main,
+     [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Pictures(m, false); }, 1, 1, Scan, Command,
+     Network, MF_CHECKED, "checked"},
+    {"separator_has_no_picture", Main,
+     [](CMenu m) { return UINT(m.GetSubMenu(1).SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())); }, 0, 1, 2,
+     Position, "", MF_SEPARATOR},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, MenuTest, testing::ValuesIn(MenuRows), rows::Name());
 
 TEST(ListItems, TextsKeepToTheirCellsUntilAllRowsAreDeleted)
 {

@@ -19,12 +19,6 @@ auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.scenar
 template <class Row>
 using Test = testing::TestWithParam<Row>;
 
-// A table over a shared fixture.
-template <class Base, class Row>
-class Fixture : public Base, public testing::WithParamInterface<Row>
-{
-};
-
 struct Name
 {
     template <class Row>

@@ -8,10 +8,10 @@
 #include "Rows.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,9 +38,7 @@ struct BoxRow
     const char* caption;
     UINT flags;
     Qt::Key key; // the user's, where the focus is
-    QString shownCaption;
-    QMessageBox::Icon icon;
-    QString buttons; // the default one in brackets
+    QString shown; // caption, icon and buttons, the default one in brackets
     int result;
 };
 
@@ -49,41 +47,37 @@ using MessageBoxTest = rows::Test<BoxRow>;
 TEST_P(MessageBoxTest, ShowsTheButtonsOfItsFlagsAndReturnsTheOnePressed)
 {
     const BoxRow& row = GetParam();
-    QString caption, text, buttons;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString shown, text;
     const int result = WithModalWidget(
         [&row] { return MessageBox(nullptr, "Deleting cannot be undone.\r\nProceed?", row.caption, row.flags); },
         [&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
-            caption = box->windowTitle(), text = box->text(), icon = box->icon();
+            text = box->text();
+            const char* const icons[] = {"no icon", "information", "warning", "stop", "question"};
+            shown = box->windowTitle() + ", " + icons[box->icon()] + ":";
             for (const QAbstractButton* button : box->buttons())
-                buttons += QString(button == box->defaultButton() ? "[%1] " : "%1 ").arg(button->text().remove('&'));
+                shown += QString(button == box->defaultButton() ? " [%1]" : " %1").arg(button->text().remove('&'));
             box->activateWindow();
             ASSERT_TRUE(QTest::qWaitForWindowActive(box));
             QTest::keyClick(box->focusWidget(), row.key);
         });
     EXPECT_EQ(result, row.result);
-    EXPECT_EQ(caption, row.shownCaption);
     EXPECT_EQ(text, "Deleting cannot be undone.\nProceed?");
-    EXPECT_EQ(icon, row.icon);
-    EXPECT_EQ(buttons.trimmed(), row.buttons);
+    EXPECT_EQ(shown, row.shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, MessageBoxTest,
-    testing::Values(
-        BoxRow{"stop_with_the_applications_caption", "", MB_ICONSTOP, Qt::Key_Return, "Ostrel", QMessageBox::Critical,
-               "[OK]", IDOK},
-        BoxRow{"information_escaped", "Download", MB_ICONINFORMATION, Qt::Key_Escape, "Download",
-               QMessageBox::Information, "[OK]", IDOK},
-        BoxRow{"warning_with_no_as_default", "", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, Qt::Key_Return,
-               "Ostrel", QMessageBox::Warning, "Yes [No]", IDNO},
-        BoxRow{"question_with_yes_as_default", "Delete", MB_YESNO | MB_ICONQUESTION, Qt::Key_Return, "Delete",
-               QMessageBox::Question, "[Yes] No", IDYES},
-        BoxRow{"question_escaped_is_no", "", MB_YESNO, Qt::Key_Escape, "Ostrel", QMessageBox::NoIcon, "[Yes] No",
-               IDNO}),
-    rows::Name());
+const std::vector<BoxRow> BoxRows{
+    {"stop_with_the_applications_caption", "", MB_ICONSTOP, Qt::Key_Return, "Ostrel, stop: [OK]", IDOK},
+    {"information_escaped", "Download", MB_ICONINFORMATION, Qt::Key_Escape, "Download, information: [OK]", IDOK},
+    {"warning_with_no_as_default", "", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, Qt::Key_Return,
+     "Ostrel, warning: Yes [No]", IDNO},
+    {"question_with_yes_as_default", "Delete", MB_YESNO | MB_ICONQUESTION, Qt::Key_Return,
+     "Delete, question: [Yes] No", IDYES},
+    {"question_escaped_is_no", "", MB_YESNO, Qt::Key_Escape, "Ostrel, no icon: [Yes] No", IDNO},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, MessageBoxTest, testing::ValuesIn(BoxRows), rows::Name());
 
 // A presenter sees the box as asked; it cannot answer with a button the box does not have.
 TEST(MessageBoxPresenter, SeesTheRequestAsAskedAndGetsTheBoxesButtonsOnly)
@@ -100,8 +94,6 @@ TEST(MessageBoxPresenter, SeesTheRequestAsAskedAndGetsTheBoxesButtonsOnly)
     EXPECT_EQ(seen[1].defaultButton, IDNO);
 }
 
-const QString DataSets = "*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|*.bin Files|*.bin|All Files (*.*)|*.*||";
-
 struct FilterRow
 {
     const char* scenario;
@@ -116,16 +108,18 @@ TEST_P(FileDialogFilterTest, BecomesQtNameFilters)
     EXPECT_EQ(ConvertFileDialogFilter(GetParam().filter), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FileDialogFilterTest,
-    testing::Values(FilterRow{"pattern_lists_and_all_files", DataSets,
-                              {"*.cal and *.bin Files (*.cal *.bin)", "*.cal Files (*.cal)", "*.bin Files (*.bin)",
-                               "All Files (*.*) (*)"}},
-                    FilterRow{"without_closing_bars", "Touchstone|*.s2p", {"Touchstone (*.s2p)"}},
-                    FilterRow{"list_ends_at_first_empty_entry", "A|*.a||B|*.b||", {"A (*.a)"}},
-                    FilterRow{"description_without_patterns", "A|*.a|B", {"A (*.a)"}},
-                    FilterRow{"empty", "", {}}),
-    rows::Name());
+const QString DataSets = "*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|All Files (*.*)|*.*||";
+const QStringList DataSetFilters{"*.cal and *.bin Files (*.cal *.bin)", "*.cal Files (*.cal)", "All Files (*.*) (*)"};
+
+const std::vector<FilterRow> FilterRows{
+    {"pattern_lists_and_all_files", DataSets, DataSetFilters},
+    {"without_closing_bars", "Touchstone|*.s2p", {"Touchstone (*.s2p)"}},
+    {"list_ends_at_first_empty_entry", "A|*.a||B|*.b||", {"A (*.a)"}},
+    {"description_without_patterns", "A|*.a|B", {"A (*.a)"}},
+    {"empty", "", {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FileDialogFilterTest, testing::ValuesIn(FilterRows), rows::Name());
 
 struct ChoiceRow
 {
@@ -137,7 +131,7 @@ struct ChoiceRow
     QString folder; // the dialog opens in
     bool asksBeforeReplacing;
     int result;
-    QString path, name, extension, lastFolder; // chosen; where the next dialog opens
+    QStringList got; // path, name and extension chosen; then where the next dialog opens
 };
 
 using FileDialogTest = rows::Test<ChoiceRow>;
@@ -157,33 +151,32 @@ TEST_P(FileDialogTest, AsksWithTheFrameworksArgumentsAndHandsBackTheChoice)
     EXPECT_EQ(dialog.DoModal(), row.result);
     ASSERT_EQ(asked.size(), 1u);
     const FileDialogRequest& a = asked[0];
-    EXPECT_EQ(std::make_tuple(a.open, a.directory, a.fileName, a.nameFilters, a.defaultExtension, a.overwritePrompt, a.title),
-              std::make_tuple(row.open, row.folder, QFileInfo(row.fileName).fileName(), QStringList{"*.xml Files (*.xml)"},
-                              QString("xml"), row.asksBeforeReplacing, QString("Select XML file")));
-    EXPECT_EQ(QStringList({dialog.GetPathName(), dialog.GetFileName(), dialog.GetFileExt()}),
-              QStringList({row.path, row.name, row.extension}));
-    EXPECT_EQ(CFileDialog::GetLastFolder(), row.lastFolder);
+    EXPECT_EQ(std::make_tuple(a.open, a.directory, a.fileName, a.nameFilters, a.defaultExtension, a.overwritePrompt),
+              std::make_tuple(row.open, row.folder, QFileInfo(row.fileName).fileName(),
+                              QStringList{"*.xml Files (*.xml)"}, QString("xml"), row.asksBeforeReplacing));
+    EXPECT_EQ(a.title, "Select XML file");
+    EXPECT_EQ(QStringList({dialog.GetPathName(), dialog.GetFileName(), dialog.GetFileExt(), dialog.GetLastFolder()}),
+              row.got);
 }
 
 constexpr UINT Both = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FileDialogTest,
-    testing::Values(
-        ChoiceRow{"save_appends_the_default_extension", false, "xml", "", Both, "/data/export", "/start", true, IDOK,
-                  "/data/export.xml", "export.xml", "xml", "/data"},
-        ChoiceRow{"save_keeps_another_extension", false, ".xml", "", Both, "/data/export.bin", "/start", true, IDOK,
-                  "/data/export.bin", "export.bin", "bin", "/data"},
-        ChoiceRow{"save_in_a_folder_with_a_dot", false, "xml", "", OFN_HIDEREADONLY, "/data/v1.2/export", "/start",
-                  false, IDOK, "/data/v1.2/export.xml", "export.xml", "xml", "/data/v1.2"},
-        ChoiceRow{"open_takes_the_name_as_chosen", true, "xml", "", Both, "/data/one/export", "/start", false, IDOK,
-                  "/data/one/export", "export", "", "/data/one"},
-        ChoiceRow{"initial_name_with_a_folder_opens_there", false, "xml", "/data/two/old.xml", Both,
-                  "/data/two/new.xml", "/data/two", true, IDOK, "/data/two/new.xml", "new.xml", "xml", "/data/two"},
-        ChoiceRow{"ok_without_a_name", false, "xml", "old.xml", Both, "", "/start", true, IDOK, "", "", "", "/start"},
-        ChoiceRow{"cancel_changes_nothing", false, "xml", "", Both, std::nullopt, "/start", true, IDCANCEL, "", "", "",
-                  "/start"}),
-    rows::Name());
+const std::vector<ChoiceRow> ChoiceRows{
+    {"save_appends_the_default_extension", false, "xml", "", Both, "/data/export", "/start", true, IDOK,
+     {"/data/export.xml", "export.xml", "xml", "/data"}},
+    {"save_keeps_another_extension", false, ".xml", "", Both, "/data/export.bin", "/start", true, IDOK,
+     {"/data/export.bin", "export.bin", "bin", "/data"}},
+    {"save_in_a_folder_with_a_dot", false, "xml", "", OFN_HIDEREADONLY, "/data/v1.2/export", "/start", false, IDOK,
+     {"/data/v1.2/export.xml", "export.xml", "xml", "/data/v1.2"}},
+    {"open_takes_the_name_as_chosen", true, "xml", "", Both, "/data/one/export", "/start", false, IDOK,
+     {"/data/one/export", "export", "", "/data/one"}},
+    {"initial_name_with_a_folder_opens_there", false, "xml", "/data/two/old.xml", Both, "/data/two/new.xml",
+     "/data/two", true, IDOK, {"/data/two/new.xml", "new.xml", "xml", "/data/two"}},
+    {"ok_without_a_name", false, "xml", "old.xml", Both, "", "/start", true, IDOK, {"", "", "", "/start"}},
+    {"cancel_changes_nothing", false, "xml", "", Both, std::nullopt, "/start", true, IDCANCEL, {"", "", "", "/start"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FileDialogTest, testing::ValuesIn(ChoiceRows), rows::Name());
 
 TEST(FileDialog, DefaultPresenterShowsAQtFileDialog)
 {
@@ -193,7 +186,7 @@ TEST(FileDialog, DefaultPresenterShowsAQtFileDialog)
     const auto look = [&folder](QWidget* modal) {
         auto* shown = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(shown, nullptr);
-        EXPECT_EQ(shown->nameFilters(), ConvertFileDialogFilter(DataSets));
+        EXPECT_EQ(shown->nameFilters(), DataSetFilters);
         EXPECT_EQ(shown->directory().absolutePath(), QDir(folder.path()).absolutePath());
         EXPECT_FALSE(shown->testOption(QFileDialog::DontConfirmOverwrite)) << "asks before replacing a file";
         shown->reject();
