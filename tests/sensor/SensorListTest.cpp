@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <map>
 #include <ostream>
@@ -185,7 +184,6 @@ const std::vector<ViUInt32> once{4096};
 INSTANTIATE_TEST_SUITE_P(
     Replies, Scpi,
     ::testing::Values(
-        Exchange{"BlockOfFive", Block, "#15hello\n", 0, VI_SUCCESS, "hello", {1, 1, 1, 5, 1}},
         Exchange{"BlockOfBinaryBytes", Block, "#210" + Bytes(10) + "\n", 0, VI_SUCCESS, Bytes(10), {1, 1, 2, 10, 1}},
         Exchange{"BlockEmpty", Block, "#10\n", 0, VI_SUCCESS, "", {1, 1, 1, 1}},
         Exchange{"BlockWithoutHash", Block, "15hello\n", 0, FMT, "", {1}},
@@ -194,33 +192,26 @@ INSTANTIATE_TEST_SUITE_P(
         Exchange{"BlockLengthNotDecimal", Block, "#2+5hello\n", 0, FMT, "", {1, 1, 2}},
         Exchange{"BlockBeyondTheLimit", Block, "#9134217729", VI_ERROR_TMO, FMT, "", {1, 1, 9}},
         Exchange{"BlockAtTheLimit", Block, "#9134217728", VI_ERROR_TMO, VI_ERROR_TMO, "", {1, 1, 9, 134217728}},
-        Exchange{"BlockOneByteShort", Block, "#15hell\n", 0, FMT, "", {1, 1, 1, 5}},
-        Exchange{"BlockWithoutFinalLineFeed", Block, "#15hello", 0, FMT, "", {1, 1, 1, 5}},
+        Exchange{"BlockEndsInTheData", Block, "#15hell\n", 0, FMT, "", {1, 1, 1, 5}},
         Exchange{"BlockOtherFinalByte", Block, "#15hellox", 0, FMT, "", {1, 1, 1, 5, 1}},
         Exchange{"BlockLostInTheData", Block, "#15hel", LOST, LOST, "", {1, 1, 1, 5}},
         Exchange{"BlockWriteFails", Block, "#15hello\n", 0, LOST, "", {}, LOST},
-        Exchange{"StringQuotesAndLineFeedsGo", String, "\"\"2024-03-12\n\"\n", 0, 0, "2024-03-12", once},
-        Exchange{"StringInnerQuotesStay", String, "\"a\"b\"\n", 0, 0, "a\"b", once},
+        Exchange{"StringOuterQuotesAndLineFeedsGo", String, "\"\"a\"b\n\"\n", 0, 0, "a\"b", once},
         Exchange{"StringOfTheLimit", String, std::string(4096, 'x'), 0, 0, std::string(4096, 'x'), once},
         Exchange{"StringBeyondTheLimit", String, std::string(4097, 'x'), 0, VI_SUCCESS_MAX_CNT, "", once},
-        Exchange{"StringNoReply", String, "", 0, VI_ERROR_TMO, "", once},
         Exchange{"StringWriteFails", String, "x\n", 0, LOST, "", {}, LOST},
-        Exchange{"ErrorQuotedText", Error, "-113,\"No header\"\n", 0, 0, "-113|No header", once},
         Exchange{"ErrorPlainText", Error, "+0,No error\n", 0, 0, "0|No error", once},
-        Exchange{"ErrorCommaInText", Error, "-222,\"a,b\"\n", 0, 0, "-222|a,b", once},
+        Exchange{"ErrorCommaInQuotedText", Error, "-222,\"a,b\"\n", 0, 0, "-222|a,b", once},
         Exchange{"ErrorWithoutText", Error, "-100", 0, 0, "-100|", once},
         Exchange{"ErrorLowestCode", Error, "-2147483648,\"x\"", 0, 0, "-2147483648|x", once},
         Exchange{"ErrorCodeOverflows", Error, "2147483648,\"x\"", 0, FMT, "0|", once},
-        Exchange{"ErrorCodeNotANumber", Error, "-1x,\"x\"\n", 0, FMT, "0|", once},
-        Exchange{"IdentityTrimmed", Identity, " Trobe&Lindvar , TVX-18G,100001 ,\t2.14 \r\n", 0, 0,
-                 "Trobe&Lindvar|TVX-18G|100001|2.14", once},
-        Exchange{"IdentityEmptyFields", Identity, ",,,\n", 0, 0, "|||", once},
+        Exchange{"IdentityTrimmedEmptyFieldKept", Identity, " Trobe&Lindvar , ,100001 ,\t2.14 \r\n", 0, 0,
+                 "Trobe&Lindvar||100001|2.14", once},
         Exchange{"IdentityThreeFields", Identity, "a,b,c\n", 0, FMT, "|||", once},
         Exchange{"IdentityFiveFields", Identity, "a,b,c,d,e\n", 0, FMT, "|||", once},
         Exchange{"WriteEmptyBlock", WriteBlock, "", 0, 0, "cal:user:data #10\n", {}},
         Exchange{"WriteNineBytes", WriteBlock, Bytes(9), 0, 0, "cal:user:data #19" + Bytes(9) + "\n", {}},
         Exchange{"WriteTenBytes", WriteBlock, Bytes(10), 0, 0, "cal:user:data #210" + Bytes(10) + "\n", {}},
-        Exchange{"Write1234Bytes", WriteBlock, Bytes(1234), 0, 0, "cal:user:data #41234" + Bytes(1234) + "\n", {}},
         Exchange{"WriteBlockFails", WriteBlock, "ab", 0, LOST, "cal:user:data #12ab\n", {}, LOST}),
     RowName);
 
@@ -243,8 +234,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 FakeResource Usb(const std::string& model, const std::string& serial) { return {"USB0::" + serial, model, serial, ""}; }
-FakeResource Lan(const std::string& identity) { return {"TCPIP0::10.0.0.9::inst0::INSTR", "", "", identity}; }
-
+FakeResource Lan(const std::string& identity, int host = 9)
+{
+    return {"TCPIP0::10.0.0." + std::to_string(host) + "::inst0::INSTR", "", "", identity};
+}
 struct ScanCase
 {
     const char* name;
@@ -278,49 +271,38 @@ TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
     EXPECT_EQ(list.messages, std::vector<std::string>{});
 }
 
-const std::string idn = "Trobe&Lindvar,TVX-18G,100003,2.14\n";
-const std::string lanName = "TCPIP0::10.0.0.9::inst0::INSTR ";
+const std::string lan = "TCPIP0::10.0.0.9::inst0::INSTR ";
 
 INSTANTIATE_TEST_SUITE_P(
     Sensors, Scan,
     ::testing::Values(
-        ScanCase{"DriverSensorAlsoOnVisaOnce", true, {Lan(idn), Usb("TVX-18G", "1")}, {"2", "1"}, true,
-                 {"VISA USB0::1 TVX-18G 1", "VISA " + lanName + "TVX-18G 100003",
-                  "TvxControl2.dll TVXUSB::2 TVX-18G 2"}},
-        ScanCase{"TypeDiffersInCase", true, {Usb("tvx-18g", "1")}, {"1"}, false,
-                 {"VISA USB0::1 tvx-18g 1", "TvxControl2.dll TVXUSB::1 TVX-18G 1"}},
-        ScanCase{"TwoCharacterModel", true, {Usb("TV", "1")}, {}, false, {}},
-        ScanCase{"UnreadableSerial", true, {Usb("TVX-6G", "?")}, {}, false, {"VISA USB0::? TVX-6G error"}},
-        ScanCase{"UnopenableResource", true, {Usb("-", "1"), Usb("TVX-6G", "2")}, {}, false,
-                 {"VISA USB0::2 TVX-6G 2"}},
-        ScanCase{"NetworkLeftOut", true, {Lan(idn)}, {}, false, {}},
-        ScanCase{"MakerInLowerCase", true, {Lan(" trobe&lindvar, tvx-18g ,7,1\n")}, {}, true,
-                 {"VISA " + lanName + "tvx-18g 7"}},
-        ScanCase{"MakerWithoutAmpersand", true, {Lan("Trobe Lindvar,TVX-18G,7,1")}, {}, true, {}},
-        ScanCase{"MakerSuffixed", true, {Lan("Trobe&Lindvar Inc,TVX-18G,7,1")}, {}, true, {}},
-        ScanCase{"MakerPrefixed", true, {Lan("ATrobe&Lindvar,TVX-18G,7,1")}, {}, true, {}},
-        ScanCase{"OtherModelOnTheLan", true, {Lan("Trobe&Lindvar,PS-18,7,1")}, {}, true, {}},
-        ScanCase{"NoDriverNoVisa", false, {}, {"1"}, true, {}, false},
+        ScanCase{"DriverSensorAlsoOnVisaOnce", true, {Lan("Trobe&Lindvar,TVX-18G,3,2.14\n"), Usb("TVX-18G", "1")},
+                 {"2", "1"}, true, {"VISA USB0::1 TVX-18G 1", "VISA " + lan + "TVX-18G 3",
+                                    "TvxControl2.dll TVXUSB::2 TVX-18G 2"}},
+        // Case counts for the driver's and VISA's record to be one, not for the type.
+        ScanCase{"UsbWithoutTheNetwork", true,
+                 {Lan("Trobe&Lindvar,TVX-18G,3,2.14"), Usb("tvx-18g", "1"), Usb("TV", "2"), Usb("TVX-6G", "?"),
+                  Usb("-", "4"), Usb("TVX-6G", "5")}, {"1"}, false,
+                 {"VISA USB0::1 tvx-18g 1", "VISA USB0::? TVX-6G error", "VISA USB0::5 TVX-6G 5",
+                  "TvxControl2.dll TVXUSB::1 TVX-18G 1"}},
+        ScanCase{"OnlyTheMakersTvxOnTheLanNoDriver", true,
+                 {Lan(" trobe&lindvar, tvx-18g ,7,1\n"), Lan("Trobe Lindvar,TVX-18G,7,1", 2),
+                  Lan("Trobe&Lindvar Inc,TVX-18G,7,1", 3), Lan("ATrobe&Lindvar,TVX-18G,7,1", 4),
+                  Lan("Trobe&Lindvar,PS-18,7,1", 5)}, {"1"}, true, {"VISA " + lan + "tvx-18g 7"}, false},
         ScanCase{"DriverOnly", false, {}, {"1"}, true, {"TvxControl2.dll TVXUSB::1 TVX-18G 1"}}),
     RowName);
 
-using Report = ::testing::TestWithParam<std::tuple<const char*, bool, const char*>>;
-
 // Driver statuses and the texts of our VISA library go through the transfer tables.
-TEST_P(Report, ShowsTheLibrarysTextOfTheInstrumentsStatus)
+TEST(Report, ShowsTheLibrarysTextOfTheInstrumentsStatusOrThatThereIsNone)
 {
     FakeVisa fake;
-    fake.statusTextFails = std::get<1>(GetParam());
     RecordingList list(1000, fake.Table());
     list.instrument = 7;
     EXPECT_TRUE(list.ReportVisaError(VI_ERROR_TMO));
-    EXPECT_EQ(list.messages, std::vector<std::string>{std::get<2>(GetParam())});
+    fake.statusTextFails = true;
+    EXPECT_TRUE(list.ReportVisaError(VI_ERROR_TMO));
+    EXPECT_EQ(list.messages, (std::vector<std::string>{"status BFFF0015 on session 7", "Unknown VISA status!"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(Statuses, Report,
-                         ::testing::Values(std::tuple{"VisaText", false, "status BFFF0015 on session 7"},
-                                           std::tuple{"VisaTextUnavailable", true, "Unknown VISA status!"}),
-                         [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 struct ReaderCase
 {
@@ -333,7 +315,7 @@ struct ReaderCase
 
 using DriverResult = Sensors<ReaderCase>;
 
-TEST_P(DriverResult, IsTheNextOfItsKindWithinTheTimeout)
+TEST_P(DriverResult, IsTheNextOfItsKindOrNothing)
 {
     const ReaderCase& c = GetParam();
     sensors.Add("1");
@@ -343,12 +325,8 @@ TEST_P(DriverResult, IsTheNextOfItsKindWithinTheTimeout)
     ASSERT_EQ(TvxOpenSensor("TVXUSB::1", &sensor), 0);
     for (const std::string& command : c.commands)
         ASSERT_EQ(command == "close" ? TvxCloseSensor(sensor) : TvxSendCommand(sensor, command.c_str(), 2000), 0);
-    const auto start = std::chrono::steady_clock::now();
     const std::string result = c.block ? list.ReadDriverBlock(sensor, 200) : list.ReadDriverText(sensor);
-    const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(result == (c.result == "factory" ? SampleDataFor("factory_v3.cal", "TVX-18G", "1") : c.result));
-    // When nothing comes, the reader gives up at its timeout, not before.
-    EXPECT_TRUE(!c.commands.empty() || waited >= std::chrono::milliseconds(c.block ? 200 : list.commandTimeout));
     EXPECT_EQ(list.messages, c.shown);
 }
 
