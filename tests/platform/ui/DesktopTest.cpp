@@ -19,6 +19,7 @@
 
 #include <climits>
 #include <functional>
+#include <memory>
 
 namespace
 {
@@ -54,33 +55,19 @@ const std::vector<RoundingRow> RoundingRows{
 
 INSTANTIATE_TEST_SUITE_P(Rows, RoundingTest, testing::ValuesIn(RoundingRows), rows::Name());
 
-struct FontRow
+// Substitutes do not count as installed, and the case of a family's name does not matter.
+TEST(FontFallback, MissingFamilyIsReplacedByTheFallbackName)
 {
-    const char* scenario;
-    QString family;
-    bool installed; // substitutes do not count
-    QString requested; // instead of DejaVu Sans, the fallback
-    QString face; // what the font configuration delivers
-};
-
-using FontFallbackTest = rows::Test<FontRow>;
-
-TEST_P(FontFallbackTest, MissingFamilyIsReplacedByTheFallbackName)
-{
-    const FontRow& row = GetParam();
-    EXPECT_EQ(IsFontFamilyInstalled(row.family), row.installed);
-    const QFont font = CreateFontOrFallback(row.family, 9.75, "DejaVu Sans");
-    EXPECT_EQ(font.family(), row.requested);
-    EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.75);
-    EXPECT_EQ(QFontInfo(font).family(), row.face);
+    // Installed, the family asked for, the size and the face the font configuration delivers.
+    const auto made = [](const QString& family) {
+        const QFont font = CreateFontOrFallback(family, 9.75, "DejaVu Sans");
+        return std::make_tuple(IsFontFamilyInstalled(family), font.family(), font.pointSizeF(),
+                               QFontInfo(font).family());
+    };
+    EXPECT_EQ(made("liberation mono"),
+              std::make_tuple(true, QString("liberation mono"), 9.75, QString("Liberation Mono")));
+    EXPECT_EQ(made("Arial"), std::make_tuple(false, QString("DejaVu Sans"), 9.75, QString("DejaVu Sans")));
 }
-
-const std::vector<FontRow> FontRows{
-    {"family_name_case_does_not_matter", "liberation mono", true, "liberation mono", "Liberation Mono"},
-    {"substitute_is_not_installed", "Arial", false, "DejaVu Sans", "DejaVu Sans"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Rows, FontFallbackTest, testing::ValuesIn(FontRows), rows::Name());
 
 struct ClipboardRow
 {
@@ -123,10 +110,9 @@ TEST(MessageBeep, GoesThroughTheInstalledHook)
     std::vector<UINT> outer, inner;
     const ScopedBeepHook outerHook([&outer](UINT type) { outer.push_back(type); });
     MessageBeep(MB_DEFAULT_BEEP);
-    {
-        const ScopedBeepHook innerHook([&inner](UINT type) { inner.push_back(type); });
-        MessageBeep(MB_ICONSTOP);
-    }
+    auto innerHook = std::make_unique<ScopedBeepHook>([&inner](UINT type) { inner.push_back(type); });
+    MessageBeep(MB_ICONSTOP);
+    innerHook.reset();
     MessageBeep(MB_ICONEXCLAMATION);
     EXPECT_EQ(outer, (std::vector<UINT>{MB_DEFAULT_BEEP, MB_ICONEXCLAMATION}));
     EXPECT_EQ(inner, std::vector<UINT>{MB_ICONSTOP});
@@ -140,14 +126,12 @@ Qt::CursorShape Shape()
 TEST(WaitCursor, NestsAndRestoresThePreviousCursor)
 {
     QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
-    {
-        const CWaitCursor outer;
-        {
-            const CWaitCursor inner;
-            EXPECT_EQ(Shape(), Qt::WaitCursor);
-        }
-        EXPECT_EQ(Shape(), Qt::WaitCursor);
-    }
+    auto outer = std::make_unique<CWaitCursor>();
+    auto inner = std::make_unique<CWaitCursor>();
+    EXPECT_EQ(Shape(), Qt::WaitCursor);
+    inner.reset();
+    EXPECT_EQ(Shape(), Qt::WaitCursor);
+    outer.reset();
     EXPECT_EQ(Shape(), Qt::IBeamCursor);
     QGuiApplication::restoreOverrideCursor();
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);

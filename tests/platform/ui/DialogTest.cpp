@@ -111,9 +111,17 @@ Action Checked(int id)
     };
 }
 
-Action Replace(int id, std::function<QWidget*(RecordingDialog&)> make)
+// Puts a widget of the window's own in the control's place; a push button of its own is no default
+// button, and its clicks are logged.
+Action Replace(int id, std::function<QWidget*()> make)
 {
-    return [id, make](RecordingDialog& d) { d.ReplaceDlgItem(id, make(d)); };
+    return [id, make](RecordingDialog& d) {
+        auto* own = qobject_cast<QPushButton*>(d.ReplaceDlgItem(id, make()));
+        if (own == nullptr)
+            return;
+        own->setAutoDefault(false);
+        QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.log.push_back("own button"); });
+    };
 }
 
 // With a modal dialog open over the window when asked, drags the urls onto it and drops them; logs
@@ -148,24 +156,15 @@ Action Popup(int position)
     };
 }
 
-std::string Text(QSize size)
-{
-    return std::to_string(size.width()) + "x" + std::to_string(size.height());
-}
-
 // Makes the window 40 x 30 px larger as the user would; logs the client area before and after, and
 // what OnSize told.
 void Grow(RecordingDialog& d)
 {
+    const auto Text = [](QSize size) { return std::to_string(size.width()) + "x" + std::to_string(size.height()); };
     const QSize before = d.GetClientArea()->size();
     d.resize(d.width() + 40, d.height() + 30);
     QCoreApplication::processEvents();
     d.log.push_back(Text(before) + " -> " + Text(d.GetClientArea()->size()) + ", told " + Text(d.lastSize));
-}
-
-void WatchLowerLimit(RecordingDialog& d)
-{
-    d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); });
 }
 
 // The sensor list of the upload dialog with three rows; its clicks logged.
@@ -206,11 +205,6 @@ void ListState(RecordingDialog& d)
     d.log.push_back("selected " + std::to_string(list->GetFirstSelectedItem()) + " (" +
                     std::to_string(list->selectionModel()->selectedIndexes().size()) + " cells), hot " +
                     std::to_string(list->GetHotItem()));
-}
-
-void NoOneClickActivation(RecordingDialog& d)
-{
-    d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0);
 }
 
 struct ActionRow
@@ -270,19 +264,12 @@ const std::vector<ActionRow> ActionRows{
      {Press(IDC_FLAG_STATE_LOCKED, {Qt::Key_Enter | Qt::KeypadModifier})}, IDOK, Ok},
     {"enter_on_focused_cancel_button", IDD_CAL_INFO, {Press(IDCANCEL, {Qt::Key_Return})}, IDCANCEL, Cancel},
     {"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO,
-     {Replace(IDC_CAL_LAB,
-              [](RecordingDialog& d) {
-                  auto* own = new QPushButton;
-                  own->setAutoDefault(false);
-                  QObject::connect(own, &QPushButton::clicked, &d, [&d] { d.SendCommand(4711); });
-                  return own;
-              }),
-      Press(IDC_CAL_LAB, {Qt::Key_Return})},
-     LeftOpen, Run({"command 4711"})},
+     {Replace(IDC_CAL_LAB, [] { return new QPushButton; }), Press(IDC_CAL_LAB, {Qt::Key_Return})}, LeftOpen,
+     Run({"own button"})},
     {"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {Disable(IDOK), Press(IDC_CAL_LAB, {Qt::Key_Return})},
      LeftOpen, Run()},
     {"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG,
-     {Replace(IDC_DEVICE_GRID, [](RecordingDialog&) { return new QPlainTextEdit; }),
+     {Replace(IDC_DEVICE_GRID, [] { return new QPlainTextEdit; }),
       Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
      LeftOpen, Run()},
     {"escape_in_edit", IDD_CAL_INFO, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
@@ -303,7 +290,8 @@ const std::vector<ActionRow> ActionRows{
      }},
     {"focus_losses_of_a_control_but_not_to_a_menu_and_the_size_it_grows_to", IDD_DEVICE,
      {Press(IDC_LOWER_LIMIT), Popup(1), Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow}, LeftOpen,
-     Run({"popup 1", "lower limit left", "717x495 -> 757x525, told 757x525"}), WatchLowerLimit},
+     Run({"popup 1", "lower limit left", "717x495 -> 757x525, told 757x525"}),
+     [](RecordingDialog& d) { d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); }); }},
     {"fixed_frame_keeps_its_size", IDD_CAL_INFO, {Grow}, LeftOpen, Run({"249x153 -> 249x153, told 249x153"})},
     {"drops_take_local_files_in_drop_order_unless_a_modal_dialog_is_open", IDD_OSTREL_DIALOG,
      {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}), Drop({Remote}),
@@ -321,8 +309,9 @@ const std::vector<ActionRow> ActionRows{
      FillList},
     // The first move makes sure that the cursor moves at all.
     {"list_row_under_the_mouse_is_hot_with_one_click_activation_only", IDD_UPLOAD,
-     {OnList(Hover, 0, 1), OnList(Hover, 2, 1), ListState, NoOneClickActivation, ListState, OnList(Hover, 1, 1),
-      ListState},
+     {OnList(Hover, 0, 1), OnList(Hover, 2, 1), ListState,
+      [](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0); }, ListState,
+      OnList(Hover, 1, 1), ListState},
      LeftOpen, Run({"selected -1 (0 cells), hot 2", NoneSelected, NoneSelected}), FillList},
     {"end_dialog_while_initialising", IDD_CAL_INFO, {}, IDCANCEL, Run(),
      [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }},
@@ -486,135 +475,115 @@ TEST(ReplaceDlgItem, TheWindowsOwnControlTakesThePlaceholdersPlace)
     EXPECT_EQ(dialog.ReplaceDlgItem(9999, &unused), nullptr);
 }
 
-// What an item shows where its check mark goes.
-std::string Mark(const QAction* action)
-{
-    std::string mark = action && action->isChecked() ? "checked" : "";
-    for (const int id : {IDB_CHECK_EMPTY, IDB_CHECK_TICKED})
-        if (action && !action->icon().isNull() &&
-            action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
-                LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32))
-            mark += "picture " + std::to_string(id) + (action->isCheckable() ? " over a mark" : "");
-    return mark;
-}
-
-struct MenuRow
-{
-    const char* scenario;
-    int templateId;
-    std::function<UINT(CMenu)> calls; // on the menu bar; returns what the last call returned
-    UINT returned;
-    int popup; // then looks at an item of this popup, -1 for the bar
-    UINT item, flags;
-    QString text;
-    UINT state;
-    std::string mark = "";
-    Strings commands = {}; // sent meanwhile
-};
-
-using MenuTest = rows::Test<MenuRow>;
-
-TEST_P(MenuTest, AnswersTheWindowsCallsAsItsTemplateAndTheCallsMadeIt)
-{
-    const MenuRow& row = GetParam();
-    RecordingDialog dialog(row.templateId);
-    ASSERT_TRUE(dialog.Create());
-    EXPECT_EQ(row.calls(dialog.GetMenu()), row.returned);
-    const CMenu menu = row.popup < 0 ? dialog.GetMenu() : dialog.GetMenu().GetSubMenu(row.popup);
-    EXPECT_EQ(menu.GetMenuString(row.item, row.flags), row.text);
-    EXPECT_EQ(menu.GetMenuState(row.item, row.flags), row.state);
-    EXPECT_EQ(Mark(menu.FindMenuItem(row.item, row.flags)), row.mark);
-    EXPECT_EQ(Strings(dialog.log.begin() + 1, dialog.log.end()), row.commands);
-}
-
-constexpr int Main = IDD_OSTREL_DIALOG;
 constexpr UINT Command = MF_BYCOMMAND;
 constexpr UINT Position = MF_BYPOSITION;
-constexpr UINT NotFound = MENU_ITEM_NOT_FOUND;
 constexpr UINT Scan = ID_SENSOR_SCAN_NETWORK;
-const QString Network = "Scan &Network for Sensors";
-const Strings Scanned{"command 32807"};
 
-UINT Check(CMenu bar, UINT item, UINT flags)
+// What the window reads of a menu item, its text and state, then what shows where its check mark goes.
+std::string Item(const CMenu& menu, UINT item, UINT flags)
 {
-    return bar.CheckMenuItem(item, Command | flags);
+    std::string shown = menu.GetMenuString(item, flags).toStdString();
+    const UINT state = menu.GetMenuState(item, flags);
+    if (state == MENU_ITEM_NOT_FOUND)
+        return shown + "(none)";
+    const std::pair<UINT, const char*> names[] = {
+        {MF_CHECKED, " checked"}, {MF_GRAYED, " grayed"}, {MF_SEPARATOR, " separator"}, {MF_POPUP, " popup"}};
+    UINT known = 0;
+    for (const auto& [flag, name] : names) {
+        shown += state & flag ? name : "";
+        known |= flag;
+    }
+    shown += state & ~known ? " and " + std::to_string(state & ~known) : "";
+    const QAction* action = menu.FindMenuItem(item, flags);
+    shown += action->isChecked() ? ", Qt's mark" : "";
+    const QImage icon = action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (const int id : {IDB_CHECK_EMPTY, IDB_CHECK_TICKED})
+        if (!action->icon().isNull() && icon == LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32))
+            shown += ", picture " + std::to_string(id) + (action->isCheckable() ? " over a mark" : "");
+    return shown;
 }
 
-UINT Choose(CMenu bar, UINT item)
+// The main window's menu in one run: what the window reads of it, and what the check, the pictures and
+// choosing the item make of Scan Network's mark.
+TEST(Menu, AnswersTheMainWindowsCallsAsItsTemplateAndTheCallsMadeIt)
 {
-    return bar.FindMenuItem(item, Command)->trigger(), 0;
+    RecordingDialog dialog(IDD_OSTREL_DIALOG);
+    ASSERT_TRUE(dialog.Create());
+    CMenu bar = dialog.GetMenu();
+    CMenu sensor = bar.GetSubMenu(1);
+    const auto choose = [&bar] { bar.FindMenuItem(Scan, Command)->trigger(); };
+    const auto pictures = [&sensor](bool set) {
+        return sensor.SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
+                                         set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
+    };
+    EXPECT_EQ(bar.GetMenuItemCount(), 4);
+    EXPECT_EQ(Item(bar, 1, Position), "&Sensor popup");
+    EXPECT_EQ(bar.GetMenuItemID(0), -1) << "a popup has no command";
+    EXPECT_EQ(Item(bar.GetSubMenu(0), 6, Position), "E&xit");
+    EXPECT_EQ(bar.GetSubMenu(3).GetMenuItemID(3), ID_OPTIONS_SHOW_CAL_DATA);
+    EXPECT_EQ(Item(bar, ID_OPTIONS_SHOW_CAL_DATA, Command), "&Show Cal. Data") << "found in its popup";
+    EXPECT_EQ(sensor.GetMenuItemID(2), 0);
+    EXPECT_EQ(Item(sensor, 2, Position), " separator");
+    EXPECT_FALSE(sensor.SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())) << "a separator takes no pictures";
+    EXPECT_FALSE(bar.GetSubMenu(4).IsValid());
+    EXPECT_EQ(Item(bar.GetSubMenu(2), 6, Position), "(none)");
+    EXPECT_EQ(bar.CheckMenuItem(4711, Command | MF_CHECKED), MENU_ITEM_NOT_FOUND);
+    EXPECT_EQ(bar.CheckMenuItem(Scan, Command | MF_CHECKED), MF_UNCHECKED);
+    choose();
+    EXPECT_EQ(Item(sensor, 3, Position), "Scan &Network for Sensors checked, Qt's mark") << "as the window left it";
+    EXPECT_EQ(bar.CheckMenuItem(Scan, Command | MF_UNCHECKED), MF_CHECKED);
+    EXPECT_EQ(Item(bar, Scan, Command), "Scan &Network for Sensors");
+    EXPECT_TRUE(pictures(true));
+    EXPECT_EQ(Item(bar, Scan, Command), "Scan &Network for Sensors, picture 153");
+    EXPECT_EQ(bar.CheckMenuItem(Scan, Command | MF_CHECKED), MF_UNCHECKED);
+    choose();
+    EXPECT_EQ(Item(bar, Scan, Command), "Scan &Network for Sensors checked, picture 150");
+    EXPECT_TRUE(pictures(false));
+    EXPECT_EQ(Item(bar, Scan, Command), "Scan &Network for Sensors checked, Qt's mark") << "no pictures bring it back";
+    EXPECT_TRUE(pictures(true));
+    EXPECT_EQ(Item(bar, Scan, Command), "Scan &Network for Sensors checked, picture 150") << "instead of the mark";
+    EXPECT_EQ(dialog.log, Strings({"OnInitDialog", "command 32807", "command 32807"}));
 }
 
-UINT Pictures(CMenu bar, bool set)
+// The device editor's menu: its items are chosen, greyed by position or command and enabled again;
+// the calls return the state before. A window without a menu has no items.
+TEST(Menu, ChoosesGreysAndEnablesTheItemsOfTheDeviceEditor)
 {
-    return bar.GetSubMenu(1).SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
-                                                 set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
+    RecordingDialog dialog(IDD_DEVICE);
+    ASSERT_TRUE(dialog.Create());
+    CMenu bar = dialog.GetMenu();
+    bar.FindMenuItem(ID_POINTS_SET_NUMBER, Command)->trigger();
+    bar.GetSubMenu(1).FindMenuItem(1, Position)->trigger();
+    EXPECT_EQ(dialog.log, Strings({"OnInitDialog", "command 32804", "command 57637"}));
+    EXPECT_EQ(Item(bar, ID_EDIT_PASTE, Command), "&Paste from clipboard") << "choosing sets no mark";
+    EXPECT_EQ(bar.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED), MF_ENABLED);
+    EXPECT_EQ(Item(bar, ID_IMPORT_S2P, Command), "&Import S2P ... grayed");
+    EXPECT_EQ(bar.EnableMenuItem(2, Position | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(Item(bar, 2, Position), "Frequency &Grid Points grayed popup");
+    EXPECT_EQ(bar.EnableMenuItem(ID_EDIT_PASTE, Command | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(bar.EnableMenuItem(ID_EDIT_PASTE, Command | MF_ENABLED), MF_GRAYED);
+    EXPECT_EQ(Item(bar, ID_EDIT_PASTE, Command), "&Paste from clipboard");
+    EXPECT_EQ(bar.EnableMenuItem(9, Position), MENU_ITEM_NOT_FOUND);
+    RecordingDialog plain(IDD_CAL_INFO);
+    ASSERT_TRUE(plain.Create());
+    EXPECT_EQ(plain.GetMenu().GetMenuItemCount(), -1);
+    EXPECT_EQ(Item(plain.GetMenu(), 0, Position), "(none)");
 }
-
-const std::vector<MenuRow> MenuRows{
-    {"bar_of_popups", Main, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, 4, -1, 1, Position, "&Sensor", MF_POPUP},
-    {"popup_has_no_command", Main, [](CMenu m) { return UINT(m.GetMenuItemID(0)); }, UINT(-1), 0, 6, Position, "E&xit",
-     0},
-    {"item_by_position", Main, [](CMenu m) { return UINT(m.GetSubMenu(3).GetMenuItemID(3)); },
-     ID_OPTIONS_SHOW_CAL_DATA, -1, ID_OPTIONS_SHOW_CAL_DATA, Command, "&Show Cal. Data", 0},
-    {"separator", Main, [](CMenu m) { return UINT(m.GetSubMenu(1).GetMenuItemID(2)); }, 0, 1, 2, Position, "",
-     MF_SEPARATOR},
-    {"past_the_end", Main, [](CMenu m) { return UINT(m.GetSubMenu(4).IsValid()); }, 0, 2, 6, Position, "", NotFound},
-    {"window_without_menu", IDD_CAL_INFO, [](CMenu m) { return UINT(m.GetMenuItemCount()); }, UINT(-1), -1, 0,
-     Position, "", NotFound},
-    // The chosen paste item shows no mark.
-    {"choosing_sends_the_command_and_sets_no_mark", IDD_DEVICE,
-     [](CMenu m) { return Choose(m, ID_POINTS_SET_NUMBER), m.GetSubMenu(1).FindMenuItem(1, Position)->trigger(), 0u; },
-     0, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0, "", {"command 32804", "command 57637"}},
-    {"choosing_leaves_the_mark_to_the_window", Main, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Choose(m, Scan); },
-     0, 1, 3, Position, Network, MF_CHECKED, "checked", Scanned},
-    {"uncheck", Main, [](CMenu m) { return Check(m, Scan, MF_CHECKED), Check(m, Scan, 0); }, MF_CHECKED, 1, 3,
-     Position, Network, 0},
-    {"check_unknown_item", Main, [](CMenu m) { return Check(m, 4711, MF_CHECKED); }, NotFound, -1, 4711, Command, "",
-     NotFound},
-    {"grey_by_position", IDD_DEVICE, [](CMenu m) { return m.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED); },
-     MF_ENABLED, -1, ID_IMPORT_S2P, Command, "&Import S2P ...", MF_GRAYED},
-    {"grey_a_whole_popup", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(2, Position | MF_GRAYED); }, MF_ENABLED,
-     -1, 2, Position, "Frequency &Grid Points", MF_GRAYED | MF_POPUP},
-    {"enable_again", IDD_DEVICE,
-     [](CMenu m) { return m.EnableMenuItem(ID_EDIT_PASTE, MF_GRAYED), m.EnableMenuItem(ID_EDIT_PASTE, 0); },
-     MF_GRAYED, -1, ID_EDIT_PASTE, Command, "&Paste from clipboard", 0},
-    {"enable_unknown_position", IDD_DEVICE, [](CMenu m) { return m.EnableMenuItem(9, Position); }, NotFound, -1, 9,
-     Position, "", NotFound},
-    {"pictures_replace_the_mark", Main, [](CMenu m) { return Pictures(m, true); }, 1, 1, Scan, Command, Network, 0,
-     "picture 153"},
-    {"pictures_follow_the_check", Main, [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED); },
-     MF_UNCHECKED, 1, Scan, Command, Network, MF_CHECKED, "picture 150"},
-    {"pictures_replace_a_mark_already_set", Main,
-     [](CMenu m) { return Check(m, Scan, MF_CHECKED), Pictures(m, true), Choose(m, Scan); }, 0, 1, Scan, Command,
-     Network, MF_CHECKED, "picture 150", Scanned},
-    {"no_pictures_bring_back_the_mark", Main,
-     [](CMenu m) { return Pictures(m, true), Check(m, Scan, MF_CHECKED), Pictures(m, false); }, 1, 1, Scan, Command,
-     Network, MF_CHECKED, "checked"},
-    {"separator_has_no_picture", Main,
-     [](CMenu m) { return UINT(m.GetSubMenu(1).SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())); }, 0, 1, 2,
-     Position, "", MF_SEPARATOR},
-};
-
-INSTANTIATE_TEST_SUITE_P(Rows, MenuTest, testing::ValuesIn(MenuRows), rows::Name());
 
 TEST(ListItems, TextsKeepToTheirCellsUntilAllRowsAreDeleted)
 {
     RecordingDialog dialog(IDD_UPLOAD);
     FillList(dialog);
     CListCtrl& list = *dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
-    EXPECT_EQ(list.InsertItem(0, "first"), 0);
-    EXPECT_EQ(list.InsertItem(9, "last"), 4);
-    EXPECT_EQ(list.InsertItem(-1, "none"), -1);
-    EXPECT_EQ(list.GetItemText(3, 0), "TCPIP::3");
-    EXPECT_EQ(list.GetItemText(2, 3), "1") << "moved down with its row";
-    EXPECT_FALSE(list.SetItemText(5, 0, "x"));
-    EXPECT_FALSE(list.SetItemText(0, 4, "x"));
+    EXPECT_EQ(std::vector<int>({list.InsertItem(0, "first"), list.InsertItem(9, "last"), list.InsertItem(-1, "none")}),
+              std::vector<int>({0, 4, -1}));
+    EXPECT_EQ(QStringList({list.GetItemText(3, 0), list.GetItemText(2, 3)}), QStringList({"TCPIP::3", "1"}))
+        << "the row's cells moved down with it";
+    EXPECT_FALSE(list.SetItemText(5, 0, "x") || list.SetItemText(0, 4, "x"));
     list.SetItemSelected(1, true);
     EXPECT_TRUE(list.DeleteAllItems());
-    EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_EQ(list.GetFirstSelectedItem(), -1);
-    EXPECT_EQ(list.GetItemText(0, 0), QString());
+    EXPECT_EQ(std::make_tuple(list.GetItemCount(), list.GetFirstSelectedItem(), list.GetItemText(0, 0)),
+              std::make_tuple(0, -1, QString()));
     EXPECT_EQ(list.GetColumnWidth(3), 100) << "the columns stay";
 }
 

@@ -35,7 +35,7 @@ int WithModalWidget(const std::function<int()>& open, std::function<void(QWidget
 struct BoxRow
 {
     const char* scenario;
-    const char* caption;
+    const char* caption; // nullptr: the application's box
     UINT flags;
     Qt::Key key; // the user's, where the focus is
     QString shown; // caption, icon and buttons, the default one in brackets
@@ -49,7 +49,10 @@ TEST_P(MessageBoxTest, ShowsTheButtonsOfItsFlagsAndReturnsTheOnePressed)
     const BoxRow& row = GetParam();
     QString shown, text;
     const int result = WithModalWidget(
-        [&row] { return MessageBox(nullptr, "Deleting cannot be undone.\r\nProceed?", row.caption, row.flags); },
+        [&row] {
+            const QString text = "Deleting cannot be undone.\r\nProceed?";
+            return row.caption ? MessageBox(nullptr, text, row.caption, row.flags) : AfxMessageBox(text, row.flags);
+        },
         [&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
@@ -74,25 +77,10 @@ const std::vector<BoxRow> BoxRows{
      "Ostrel, warning: Yes [No]", IDNO},
     {"question_with_yes_as_default", "Delete", MB_YESNO | MB_ICONQUESTION, Qt::Key_Return,
      "Delete, question: [Yes] No", IDYES},
-    {"question_escaped_is_no", "", MB_YESNO, Qt::Key_Escape, "Ostrel, no icon: [Yes] No", IDNO},
+    {"applications_box_escaped_is_no", nullptr, MB_YESNO, Qt::Key_Escape, "Ostrel, no icon: [Yes] No", IDNO},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, MessageBoxTest, testing::ValuesIn(BoxRows), rows::Name());
-
-// A presenter sees the box as asked; it cannot answer with a button the box does not have.
-TEST(MessageBoxPresenter, SeesTheRequestAsAskedAndGetsTheBoxesButtonsOnly)
-{
-    std::vector<MessageBoxRequest> seen;
-    const ScopedMessageBoxPresenter presenter([&seen](const MessageBoxRequest& box) {
-        seen.push_back(box);
-        return box.buttons == MessageBoxButtons::Ok ? IDYES : IDOK;
-    });
-    EXPECT_EQ(AfxMessageBox("Saved."), IDOK);
-    EXPECT_EQ(AfxMessageBox("Proceed?\r\n", MB_YESNO | MB_DEFBUTTON2), IDNO);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].caption + ": " + seen[1].text, "Ostrel: Proceed?\r\n");
-    EXPECT_EQ(seen[1].defaultButton, IDNO);
-}
 
 struct FilterRow
 {
