@@ -95,7 +95,8 @@ TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
     if (c.upload) {
         dialog = std::make_unique<CUploadDialog>(1000, 10000, c.path == VisaLan, c.forceFactory, nullptr, visa);
     } else {
-        auto download = std::make_unique<CDownloadDialog>(1000, 10000, c.path == VisaLan, c.forceFactory, nullptr, visa);
+        auto download =
+            std::make_unique<CDownloadDialog>(1000, 10000, c.path == VisaLan, c.forceFactory, nullptr, visa);
         download->SetSensorIdentity(c.model, "100001");
         download->SetCalDates(std::string(c.data) == "redated" ? "2026-12-01" : "2024-03-11", "2024-03-12",
                               "2024-03-12", "2024-03-13", "2024-03-14");
@@ -157,43 +158,40 @@ const std::string UserSetInFactoryArea = "Settings conflict;a user data set does
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Transfers,
-    ::testing::Values(
-        Transfer{"UploadDriverUserArea", true, Driver, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
-        Transfer{"UploadDriverFactoryForced", true, Driver, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
-        Transfer{"UploadDriverWithoutUserCommand", true, Driver, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
-        Transfer{"UploadDriverConnectionLost", true, Driver, "TVX-18G", true, {"drop-after=100"}, "",
-                 {"The connection to the sensor was lost."}, LeftOpen, UserAndFactory},
-        Transfer{"UploadVisaUsbUserArea", true, VisaUsb, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
-        Transfer{"UploadVisaUsbWithoutUserCommand", true, VisaUsb, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
-        Transfer{"UploadVisaUsbTimeout", true, VisaUsb, "TVX-18G", false, {"delay=1500"}, "",
-                 {"VI_ERROR_TMO: Timeout expired before operation completed."}, LeftOpen, UserAndFactory},
-        Transfer{"UploadVisaUsbShortBlock", true, VisaUsb, "TVX-18G", true, {"bad-length"}, "",
-                 {"VI_SUCCESS_MAX_CNT: The number of bytes read is equal to the input count. More data might be "
-                  "available."}, LeftOpen, UserAndFactory},
-        Transfer{"UploadVisaLanFactoryForced", true, VisaLan, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
-        Transfer{"DownloadDriverUserArea", false, Driver, "TVX-18G", false, {}, "user", Ok, IDCANCEL, UserAndFactory},
-        Transfer{"DownloadDriverFactoryEqualDates", false, Driver, "TVX-18G", true, {}, "factory", Ok, IDCANCEL,
-                 FactoryOnly},
-        Transfer{"DownloadDriverDifferentDateDeclined", false, Driver, "TVX-18G", true, {}, "redated", {Confirmation},
-                 IDCANCEL, FactoryOnly, IDNO},
-        Transfer{"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, "TVX-6G", false, {}, "user",
-                 {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
+    ::testing::ValuesIn(std::vector<Transfer>{
+        {"UploadDriverUserArea", true, Driver, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
+        {"UploadDriverFactoryForced", true, Driver, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
+        {"UploadDriverWithoutUserCommand", true, Driver, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
+        {"UploadDriverConnectionLost", true, Driver, "TVX-18G", true, {"drop-after=100"}, "",
+         {"The connection to the sensor was lost."}, LeftOpen, UserAndFactory},
+        {"UploadVisaUsbUserArea", true, VisaUsb, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
+        {"UploadVisaUsbWithoutUserCommand", true, VisaUsb, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
+        {"UploadVisaUsbTimeout", true, VisaUsb, "TVX-18G", false, {"delay=1500"}, "",
+         {"VI_ERROR_TMO: Timeout expired before operation completed."}, LeftOpen, UserAndFactory},
+        {"UploadVisaUsbShortBlock", true, VisaUsb, "TVX-18G", true, {"bad-length"}, "",
+         {"VI_SUCCESS_MAX_CNT: The number of bytes read is equal to the input count. More data might be available."},
+         LeftOpen, UserAndFactory},
+        {"UploadVisaLanFactoryForced", true, VisaLan, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
+        {"DownloadDriverFactoryEqualDates", false, Driver, "TVX-18G", true, {}, "factory", Ok, IDCANCEL, FactoryOnly},
+        {"DownloadDriverDifferentDateDeclined", false, Driver, "TVX-18G", true, {}, "redated", {Confirmation},
+         IDCANCEL, FactoryOnly, IDNO},
+        {"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, "TVX-6G", false, {}, "user",
+         {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
         // The probe reads the error left from before: neither the refusal nor an unknown
         // command, so nothing is written, though the factory area would take this set.
-        Transfer{"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, "TVX-18G", false, {}, "redated",
-                 {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, IDYES, false, "cal:data"},
-        Transfer{"DownloadDriverRestartFails", false, Driver, "TVX-18G", false, {"restart-fails"}, "user",
-                 {"The sensor refused the request.", "Error: Download successful, but flash or reset error."},
-                 LeftOpen, UserAndFactory},
-        Transfer{"DownloadVisaUsbUserArea", false, VisaUsb, "TVX-18G", false, {}, "user", Ok, IDCANCEL, UserAndFactory},
-        Transfer{"DownloadVisaUsbDifferentDateAccepted", false, VisaUsb, "TVX-18G", true, {}, "redated",
-                 {Confirmation, Ok[0]}, IDCANCEL, {"", "redated"}},
-        Transfer{"DownloadVisaUsbSensorErrorAfterTheWrite", false, VisaUsb, "TVX-6G", false, {}, "user",
-                 {"Error: " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
-        Transfer{"DownloadVisaUsbUnpluggedLeadsBackToConnect", false, VisaUsb, "TVX-18G", false, {}, "user",
-                 {"VI_ERROR_RSRC_NFOUND: Insufficient location information or the device or resource is not present "
-                  "in the system."}, LeftOpen, FactoryOnly, IDYES, true},
-        Transfer{"DownloadVisaLanUserArea", false, VisaLan, "TVX-18G", false, {}, "user", Ok, IDCANCEL, UserAndFactory}),
+        {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, "TVX-18G", false, {}, "redated",
+         {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, IDYES, false, "cal:data"},
+        {"DownloadDriverRestartFails", false, Driver, "TVX-18G", false, {"restart-fails"}, "user",
+         {"The sensor refused the request.", "Error: Download successful, but flash or reset error."}, LeftOpen,
+         UserAndFactory},
+        {"DownloadVisaUsbDifferentDateAccepted", false, VisaUsb, "TVX-18G", true, {}, "redated", {Confirmation, Ok[0]},
+         IDCANCEL, {"", "redated"}},
+        {"DownloadVisaUsbSensorErrorAfterTheWrite", false, VisaUsb, "TVX-6G", false, {}, "user",
+         {"Error: " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
+        {"DownloadVisaUsbUnpluggedLeadsBackToConnect", false, VisaUsb, "TVX-18G", false, {}, "user",
+         {"VI_ERROR_RSRC_NFOUND: Insufficient location information or the device or resource is not present in the "
+          "system."}, LeftOpen, FactoryOnly, IDYES, true},
+        {"DownloadVisaLanUserArea", false, VisaLan, "TVX-18G", false, {}, "user", Ok, IDCANCEL, UserAndFactory}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
