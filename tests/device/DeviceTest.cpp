@@ -537,11 +537,12 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Mirrors, EditorSession,
     testing::Values(
-        Session{"S11ForS22AndS21ForS12", 2, {Press(IDC_S11_FOR_S22), Press(IDC_S21_FOR_S12), Edit(2, 12, "9"),
-                Edit(1, 9, "9"), Ok}, {1, 2}, IDOK,
-                {{1, 11, nullptr, 0.125}, {1, 12, nullptr, -0.25}, {1, 13, nullptr, 0.0625}, {2, 11, nullptr, Single(1.5e-5f)},
-                 {2, 12, nullptr, -3}, {2, 13, nullptr, Single(0.04f)}, {1, 8, nullptr, 0.5}, {1, 9, nullptr, 0.375},
-                 {1, 10, nullptr, Single(0.01f)}, {2, 8, nullptr, 0.25}, {2, 9, nullptr, 250000}, {2, 10, nullptr, Single(0.05f)}}},
+        Session{"S11ForS22", 2, {Press(IDC_S11_FOR_S22), Edit(2, 12, "9"), Ok}, {1, 2}, IDOK,
+                {{1, 11, nullptr, 0.125}, {1, 12, nullptr, -0.25}, {1, 13, nullptr, 0.0625},
+                 {2, 11, nullptr, Single(1.5e-5f)}, {2, 12, nullptr, -3}, {2, 13, nullptr, Single(0.04f)}}},
+        Session{"S21ForS12", 2, {Press(IDC_S21_FOR_S12), Edit(1, 9, "9"), Ok}, {1, 2}, IDOK,
+                {{1, 8, nullptr, 0.5}, {1, 9, nullptr, 0.375}, {1, 10, nullptr, Single(0.01f)}, {2, 8, nullptr, 0.25},
+                 {2, 9, nullptr, 250000}, {2, 10, nullptr, Single(0.05f)}}},
         Session{"UncheckedAgain", 2, {Press(IDC_S11_FOR_S22), Press(IDC_S11_FOR_S22), Edit(1, 12, "0.375"), Ok}, {1, 2},
                 IDOK, {{1, 12, "0.375", 0.375}}}),
     rows::Name());
@@ -570,8 +571,8 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"SetNumberUnchangedLettersSixDigitsEmpty", 4, {SetNumber(nullptr, true), SetNumber("x3", true),
                 SetNumber("000012", true), SetNumber("", true), Ok}, {}, IDOK},
         Session{"SetNumberMostPoints", 1, {SetNumber("99999", true), Ok}, {-99999}, IDOK},
-        Session{"SetNumberCancelledThenResetsEveryPoint", 3, {SetNumber("7", false), SetNumber(nullptr, true), Ok}, {-3},
-                IDOK}),
+        Session{"SetNumberCancelledThenResetsEveryPoint", 3, {SetNumber("7", false), SetNumber(nullptr, true), Ok},
+                {-3}, IDOK}),
     rows::Name());
 
 // A command commits the cell being edited first, and does not run while its text is no number.
@@ -627,8 +628,9 @@ TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
     if (c.caption == nullptr)
     {
         ASSERT_EQ(boxes.size(), 1u);
+        const QString refused = Refused(TamrixErrorCode::InvalidTableAccess).text;
         EXPECT_EQ(std::make_tuple(dialog->isVisible(), dialog->result(), boxes[0].text, boxes[0].icon),
-                  std::make_tuple(false, IDCANCEL, Refused(TamrixErrorCode::InvalidTableAccess).text, MessageBoxIcon::Stop));
+                  std::make_tuple(false, IDCANCEL, refused, MessageBoxIcon::Stop));
         return;
     }
     EXPECT_TRUE(boxes.empty());
@@ -840,10 +842,7 @@ Step Uncertainty(std::vector<const char*> frequencyCells)
     };
 }
 
-Step S21(const char* pairs)
-{
-    return Import(ID_IMPORT_S2P, "gain.s2p", std::string("# GHZ S RI R 50\r\n") + pairs);
-}
+Step S21(const char* pairs) { return Import(ID_IMPORT_S2P, "gain.s2p", std::string("# GHZ S RI R 50\r\n") + pairs); }
 
 // The command's file dialog, answered with Cancel and then with an empty name.
 Step Asked(int id, bool open, const char* extension, const char* title)
@@ -856,15 +855,15 @@ Step Asked(int id, bool open, const char* extension, const char* title)
         const QString filter = QString("*.%1 Files|*.%1;|All Files (*.*)|*.*||").arg(QString(extension).toLower());
         for (const FileDialogRequest& r : t.requests)
         {
-            EXPECT_EQ(std::tie(r.parent, r.open, r.defaultExtension, r.nameFilters, r.fileName, r.overwritePrompt, r.title),
-                      std::make_tuple(t.dialog.get(), open, QString(extension), ConvertFileDialogFilter(filter), QString(),
-                                      false, QString(title)));
+            EXPECT_EQ(std::tie(r.parent, r.open, r.defaultExtension, r.nameFilters, r.fileName, r.overwritePrompt,
+                               r.title),
+                      std::make_tuple(t.dialog.get(), open, QString(extension), ConvertFileDialogFilter(filter),
+                                      QString(), false, QString(title)));
         }
     };
 }
 
 constexpr float none = std::numeric_limits<float>::quiet_NaN();
-const DeviceData onePoint{1, ""};
 const char* const writeFailed = "\t\"@kept.s2p\": File write access failed!";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -951,8 +950,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [](DeviceEditor& t) { QTest::keyClick(&t.grid->GetCellEdit(), Qt::Key_Escape); }},
                 "=", "=", {}, "=", "in.s2p=x|in.txt=x"},
         FileSession{"ReadOnlyImportsNothingAndExports", {2, "Attenuator", 1e-9f, 0.1f, -1, true},
-                {[](DeviceEditor& t) { EXPECT_FALSE(t.Item(ID_IMPORT_S2P)->isEnabled() || t.Item(ID_IMPORT_UNCERTAINTY)->isEnabled()); },
-                 Import(ID_IMPORT_S2P, "in.s2p", s2pHeader + "1 1 1 1 1 1 1 1 1\r\n"), Import(ID_IMPORT_UNCERTAINTY, "in.txt", "# HZ U\r\n1 1 1 1 1\r\n"),
+                {Import(ID_IMPORT_S2P, "in.s2p", s2pHeader + "1 1 1 1 1 1 1 1 1\r\n"),
+                 Import(ID_IMPORT_UNCERTAINTY, "in.txt", "# HZ U\r\n1 1 1 1 1\r\n"),
                  Run(ID_IMPORT_S2P, "in.s2p", false, true), Run(ID_IMPORT_UNCERTAINTY, "in.txt", false, true)},
                 twoPoints, twoUncertainties},
         FileSession{"ImportedFilesStoredByOk", {5},
