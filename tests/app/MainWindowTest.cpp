@@ -512,7 +512,7 @@ void Session::Step(const QString& verb, const QString& arg)
         const auto previous =
             VisaLoader::ReplaceDefault(arg == "driver" ? nullptr : VisaLoader::Load({OSTREL_VISA_LIBRARY}));
         m_visa = std::shared_ptr<void>(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
-    } else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // no data set loaded
+    } else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
     else if (verb == "start") Start();
     else Observe(verb, arg);
 }
@@ -634,12 +634,14 @@ TEST_P(SensorMenu, AnEditGoesIntoTheSensorAndComesBack)
 {
     if (QString(GetParam().serve).contains("lan") && !private_network::Problem().empty())
         GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
-    Run(QString(GetParam().serve) + "; upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor; factory; blank; upload; val; disk:sensor");
+    Run(QString(GetParam().serve) + "; upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor;"
+        " factory; blank; upload; val; disk:sensor");
     EXPECT_EQ(m_log.toStdString(), "title=Upload from TVX-18G Ser.# 100001 | editor(User 6 dB pad rw) | I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading. | sensor=same | val=0.125 -0.0625 | sensor=same");
     EXPECT_EQ(Shown().toStdString(), "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB");
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, SensorMenu, testing::Values(Path{"Driver", "serve:driver"}, Path{"VisaUsb", "serve:usb"},
-                                                            Path{"VisaLan", "serve:lan; scan"}), rows::Name());
+                                                            Path{"VisaLan", "serve:lan; scan"}),
+                         rows::Name());
 
 } // namespace
