@@ -1,7 +1,6 @@
 #include "DownloadDialog.h"
 #include "ListCtrl.h"
 #include "MessageBoxPresenter.h"
-#include "PrivateNetwork.h"
 #include "Resource.h"
 #include "ServedSensors.h"
 #include "TvxControl2.h"
@@ -14,13 +13,10 @@
 
 #include <ostream>
 
-// The LAN rows serve a sensor at 127.0.0.2 with its own portmapper.
-bool TestsUsePrivateNetwork() { return true; }
-
 namespace
 {
 
-enum Path { Driver, VisaUsb, VisaLan };
+enum Path { Driver, Visa }; // Visa: over USB; the LAN is left to the VISA library's tests
 constexpr int LeftOpen = -100; // what DoModal gives when the row's actions left the dialog open
 
 // A data set made out to sensor 100001: "user", "factory", or "redated" (the
@@ -43,13 +39,13 @@ struct Transfer
     const char* name;
     bool upload;
     Path path;
-    const char* model; // a TVX-6G has no user data area
     bool forceFactory;
-    std::vector<std::string> faults;
     const char* data; // download: what the dialog writes; upload: what it hands over
     std::vector<std::string> boxes; // "caption: text", the application's caption left out
     int result;
     std::array<const char*, 2> areas; // the user and factory areas afterwards
+    std::vector<std::string> faults = {};
+    const char* model = "TVX-18G"; // a TVX-6G has no user data area
     int answer = IDYES;               // to the date confirmation
     bool unplugged = false;           // between the search and the click
     const char* stale = nullptr;      // a command sent before, whose error the sensor still holds
@@ -74,11 +70,7 @@ protected:
 TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
 {
     const Transfer& c = GetParam();
-    if (c.path == VisaLan && !private_network::Problem().empty())
-        GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
-    SensorIdentity identity = NewSensorIdentity("100001", c.model);
-    identity.onUsb = c.path != VisaLan;
-    identity.lanAddress = c.path == VisaLan ? "127.0.0.2" : "";
+    const SensorIdentity identity = NewSensorIdentity("100001", c.model);
     sensors.Store().Add(identity, Data("factory", c.model));
     if (c.upload && identity.hasUserData)
         sensors.Store().SaveArea("100001", DataArea::User, Data("user", c.model));
@@ -93,10 +85,10 @@ TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
                               "\r\n\r\nChoose \"Download\" to save\r\ncalibration data to sensor.";
     std::unique_ptr<CDialog> dialog;
     if (c.upload) {
-        dialog = std::make_unique<CUploadDialog>(1000, 10000, c.path == VisaLan, c.forceFactory, nullptr, visa);
+        dialog = std::make_unique<CUploadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
     } else {
         auto download =
-            std::make_unique<CDownloadDialog>(1000, 10000, c.path == VisaLan, c.forceFactory, nullptr, visa);
+            std::make_unique<CDownloadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
         download->SetSensorIdentity(c.model, "100001");
         download->SetCalDates(std::string(c.data) == "redated" ? "2026-12-01" : "2024-03-11", "2024-03-12",
                               "2024-03-12", "2024-03-13", "2024-03-14");
@@ -159,39 +151,39 @@ const std::string UserSetInFactoryArea = "Settings conflict;a user data set does
 INSTANTIATE_TEST_SUITE_P(
     Rows, Transfers,
     ::testing::ValuesIn(std::vector<Transfer>{
-        {"UploadDriverUserArea", true, Driver, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
-        {"UploadDriverFactoryForced", true, Driver, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
-        {"UploadDriverWithoutUserCommand", true, Driver, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
-        {"UploadDriverConnectionLost", true, Driver, "TVX-18G", true, {"drop-after=100"}, "",
-         {"The connection to the sensor was lost."}, LeftOpen, UserAndFactory},
-        {"UploadVisaUsbUserArea", true, VisaUsb, "TVX-18G", false, {}, "user", {}, IDOK, UserAndFactory},
-        {"UploadVisaUsbWithoutUserCommand", true, VisaUsb, "TVX-6G", false, {}, "factory", {}, IDOK, FactoryOnly},
-        {"UploadVisaUsbTimeout", true, VisaUsb, "TVX-18G", false, {"delay=1500"}, "",
-         {"VI_ERROR_TMO: Timeout expired before operation completed."}, LeftOpen, UserAndFactory},
-        {"UploadVisaUsbShortBlock", true, VisaUsb, "TVX-18G", true, {"bad-length"}, "",
+        {"UploadDriverUserArea", true, Driver, false, "user", {}, IDOK, UserAndFactory},
+        {"UploadDriverFactoryForced", true, Driver, true, "factory", {}, IDOK, UserAndFactory},
+        {"UploadDriverWithoutUserCommand", true, Driver, false, "factory", {}, IDOK, FactoryOnly, {}, "TVX-6G"},
+        {"UploadDriverConnectionLost", true, Driver, true, "", {"The connection to the sensor was lost."}, LeftOpen,
+         UserAndFactory, {"drop-after=100"}},
+        {"UploadVisaUserArea", true, Visa, false, "user", {}, IDOK, UserAndFactory},
+        {"UploadVisaWithoutUserCommand", true, Visa, false, "factory", {}, IDOK, FactoryOnly, {}, "TVX-6G"},
+        {"UploadVisaTimeout", true, Visa, false, "", {"VI_ERROR_TMO: Timeout expired before operation completed."},
+         LeftOpen, UserAndFactory, {"delay=1500"}},
+        {"UploadVisaShortBlock", true, Visa, true, "",
          {"VI_SUCCESS_MAX_CNT: The number of bytes read is equal to the input count. More data might be available."},
-         LeftOpen, UserAndFactory},
-        {"UploadVisaLanFactoryForced", true, VisaLan, "TVX-18G", true, {}, "factory", {}, IDOK, UserAndFactory},
-        {"DownloadDriverFactoryEqualDates", false, Driver, "TVX-18G", true, {}, "factory", Ok, IDCANCEL, FactoryOnly},
-        {"DownloadDriverDifferentDateDeclined", false, Driver, "TVX-18G", true, {}, "redated", {Confirmation},
-         IDCANCEL, FactoryOnly, IDNO},
-        {"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, "TVX-6G", false, {}, "user",
-         {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
+         LeftOpen, UserAndFactory, {"bad-length"}},
+        {"UploadVisaFactoryForced", true, Visa, true, "factory", {}, IDOK, UserAndFactory},
+        {"DownloadDriverFactoryEqualDates", false, Driver, true, "factory", Ok, IDCANCEL, FactoryOnly},
+        {"DownloadDriverDifferentDateDeclined", false, Driver, true, "redated", {Confirmation}, IDCANCEL, FactoryOnly,
+         {}, "TVX-18G", IDNO},
+        {"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, false, "user",
+         {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly, {}, "TVX-6G"},
         // The probe reads the error left from before: neither the refusal nor an unknown
         // command, so nothing is written, though the factory area would take this set.
-        {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, "TVX-18G", false, {}, "redated",
-         {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, IDYES, false, "cal:data"},
-        {"DownloadDriverRestartFails", false, Driver, "TVX-18G", false, {"restart-fails"}, "user",
+        {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, false, "redated",
+         {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, {}, "TVX-18G", IDYES, false, "cal:data"},
+        {"DownloadDriverRestartFails", false, Driver, false, "user",
          {"The sensor refused the request.", "Error: Download successful, but flash or reset error."}, LeftOpen,
-         UserAndFactory},
-        {"DownloadVisaUsbDifferentDateAccepted", false, VisaUsb, "TVX-18G", true, {}, "redated", {Confirmation, Ok[0]},
-         IDCANCEL, {"", "redated"}},
-        {"DownloadVisaUsbSensorErrorAfterTheWrite", false, VisaUsb, "TVX-6G", false, {}, "user",
-         {"Error: " + UserSetInFactoryArea}, LeftOpen, FactoryOnly},
-        {"DownloadVisaUsbUnpluggedLeadsBackToConnect", false, VisaUsb, "TVX-18G", false, {}, "user",
+         UserAndFactory, {"restart-fails"}},
+        {"DownloadVisaUserArea", false, Visa, false, "user", Ok, IDCANCEL, UserAndFactory},
+        {"DownloadVisaDifferentDateAccepted", false, Visa, true, "redated", {Confirmation, Ok[0]}, IDCANCEL,
+         {"", "redated"}},
+        {"DownloadVisaSensorErrorAfterTheWrite", false, Visa, false, "user", {"Error: " + UserSetInFactoryArea},
+         LeftOpen, FactoryOnly, {}, "TVX-6G"},
+        {"DownloadVisaUnpluggedLeadsBackToConnect", false, Visa, false, "user",
          {"VI_ERROR_RSRC_NFOUND: Insufficient location information or the device or resource is not present in the "
-          "system."}, LeftOpen, FactoryOnly, IDYES, true},
-        {"DownloadVisaLanUserArea", false, VisaLan, "TVX-18G", false, {}, "user", Ok, IDCANCEL, UserAndFactory}}),
+          "system."}, LeftOpen, FactoryOnly, {}, "TVX-18G", IDYES, true}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
