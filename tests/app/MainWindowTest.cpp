@@ -93,7 +93,7 @@ const char* const Defaults = "user lab/user/1000/60000/off/off";
 // A settings file (nullptr: none) in the configuration folder `home` (nullptr: XDG_CONFIG_HOME unset) and the
 // settings it gives; `asWritten` when the file is byte for byte what the program writes for them.
 struct FileRow { const char* scenario; const char* file; const char* values; bool asWritten = false; const char* home = "Köln é"; };
-using SettingsFile = rows::Test<FileRow>;
+using SettingsFile = testing::TestWithParam<FileRow>;
 
 TEST_P(SettingsFile, GivesAllSettingsOrNone)
 {
