@@ -1264,7 +1264,7 @@ struct NumberCase
     int asInt;
 };
 
-using NumberReaders = rows::Test<NumberCase>;
+using NumberReaders = testing::TestWithParam<NumberCase>;
 
 TEST_P(NumberReaders, ReadTheWholeTextOfACellOrLineEditOrGiveTheFallback)
 {
