@@ -1,17 +1,11 @@
-// The desktop services under the windows: dialog units, fonts, the clipboard,
-// the beep, the wait cursor and the pictures.
+// The desktop services under the windows: dialog units, fonts and the clipboard.
 
-#include "Bitmaps.h"
 #include "Clipboard.h"
 #include "DialogUnits.h"
 #include "FontFallback.h"
-#include "MessageBeep.h"
-#include "Resource.h"
 #include "Rows.h"
-#include "WaitCursor.h"
 
 #include <QClipboard>
-#include <QCursor>
 #include <QFontInfo>
 #include <QGuiApplication>
 
@@ -19,7 +13,6 @@
 
 #include <climits>
 #include <functional>
-#include <memory>
 
 namespace
 {
@@ -34,7 +27,7 @@ struct RoundingRow
     int expected;
 };
 
-using RoundingTest = rows::Test<RoundingRow>;
+using RoundingTest = testing::TestWithParam<RoundingRow>;
 
 TEST_P(RoundingTest, GivesTheFrameworksPixels)
 {
@@ -78,7 +71,7 @@ struct ClipboardRow
     std::string bytes; // read back
 };
 
-using ClipboardTest = rows::Test<ClipboardRow>;
+using ClipboardTest = testing::TestWithParam<ClipboardRow>;
 
 TEST_P(ClipboardTest, CarriesBytesAndReadsOtherTextAsLatin1)
 {
@@ -104,88 +97,5 @@ const std::vector<ClipboardRow> ClipboardRows{
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, ClipboardTest, testing::ValuesIn(ClipboardRows), rows::Name());
-
-TEST(MessageBeep, GoesThroughTheInstalledHook)
-{
-    std::vector<UINT> outer, inner;
-    const ScopedBeepHook outerHook([&outer](UINT type) { outer.push_back(type); });
-    MessageBeep(MB_DEFAULT_BEEP);
-    auto innerHook = std::make_unique<ScopedBeepHook>([&inner](UINT type) { inner.push_back(type); });
-    MessageBeep(MB_ICONSTOP);
-    innerHook.reset();
-    MessageBeep(MB_ICONEXCLAMATION);
-    EXPECT_EQ(outer, (std::vector<UINT>{MB_DEFAULT_BEEP, MB_ICONEXCLAMATION}));
-    EXPECT_EQ(inner, std::vector<UINT>{MB_ICONSTOP});
-}
-
-Qt::CursorShape Shape()
-{
-    return QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::ArrowCursor;
-}
-
-TEST(WaitCursor, NestsAndRestoresThePreviousCursor)
-{
-    QGuiApplication::setOverrideCursor(QCursor(Qt::IBeamCursor));
-    auto outer = std::make_unique<CWaitCursor>();
-    auto inner = std::make_unique<CWaitCursor>();
-    EXPECT_EQ(Shape(), Qt::WaitCursor);
-    inner.reset();
-    EXPECT_EQ(Shape(), Qt::WaitCursor);
-    outer.reset();
-    EXPECT_EQ(Shape(), Qt::IBeamCursor);
-    QGuiApplication::restoreOverrideCursor();
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-QRgb Pixel(int id, int x, int y)
-{
-    return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32).pixel(x, y);
-}
-
-constexpr QRgb Black = 0xFF000000, White = 0xFFFFFFFF, Blue = 0xFF0000FF, Grey = 0xFF808080, Clear = 0;
-
-struct PictureRow
-{
-    const char* scenario;
-    int id;
-    QRgb centre, leftEdge, corner;
-    int emptyOf; // the picture that is this one with a blue mark, 0 for none; its shape follows
-};
-
-using BitmapTest = rows::Test<PictureRow>;
-
-// 16 by 16 pixels of the 16-colour palette on a transparent ground.
-TEST_P(BitmapTest, IsA16By16PictureOfItsShape)
-{
-    const PictureRow& row = GetParam();
-    ASSERT_EQ(LoadBitmap(row.id).size(), QSize(16, 16));
-    EXPECT_EQ(std::vector<QRgb>({Pixel(row.id, 0, 0), Pixel(row.id, 7, 8), Pixel(row.id, 1, 7), Pixel(row.id, 1, 1)}),
-              std::vector<QRgb>({Clear, row.centre, row.leftEdge, row.corner}));
-    int marks = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const QRgb pixel = Pixel(row.id, x, y);
-            EXPECT_TRUE(qAlpha(pixel) == 0 || pixel == Black || pixel == White || pixel == Blue || pixel == Grey);
-            if (row.emptyOf && pixel != Pixel(row.emptyOf, x, y)) {
-                EXPECT_EQ(std::make_pair(Pixel(row.emptyOf, x, y), pixel), std::make_pair(White, Blue));
-                ++marks;
-            }
-        }
-    EXPECT_EQ(marks > 10, row.emptyOf != 0);
-}
-
-const std::vector<PictureRow> PictureRows{
-    {"ticked_box", IDB_CHECK_TICKED, Blue, Black, Black, IDB_CHECK_EMPTY},
-    {"set_radio", IDB_RADIO_SET, Blue, Black, Clear, IDB_RADIO_CLEAR},
-    {"grey_box", IDB_GREY_BOX, Grey, Grey, Grey, 0},
-};
-
-INSTANTIATE_TEST_SUITE_P(Rows, BitmapTest, testing::ValuesIn(PictureRows), rows::Name());
-
-TEST(Bitmaps, UnknownNumberGivesNoPicture)
-{
-    EXPECT_TRUE(LoadBitmapImage(170).isNull());
-    EXPECT_TRUE(LoadBitmap(4711).isNull());
-}
 
 } // namespace

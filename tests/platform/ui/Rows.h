@@ -16,9 +16,6 @@ auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.scenar
     return out << row.scenario;
 }
 
-template <class Row>
-using Test = testing::TestWithParam<Row>;
-
 struct Name
 {
     template <class Row>

@@ -42,7 +42,7 @@ struct BoxRow
     int result;
 };
 
-using MessageBoxTest = rows::Test<BoxRow>;
+using MessageBoxTest = testing::TestWithParam<BoxRow>;
 
 TEST_P(MessageBoxTest, ShowsTheButtonsOfItsFlagsAndReturnsTheOnePressed)
 {
@@ -89,7 +89,7 @@ struct FilterRow
     QStringList expected;
 };
 
-using FileDialogFilterTest = rows::Test<FilterRow>;
+using FileDialogFilterTest = testing::TestWithParam<FilterRow>;
 
 TEST_P(FileDialogFilterTest, BecomesQtNameFilters)
 {
@@ -122,7 +122,7 @@ struct ChoiceRow
     QStringList got; // path, name and extension chosen; then where the next dialog opens
 };
 
-using FileDialogTest = rows::Test<ChoiceRow>;
+using FileDialogTest = testing::TestWithParam<ChoiceRow>;
 
 // The last dialog of the process ended in /start.
 TEST_P(FileDialogTest, AsksWithTheFrameworksArgumentsAndHandsBackTheChoice)
