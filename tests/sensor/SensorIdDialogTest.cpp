@@ -118,7 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
          {Times(20, "A") + Times(20, Far), "M\xC3\xBC\xC3\x9F", "\xE2\x82\xAC", "1" + Far, Times(32, Far)}},
         {"CancelHandsBackGiven", With(Complete, 0, ""), false, '3', With(Complete, 0, ""), "10000", Cancel,
          With(Complete, 0, "")},
-        {"PasteOneCharacterTooMany", Empty, false, '3', Empty, "11111", Ok, {"ABC"}, {"ABC"}, Times(30, Far)},
         {"PasteAfterAnOddUnitCount", Empty, false, '3', Empty, "11111", Ok, {"A"}, {"A"}, Times(40, Far)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
