@@ -52,20 +52,13 @@ namespace
 
 using rows::operator<<;
 
-// An environment variable set (std::nullopt: removed) for the lifetime of the object.
-struct ScopedEnvironmentVariable
+// Sets an environment variable (std::nullopt: removes it) until the returned handle goes.
+std::shared_ptr<void> ScopedEnvironmentVariable(const char* name, const std::optional<QString>& value)
 {
-    ScopedEnvironmentVariable(const char* name, const std::optional<QString>& value)
-        : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
-    {
-        value ? qputenv(name, value->toLocal8Bit()) : qunsetenv(name);
-    }
-    ~ScopedEnvironmentVariable() { m_previous ? qputenv(m_name, *m_previous) : qunsetenv(m_name); }
-    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-
-    const char* m_name;
-    std::optional<QByteArray> m_previous;
-};
+    const auto previous = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+    value ? qputenv(name, value->toLocal8Bit()) : qunsetenv(name);
+    return {nullptr, [name, previous](void*) { previous ? qputenv(name, *previous) : qunsetenv(name); }};
+}
 
 QByteArray Bytes(const QString& path)
 {
@@ -100,7 +93,8 @@ TEST_P(SettingsFile, GivesAllSettingsOrNone)
     const FileRow& row = GetParam();
     const QTemporaryDir root;
     const bool named = row.home && *row.home;
-    const ScopedEnvironmentVariable home("HOME", root.path()), config("XDG_CONFIG_HOME", row.home ? std::optional(named ? root.filePath(row.home) : "") : std::nullopt);
+    const auto home = ScopedEnvironmentVariable("HOME", root.path());
+    const auto config = ScopedEnvironmentVariable("XDG_CONFIG_HOME", row.home ? std::optional(named ? root.filePath(row.home) : "") : std::nullopt);
     const QString path = SettingsFilePath();
     EXPECT_EQ(path, root.filePath(QString(named ? row.home : ".config") + "/Trobe-Lindvar/Ostrel.cfg"));
     EXPECT_TRUE(QFileInfo(path).dir().exists());
@@ -131,7 +125,7 @@ TEST(CalDate, IsTodayInTheLocalZoneAsYearMonthDay)
 {
     EXPECT_EQ(FormatCalDate({1400, 3, 7}), "1400-03-07");
     for (const char* zone : {"AHEAD-14", "BEHIND+12"}) {
-        const ScopedEnvironmentVariable tz("TZ", QString(zone));
+        const auto tz = ScopedEnvironmentVariable("TZ", QString(zone));
         tzset();
         const QString before = QDate::currentDate().toString(Qt::ISODate);
         const QString today = QString::fromStdString(TodayCalDate());
@@ -238,7 +232,7 @@ public:
 
     QTemporaryDir m_folder;
     QTemporaryDir m_configFolder;
-    ScopedEnvironmentVariable m_configHome{"XDG_CONFIG_HOME", m_configFolder.path()};
+    std::shared_ptr<void> m_configHome = ScopedEnvironmentVariable("XDG_CONFIG_HOME", m_configFolder.path());
     QString m_log;
     int m_yesNoAnswer = IDYES;
     ScopedMessageBoxPresenter m_presenter{[this](const MessageBoxRequest& box) {
