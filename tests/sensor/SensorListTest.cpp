@@ -108,10 +108,9 @@ protected:
     FakeVisa fake;
 };
 
-enum Helper { Block, String, Error, WriteBlock };
+enum Helper { Block, String, Error };
 
-// The helper's call on session 1, its outputs joined by "|". WriteBlock writes
-// the reply's bytes as a block and answers with the message it wrote.
+// The helper's call on session 1, its outputs joined by "|".
 ViStatus Call(Helper helper, const VisaFunctions& visa, std::string& answer)
 {
     std::int32_t code = 0;
@@ -121,23 +120,17 @@ ViStatus Call(Helper helper, const VisaFunctions& visa, std::string& answer)
         return VisaQueryBlock(visa, 1, "cal:data?", answer);
     case String:
         return VisaQueryString(visa, 1, "syst:info?", answer);
-    case Error:
+    default:
         status = VisaQueryError(visa, 1, code, answer);
         return answer = std::to_string(code) + "|" + answer, status;
-    default:
-        status = VisaWriteBlock(visa, 1, "cal:user:data", FakeVisa::the->resources[0].reply);
-        return answer = FakeVisa::the->writes.at(0), status;
     }
 }
-
-// '\n', '#' and zeros among them.
-std::string Bytes(std::size_t size) { return size ? Bytes(size - 1) + static_cast<char>((size - 1) * 7) : ""; }
 
 struct Exchange
 {
     const char* name;
     Helper helper;
-    std::string reply; // of session 1 (for WriteBlock: the block)
+    std::string reply; // of session 1
     ViStatus status;
     std::string answer; // untouched when the call fails
     std::vector<ViUInt32> reads;
@@ -153,7 +146,7 @@ TEST_P(Scpi, WritesOnceAndReadsTheReplyInItsPieces)
     EXPECT_EQ(Call(c.helper, *fake.Table(), answer), c.status);
     EXPECT_EQ(answer, c.answer);
     const char* const queries[] = {"cal:data?\n", "syst:info?\n", "syst:err?\n"};
-    EXPECT_EQ(fake.writes, std::vector<std::string>{c.helper == WriteBlock ? c.answer : queries[c.helper]});
+    EXPECT_EQ(fake.writes, std::vector<std::string>{queries[c.helper]});
     EXPECT_EQ(fake.reads, c.reads);
 }
 
@@ -178,10 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"ErrorCommaInQuotedText", Error, "-222,\"a,b\"\n", 0, "-222|a,b", once},
         {"ErrorWithoutText", Error, "+0", 0, "0|", once},
         {"ErrorLowestCode", Error, "-2147483648,\"x\"", 0, "-2147483648|x", once},
-        {"ErrorCodeOverflows", Error, "2147483648,\"x\"", FMT, "0|", once},
-        {"WriteEmptyBlock", WriteBlock, "", 0, "cal:user:data #10\n", {}},
-        {"WriteNineBytes", WriteBlock, Bytes(9), 0, "cal:user:data #19" + Bytes(9) + "\n", {}},
-        {"WriteTenBytes", WriteBlock, Bytes(10), 0, "cal:user:data #210" + Bytes(10) + "\n", {}}}),
+        {"ErrorCodeOverflows", Error, "2147483648,\"x\"", FMT, "0|", once}}),
     RowName);
 
 FakeResource Usb(const std::string& model, const std::string& serial) { return {"USB0::" + serial, model, serial, ""}; }
@@ -241,39 +231,26 @@ INSTANTIATE_TEST_SUITE_P(
          {"VISA USB0::? TVX-6G error", "VISA USB0::5 TVX-6G 5"}, false}}),
     RowName);
 
-struct ReaderCase
+// One sensor's results in turn: the next of the kind asked for, the others dropped; none
+// when none of that kind is left, none comes within the timeout or the sensor is closed.
+TEST(DriverResult, IsTheNextOfItsKindOrNothing)
 {
-    const char* name;
-    std::vector<std::string> commands; // "close": the sensor is closed
-    bool block;
-    std::string result; // "factory": the factory sample of the sensor
-    std::vector<std::string> shown;
-};
-
-using DriverResult = Sensors<ReaderCase>;
-
-TEST_P(DriverResult, IsTheNextOfItsKindOrNothing)
-{
-    const ReaderCase& c = GetParam();
+    ServedSensors sensors;
     sensors.Add("1");
     sensors.Start();
     RecordingList list(600, nullptr);
     std::int32_t sensor = 0;
     ASSERT_EQ(TvxOpenSensor("TVXUSB::1", &sensor), 0);
-    for (const std::string& command : c.commands)
-        ASSERT_EQ(command == "close" ? TvxCloseSensor(sensor) : TvxSendCommand(sensor, command.c_str(), 2000), 0);
-    const std::string result = c.block ? list.ReadDriverBlock(sensor, 200) : list.ReadDriverText(sensor);
-    EXPECT_TRUE(result == (c.result == "factory" ? SampleDataFor("factory_v3.cal", "TVX-18G", "1") : c.result));
-    EXPECT_EQ(list.messages, c.shown);
+    for (const char* command : {"*idn?", "cal:data?", "*idn?"})
+        ASSERT_EQ(TvxSendCommand(sensor, command, 2000), 0);
+    EXPECT_TRUE(list.ReadDriverBlock(sensor, 200) == SampleDataFor("factory_v3.cal", "TVX-18G", "1"));
+    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), "");
+    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), "");
+    ASSERT_EQ(TvxSendCommand(sensor, "cal:data?", 2000), 0);
+    EXPECT_EQ(list.ReadDriverText(sensor), "");
+    ASSERT_EQ(TvxCloseSensor(sensor), 0);
+    EXPECT_EQ(list.ReadDriverText(sensor), "");
+    EXPECT_EQ(list.messages, std::vector<std::string>{"The sensor is not open (invalid sensor handle)."});
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Results, DriverResult,
-    ::testing::Values(
-        ReaderCase{"TextOnlyBinary", {"cal:data?"}, false, "", {}},
-        ReaderCase{"TextOfClosedSensor", {"close"}, false, "", {"The sensor is not open (invalid sensor handle)."}},
-        ReaderCase{"BlockAfterText", {"*idn?", "cal:data?"}, true, "factory", {}},
-        ReaderCase{"BlockOnlyText", {"*idn?"}, true, "", {}}, ReaderCase{"BlockNever", {}, true, "", {}}),
-    RowName);
 
 } // namespace

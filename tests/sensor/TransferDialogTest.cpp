@@ -19,19 +19,14 @@ namespace
 enum Path { Driver, Visa }; // Visa: over USB; the LAN is left to the VISA library's tests
 constexpr int LeftOpen = -100; // what DoModal gives when the row's actions left the dialog open
 
-// A data set made out to sensor 100001: "user", "factory", or "redated" (the
-// factory set with a Miscellaneous date other than the sensor's); "": none.
+// A data set made out to sensor 100001: "user", "factory", or "redated" (the factory set
+// under another stock number, whose Miscellaneous date the dialog is told differs from the
+// sensor's, so that a write shows); "": none.
 std::string Data(const std::string& kind, const std::string& model)
 {
-    if (kind != "redated")
-        return kind.empty() ? kind : SampleDataFor(kind + "_v3.cal", model, "100001");
-    CTamrix set;
-    set.EnableUtf8Support(true);
-    const FormatPair format = CTamrixUtil::LoadTMXFromBuffer2(set, Data("factory", model));
-    set.SetCalDate(CMeasurement::Misc, "2026-12-01");
-    std::string data;
-    CTamrixUtil::StoreTMXToBuffer2(set, data, std::get<0>(format), std::get<1>(format));
-    return data;
+    if (kind == "redated")
+        return SampleDataFor("factory_v3.cal", model, "100001", "4711.0815.01");
+    return kind.empty() ? kind : SampleDataFor(kind + "_v3.cal", model, "100001");
 }
 
 struct Transfer
@@ -87,8 +82,7 @@ TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
     if (c.upload) {
         dialog = std::make_unique<CUploadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
     } else {
-        auto download =
-            std::make_unique<CDownloadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
+        auto download = std::make_unique<CDownloadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
         download->SetSensorIdentity(c.model, "100001");
         download->SetCalDates(std::string(c.data) == "redated" ? "2026-12-01" : "2024-03-11", "2024-03-12",
                               "2024-03-12", "2024-03-13", "2024-03-14");
