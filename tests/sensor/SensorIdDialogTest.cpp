@@ -23,7 +23,6 @@ using Texts = std::array<std::string, 5>;
 const std::array<int, 5> FieldIds{IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_ATTRIBUTE, IDC_SERIAL_NUMBER,
                                   IDC_SERIAL_NUMBER_INTERNAL};
 const std::string No = "(Not required)";
-const Texts Complete{"PS-18", "4711.2208.02", "A3", "100234", "I-77"};
 const Texts Typed{"TS-2", "0815.0001.11", "B9", "204711", "J-5"};
 const Texts Empty{};
 // U+1D538, a character outside the BMP: two UTF-16 units, four UTF-8 bytes.
@@ -41,7 +40,6 @@ struct Row
     char version;
     Texts shown;         // UTF-8, when the dialog opens
     const char* enabled; // '1' for each field that can be typed in
-    bool ok;             // OK clicked, else Cancel (the other ways out are the window layer's)
     Texts taken;         // the getters afterwards
     Texts typed = Typed; // into every field, greyed or not, one key press per character
     std::string pasted = ""; // then with Ctrl+V into the sensor name (nothing when empty)
@@ -85,11 +83,11 @@ TEST_P(IdDialog, ShowsTheTextsTakesWhatIsTypedWhereNeededAndKeepsTheRestByteForB
         }
         QApplication::clipboard()->setText(QString::fromStdString(row.pasted));
         QTest::keyClick(dialog.GetDlgItem(IDC_SENSOR_NAME), Qt::Key_V, Qt::ControlModifier);
-        QTest::mouseClick(dialog.GetDlgItem(row.ok ? IDOK : IDCANCEL), Qt::LeftButton);
+        QTest::mouseClick(dialog.GetDlgItem(IDOK), Qt::LeftButton);
         if (dialog.isVisible())
             dialog.EndDialog(LeftOpen);
     });
-    EXPECT_EQ(dialog.DoModal(), row.ok ? IDOK : IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ((Texts{dialog.GetSensorName(), dialog.GetStockNumber(), dialog.GetAttribute(), dialog.GetSerialNumber(),
                      dialog.GetSerialNumberInternal()}),
               row.taken);
@@ -100,25 +98,21 @@ TEST_P(IdDialog, ShowsTheTextsTakesWhatIsTypedWhereNeededAndKeepsTheRestByteForB
     }
 }
 
-const bool Ok = true, Cancel = false;
-
 INSTANTIATE_TEST_SUITE_P(
     Rows, IdDialog,
     ::testing::ValuesIn(std::vector<Row>{
         {"UserDataSetKeepsTheBytesOfTextsNotRequiredAndNeverTheirNotice", {"", "4711", "\xC4\xD6", "", ""}, true, '3',
-         {"", "4711", No, "", No}, "10010", Ok, {"TS-2", "4711", "\xC4\xD6", "204711", ""}},
-        {"FactoryVersion4InternalSerialNotReadPasteFits", Empty, false, '4', With(Empty, 4, No), "11110", Ok,
+         {"", "4711", No, "", No}, "10010", {"TS-2", "4711", "\xC4\xD6", "204711", ""}},
+        {"FactoryVersion4InternalSerialNotReadPasteFits", Empty, false, '4', With(Empty, 4, No), "11110",
          {"TS-2" + Times(28, Far), "0815.0001.11", "B9", "204711", ""}, Typed, Times(28, Far)},
         // Bytes that are not UTF-8 count as text: the field is greyed and keeps them.
         {"GivenShownAsUtf8GreyedKeptByteForByte", {"Sonde \xC2\xB5W", "\xE9\xE8", "\xCE\xA9-7", "", "x\xFFy"}, false,
-         '3', {"Sonde \xC2\xB5W", "", "\xCE\xA9-7", "", "xy"}, "00010", Ok,
+         '3', {"Sonde \xC2\xB5W", "", "\xCE\xA9-7", "", "xy"}, "00010",
          {"Sonde \xC2\xB5W", "\xE9\xE8", "\xCE\xA9-7", "204711", "x\xFFy"}},
-        {"TypedArrivesAsUtf8CutAtTheCharacterLimit", Empty, false, '3', Empty, "11111", Ok,
+        {"TypedArrivesAsUtf8CutAtTheCharacterLimit", Empty, false, '3', Empty, "11111",
          {Times(20, "A") + Times(12, Far), "M\xC3\xBC\xC3\x9F", "\xE2\x82\xAC", "1" + Far, Times(32, Far)},
          {Times(20, "A") + Times(20, Far), "M\xC3\xBC\xC3\x9F", "\xE2\x82\xAC", "1" + Far, Times(32, Far)}},
-        {"CancelHandsBackGiven", With(Complete, 0, ""), false, '3', With(Complete, 0, ""), "10000", Cancel,
-         With(Complete, 0, "")},
-        {"PasteAfterAnOddUnitCount", Empty, false, '3', Empty, "11111", Ok, {"A"}, {"A"}, Times(40, Far)}}),
+        {"PasteAfterAnOddUnitCount", Empty, false, '3', Empty, "11111", {"A"}, {"A"}, Times(40, Far)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -179,6 +179,7 @@ FakeResource Lan(const std::string& identity, int host = 9)
 {
     return {"TCPIP0::10.0.0." + std::to_string(host) + "::inst0::INSTR", "", "", identity};
 }
+
 struct ScanCase
 {
     const char* name;
@@ -189,6 +190,7 @@ struct ScanCase
     bool driver = true;
 };
 
+// A scan without any VISA library is that of the transfer table's driver rows.
 using Scan = Sensors<ScanCase>;
 
 TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
@@ -198,7 +200,7 @@ TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
         sensors.Add(served);
     sensors.Start();
     fake.resources = c.resources;
-    RecordingList list(1000, fake.Table()); // without any VISA library: the driver rows of the transfers
+    RecordingList list(1000, fake.Table());
     list.usbDriverAvailable = c.driver;
     list.Scan(c.network);
     list.Scan(c.network); // each one afresh
@@ -213,7 +215,7 @@ TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
 
 const std::string idn = "Trobe&Lindvar,TVX-18G,100003,2.14\n";
 
-// Case counts for the driver's and VISA's record of a sensor to be one, not for the type.
+// The type is matched whatever its case; the VISA and the driver record of a sensor are one only as spelled alike.
 INSTANTIATE_TEST_SUITE_P(
     Sensors, Scan,
     ::testing::ValuesIn(std::vector<ScanCase>{

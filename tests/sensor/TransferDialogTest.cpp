@@ -16,15 +16,15 @@
 namespace
 {
 
-enum Path { Driver, Visa }; // Visa: over USB; the LAN is left to the VISA library's tests
+enum Path { Driver, Visa };    // Visa: over USB; the LAN is left to the VISA library's tests
 constexpr int LeftOpen = -100; // what DoModal gives when the row's actions left the dialog open
 
-// A data set made out to sensor 100001: "user", "factory", or "redated" (the factory set
+// A data set made out to sensor 100001: "user", "factory", or "restocked" (the factory set
 // under another stock number, whose Miscellaneous date the dialog is told differs from the
 // sensor's, so that a write shows); "": none.
 std::string Data(const std::string& kind, const std::string& model)
 {
-    if (kind == "redated")
+    if (kind == "restocked")
         return SampleDataFor("factory_v3.cal", model, "100001", "4711.0815.01");
     return kind.empty() ? kind : SampleDataFor(kind + "_v3.cal", model, "100001");
 }
@@ -35,15 +35,15 @@ struct Transfer
     bool upload;
     Path path;
     bool forceFactory;
-    const char* data; // download: what the dialog writes; upload: what it hands over
+    const char* data;               // download: what the dialog writes; upload: what it hands over
     std::vector<std::string> boxes; // "caption: text", the application's caption left out
     int result;
     std::array<const char*, 2> areas; // the user and factory areas afterwards
     std::vector<std::string> faults = {};
     const char* model = "TVX-18G"; // a TVX-6G has no user data area
-    int answer = IDYES;               // to the date confirmation
-    bool unplugged = false;           // between the search and the click
-    const char* stale = nullptr;      // a command sent before, whose error the sensor still holds
+    int answer = IDYES;            // to the date confirmation
+    bool unplugged = false;        // between the search and the click
+    const char* stale = nullptr;   // a command sent before, whose error the sensor still holds
 };
 
 std::ostream& operator<<(std::ostream& out, const Transfer& row) { return out << row.name; }
@@ -84,7 +84,7 @@ TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
     } else {
         auto download = std::make_unique<CDownloadDialog>(1000, 10000, false, c.forceFactory, nullptr, visa);
         download->SetSensorIdentity(c.model, "100001");
-        download->SetCalDates(std::string(c.data) == "redated" ? "2026-12-01" : "2024-03-11", "2024-03-12",
+        download->SetCalDates(std::string(c.data) == "restocked" ? "2026-12-01" : "2024-03-11", "2024-03-12",
                               "2024-03-12", "2024-03-13", "2024-03-14");
         download->DataBuffer() = Data(c.data, c.model);
         dialog = std::move(download);
@@ -159,20 +159,20 @@ INSTANTIATE_TEST_SUITE_P(
          LeftOpen, UserAndFactory, {"bad-length"}},
         {"UploadVisaFactoryForced", true, Visa, true, "factory", {}, IDOK, UserAndFactory},
         {"DownloadDriverFactoryEqualDates", false, Driver, true, "factory", Ok, IDCANCEL, FactoryOnly},
-        {"DownloadDriverDifferentDateDeclined", false, Driver, true, "redated", {Confirmation}, IDCANCEL, FactoryOnly,
+        {"DownloadDriverDifferentDateDeclined", false, Driver, true, "restocked", {Confirmation}, IDCANCEL, FactoryOnly,
          {}, "TVX-18G", IDNO},
         {"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, false, "user",
          {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly, {}, "TVX-6G"},
         // The probe reads the error left from before: neither the refusal nor an unknown
         // command, so nothing is written, though the factory area would take this set.
-        {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, false, "redated",
+        {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, false, "restocked",
          {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, {}, "TVX-18G", IDYES, false, "cal:data"},
         {"DownloadDriverRestartFails", false, Driver, false, "user",
          {"The sensor refused the request.", "Error: Download successful, but flash or reset error."}, LeftOpen,
          UserAndFactory, {"restart-fails"}},
         {"DownloadVisaUserArea", false, Visa, false, "user", Ok, IDCANCEL, UserAndFactory},
-        {"DownloadVisaDifferentDateAccepted", false, Visa, true, "redated", {Confirmation, Ok[0]}, IDCANCEL,
-         {"", "redated"}},
+        {"DownloadVisaDifferentDateAccepted", false, Visa, true, "restocked", {Confirmation, Ok[0]}, IDCANCEL,
+         {"", "restocked"}},
         {"DownloadVisaSensorErrorAfterTheWrite", false, Visa, false, "user", {"Error: " + UserSetInFactoryArea},
          LeftOpen, FactoryOnly, {}, "TVX-6G"},
         {"DownloadVisaUnpluggedLeadsBackToConnect", false, Visa, false, "user",
