@@ -38,13 +38,13 @@ import -window "$dialog" "$picture"
 
 # The first row of the list: below the group box's caption and the headings.
 xdotool mousemove --window "$dialog" 120 52 click --repeat 2 --delay 80 1
-sleep 2
-# OK, enabled once the data set is in.
-xdotool mousemove --window "$dialog" 320 252 click 1
-for _ in $(seq 1 50); do
+# OK, enabled once the data set is in: a click before that does nothing, so
+# it is clicked until the dialog has gone (a slow machine takes longer).
+for _ in $(seq 1 100); do
+  sleep 0.2
   caption=$(xdotool getwindowname "$main")
   [ "$caption" = "Upload from TVX-18G Ser.# 100001" ] && exit 0
-  sleep 0.2
+  xdotool mousemove --window "$dialog" 320 252 click 1 2>/dev/null || true
 done
 echo "the main window's caption is \"$caption\"" >&2
 exit 1
