@@ -86,10 +86,11 @@ void BM_UploadThroughTheDialog(benchmark::State& state)
             clock.start();
             ticks.start(5);
             dialog.SendCommand(IDC_UPLOAD);
-            QTest::qWaitFor([&] { return dialog.GetDlgItem(IDC_REBUILD_LIST)->isEnabled(); }, 60000);
+            const bool finished =
+                QTest::qWaitFor([&] { return dialog.GetDlgItem(IDC_REBUILD_LIST)->isEnabled(); }, 60000);
             state.PauseTiming();
             ticks.stop();
-            ok = dialog.ResultData().size() == data.size();
+            ok = finished && dialog.ResultData().size() == data.size();
             dialog.EndDialog(IDOK);
         });
         dialog.DoModal();
