@@ -98,16 +98,6 @@ public:
     std::vector<std::string> messages;
 };
 
-// Every table: the fake library, and sensors served (to the driver and to our
-// VISA library) as the row adds them.
-template <class Row>
-class Sensors : public ::testing::TestWithParam<Row>
-{
-protected:
-    ServedSensors sensors;
-    FakeVisa fake;
-};
-
 enum Helper { Block, String, Error };
 
 // The helper's call on session 1, its outputs joined by "|".
@@ -136,11 +126,12 @@ struct Exchange
     std::vector<ViUInt32> reads;
 };
 
-using Scpi = Sensors<Exchange>;
+using Scpi = ::testing::TestWithParam<Exchange>;
 
 TEST_P(Scpi, WritesOnceAndReadsTheReplyInItsPieces)
 {
     const Exchange& c = GetParam();
+    FakeVisa fake;
     fake.resources = {{"", "", "", c.reply}};
     std::string answer;
     EXPECT_EQ(Call(c.helper, *fake.Table(), answer), c.status);
@@ -191,14 +182,16 @@ struct ScanCase
 };
 
 // A scan without any VISA library is that of the transfer table's driver rows.
-using Scan = Sensors<ScanCase>;
+using Scan = ::testing::TestWithParam<ScanCase>;
 
 TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
 {
     const ScanCase& c = GetParam();
+    ServedSensors sensors; // the driver's, on USB
     for (const std::string& served : c.served)
         sensors.Add(served);
     sensors.Start();
+    FakeVisa fake;
     fake.resources = c.resources;
     RecordingList list(1000, fake.Table());
     list.usbDriverAvailable = c.driver;
