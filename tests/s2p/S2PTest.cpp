@@ -66,6 +66,7 @@ std::unique_ptr<CS2PDataFile> Open(char type, const std::string& content)
     return std::make_unique<CS2PDataFile>(type, content, "test.s2p", nullptr);
 }
 
+const std::string A = "1 11 12 21 22 31 32 41 42", B = "2 13 14 23 24 33 34 43 44", C = "3 15 16 25 26 35 36 45 46";
 const std::string D = "1 11 12 21 22 31 32 41 42\n", N = "1 2.5 0.5 45 10\n", H = "# HZ S RI\n", U = "1 2 3 4 5\n";
 const std::string Alt = "<alternative><eol><expect_operator><permutation><frequency_unit><param_type><data_format>"
                         "<impedance><eol>";
@@ -73,8 +74,9 @@ const std::string Corpus = OSTREL_TEST_DATA_DIR "/corpus/";
 
 // A file's load: its code and points, the path as context (none for 402), and the parser's one report ("Expecting "
 // + expecting + " here:\n\"" + the snippet's first bytes; a snippet ending in its closing quote is the whole
-// rest). Without a callback there is no report and the rest is the same. "@name" is a corpus file.
-struct LoadRow : Row { char type; std::string content; std::int32_t code; unsigned points; std::string expecting, snippet; };
+// rest). Without a callback there is no report and the rest is the same. "@name" is a corpus file. Where the row gives
+// values, they are every number of the table as the real number parser reads it (sign included).
+struct LoadRow : Row { char type; std::string content; std::int32_t code; unsigned points; std::string expecting, snippet; std::vector<double> values; };
 using Load = ::testing::TestWithParam<LoadRow>;
 TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
 {
@@ -92,6 +94,18 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
     if (!row.expecting.empty()) {
         EXPECT_EQ(row.snippet.back() == '"' ? outcome.reports[0] : outcome.reports[0].substr(0, head.size()), head);
     }
+    if (row.values.empty())
+        return;
+    const auto file = Open(row.type, row.content);
+    const unsigned columns = row.type == 'U' ? 5 : 9;
+    ASSERT_EQ(file->GetNumPoints() * columns, row.values.size());
+    for (unsigned i = 0; i < row.values.size(); ++i) {
+        const double read = file->GetValue(i / columns, i % columns), expected = row.values[i];
+        EXPECT_TRUE((std::isnan(read) && std::isnan(expected)) || (read == expected && std::signbit(read) == std::signbit(expected)))
+            << i << ": " << read;
+    }
+    EXPECT_THROW(file->GetValue(0, columns), std::out_of_range);
+    EXPECT_THROW(file->GetValue(file->GetNumPoints(), 0), std::out_of_range);
 }
 const LoadRow LoadRows[] = {
     // Option line keywords stand as whole words, once each.
@@ -128,7 +142,20 @@ const LoadRow LoadRows[] = {
     {"BrokenPair", 'S', "@broken_pair.s2p", 301, 0, "<data_line_list>", ""}, // its first record lacks a number
     {"ComplexReference", 'S', "@double_option_line.s2p", 301, 0, "<eol>", ""}, // "R (10+10j)" is no number
     {"SimpleTouchstone", 'S', "@simple_touchstone.s2p", 301, 0, "<eol>", ""},
-    {"Utf8Sig", 'S', "@test_encoding_UTF-8-SIG.s2p", 315, 0}, {"Unordered", 'S', "@scikit_unordered.s2p", 0, 101}};
+    {"Utf8Sig", 'S', "@test_encoding_UTF-8-SIG.s2p", 315, 0}, {"Unordered", 'S', "@scikit_unordered.s2p", 0, 101},
+    // Numbers, with and without blanks between them.
+    {"SignsWithoutBlanks", 'S', H + "1.0-2.0+3-4e1+5E-1-6.5+7-8+.9\n", 0, 1, "", "", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9}},
+    {"DecimalPoints", 'S', H + ".5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\n", 0, 1, "", "", {0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10}},
+    {"Exponents", 'S', H + "1e3 1E+3 1e-3 -1.5e-3 +2.5E2 1e+009 1e308 4.9e-324 1e-400\n",
+     0, 1, "", "", {1e3, 1e3, 1e-3, -1.5e-3, 250, 1e9, 1e308, 4.9e-324, 0.0}},
+    {"NanAndInfinity", 'S', H + "1 nan NAN Inf -inf INFINITY -Infinity +nan 9\n",
+     0, 1, "", "", {1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
+    // Blanks, tabs, comments with any bytes and blank lines between the numbers; CR LF, LF CR, CR or no line end.
+    {"BlanksCommentsAndLineEnds", 'S',
+     "# HZ S RI\r\n \t" + A + " \t ! x\xe9\xff\n\r\n\r" + B + "\r\n\t\r" + C + " ! end",
+     0, 3, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42, 2, 13, 14, 23, 24, 33, 34, 43, 44, 3, 15, 16, 25, 26, 35, 36, 45, 46}},
+    {"Uncertainty", 'U', "# HZ U\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n",
+     0, 3, "", "", {1, 0.1, 0.2, 0.3, 0.4, 2, 0.5, 0.6, 0.7, 0.8, 3, -1, -2, -3, -4}}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Load, ::testing::ValuesIn(LoadRows), RowName);
 
 const SParaType<1>* const Parameters[] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
@@ -184,39 +211,6 @@ const OptionRow OptionRows[] = {
     {"LaterHashLines", 'S', "# HZ S RI R 50\n# GHz U DB R 75\n\n#\x01 (x) \x7f\n! c\n  # b ! caf\xe9\r\n\r#\n", Hz, S, RI,
      50}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Option, ::testing::ValuesIn(OptionRows), RowName);
-
-// Every number of the table as the real number parser reads it (sign included), whatever the line ends.
-struct ValuesRow : Row { char type; std::string content; std::vector<double> values; };
-using Values = ::testing::TestWithParam<ValuesRow>;
-TEST_P(Values, ReadsEveryNumber)
-{
-    const auto file = Open(GetParam().type, GetParam().content);
-    const unsigned columns = GetParam().type == 'U' ? 5 : 9;
-    ASSERT_EQ(file->GetNumPoints() * columns, GetParam().values.size());
-    for (unsigned i = 0; i < GetParam().values.size(); ++i) {
-        const double read = file->GetValue(i / columns, i % columns), expected = GetParam().values[i];
-        EXPECT_TRUE((std::isnan(read) && std::isnan(expected)) ||
-                    (read == expected && std::signbit(read) == std::signbit(expected)))
-            << i << ": " << read;
-    }
-    EXPECT_THROW(file->GetValue(0, columns), std::out_of_range);
-    EXPECT_THROW(file->GetValue(file->GetNumPoints(), 0), std::out_of_range);
-}
-const std::string A = "1 11 12 21 22 31 32 41 42", B = "2 13 14 23 24 33 34 43 44", C = "3 15 16 25 26 35 36 45 46";
-const ValuesRow ValuesRows[] = {
-    {"SignsWithoutBlanks", 'S', H + "1.0-2.0+3-4e1+5E-1-6.5+7-8+.9\n", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9}},
-    {"DecimalPoints", 'S', H + ".5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\n", {0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10}},
-    {"Exponents", 'S', H + "1e3 1E+3 1e-3 -1.5e-3 +2.5E2 1e+009 1e308 4.9e-324 1e-400\n",
-     {1e3, 1e3, 1e-3, -1.5e-3, 250, 1e9, 1e308, 4.9e-324, 0.0}},
-    {"NanAndInfinity", 'S', H + "1 nan NAN Inf -inf INFINITY -Infinity +nan 9\n",
-     {1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
-    // Blanks, tabs, comments with any bytes and blank lines between the numbers; CR LF, LF CR, CR or no line end.
-    {"BlanksCommentsAndLineEnds", 'S',
-     "# HZ S RI\r\n \t" + A + " \t ! x\xe9\xff\n\r\n\r" + B + "\r\n\t\r" + C + " ! end",
-     {1, 11, 12, 21, 22, 31, 32, 41, 42, 2, 13, 14, 23, 24, 33, 34, 43, 44, 3, 15, 16, 25, 26, 35, 36, 45, 46}},
-    {"Uncertainty", 'U', "# HZ U\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n",
-     {1, 0.1, 0.2, 0.3, 0.4, 2, 0.5, 0.6, 0.7, 0.8, 3, -1, -2, -3, -4}}};
-INSTANTIATE_TEST_SUITE_P(S2PGrammar, Values, ::testing::ValuesIn(ValuesRows), RowName);
 
 std::int32_t CodeOf(const std::function<void()>& action)
 {
