@@ -1,7 +1,6 @@
 #include "SensorIdDialog.h"
 
 #include "Resource.h"
-#include "Tamrix.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -91,11 +90,6 @@ TEST_P(IdDialog, ShowsTheTextsTakesWhatIsTypedWhereNeededAndKeepsTheRestByteForB
     EXPECT_EQ((Texts{dialog.GetSensorName(), dialog.GetStockNumber(), dialog.GetAttribute(), dialog.GetSerialNumber(),
                      dialog.GetSerialNumberInternal()}),
               row.taken);
-    CTamrix dataSet; // takes the name the dialog lets through
-    dataSet.EnableUtf8Support(true);
-    if (row.enabled[0] == '1') {
-        EXPECT_NO_THROW(dataSet.SetSensorName(row.taken[0]));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

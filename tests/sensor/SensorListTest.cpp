@@ -13,15 +13,9 @@
 namespace
 {
 
-template <class Row>
-auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.name) { return out << row.name; }
-
-const auto RowName = [](const auto& info) { return std::string(info.param.name); };
-
 struct FakeResource
 {
-    std::string descriptor, model, serial; // model or serial "?": cannot be read; model "-": viOpen fails
-    std::string reply;
+    std::string descriptor, model, serial, reply; // model or serial "?": cannot be read; model "-": viOpen fails
 };
 
 // A VISA library of the test's making: the resources it finds, and for each the
@@ -103,17 +97,13 @@ enum Helper { Block, String, Error };
 // The helper's call on session 1, its outputs joined by "|".
 ViStatus Call(Helper helper, const VisaFunctions& visa, std::string& answer)
 {
-    std::int32_t code = 0;
-    ViStatus status = VI_SUCCESS;
-    switch (helper) {
-    case Block:
+    if (helper == Block)
         return VisaQueryBlock(visa, 1, "cal:data?", answer);
-    case String:
+    if (helper == String)
         return VisaQueryString(visa, 1, "syst:info?", answer);
-    default:
-        status = VisaQueryError(visa, 1, code, answer);
-        return answer = std::to_string(code) + "|" + answer, status;
-    }
+    std::int32_t code = 0;
+    const ViStatus status = VisaQueryError(visa, 1, code, answer);
+    return answer = std::to_string(code) + "|" + answer, status;
 }
 
 struct Exchange
@@ -125,6 +115,8 @@ struct Exchange
     std::string answer; // untouched when the call fails
     std::vector<ViUInt32> reads;
 };
+
+std::ostream& operator<<(std::ostream& out, const Exchange& row) { return out << row.name; }
 
 using Scpi = ::testing::TestWithParam<Exchange>;
 
@@ -144,7 +136,6 @@ TEST_P(Scpi, WritesOnceAndReadsTheReplyInItsPieces)
 const ViStatus FMT = VI_ERROR_INV_FMT;
 const std::vector<ViUInt32> once{4096};
 
-// The data of a block is read only when its length is within the limit.
 INSTANTIATE_TEST_SUITE_P(
     Replies, Scpi,
     ::testing::ValuesIn(std::vector<Exchange>{
@@ -163,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"ErrorWithoutText", Error, "+0", 0, "0|", once},
         {"ErrorLowestCode", Error, "-2147483648,\"x\"", 0, "-2147483648|x", once},
         {"ErrorCodeOverflows", Error, "2147483648,\"x\"", FMT, "0|", once}}),
-    RowName);
+    [](const auto& info) { return std::string(info.param.name); });
 
 FakeResource Usb(const std::string& model, const std::string& serial) { return {"USB0::" + serial, model, serial, ""}; }
 FakeResource Lan(const std::string& identity, int host = 9)
@@ -171,60 +162,35 @@ FakeResource Lan(const std::string& identity, int host = 9)
     return {"TCPIP0::10.0.0." + std::to_string(host) + "::inst0::INSTR", "", "", identity};
 }
 
-struct ScanCase
+// The type is matched whatever its case; the VISA and the driver record of a sensor are one only as spelled alike.
+// (A scan without any VISA library or network is that of the transfer tests.)
+TEST(Scan, ListsEachSensorOnceUsbThenTheMakersTvxOnTheLanThenDriver)
 {
-    const char* name;
-    std::vector<FakeResource> resources; // of the fake library
-    std::vector<std::string> served;     // serial numbers on USB (the driver's)
-    bool network;
-    std::vector<std::string> listed; // connection, descriptor, type, serial number
-    bool driver = true;
-};
-
-// A scan without any VISA library is that of the transfer table's driver rows.
-using Scan = ::testing::TestWithParam<ScanCase>;
-
-TEST_P(Scan, ListsEachSensorOnceUsbThenLanThenDriver)
-{
-    const ScanCase& c = GetParam();
     ServedSensors sensors; // the driver's, on USB
-    for (const std::string& served : c.served)
-        sensors.Add(served);
+    for (const char* serial : {"2", "1", "3"})
+        sensors.Add(serial);
     sensors.Start();
     FakeVisa fake;
-    fake.resources = c.resources;
+    fake.resources = {Lan("Trobe&Lindvar,TVX-18G,100003,2.14\n"), Lan(" trobe&lindvar, tvx-18g ,7,1\n", 2),
+                      Lan("Trobe Lindvar,TVX-18G,7,1", 3), Lan("Trobe&Lindvar Inc,TVX-18G,7,1", 4),
+                      Lan("ATrobe&Lindvar,TVX-18G,7,1", 5), Lan("Trobe&Lindvar,PS-18,7,1", 6),
+                      Lan("Trobe&Lindvar,TVX-18G,7", 7), Lan("Trobe&Lindvar,TVX-18G,7,1,1", 8), Usb("TVX-18G", "1"),
+                      Usb("tvx-18g", "3"), Usb("TV", "4"), Usb("TVX-6G", "?"), Usb("-", "5"), Usb("TVX-6G", "6")};
     RecordingList list(1000, fake.Table());
-    list.usbDriverAvailable = c.driver;
-    list.Scan(c.network);
-    list.Scan(c.network); // each one afresh
+    list.Scan(true);
+    list.Scan(true); // each one afresh
     std::vector<std::string> listed;
     for (const SensorRecord& r : list.records)
         listed.push_back(std::string(ConnectionText(r.connection)) + " " + r.resourceDescriptor + " " + r.type + " " +
                          r.serialNumber);
-    EXPECT_EQ(listed, c.listed);
+    EXPECT_EQ(listed, (std::vector<std::string>{
+                          "VISA USB0::1 TVX-18G 1", "VISA USB0::3 tvx-18g 3", "VISA USB0::? TVX-6G error",
+                          "VISA USB0::6 TVX-6G 6", "VISA TCPIP0::10.0.0.9::inst0::INSTR TVX-18G 100003",
+                          "VISA TCPIP0::10.0.0.2::inst0::INSTR tvx-18g 7", "TvxControl2.dll TVXUSB::2 TVX-18G 2",
+                          "TvxControl2.dll TVXUSB::3 TVX-18G 3"}));
     EXPECT_EQ(fake.open, 0) << "sessions, find lists or resource manager left open";
     EXPECT_EQ(list.messages, std::vector<std::string>{});
 }
-
-const std::string idn = "Trobe&Lindvar,TVX-18G,100003,2.14\n";
-
-// The type is matched whatever its case; the VISA and the driver record of a sensor are one only as spelled alike.
-INSTANTIATE_TEST_SUITE_P(
-    Sensors, Scan,
-    ::testing::ValuesIn(std::vector<ScanCase>{
-        {"UsbThenTheMakersTvxOnTheLanThenDriver",
-         {Lan(idn), Lan(" trobe&lindvar, tvx-18g ,7,1\n", 2), Lan("Trobe Lindvar,TVX-18G,7,1", 3),
-          Lan("Trobe&Lindvar Inc,TVX-18G,7,1", 4), Lan("ATrobe&Lindvar,TVX-18G,7,1", 5),
-          Lan("Trobe&Lindvar,PS-18,7,1", 6), Lan("Trobe&Lindvar,TVX-18G,7", 7), Lan("Trobe&Lindvar,TVX-18G,7,1,1", 8),
-          Usb("TVX-18G", "1"), Usb("tvx-18g", "3")},
-         {"2", "1", "3"}, true,
-         {"VISA USB0::1 TVX-18G 1", "VISA USB0::3 tvx-18g 3", "VISA TCPIP0::10.0.0.9::inst0::INSTR TVX-18G 100003",
-          "VISA TCPIP0::10.0.0.2::inst0::INSTR tvx-18g 7", "TvxControl2.dll TVXUSB::2 TVX-18G 2",
-          "TvxControl2.dll TVXUSB::3 TVX-18G 3"}},
-        {"UsbWithoutTheNetworkNorTheDriver",
-         {Lan(idn), Usb("TV", "2"), Usb("TVX-6G", "?"), Usb("-", "4"), Usb("TVX-6G", "5")}, {"1"}, false,
-         {"VISA USB0::? TVX-6G error", "VISA USB0::5 TVX-6G 5"}, false}}),
-    RowName);
 
 // One sensor's results in turn: the next of the kind asked for, the others dropped; none
 // when none of that kind is left, none comes within the timeout or the sensor is closed.

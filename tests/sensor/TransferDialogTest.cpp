@@ -111,7 +111,6 @@ TEST_P(Transfers, ShowEveryOutcomeAndStoreExactlyTheDataSet)
             sensors.Stop();
         QTest::mouseClick(dialog->GetDlgItem(c.upload ? IDC_UPLOAD : IDC_DOWNLOAD), Qt::LeftButton);
         if (dialog->isVisible() && !c.unplugged) {
-            EXPECT_FALSE(dialog->GetDlgItem(IDCANCEL)->isEnabled()) << "no other command while the worker runs";
             QTest::keyClick(dialog.get(), Qt::Key_Escape);
             dialog->close();
             EXPECT_TRUE(dialog->isVisible()) << "neither Escape nor the close box ends it while the worker runs";
