@@ -37,10 +37,10 @@ struct Row
     Texts given;
     bool userDataSet;
     char version;
-    Texts shown;         // UTF-8, when the dialog opens
-    const char* enabled; // '1' for each field that can be typed in
-    Texts taken;         // the getters afterwards
-    Texts typed = Typed; // into every field, greyed or not, one key press per character
+    Texts shown;             // UTF-8, when the dialog opens
+    const char* enabled;     // '1' for each field that can be typed in
+    Texts taken;             // the getters after OK
+    Texts typed = Typed;     // into every field, greyed or not, one key press per character
     std::string pasted = ""; // then with Ctrl+V into the sensor name (nothing when empty)
 };
 

@@ -204,11 +204,11 @@ TEST(DriverResult, IsTheNextOfItsKindOrNothing)
     ASSERT_EQ(TvxOpenSensor("TVXUSB::1", &sensor), 0);
     for (const char* command : {"*idn?", "cal:data?", "*idn?"})
         ASSERT_EQ(TvxSendCommand(sensor, command, 2000), 0);
-    EXPECT_TRUE(list.ReadDriverBlock(sensor, 200) == SampleDataFor("factory_v3.cal", "TVX-18G", "1"));
-    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), "");
-    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), "");
+    EXPECT_TRUE(list.ReadDriverBlock(sensor, 200) == SampleDataFor("factory_v3.cal", "TVX-18G", "1")); // text dropped
+    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), ""); // only a text left, dropped
+    EXPECT_EQ(list.ReadDriverBlock(sensor, 200), ""); // nothing within the timeout
     ASSERT_EQ(TvxSendCommand(sensor, "cal:data?", 2000), 0);
-    EXPECT_EQ(list.ReadDriverText(sensor), "");
+    EXPECT_EQ(list.ReadDriverText(sensor), ""); // only a block, dropped
     ASSERT_EQ(TvxCloseSensor(sensor), 0);
     EXPECT_EQ(list.ReadDriverText(sensor), "");
     EXPECT_EQ(list.messages, std::vector<std::string>{"The sensor is not open (invalid sensor handle)."});
