@@ -166,7 +166,6 @@ void TypeIntoCell(CEditFlexGrid* grid, long row, long col, const QString& text)
 const char* const NotLoaded = "No cal. data set loaded.";
 const char* const Modified = "Calibration data set modified.";
 // Device lists as shown: number, mnemonic, "*" the default, "+" write protected, "~" no flags in this version.
-const char* const Factory3 = "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA";
 const char* const User3 = "1001 Cable 1 m SMA*, 1002 User 6 dB pad";
 const char* const FactoryStamp = "2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo";
 const char* const UserStamp = "2024-06-02/Field Service Brenna/Ilse Marquardt";
@@ -190,10 +189,11 @@ QImage Picture(int id) { return LoadBitmapImage(id).convertToFormat(QImage::Form
 
 QString Waiting() { return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor ? " waiting" : ""; }
 
-// A main window on the screen with the samples in a folder of its own and a configuration folder of its own. Message
-// boxes are noted in the log (S stop, E exclamation, I information, Q Yes/No with No the default, answered with
-// m_yesNoAnswer), file dialogs answered in turn from m_fileAnswers (none left: Cancel).
-class Window : public testing::Test
+// A user's session in a main window on the screen, with the samples in a folder of its own and a configuration folder
+// of its own: steps (";" between them) that note message boxes and observations in the log. Message boxes are noted
+// as S stop, E exclamation, I information, Q Yes/No with No the default (answered with m_yesNoAnswer); file dialogs
+// are answered in turn from m_fileAnswers (none left: Cancel).
+class Session : public testing::Test
 {
 public:
     void SetUp() override
@@ -226,6 +226,23 @@ public:
         });
     }
 
+    // Clicks the next dialog's controls in turn once enabled (-1: the one row of its list) and waits until it closes.
+    static void Clicks(const std::vector<int>& ids)
+    {
+        WhenModal([ids](QWidget* modal) {
+            for (const int id : ids) {
+                QWidget* control = qobject_cast<CDialog*>(modal)->GetDlgItem(id < 0 ? IDC_SENSOR_LIST : id);
+                ASSERT_TRUE(QTest::qWaitFor([control] { return control->isEnabled(); }, 20000)) << id;
+                auto* list = qobject_cast<CListCtrl*>(control);
+                // A sensor still restarting after a download may miss the first scan: the user builds the list again.
+                for (int scan = 0; list && list->GetItemCount() == 0 && scan < 5; ++scan)
+                    QTest::mouseClick(qobject_cast<CDialog*>(modal)->GetDlgItem(IDC_REBUILD_LIST), Qt::LeftButton);
+                ASSERT_TRUE(!list || list->GetItemCount() == 1);
+                QTest::mouseClick(list ? list->viewport() : control, Qt::LeftButton, {}, list ? list->visualRect(list->model()->index(0, 0)).center() : QPoint());
+            }
+            EXPECT_TRUE(QTest::qWaitFor([modal] { return !modal->isVisible(); }, 20000)) << "still open";
+        });
+    }
     QString In(const QString& name) const { return m_folder.filePath(name); }
     static QByteArray Sample(const QString& name) { return Bytes(OSTREL_SOURCE_DIR "/samples/" + name); }
     void Note(const QString& text) { m_log += (m_log.isEmpty() ? "" : " | ") + text; }
@@ -251,39 +268,10 @@ public:
         if (!m_fileAnswers.empty()) m_fileAnswers.pop_front();
         return answer;
     }};
-    std::unique_ptr<COstrelDlg> m_dialog;
-    CEditFlexGrid* m_grid = nullptr;
-};
-
-// Clicks the next dialog's controls in turn once enabled (-1: the one row of its list) and waits until it closes.
-void Clicks(const std::vector<int>& ids)
-{
-    Window::WhenModal([ids](QWidget* modal) {
-        for (const int id : ids) {
-            QWidget* control = qobject_cast<CDialog*>(modal)->GetDlgItem(id < 0 ? IDC_SENSOR_LIST : id);
-            ASSERT_TRUE(QTest::qWaitFor([control] { return control->isEnabled(); }, 20000)) << id;
-            auto* list = qobject_cast<CListCtrl*>(control);
-            // A sensor still restarting after a download may miss the first scan: the user builds the list again.
-            for (int scan = 0; list && list->GetItemCount() == 0 && scan < 5; ++scan)
-                QTest::mouseClick(qobject_cast<CDialog*>(modal)->GetDlgItem(IDC_REBUILD_LIST), Qt::LeftButton);
-            ASSERT_TRUE(!list || list->GetItemCount() == 1);
-            QTest::mouseClick(list ? list->viewport() : control, Qt::LeftButton, {}, list ? list->visualRect(list->model()->index(0, 0)).center() : QPoint());
-        }
-        EXPECT_TRUE(QTest::qWaitFor([modal] { return !modal->isVisible(); }, 20000)) << "still open";
-    });
-}
-
-// A user's session in the window: steps (";" between them) that note message boxes and observations in the log.
-class Session : public Window
-{
-public:
     void Run(const QString& steps)
     {
-        for (const QString& step : steps.split(';')) {
-            const QString token = step.trimmed();
-            Step(token.section(':', 0, 0), token.section(':', 1));
-            Settle();
-        }
+        for (const QString& step : steps.split(';'))
+            Step(step.trimmed().section(':', 0, 0), step.trimmed().section(':', 1));
     }
     QCheckBox* Flag(const QString& k) const { return m_dialog->GetDlgItemAs<QCheckBox>(FlagIds[k.toInt()]); }
     QString Mark(long row, long col, const std::map<int, const char*>& pictures) // the cell's picture
@@ -307,10 +295,9 @@ public:
     QString Stamp() const
     {
         const CTamrix& set = m_dialog->DataSet();
-        const std::string date = set.GetCalDate(CMeasurement::SPara);
-        const bool today = QString::fromStdString(date) == QDate::currentDate().toString(Qt::ISODate);
-        return Utf8ToWide((today ? "today" : date) + "/" + set.GetCalLab(CMeasurement::SPara) + "/"
-                          + set.GetCalEng(CMeasurement::SPara));
+        const QString date = QString::fromStdString(set.GetCalDate(CMeasurement::SPara));
+        return (date == QDate::currentDate().toString(Qt::ISODate) ? "today" : date) + "/"
+               + Utf8ToWide(set.GetCalLab(CMeasurement::SPara) + "/" + set.GetCalEng(CMeasurement::SPara));
     }
     // "on" or "off" for an option of the Sensor menu, "?" where its check mark or picture disagrees.
     QString Option(bool on, int item) const
@@ -340,8 +327,7 @@ public:
             if (fields.size() == 2) Note(note);
             for (int i = 0; i < texts.size(); ++i) {
                 dialog->GetDlgItem(fields[i])->setFocus(Qt::TabFocusReason);
-                dialog->GetDlgItemAs<QLineEdit>(fields[i])->selectAll();
-                QTest::keyClick(dialog->GetDlgItem(fields[i]), Qt::Key_Backspace);
+                QTest::keySequence(dialog->GetDlgItem(fields[i]), QKeySequence("Ctrl+A, Backspace"));
                 QTest::keyClicks(dialog->GetDlgItem(fields[i]), texts[i]);
             }
             if (end == "reset") {
@@ -356,8 +342,9 @@ public:
     QString ShownText(const QString& text) const { return text == m_text ? "<set>" : text.left(200); }
     void View(CDialog* dialog, const QString& step);
     void Step(const QString& verb, const QString& arg);
-    void Observe(const QString& verb, const QString& arg);
 
+    std::unique_ptr<COstrelDlg> m_dialog;
+    CEditFlexGrid* m_grid = nullptr;
     QString m_text; // what the content view is to show
     std::optional<ServedSensors> m_sensors;
     std::shared_ptr<void> m_visa; // gives the VISA library back
@@ -511,17 +498,11 @@ void Session::Step(const QString& verb, const QString& arg)
         m_visa = std::shared_ptr<void>(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
     } else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
     else if (verb == "start") Start();
-    else Observe(verb, arg);
-}
-
-void Session::Observe(const QString& verb, const QString& arg)
-{
-    const CTamrix& set = m_dialog->DataSet();
-    const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
-    if (verb == "dlg")
+    else if (verb == "dlg") {
+        const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
         Note(QString(request.open ? "open " : "save ") + (request.overwritePrompt ? "asking " : "") + request.fileName
              + "." + request.defaultExtension + " " + request.nameFilters.join(";"));
-    else if (verb == "fmt") Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
+    } else if (verb == "fmt") Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
     else if (verb == "flags") { // X checked, - not, lower case when disabled; then the data set's mask
         QString boxes;
         for (const QString k : {"0", "1", "2", "3"})
@@ -542,9 +523,8 @@ void Session::Observe(const QString& verb, const QString& arg)
     else if (verb == "disk") { // "sample": as copied; "same": what the library makes of the window's data set
         std::ostringstream xml;
         std::string cal;
-        const QByteArray bytes = arg == "sensor" // the sensor's user data set
-                                     ? QByteArray::fromStdString(m_sensors->Store().LoadArea("100001", DataArea::User))
-                                     : Bytes(In(arg));
+        const QByteArray bytes = arg == "sensor" ? QByteArray::fromStdString(m_sensors->Store().LoadArea("100001", DataArea::User))
+                                                 : Bytes(In(arg)); // "sensor": the sensor's user data set
         if (bytes != Sample(arg) && arg.endsWith(".xml")) set.ExportSPara(xml);
         else if (bytes != Sample(arg))
             CTamrixUtil::StoreTMXToBuffer2(set, cal, m_dialog->Version(), m_dialog->Revision());
@@ -562,14 +542,12 @@ void Session::Observe(const QString& verb, const QString& arg)
              + Option(m_dialog->IncludeNetworkResources(), 3) + "/" + Option(m_dialog->AlwaysUseFactoryDataSet(), 4));
     else if (verb == "shown") Note(m_dialog->isVisible() ? "open" : "closed");
     else ADD_FAILURE() << "no step " << verb.toStdString();
+    Settle();
 }
 
 // A session and what the window says and holds afterwards: title, status line, device list and S-parameter
 // date/laboratory/engineer. In texts "@" stands for the test's folder.
-struct Row
-{
-    const char *scenario, *steps, *log, *title = "Ostrel", *status = NotLoaded, *list = "", *stamp = "//";
-};
+struct Row { const char *scenario, *steps, *log, *title = "Ostrel", *status = NotLoaded, *list = "", *stamp = "//"; };
 class MainWindow : public Session, public testing::WithParamInterface<Row> {};
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
@@ -586,9 +564,7 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
     EXPECT_EQ(Waiting(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sessions, MainWindow,
-    testing::Values(
+INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
         Row{"EditsAndUserDataComeBackInTheirFormat", "load:factory_v4.cal; ud:PRÜFLABOR 7/JÖRG 9/ret; userdata; stamp; dev:type; dbl:2,1; status; append; save:gesichert ä; dlg; title; disk:gesichert ä.cal; load:gesichert ä.cal; fmt; val",
             "User Data(user lab/user) | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | status=Calibration data set modified. | save asking .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40 | val=0.125 -0.0625", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 DÄMPFUNG 6 dB, 3 ATT 20dB 18G*+, 4 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
         Row{"UserDataAndTimeoutsOnlyOnOkAlsoFromAHandEditedFile", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:G/H/close; userdata; ud:I/J/ret; userdata; rc:250/90000/ok; remote; rc:1/2/cancel; remote; rc:3/4/esc; remote; rc:5/6/close; remote; rc:700/8000/ret; remote; factory; settings; scan; factory; settings; hand; ud:cancel; userdata; settings; ud:ok; userdata; settings; ud:KALIBRIERLABOR NORD, GEBÄUDE 4, RAUM 12/JÖRG ÅSTRÖM UND ILSE MARQUARDT, TEAM B/ok; userdata; rc:ok; remote; settings; rc:1a2 b-+3.4e/9x8/ok; remote; rc://ok; remote; rc:12/34/reset; remote; settings",
@@ -610,7 +586,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NewDevicesTakeTheSensorFiguresAndVersionTwoWarns", "load:factory_v3.cal; row:2; append; fig:4; row:2; insert; fig:1; away:4; insert; nofigures; append; fig:7; list; load:single_device_v2.cal; row:1; delete; append; row:1; insert; append",
             "fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1 | list=1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device | Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.", "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
         Row{"EditorOpensOnTheSelectedDevice", "load:factory_v3.cal; dev:cancel; row:1; edit; dev:cancel; row:3; edit; status; stamp; dev:ok; dbl:2,1",
-            "editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw)", "factory_v3.cal", Modified, Factory3, Today},
+            "editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw)", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
         Row{"DefaultDeviceMayGoOnlyInAUserSet", "load:factory_v3.cal; dbl:2,2; status; ret:1,2; dbl:1,3; list; ret:1,3; list; stamp; load:user_v3.cal; dbl:2,2; list; ret:1,2; status; dbl:1,2",
             "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
         Row{"LibraryErrorsAreShown", "load:factory_v3.cal; poke:3; dbl:4,3; load:; longlab; append",
@@ -618,8 +594,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
             "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSetAndTheClicks", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3; status; list; load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
-            "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp}),
-    rows::Name());
+            "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp}), rows::Name());
 
 // How the window reaches TVX-18G 100001: its driver, or VISA over USB or the LAN.
 struct Path { const char* scenario; const char* serve; };
@@ -638,7 +613,6 @@ TEST_P(SensorMenu, AnEditGoesIntoTheSensorAndComesBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, SensorMenu, testing::Values(Path{"Driver", "serve:driver"}, Path{"VisaUsb", "serve:usb"},
-                                                            Path{"VisaLan", "serve:lan; scan"}),
-                         rows::Name());
+                                                            Path{"VisaLan", "serve:lan; scan"}), rows::Name());
 
 } // namespace
