@@ -27,7 +27,11 @@ void ThreadFunctorLegacy::operator()() const
     std::int32_t status = 0;
     bool factory = forceFactory;
     if (!factory) {
+        // The error queue is read as the query's answer, so an error an
+        // earlier session left there must not stand in for it.
         status = TvxEmptyAllBuffers(sensor);
+        if (status == 0)
+            status = TvxEmptyErrorQueue(sensor); // before the query
         if (status == 0)
             status = TvxSendCommand(sensor, "cal:user:data?", uploadTimeout);
         std::uint32_t code = 0;
@@ -84,8 +88,11 @@ void ThreadFunctorLegacy::operator()() const
     if (!forceFactory) {
         // The empty block tells whether the sensor has a user data area: one
         // that has refuses it as no data set, one that has not does not know
-        // the command.
-        status = TvxSendCommand(sensor, "cal:user:data #10", uploadTimeout);
+        // the command. An error an earlier session left in the queue must not
+        // stand in for that answer.
+        status = TvxEmptyErrorQueue(sensor); // before the probe
+        if (status == 0)
+            status = TvxSendCommand(sensor, "cal:user:data #10", uploadTimeout);
         std::uint32_t code = 0;
         if (status == 0)
             status = TvxGetError(sensor, &code);

@@ -36,7 +36,7 @@ const std::vector<std::string>& SensorFaultNames()
 {
     static const std::vector<std::string> names{
         "delay=MS",          "drop-after=BYTES", "garbage",       "bad-digit-count", "bad-length",
-        "no-final-lf",       "refuse-write=CODE", "restart-fails", "locked",          "unplugged",
+        "no-final-lf",       "refuse-write=CODE", "refuse-user-write=CODE", "restart-fails", "locked", "unplugged",
     };
     return names;
 }
@@ -82,11 +82,11 @@ bool SensorFaults::Apply(const std::string& setting, std::string& error)
         dropAfter = bytes;
         return true;
     }
-    if (name == "refuse-write") {
+    if (name == "refuse-write" || name == "refuse-user-write") {
         std::int32_t code = 0;
         if (!hasValue || !ReadDecimal<std::int32_t>(value, -32768, 32767, code) || code == 0)
             return fail("an SCPI error code from -32768 to 32767 other than 0");
-        refuseWrite = code;
+        (name == "refuse-write" ? refuseWrite : refuseUserWrite) = code;
         return true;
     }
     error = "Unknown fault '" + OneLineText(name) + "' (known: " + KnownFaultsText() + ")";
@@ -110,6 +110,8 @@ std::vector<std::string> SensorFaults::Settings() const
     flag(noFinalLf, "no-final-lf");
     if (refuseWrite)
         settings.push_back("refuse-write=" + std::to_string(*refuseWrite));
+    if (refuseUserWrite)
+        settings.push_back("refuse-user-write=" + std::to_string(*refuseUserWrite));
     flag(restartFails, "restart-fails");
     flag(locked, "locked");
     flag(unplugged, "unplugged");

@@ -36,6 +36,7 @@ struct SensorFaults
     bool badLength = false;                   // bad-length: block header length is wrong
     bool noFinalLf = false;                   // no-final-lf: replies lack their final line feed
     std::optional<std::int32_t> refuseWrite;  // refuse-write=CODE: writes refused with this SCPI code
+    std::optional<std::int32_t> refuseUserWrite; // refuse-user-write=CODE: the same, of the user data area only
     bool restartFails = false;                // restart-fails: the store-and-restart request fails
     bool locked = false;                      // locked: another client holds the exclusive lock
     bool unplugged = false;                   // unplugged: gone from the bus

@@ -377,8 +377,11 @@ void SimSensor::ExecuteUnit(const Unit& unit)
 
 void SimSensor::WriteArea(DataArea area, std::string_view block)
 {
-    if (m_faults.refuseWrite) {
-        QueueError(*m_faults.refuseWrite, "write refused");
+    const std::optional<std::int32_t> refused = area == DataArea::User && m_faults.refuseUserWrite
+                                                    ? m_faults.refuseUserWrite
+                                                    : m_faults.refuseWrite;
+    if (refused) {
+        QueueError(*refused, "write refused");
         return;
     }
     if (block.empty()) {

@@ -146,6 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<Transfer>{
         {"UploadDriverUserArea", true, Driver, false, "user", {}, IDOK, UserAndFactory},
         {"UploadDriverFactoryForced", true, Driver, true, "factory", {}, IDOK, UserAndFactory},
+        {"UploadDriverStaleUnknownCommandIsNoProbeAnswer", true, Driver, false, "user", {}, IDOK, UserAndFactory, {},
+         "TVX-18G", IDYES, false, "cal:foo"},
         {"UploadDriverWithoutUserCommand", true, Driver, false, "factory", {}, IDOK, FactoryOnly, {}, "TVX-6G"},
         {"UploadDriverConnectionLost", true, Driver, true, "", {"The connection to the sensor was lost."}, LeftOpen,
          UserAndFactory, {"drop-after=100"}},
@@ -162,10 +164,12 @@ INSTANTIATE_TEST_SUITE_P(
          {}, "TVX-18G", IDNO},
         {"DownloadDriverWithoutUserCommandRefusesAUserSet", false, Driver, false, "user",
          {"Sensor error -221, " + UserSetInFactoryArea}, LeftOpen, FactoryOnly, {}, "TVX-6G"},
-        // The probe reads the error left from before: neither the refusal nor an unknown
-        // command, so nothing is written, though the factory area would take this set.
+        // A probe answer other than the refusal or an unknown command writes nothing, though
+        // the factory area would take this set; an error left from before is no answer.
         {"DownloadDriverOtherProbeAnswerWritesNothing", false, Driver, false, "restocked",
-         {"Sensor error -109, Missing parameter"}, LeftOpen, FactoryOnly, {}, "TVX-18G", IDYES, false, "cal:data"},
+         {"Sensor error -200, Execution error;write refused"}, LeftOpen, FactoryOnly, {"refuse-user-write=-200"}},
+        {"DownloadDriverStaleErrorIsNoProbeAnswer", false, Driver, false, "user", Ok, IDCANCEL, UserAndFactory, {},
+         "TVX-18G", IDYES, false, "cal:data"},
         {"DownloadDriverRestartFails", false, Driver, false, "user",
          {"The sensor refused the request.", "Error: Download successful, but flash or reset error."}, LeftOpen,
          UserAndFactory, {"restart-fails"}},

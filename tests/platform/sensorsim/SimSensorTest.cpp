@@ -32,6 +32,7 @@ struct ScpiCase
     bool hasUserData;
     std::vector<std::string> messages; // "{user}" and "{factory}" stand for blocks of data sets
     std::string output;                // what waits after the last message
+    std::string fault = "";
 };
 
 void PrintTo(const ScpiCase& row, std::ostream* out) { *out << row.name; }
@@ -45,6 +46,10 @@ TEST_P(Scpi, AnswersLikeASensor)
     const ScpiCase& c = GetParam();
     SensorIdentity identity{"100001", "TVX-18G", "", "2.14", 0x0118, c.hasUserData, true, ""};
     SimSensor sensor(identity, SampleDataFor("factory_v3.cal", "TVX-18G", "100001"), "", {});
+    SensorFaults faults;
+    std::string error;
+    ASSERT_TRUE(c.fault.empty() || faults.Apply(c.fault, error)) << error;
+    sensor.SetFaults(faults);
     for (std::string message : c.messages) {
         for (const auto& [token, data] :
              {std::pair<std::string, std::string>{"{user}", SampleDataFor("user_v3.cal", "TVX-18G", "100001")},
@@ -94,7 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScpiCase{"ShortBlockRefused", true, {"cal:data #15abc\n", "syst:err?\n"},
                  "-161,\"Invalid block data;the block does not match its header\"\n"},
         ScpiCase{"FactoryWriteBringsItsDates", true, {"cal:data {factory}\n", "syst:info? \"cal. misc.\"\n"},
-                 "2026-11-30\n"}),
+                 "2026-11-30\n"},
+        ScpiCase{"OnlyTheUserAreaRefusesWrites", true,
+                 {"cal:user:data {user};syst:err?;cal:data {factory};syst:err?;syst:info? 'cal. misc.'\n"},
+                 "-200,\"Execution error;write refused\";0,\"No error\";2026-11-30\n", "refuse-user-write=-200"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
