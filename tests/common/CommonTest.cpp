@@ -54,7 +54,8 @@ TEST_P(Conversion, DropsExactlyWhatTheTargetCannotHold)
     if (kind == Latin1 || kind == Latin1Write) { EXPECT_EQ(WideToLatin1(Units(text)), bytes); }
 }
 const ConversionRow ConversionRows[] = {
-    {"Empty", Utf8, "", u""}, {"Ascii", Utf8, "S21 [dB]", u"S21 [dB]"}, {"Umlaut", Utf8, "M\xC3\xBCller", u"M\u00FCller"},
+    {"Empty", Utf8, "", u""}, {"Ascii", Utf8, "S21 [dB]", u"S21 [dB]"},
+    {"FirstAfterAscii", Utf8, "\x7F\xC2\x80", u"\u007F\u0080"}, {"Umlaut", Utf8, "M\xC3\xBCller", u"M\u00FCller"},
     {"OhmMicroEuro", Utf8, "\xCE\xA9 \xC2\xB5W\xE2\x82\xAC", u"\u03A9 \u00B5W\u20AC"}, {"Special", Utf8, "\xEF\xBF\xBD\xEF\xBB\xBF", u"\uFFFD\uFEFF"},
     {"OutsideTheBmp", Utf8, "a\xF0\x9F\x93\xA1z\xF4\x8F\xBF\xBF", u"a\U0001F4E1z\U0010FFFF"},
     {"LongThenUmlaut", Utf8, X1000 + "\xC3\xA4", U1000 + u"\u00E4"}, {"Nul", Utf8, "a\0\xC3\xA4"s, std::u16string(u"a\0\u00E4", 3)},
