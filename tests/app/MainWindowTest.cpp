@@ -134,10 +134,7 @@ TEST(CalDate, IsTodayInTheLocalZoneAsYearMonthDay)
     tzset();
 }
 
-void Settle()
-{
-    for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents();
-}
+void Settle() { for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents(); }
 
 // A double-click in the middle of a cell, the press first as a real mouse sends it.
 void DoubleClickGridCell(CEditFlexGrid* grid, long row, long col)
@@ -183,6 +180,13 @@ const std::map<QString, int> Commands{
 // Lines of different lengths, non-ASCII letters and a trailing newline, as a data set's text has them.
 const char* const Text = "Calibration data set\n  Engineer    \"Jörg\"\n  Temperature 23 °C\n\n  #  Frequency/Hz\n  0  1e+07\n";
 // A laboratory longer than the data set holds, as only a file edited by hand gives it.
+// The user loads the sensor's user data set, edits its second device, saves it into the sensor, is refused saving it
+// while the factory data set is forced, and loads it again: the sensor holds the edit and it comes back.
+const char* const SensorSession = "upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor; factory;"
+                                  " blank; upload; val; disk:sensor";
+const char* const SensorLog = "title=Upload from TVX-18G Ser.# 100001 | editor(User 6 dB pad rw) | I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading. | sensor=same | val=0.125 -0.0625 | sensor=same";
+const char* const SensorTitle = "Upload from TVX-18G Ser.# 100001";
+const char* const SensorList = "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB";
 const char* const HandSettings = "[cal]\nlab = Prüflabor Köln, Nordflügel, Raum 7\neng = Jörg\n[rc]\ntimeout = -5\ncalDataTimeout = 90000\n";
 
 QImage Picture(int id) { return LoadBitmapImage(id).convertToFormat(QImage::Format_ARGB32); }
@@ -196,16 +200,13 @@ QString Waiting() { return QGuiApplication::overrideCursor() && QGuiApplication:
 class Session : public testing::Test
 {
 public:
-    void SetUp() override
-    {
-        Start();
-        for (const char* sample : Samples) Put(In(sample), Sample(sample));
-    }
+    void SetUp() override { Start(); }
     void TearDown() override { m_dialog.reset(); }
 
-    // A new window in place of the old one, which goes without closing.
+    // A new window in place of the old one, which goes without closing, with fresh copies of the samples.
     void Start()
     {
+        for (const char* sample : Samples) Put(In(sample), Sample(sample));
         m_dialog = std::make_unique<COstrelDlg>();
         ASSERT_TRUE(m_dialog->Create());
         m_dialog->show();
@@ -496,7 +497,8 @@ void Session::Step(const QString& verb, const QString& arg)
         const auto previous =
             VisaLoader::ReplaceDefault(arg == "driver" ? nullptr : VisaLoader::Load({OSTREL_VISA_LIBRARY}));
         m_visa = std::shared_ptr<void>(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
-    } else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
+    } else if (verb == "sensor") Run(SensorSession); // with the sensor that "serve" gave
+    else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
     else if (verb == "start") Start();
     else if (verb == "dlg") {
         const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
@@ -552,6 +554,8 @@ class MainWindow : public Session, public testing::WithParamInterface<Row> {};
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
+    if (QString(GetParam().steps).contains("serve:lan") && !private_network::Problem().empty())
+        GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
     Run(QString::fromUtf8(GetParam().steps));
     const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
     EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
@@ -594,25 +598,9 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
         Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
             "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSetAndTheClicks", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3; status; list; load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
-            "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp}), rows::Name());
-
-// How the window reaches TVX-18G 100001: its driver, or VISA over USB or the LAN.
-struct Path { const char* scenario; const char* serve; };
-class SensorMenu : public Session, public testing::WithParamInterface<Path> {};
-
-// The user loads the sensor's user data set, edits its second device, saves it into the sensor, is refused saving it
-// while the factory data set is forced, and loads it again: the sensor holds the edit and it comes back.
-TEST_P(SensorMenu, AnEditGoesIntoTheSensorAndComesBack)
-{
-    if (QString(GetParam().serve).contains("lan") && !private_network::Problem().empty())
-        GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
-    Run(QString(GetParam().serve) + "; upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor;"
-        " factory; blank; upload; val; disk:sensor");
-    EXPECT_EQ(m_log.toStdString(), "title=Upload from TVX-18G Ser.# 100001 | editor(User 6 dB pad rw) | I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading. | sensor=same | val=0.125 -0.0625 | sensor=same");
-    EXPECT_EQ(Shown().toStdString(), "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB");
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, SensorMenu, testing::Values(Path{"Driver", "serve:driver"}, Path{"VisaUsb", "serve:usb"},
-                                                            Path{"VisaLan", "serve:lan; scan"}), rows::Name());
+            "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp},
+        Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
+        Row{"SensorOverVisaUsb", "serve:usb; sensor", SensorLog, SensorTitle, "", SensorList, Today},
+        Row{"SensorOverVisaLan", "serve:lan; scan; sensor", SensorLog, SensorTitle, "", SensorList, Today}), rows::Name());
 
 } // namespace
