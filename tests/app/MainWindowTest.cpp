@@ -179,7 +179,6 @@ const std::map<QString, int> Commands{
     {"showcal", ID_OPTIONS_SHOW_CAL_DATA}, {"upload", ID_SENSOR_LOAD}, {"download", ID_SENSOR_SAVE}};
 // Lines of different lengths, non-ASCII letters and a trailing newline, as a data set's text has them.
 const char* const Text = "Calibration data set\n  Engineer    \"Jörg\"\n  Temperature 23 °C\n\n  #  Frequency/Hz\n  0  1e+07\n";
-// A laboratory longer than the data set holds, as only a file edited by hand gives it.
 // The user loads the sensor's user data set, edits its second device, saves it into the sensor, is refused saving it
 // while the factory data set is forced, and loads it again: the sensor holds the edit and it comes back.
 const char* const SensorSession = "upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor;"
@@ -204,7 +203,6 @@ class MainWindow : public testing::TestWithParam<Row>
 {
 public:
     void SetUp() override { Start(); }
-    void TearDown() override { m_dialog.reset(); }
 
     // A new window in place of the old one, which goes without closing, with fresh copies of the samples.
     void Start()
@@ -344,47 +342,45 @@ public:
         });
     }
     QString ShownText(const QString& text) const { return text == m_text ? "<set>" : text.left(200); }
-    void View(CDialog* dialog, const QString& step);
+    // A step in the content view.
+    void View(CDialog* dialog, const QString& step)
+    {
+        auto* edit = dialog->GetDlgItemAs<QPlainTextEdit>(IDC_VISUALIZE_TEXT);
+        const QString text = edit->toPlainText();
+        const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+        const QFont font = edit->font();
+        edit->setFocus(Qt::TabFocusReason);
+        if (step == "copy" || step == "cancel")
+            QTest::mouseClick(dialog->GetDlgItem(step == "copy" ? IDC_COPY_TO_CLIPBOARD : IDCANCEL), Qt::LeftButton);
+        else if (step.startsWith("type:")) { // as a user replaces a text
+            QTest::keySequence(edit, QKeySequence("Ctrl+A, Backspace"));
+            QTest::keyClicks(edit, step.mid(5));
+        } else if (step.startsWith("keys:"))
+            QTest::keySequence(edit, QKeySequence(step.mid(5)));
+        else if (step == "show")
+            Note("(" + ShownText(text) + ")");
+        else if (step == "clip")
+            Note("clip=" + ShownText(clip->text()) + (clip->formats() == QStringList{"text/plain"} ? "" : " " + clip->formats().join(',')));
+        else if (step == "open")
+            Note(dialog->isVisible() ? "open" : "closed");
+        else if (step == "look")
+            Note(QString::number(font.pointSizeF()) + "pt " + (QStringList{"Consolas", "Courier New"}.contains(font.family()) && QFontInfo(font).fixedPitch() ? "fixed" : font.family())
+                 + (edit->lineWrapMode() == QPlainTextEdit::NoWrap ? " nowrap" : "") + (edit->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn && edit->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? " bars" : ""));
+        else if (step == "part") // whole lines only, before the view has taken the whole text
+            Note(m_text.startsWith(text) && text.endsWith('\n') ? "part" : ShownText(text));
+        else if (step == "fill")
+            EXPECT_TRUE(QTest::qWaitFor([&] { return edit->document()->characterCount() - 1 >= m_text.size(); }, 60000));
+        else
+            ADD_FAILURE() << "no view step " << step.toStdString();
+    }
     void Step(const QString& verb, const QString& arg);
 
-    std::unique_ptr<COstrelDlg> m_dialog;
-    CEditFlexGrid* m_grid = nullptr;
-    QString m_text; // what the content view is to show
     std::optional<ServedSensors> m_sensors;
     std::shared_ptr<void> m_visa; // gives the VISA library back
+    std::unique_ptr<COstrelDlg> m_dialog; // goes first, before the sensors it may still talk to
+    CEditFlexGrid* m_grid = nullptr;
+    QString m_text; // what the content view is to show
 };
-
-// A step in the content view.
-void MainWindow::View(CDialog* dialog, const QString& step)
-{
-    auto* edit = dialog->GetDlgItemAs<QPlainTextEdit>(IDC_VISUALIZE_TEXT);
-    const QString text = edit->toPlainText();
-    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-    const QFont font = edit->font();
-    edit->setFocus(Qt::TabFocusReason);
-    if (step == "copy" || step == "cancel")
-        QTest::mouseClick(dialog->GetDlgItem(step == "copy" ? IDC_COPY_TO_CLIPBOARD : IDCANCEL), Qt::LeftButton);
-    else if (step.startsWith("type:")) { // as a user replaces a text
-        QTest::keySequence(edit, QKeySequence("Ctrl+A, Backspace"));
-        QTest::keyClicks(edit, step.mid(5));
-    } else if (step.startsWith("keys:"))
-        QTest::keySequence(edit, QKeySequence(step.mid(5)));
-    else if (step == "show")
-        Note("(" + ShownText(text) + ")");
-    else if (step == "clip")
-        Note("clip=" + ShownText(clip->text()) + (clip->formats() == QStringList{"text/plain"} ? "" : " " + clip->formats().join(',')));
-    else if (step == "open")
-        Note(dialog->isVisible() ? "open" : "closed");
-    else if (step == "look")
-        Note(QString::number(font.pointSizeF()) + "pt " + (QStringList{"Consolas", "Courier New"}.contains(font.family()) && QFontInfo(font).fixedPitch() ? "fixed" : font.family())
-             + (edit->lineWrapMode() == QPlainTextEdit::NoWrap ? " nowrap" : "") + (edit->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn && edit->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? " bars" : ""));
-    else if (step == "part") // whole lines only, before the view has taken the whole text
-        Note(m_text.startsWith(text) && text.endsWith('\n') ? "part" : ShownText(text));
-    else if (step == "fill")
-        EXPECT_TRUE(QTest::qWaitFor([&] { return edit->document()->characterCount() - 1 >= m_text.size(); }, 60000));
-    else
-        ADD_FAILURE() << "no view step " << step.toStdString();
-}
 
 void MainWindow::Step(const QString& verb, const QString& arg)
 {
@@ -482,7 +478,7 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         } catch (const std::runtime_error&) {
             Note("=throws");
         }
-    } else if (verb == "hand") { // a settings file edited by hand, read by a new window
+    } else if (verb == "hand") { // a settings file by hand, its laboratory too long for a data set; read by a new window
         Put(m_configFolder.filePath("Trobe-Lindvar/Ostrel.cfg"), HandSettings);
         Start();
     } else if (verb == "close") { // "esc" where the keyboard is, "flag" Escape on a check box, "full" on a full disk
