@@ -523,8 +523,8 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     else if (verb == "disk") { // "sample": as copied; "same": what the library makes of the window's data set
         std::ostringstream xml;
         std::string cal;
-        const QByteArray bytes = arg == "sensor" ? QByteArray::fromStdString(m_sensors->Store().LoadArea("100001", DataArea::User))
-                                                 : Bytes(In(arg)); // "sensor": the sensor's user data set
+        const std::string inSensor = arg == "sensor" ? m_sensors->Store().LoadArea("100001", DataArea::User) : "";
+        const QByteArray bytes = arg == "sensor" ? QByteArray::fromStdString(inSensor) : Bytes(In(arg));
         if (bytes != Sample(arg) && arg.endsWith(".xml")) set.ExportSPara(xml);
         else if (bytes != Sample(arg))
             CTamrixUtil::StoreTMXToBuffer2(set, cal, m_dialog->Version(), m_dialog->Revision());
@@ -544,7 +544,6 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     else ADD_FAILURE() << "no step " << verb.toStdString();
     Settle();
 }
-
 
 TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
