@@ -764,8 +764,7 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     const auto opening = Exports();
     ASSERT_FALSE(opening.first.empty() || opening.second.empty());
     const auto fields = [this] {
-        const auto text = [this](int id) { return dialog->GetDlgItemAs<QLineEdit>(id)->text(); };
-        return QStringList{text(IDC_MNEMONIC), text(IDC_LOWER_LIMIT), text(IDC_UPPER_LIMIT)};
+        return QStringList{LineEdit(mnemonicId)->text(), LineEdit(lowerId)->text(), LineEdit(upperId)->text()};
     };
     const QStringList openingFields = fields();
     Play(c.steps);
@@ -774,14 +773,10 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     for (const MessageBoxRequest& box : boxes)
     {
         EXPECT_TRUE(box.icon == MessageBoxIcon::Stop && box.buttons == MessageBoxButtons::Ok);
-        shown.push_back(QString(box.caption == AfxGetAppName() ? "" : box.caption).append('\t').append(box.text).toStdString());
+        const QString caption = box.caption == AfxGetAppName() ? "" : box.caption;
+        shown.push_back(QString(caption + '\t' + box.text).replace(folder.path() + "/", "@").toStdString());
     }
-    std::vector<std::string> expected;
-    for (const char* box : c.boxes)
-    {
-        expected.push_back(QString::fromUtf8(box).replace("@", folder.path() + "/").toStdString());
-    }
-    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(shown, std::vector<std::string>(c.boxes.begin(), c.boxes.end()));
     const QStringList want = std::string(c.fields) == "=" ? openingFields : QString::fromUtf8(c.fields).split('|');
     for (int i = 0; i < 3; ++i)
     {
