@@ -640,9 +640,8 @@ TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
         const bool changes = id == ID_IMPORT_S2P || id == ID_IMPORT_UNCERTAINTY || id == ID_EDIT_PASTE;
         EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0, c.readOnly && changes);
     }
-    for (const UINT position : {0u, 1u, 2u})
+    for (const UINT position : {0u, 1u, 2u}) // the point commands (2) as a whole
     {
-        // The point commands as a whole.
         EXPECT_EQ((menu.GetMenuState(position, MF_BYPOSITION) & MF_GRAYED) != 0, c.readOnly && position == 2);
     }
     const long points = set.GetSParaFreqNumber(c.device);
