@@ -132,6 +132,7 @@ void CUploadDialog::StartUpload()
         } catch (const std::exception&) {
             MessageBox(this, QStringLiteral("Failed to start upload thread!"), QString(), MB_OK | MB_ICONERROR);
             TvxCloseSensor(driverSensor);
+            driverSensor = 0;
             return;
         }
     } else {
