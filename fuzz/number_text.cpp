@@ -109,9 +109,10 @@ void CheckText(const std::string& text)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     for (int exponent = -320; exponent <= 305; ++exponent) {
+        const double decade = std::pow(10.0, exponent);
         for (const double factor : {1.0, 1 - 1e-7, 1 - 4e-7, 1 - 6e-7, 1 + 1e-7, 999.9999, 99.99999, -1.0, -(1 - 1e-7)}) {
-            CheckFormatted(factor * std::pow(10.0, exponent), true);
-            CheckFormatted(factor * std::pow(10.0, exponent), false);
+            CheckFormatted(factor * decade, true);
+            CheckFormatted(factor * decade, false);
         }
     }
     return 0;
