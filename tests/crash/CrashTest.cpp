@@ -123,32 +123,6 @@ int DataSetHeld(const fs::path& path, const std::string (&stored)[2])
     return bytes == stored[0] ? 0 : bytes == stored[1] ? 1 : -1;
 }
 
-// A kill lands at a random moment up to twice the time of one write.
-class Killer
-{
-public:
-    explicit Killer(Clock::duration writeTime) : m_pick(0, 2 * writeTime.count()) {}
-
-    Clock::duration Next() { return Clock::duration(m_pick(m_random)); }
-
-private:
-    std::mt19937_64 m_random{std::random_device{}()};
-    std::uniform_int_distribution<Clock::rep> m_pick;
-};
-
-struct Figures
-{
-    int trials = 0;
-    int leftoversSeen = 0; // trials whose kill left a temporary file behind
-    int held[2] = {};
-
-    void Report(const char* writer) const
-    {
-        std::cout << writer << ": " << trials << " kills, old/new content " << held[0] << "/" << held[1]
-                  << ", temporary file left by the kill " << leftoversSeen << " times\n";
-    }
-};
-
 class Folder : public testing::Test
 {
 protected:
@@ -165,28 +139,41 @@ protected:
         fs::remove_all(root, ignored);
     }
 
-    // After a kill: `held` is what the file holds (-1: neither, whole); then
-    // the next store `store` must remove what the kill left.
-    void Check(Figures& figures, int trial, int held, const fs::path& file, const std::function<void()>& store)
+    // Trials() times: `killOne` kills a writer of `file` at the moment it is
+    // given (up to twice the time of one write); then the file must hold
+    // content `held()` (0 or 1, whole), and the next store `store` must remove
+    // what the kill left.
+    void KillTrials(const std::string& writer, Clock::duration writeTime, const fs::path& file,
+                    const std::function<void(Clock::duration)>& killOne, const std::function<int()>& held,
+                    const std::function<void(int)>& store)
     {
-        ++figures.trials;
-        ASSERT_GE(held, 0) << "trial " << trial << ": " << file << " holds neither content whole";
-        ++figures.held[held];
-        figures.leftoversSeen += !Leftovers(file.parent_path(), file.filename().string()).empty();
-        store();
-        EXPECT_EQ(Leftovers(file.parent_path(), file.filename().string()), std::vector<std::string>{})
-            << "trial " << trial;
+        std::mt19937_64 random{std::random_device{}()};
+        std::uniform_int_distribution<Clock::rep> moment(0, 2 * writeTime.count());
+        int contents[2] = {};
+        int leftoversSeen = 0; // trials whose kill left a temporary file behind
+        for (int trial = 0; trial < Trials(); ++trial) {
+            killOne(Clock::duration(moment(random)));
+            if (HasFatalFailure())
+                return;
+            const int content = held();
+            ASSERT_GE(content, 0) << "trial " << trial << ": " << file << " holds neither content whole";
+            ++contents[content];
+            leftoversSeen += !Leftovers(file.parent_path(), file.filename().string()).empty();
+            store(content);
+            EXPECT_EQ(Leftovers(file.parent_path(), file.filename().string()), std::vector<std::string>{})
+                << "trial " << trial;
+        }
+        std::cout << writer << ": " << Trials() << " kills, old/new content " << contents[0] << "/" << contents[1]
+                  << ", temporary file left by the kill " << leftoversSeen << " times\n";
     }
 
-    // Kills a writer child of `kind` storing to `file` in turns, `Trials()` times.
+    // Kills a writer child of `kind` that stores the two contents to `file` in turns.
     void KillWriters(const std::string& kind, const fs::path& file, const std::function<int()>& held,
                      const std::function<void(int)>& store)
     {
         const auto start = Clock::now();
         store(0);
-        Killer killer(Clock::now() - start);
-        Figures figures;
-        for (int trial = 0; trial < Trials(); ++trial) {
+        KillTrials(kind, Clock::now() - start, file, [&](Clock::duration delay) {
             const ino_t before = Inode(file);
             const pid_t child = child_process::Start({g_self, "--writer", kind, file.string()});
             ASSERT_NE(child, 0);
@@ -194,15 +181,10 @@ protected:
             const auto end = Clock::now() + std::chrono::seconds(20);
             while (Inode(file) == before && Clock::now() < end)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            std::this_thread::sleep_for(killer.Next());
+            std::this_thread::sleep_for(delay);
             ::kill(child, SIGKILL);
             EXPECT_EQ(child_process::Wait(child, 5000), -1) << "the writer ended by itself";
-            const int content = held();
-            Check(figures, trial, content, file, [&] { store(content); });
-            if (HasFatalFailure())
-                return;
-        }
-        figures.Report(kind.c_str());
+        }, held, store);
     }
 
     fs::path root;
@@ -238,39 +220,34 @@ class SensorKilled : public Folder, public testing::WithParamInterface<Transport
 {
 protected:
     Clock::time_point killedBy = Clock::time_point::max(); // no connection is tried after
-    static std::string Block(const std::string& data)
-    {
-        const std::string length = std::to_string(data.size());
-        return "cal:data #" + std::to_string(length.size()) + length + data + "\n";
-    }
 
-    // Sends the block to 100001 on the served sensors, trying to connect for
-    // a while: the server may still be starting. False once it is gone.
-    bool Send(const std::string& block, Clock::time_point connectBy)
+    // Sends `data` as the factory data set of 100001 on the served sensors and
+    // waits for the answer to the error query behind it, trying to connect
+    // until `connectBy` (the server may still be starting) or the kill.
+    bool Send(const std::string& data, Clock::time_point connectBy)
     {
         connectBy = std::min(connectBy, killedBy);
+        const std::string length = std::to_string(data.size());
+        const std::string message = "cal:data #" + std::to_string(length.size()) + length + data + ";syst:err?\n";
+        std::string reply(64, '\0');
+        std::size_t count = 0;
         if (GetParam().lan) {
             vxi11::Client client;
+            std::int32_t reason = 0;
             while (!client.Open("127.0.0.2", "inst0", vxi11::Clock::now() + std::chrono::seconds(1)).ok())
                 if (Clock::now() > connectBy)
                     return false;
-            std::string reply(64, '\0');
-            std::size_t count = 0;
-            std::int32_t reason = 0;
-            return client.Write(block + ";syst:err?\n", true, 20000, 0, false).ok() &&
+            return client.Write(message, true, 20000, 0, false).ok() &&
                    client.Read(reply.data(), reply.size(), 20000, 0, false, count, reason).ok();
         }
         usbtmc::Client client;
+        bool end = false;
         const std::string socket = usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string();
         while (client.Open(socket, usbtmc::DeadlineAfter(1000)) != usbtmc::LinkStatus::Ok) {
             if (Clock::now() > connectBy)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        const std::string message = block + ";syst:err?\n";
-        std::string reply(64, '\0');
-        std::size_t count = 0;
-        bool end = false;
         return client.Write({message}, true, usbtmc::DeadlineAfter(20000)) == usbtmc::LinkStatus::Ok &&
                client.Read(reply.data(), reply.size(), count, end, usbtmc::DeadlineAfter(20000)) ==
                    usbtmc::LinkStatus::Ok;
@@ -296,35 +273,29 @@ TEST_P(SensorKilled, InTheMiddleOfADataSetWriteKeepsOldOrNewSetWhole)
         const pid_t server = child_process::Start(serve);
         ASSERT_NE(server, 0);
         const auto start = Clock::now();
-        ASSERT_TRUE(Send(Block(DataSet(1)), Clock::now() + std::chrono::seconds(10)));
+        ASSERT_TRUE(Send(DataSet(1), Clock::now() + std::chrono::seconds(10)));
         writeTime = Clock::now() - start;
         ::kill(server, SIGKILL);
         child_process::Wait(server, 5000);
     }
     ASSERT_TRUE(store.LoadArea("100001", DataArea::Factory) == DataSet(1));
-    Killer killer(writeTime);
-    Figures figures;
-    for (int trial = 0; trial < Trials(); ++trial) {
-        const std::string old = store.LoadArea("100001", DataArea::Factory);
-        const int next = old == DataSet(0) ? 1 : 0;
+    const auto held = [&] {
+        const std::string bytes = store.LoadArea("100001", DataArea::Factory);
+        return bytes == DataSet(0) ? 0 : bytes == DataSet(1) ? 1 : -1;
+    };
+    KillTrials(GetParam().name, writeTime, file, [&](Clock::duration delay) {
+        const int next = 1 - held();
         const pid_t server = child_process::Start(serve);
         ASSERT_NE(server, 0);
-        const Clock::duration delay = killer.Next();
         killedBy = Clock::now() + delay;
         std::thread kill([&] {
             std::this_thread::sleep_for(delay);
             ::kill(server, SIGKILL);
         });
-        Send(Block(DataSet(next)), Clock::now() + std::chrono::seconds(10));
+        Send(DataSet(next), Clock::now() + std::chrono::seconds(10));
         kill.join();
         child_process::Wait(server, 5000);
-        const std::string held = store.LoadArea("100001", DataArea::Factory);
-        const int content = held == DataSet(0) ? 0 : held == DataSet(1) ? 1 : -1;
-        Check(figures, trial, content, file, [&] { store.SaveArea("100001", DataArea::Factory, held); });
-        if (HasFatalFailure())
-            return;
-    }
-    figures.Report(GetParam().name);
+    }, held, [&](int content) { store.SaveArea("100001", DataArea::Factory, DataSet(content)); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Sensor, SensorKilled,
