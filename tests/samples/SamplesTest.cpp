@@ -7,25 +7,18 @@
 #include <fstream>
 #include <iterator>
 
+// GoogleTest shows a sample as its file name.
+void PrintTo(const SampleDataSet& sample, std::ostream* out) { *out << sample.fileName; }
+
 namespace
 {
 
-const std::vector<SampleDataSet>& Samples()
-{
-    static const std::vector<SampleDataSet> samples = BuildSampleDataSets();
-    return samples;
-}
-
-class Sample : public testing::TestWithParam<std::string>
-{
-protected:
-    const SampleDataSet& sample =
-        *std::find_if(Samples().begin(), Samples().end(), [this](const SampleDataSet& s) { return s.fileName == GetParam(); });
-};
+using Sample = testing::TestWithParam<SampleDataSet>;
 
 // The checked-in file is what make_samples writes, and loads back as built (the rendering shows every value exactly).
 TEST_P(Sample, IsCheckedInAsTheToolWritesItAndLoadsAsBuilt)
 {
+    const SampleDataSet& sample = GetParam();
     std::string stored;
     CTamrixUtil::StoreTMXToBuffer2(sample.dataSet, stored, sample.version, sample.revision);
     const std::string path = std::string(OSTREL_SOURCE_DIR) + "/samples/" + sample.fileName;
@@ -44,15 +37,15 @@ TEST_P(Sample, IsCheckedInAsTheToolWritesItAndLoadsAsBuilt)
 // small reflections, |S21| of a passive device, uncertainties of a good bench, sensible limits.
 TEST_P(Sample, DevicesLookLikeRealCalibrations)
 {
-    for (const SParaDevice& device : sample.dataSet.Content().devices) {
+    for (const SParaDevice& device : GetParam().dataSet.Content().devices) {
         SCOPED_TRACE(device.mnemonic);
         ASSERT_FALSE(device.points.empty());
-        EXPECT_EQ(device.points.front().frequency, 10e6);
-        EXPECT_EQ(device.points.back().frequency, 18e9);
+        EXPECT_EQ(std::make_pair(device.points.front().frequency, device.points.back().frequency),
+                  std::make_pair(10e6, 18e9));
         EXPECT_LT(device.minPower, device.maxPower);
-        for (std::size_t p = 0; p < device.points.size(); ++p) {
-            const SParaPoint& point = device.points[p];
-            EXPECT_TRUE(p == 0 || point.frequency > device.points[p - 1].frequency) << point.frequency;
+        const auto notRising = [](const SParaPoint& a, const SParaPoint& b) { return a.frequency >= b.frequency; };
+        EXPECT_TRUE(std::adjacent_find(device.points.begin(), device.points.end(), notRising) == device.points.end());
+        for (const SParaPoint& point : device.points) {
             for (const SParaType<1>* which : {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22}) {
                 const std::size_t first = 3 * static_cast<std::size_t>(which->index);
                 const double magnitude = std::hypot(point.values[first], point.values[first + 1]);
@@ -65,10 +58,7 @@ TEST_P(Sample, DevicesLookLikeRealCalibrations)
 }
 
 // A row per sample, named after its file.
-INSTANTIATE_TEST_SUITE_P(Samples, Sample, testing::ValuesIn([] {
-    std::vector<std::string> names;
-    std::transform(Samples().begin(), Samples().end(), std::back_inserter(names), [](const auto& s) { return s.fileName; });
-    return names;
-}()), [](const auto& info) { return info.param.substr(0, info.param.find('.')); });
+INSTANTIATE_TEST_SUITE_P(Samples, Sample, testing::ValuesIn(BuildSampleDataSets()),
+                         [](const auto& info) { return info.param.fileName.substr(0, info.param.fileName.find('.')); });
 
 } // namespace
