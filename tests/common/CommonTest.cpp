@@ -1,17 +1,12 @@
-// The shared helpers: text conversions, library error texts, whole files and number texts.
+// The shared helpers: text conversions, library error texts and number texts.
 
 #include "LibraryError.h"
 #include "LibraryErrorTable.h"
 #include "NumberText.h"
-#include "ScopedFileSizeLimit.h"
 #include "TamrixError.h"
 #include "TextConversion.h"
-#include "WholeFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,8 +19,6 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace
 {
-using namespace std::string_literals;
-
 // A QString holding exactly these UTF-16 code units, unpaired surrogates included.
 QString Units(std::u16string_view units) { return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size())); }
 
@@ -49,28 +42,23 @@ TEST_P(Conversion, DropsExactlyWhatTheTargetCannotHold)
     if (kind == Utf8 || kind == Utf8Read) { EXPECT_EQ(Utf8ToWide(bytes), Units(text)); }
     if (kind == Utf8 || kind == Utf8Read) { EXPECT_EQ(IsValidUtf8(bytes), kind == Utf8); }
     if (kind == Utf8 || kind == Utf8Write) { EXPECT_EQ(WideToUtf8(Units(text)), bytes); }
-    if (kind == Utf8) { EXPECT_EQ(std::make_pair(WideToPath(Units(text)), PathToWide(bytes)), std::make_pair(bytes, Units(text))); }
+    if (kind == Utf8) { EXPECT_EQ(std::pair(WideToPath(Units(text)), PathToWide(bytes)), std::pair(bytes, Units(text))); }
     if (kind == Latin1) { EXPECT_EQ(Latin1ToWide(bytes), Units(text)); }
     if (kind == Latin1 || kind == Latin1Write) { EXPECT_EQ(WideToLatin1(Units(text)), bytes); }
 }
 const ConversionRow ConversionRows[] = {
-    {"Empty", Utf8, "", u""}, {"Ascii", Utf8, "S21 [dB]", u"S21 [dB]"},
-    {"FirstAfterAscii", Utf8, "\x7F\xC2\x80", u"\u007F\u0080"}, {"Umlaut", Utf8, "M\xC3\xBCller", u"M\u00FCller"},
+    {"Ascii", Utf8, "S21 [dB]", u"S21 [dB]"}, {"FirstAfterAscii", Utf8, "\x7F\xC2\x80", u"\u007F\u0080"},
     {"OhmMicroEuro", Utf8, "\xCE\xA9 \xC2\xB5W\xE2\x82\xAC", u"\u03A9 \u00B5W\u20AC"}, {"Special", Utf8, "\xEF\xBF\xBD\xEF\xBB\xBF", u"\uFFFD\uFEFF"},
     {"OutsideTheBmp", Utf8, "a\xF0\x9F\x93\xA1z\xF4\x8F\xBF\xBF", u"a\U0001F4E1z\U0010FFFF"},
-    {"LongThenUmlaut", Utf8, X1000 + "\xC3\xA4", U1000 + u"\u00E4"}, {"Nul", Utf8, "a\0\xC3\xA4"s, std::u16string(u"a\0\u00E4", 3)},
-    {"LoneContinuation", Utf8Read, "a\x80" "b", u"ab"}, {"LeadBeforeAscii", Utf8Read, "\xC3" "A", u"A"},
-    {"TruncatedThree", Utf8Read, "\xE2\x82" "A", u"A"}, {"TruncatedFour", Utf8Read, "\xF0\x9F\x98" "A", u"A"},
+    {"LongThenUmlaut", Utf8, X1000 + "\xC3\xA4", U1000 + u"\u00E4"}, {"Nul", Utf8, std::string("a\0\xC3\xA4", 4), std::u16string(u"a\0\u00E4", 3)},
+    {"LoneContinuation", Utf8Read, "a\x80" "b", u"ab"}, {"TruncatedThree", Utf8Read, "\xE2\x82" "A", u"A"},
     {"TruncatedAtEnd", Utf8Read, "A\xE2\x82", u"A"}, {"OverlongSlash", Utf8Read, "\xC0\xAF" "B", u"B"},
-    {"OverlongThree", Utf8Read, "\xE0\x80\xAF" "B", u"B"}, {"EncodedSurrogate", Utf8Read, "\xED\xA0\x80" "C", u"C"},
-    {"AboveUnicode", Utf8Read, "\xF4\x90\x80\x80" "D", u"D"}, {"ByteFF", Utf8Read, "\xFF" "E", u"E"},
-    {"Latin1Text", Utf8Read, "Stra\xDF" "e", u"Strae"}, {"LoneHigh", Utf8Write, "AB", u"A\xD800" u"B"},
-    {"LoneLow", Utf8Write, "AB", u"A\xDC00" u"B"}, {"HighAtEnd", Utf8Write, "A", u"A\xD83D"},
+    {"EncodedSurrogate", Utf8Read, "\xED\xA0\x80" "C", u"C"}, {"AboveUnicode", Utf8Read, "\xF4\x90\x80\x80" "D", u"D"},
+    {"Latin1Text", Utf8Read, "Stra\xDF" "e", u"Strae"}, {"HighAtEnd", Utf8Write, "A", u"A\xD83D"},
     {"ReversedPair", Utf8Write, "AB", u"A\xDE00\xD83D" u"B"}, {"HighsThenPair", Utf8Write, "\xF0\x9F\x98\x80", u"\xD800\xD83D\xDE00"},
     {"EveryByte", Latin1, AllBytes, AllUnits}, {"Number", Latin1, "-1.5e-3", u"-1.5e-3"},
     {"LongLatin1", Latin1, X1000 + "\xE4", U1000 + u"\u00E4"}, {"Euro", Latin1Write, "5", u"5\u20AC"},
-    {"UnicodeMinus", Latin1Write, "0.5", u"\u22120.5"}, {"PairToLatin1", Latin1Write, "az", u"a\U0001F4E1z"},
-    {"LoneToLatin1", Latin1Write, "az", u"a\xD800z"}};
+    {"PairToLatin1", Latin1Write, "az", u"a\U0001F4E1z"}, {"LoneToLatin1", Latin1Write, "az", u"a\xD800z"}};
 INSTANTIATE_TEST_SUITE_P(TextConversion, Conversion, ::testing::ValuesIn(ConversionRows), RowName);
 
 struct ErrorRow : Row { TvxKyyCalcDLLError error; std::u16string expected; };
@@ -81,15 +69,11 @@ TEST_P(Message, QuotesTheContextBeforeTheCodesText)
 }
 const ErrorRow ErrorRows[] = {
     {"NoError", TvxKyyCalcDLLError(0), u"No error occurred."}, {"Unknown", TvxKyyCalcDLLError(3), u"An unknown error occured!"},
-    {"Negative", TvxKyyCalcDLLError(-1), u"An unknown error occured!"}, {"Max", TvxKyyCalcDLLError(INT32_MAX), u"An unknown error occured!"},
-    {"Min", TvxKyyCalcDLLError(INT32_MIN), u"An unknown error occured!"},
+    {"AboveEveryCode", TvxKyyCalcDLLError(INT32_MAX), u"An unknown error occured!"},
     {"NullContext", TvxKyyCalcDLLError(208, static_cast<const char*>(nullptr)), u"Calibration data set checksum test failed!"},
     {"EmptyContext", TvxKyyCalcDLLError(1, ""), u"\"\": File read access failed!"},
-    {"UnknownWithContext", TvxKyyCalcDLLError(4711, "/data/x.cal"), u"\"/data/x.cal\": An unknown error occured!"},
     {"Utf8Path", TvxKyyCalcDLLError(204, "/m\xC3\xBC/\xCE\xA9.cal"), u"\"/m\u00FC/\u03A9.cal\": Calibration data set has wrong signature!"},
-    {"Latin1Bytes", TvxKyyCalcDLLError(1, "M\xFCller\xB5"), u"\"M\u00FCller\u00B5\": File read access failed!"},
-    {"LeadWithoutContinuation", TvxKyyCalcDLLError(2, "a\xC3"), u"\"a\u00C3\": File write access failed!"},
-    {"Quotes", TvxKyyCalcDLLError(107, std::string("<a b=\"1\">")), u"\"<a b=\"1\">\": Generic XML error!"}};
+    {"Latin1Bytes", TvxKyyCalcDLLError(2, "M\xFCller\xB5"), u"\"M\u00FCller\u00B5\": File write access failed!"}};
 INSTANTIATE_TEST_SUITE_P(LibraryError, Message, ::testing::ValuesIn(ErrorRows), RowName);
 
 // Every code the data set library raises has a text of its own.
@@ -101,20 +85,6 @@ TEST(LibraryError, EveryRaisedCodeHasItsText)
                                       c::UnsupportedVersion, c::UnsupportedRevision, c::InconsistentLength, c::ChecksumFailed,
                                       c::NoSParaDevice, c::IncompatibleVersion, c::SinglePrecisionOverflow})
         EXPECT_STRNE(LibraryErrorText(raised), UnknownLibraryErrorMessage) << raised;
-}
-
-// Small contents stay in the write buffer until the end; large ones go to the
-// file while they are written. Both fail as a whole.
-TEST(WholeFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
-{
-    for (const std::size_t size : {3000, 200000}) {
-        QTemporaryDir folder;
-        QFile file(folder.filePath("out.txt"));
-        ASSERT_TRUE(WriteWholeFile(file.fileName(), "old"));
-        EXPECT_FALSE((ScopedFileSizeLimit(1024), WriteWholeFile(file.fileName(), std::string(size, 'n')))) << size;
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == "old") << size;
-        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"out.txt"});
-    }
 }
 
 constexpr double Inf = HUGE_VAL, NaN = NAN, No = -777.25; // No: what a refused text reads as (-777 whole)
@@ -133,37 +103,27 @@ template <typename Check> void InEveryLocale(Check check)
 
 struct FormatRow : Row { double value; const char* engineering; const char* plain; };
 using Format = ::testing::TestWithParam<FormatRow>;
-// Each text also reads back to a value that formats to the same text again.
 TEST_P(Format, ShowsSixDigitsScaled)
 {
     InEveryLocale([] {
-        for (const auto& [format, text] : {std::pair{&FormatEngineering, GetParam().engineering}, std::pair{&FormatValue, GetParam().plain}}) {
-            EXPECT_EQ(format(GetParam().value), QString::fromLatin1(text));
-            EXPECT_EQ(format(ReadDouble(text).value_or(No)), QString::fromLatin1(text));
-        }
+        EXPECT_EQ(FormatEngineering(GetParam().value), QString::fromLatin1(GetParam().engineering));
+        EXPECT_EQ(FormatValue(GetParam().value), QString::fromLatin1(GetParam().plain));
     });
 }
 const FormatRow FormatRows[] = {
-    {"Zero", 0, "0", "0"}, {"NegativeZero", -0.0, "0", "0"}, {"Fifty", 50, "50", "50"}, {"Unit", 1.5, "1.5", "1.5"},
-    {"Kilo", 1500, "1.5e3", "1500"}, {"Giga", 2.4e9, "2.4e9", "2.4e9"}, {"Rounded", 123456789, "123.457e6", "1.23457e8"},
-    {"Milli", 0.001, "1e-3", "0.001"}, {"TenthMicro", 1e-7, "100e-9", "1e-7"}, {"NegHalf", -0.5, "-500e-3", "-0.5"},
+    {"Zero", 0, "0", "0"}, {"NegativeZero", -0.0, "0", "0"}, {"Unit", 1.5, "1.5", "1.5"}, {"Kilo", 1500, "1.5e3", "1500"},
+    {"Rounded", 123456789, "123.457e6", "1.23457e8"}, {"Milli", 0.001, "1e-3", "0.001"},
+    {"TenthMicro", 1e-7, "100e-9", "1e-7"}, {"NegHalf", -0.5, "-500e-3", "-0.5"},
     {"RoundedPlain", 12345.678, "12.3457e3", "12345.7"}, {"PlainTop", 100000, "100e3", "100000"},
-    {"AbovePlain", 100001, "100.001e3", "1.00001e5"}, {"ScaledSix", 123456, "123.456e3", "1.23456e5"},
-    {"PlainBottom", 0.0001, "100e-6", "0.0001"}, {"BelowPlain", 0.00005, "50e-6", "5e-5"},
-    {"NegRounded", -0.123456789, "-123.457e-3", "-0.123457"}, {"HalfAbovePlain", 100000.5, "100.001e3", "100000"},
-    {"SmallFour", 0.00001234, "12.34e-6", "1.234e-5"}, {"Denormal", 4.9406564584124654e-324, "4.94066e-324", "4.94066e-324"},
-    {"NegDenormal", -4.9406564584124654e-324, "-4.94066e-324", "-4.94066e-324"},
-    {"SmallestNormal", 2.2250738585072014e-308, "22.2507e-309", "2.22507e-308"},
+    {"AbovePlain", 100001, "100.001e3", "1.00001e5"}, {"PlainBottom", 0.0001, "100e-6", "0.0001"},
+    {"BelowPlain", 0.00005, "50e-6", "5e-5"}, {"Denormal", 4.9406564584124654e-324, "4.94066e-324", "4.94066e-324"},
     {"Largest", 1.7976931348623157e308, "179.769e306", "1.79769e308"}, {"Inf", Inf, "inf", "inf"},
-    {"NegInf", -Inf, "-inf", "-inf"}, {"NaN", NaN, "nan", "nan"}, {"NegNaN", -NaN, "nan", "nan"},
-    // Rounding that carries the mantissa into the next decade or group of three.
-    {"Pico", 1e-12, "1e-12", "1e-12"}, {"NegPico", -1e-12, "-1e-12", "-1e-12"}, {"BelowPico", 9.99999e-13, "999.999e-15", "9.99999e-13"},
-    {"Mega", 999999.5, "1e6", "9.99999e5"}, {"NegMega", -999999.5, "-1e6", "-9.99999e5"}, {"NearMega", 999999.9, "1e6", "1e6"},
-    {"BelowMega", 999999.4, "999.999e3", "9.99999e5"}, {"Huge", 1e33, "1e33", "1e33"}, {"NegHuge", -1e33, "-1e33", "-1e33"},
-    {"BelowHuge", 9.99999e32, "999.999e30", "9.99999e32"}, {"GroupEdge", 999.9999, "1e3", "1000"},
+    {"NegInf", -Inf, "-inf", "-inf"}, {"NaN", NaN, "nan", "nan"},
+    // Rounding that carries the mantissa into the next decade or group of three, and just not.
+    {"Pico", 1e-12, "1e-12", "1e-12"}, {"Mega", 999999.5, "1e6", "9.99999e5"}, {"NearMega", 999999.9, "1e6", "1e6"},
+    {"BelowMega", 999999.4, "999.999e3", "9.99999e5"},
     // Six digits that round onto an end of the plain range show it plainly, as the text reads back.
-    {"PlainBottomCarry", 9.9999999e-5, "100e-6", "0.0001"}, {"OntoPlainTop", 100000.00006, "100e3", "100000"},
-    {"OntoPlainBottom", 0.0000999999995, "100e-6", "0.0001"}};
+    {"PlainBottomCarry", 9.9999999e-5, "100e-6", "0.0001"}, {"OntoPlainTop", 100000.00006, "100e3", "100000"}};
 INSTANTIATE_TEST_SUITE_P(NumberText, Format, ::testing::ValuesIn(FormatRows), RowName);
 
 // The whole text as one number, for doubles and whole numbers alike.
@@ -179,19 +139,15 @@ TEST_P(Read, TakesTheWholeTextOrNothing)
     });
 }
 const ReadRow ReadRows[] = {
-    {"Plain", u"1.5", 1.5}, {"NegExponent", u"-2.5e-3", -2.5e-3}, {"LeadingPoint", u".5", 0.5}, {"TrailingPoint", u"5.", 5},
-    {"PlusExponent", u"1e+5", 1e5}, {"CapitalExponent", u"1E-5", 1e-5}, {"Plus", u"+7", 7, 7}, {"NegZero", u"-0", -0.0, 0},
-    {"LeadingZeros", u"007", 7, 7}, {"Denormal", u"4.9406564584124654e-324", 4.9406564584124654e-324},
-    {"SmallestNormal", u"2.2250738585072014e-308", 2.2250738585072014e-308}, {"Underflow", u"1e-400", 0},
+    {"Plain", u"1.5", 1.5}, {"PlusExponent", u"1e+5", 1e5}, {"Plus", u"+7", 7, 7}, {"NegZero", u"-0", -0.0, 0},
+    {"Denormal", u"4.9406564584124654e-324", 4.9406564584124654e-324}, {"Underflow", u"1e-400", 0},
     {"Largest", u"1.7976931348623157e308", 1.7976931348623157e308}, {"IntMax", u"2147483647", 2147483647, 2147483647},
     {"IntMin", u"-2147483648", -2147483648.0, INT32_MIN}, {"AboveInt", u"2147483648", 2147483648.0},
-    {"BelowInt", u"-2147483649", -2147483649.0}, {"Inf", u"inf", Inf}, {"NegInfinity", u"-Infinity", -Inf},
-    {"CapitalInf", u"INF", Inf}, {"NaN", u"NaN", NaN}, {"NanPayload", u"nan(123)", No}, {"Overflow", u"1e400", No},
-    {"NegOverflow", u"-1e400", No}, {"BareExponent", u"1e", No}, {"BareExponentSign", u"1e+", No}, {"PlusAlone", u"+", No},
-    {"MinusAlone", u"-", No}, {"PointAlone", u".", No}, {"Empty", u"", No}, {"LeadingSpace", u" 1", No},
-    {"TrailingSpace", u"1 ", No}, {"Hex", u"0x10", No}, {"DecimalComma", u"1,5", No}, {"DoubleSign", u"++1", No},
-    {"TwoPoints", u"1.2.3", No}, {"Letters", u"abc", No}, {"Unit", u"1.5GHz", No}, {"Nul", std::u16string(u"1\0", 2), No},
-    {"NoBreakSpace", u"1.5\u00A0", No}, {"UnicodeMinus", u"\u22125", No}, {"Fullwidth", u"\uFF11", No}, {"Euro", u"1\u20AC5", No}};
+    {"BelowInt", u"-2147483649", -2147483649.0}, {"Inf", u"inf", Inf}, {"NaN", u"NaN", NaN},
+    {"NanPayload", u"nan(123)", No}, {"Overflow", u"1e400", No}, {"BareExponent", u"1e", No}, {"PointAlone", u".", No},
+    {"Empty", u"", No}, {"LeadingSpace", u" 1", No}, {"TrailingSpace", u"1 ", No}, {"DecimalComma", u"1,5", No},
+    {"TwoPoints", u"1.2.3", No}, {"Unit", u"1.5GHz", No}, {"Nul", std::u16string(u"1\0", 2), No},
+    {"NoBreakSpace", u"1.5\u00A0", No}, {"UnicodeMinus", u"\u22125", No}};
 INSTANTIATE_TEST_SUITE_P(NumberText, Read, ::testing::ValuesIn(ReadRows), RowName);
 
 struct NormalizeRow : Row { std::u16string text; bool engineering, ok; std::u16string expected; };
@@ -206,12 +162,9 @@ TEST_P(Normalize, TrimsAndFormatsANumber)
 }
 const NormalizeRow NormalizeRows[] = {
     {"Spaces", u" 1.5e3 ", true, true, u"1.5e3"}, {"ToEngineering", u"1500", true, true, u"1.5e3"},
-    {"ToValue", u"1500", false, true, u"1500"}, {"Small", u"0.00001234", false, true, u"1.234e-5"},
-    {"TabNewline", u"\t-1e-7\n", true, true, u"-100e-9"}, {"NoBreakSpaces", u"\u00A01.5\u00A0", false, true, u"1.5"},
-    {"NegZero", u"-0", false, true, u"0"}, {"Infinity", u"-Infinity", true, true, u"-inf"}, {"NaN", u"NaN", false, true, u"nan"},
-    {"Letters", u"abc", false, false, u"abc"}, {"LettersInSpaces", u"  x  ", true, false, u"x"},
-    {"UnicodeMinus", u" \u22120.5 ", false, false, u"\u22120.5"}, {"DecimalComma", u"1,5", true, false, u"1,5"},
-    {"Overflow", u"1e400", false, false, u"1e400"}, {"Blank", u"   ", true, false, u""}};
+    {"ToValue", u"1500", false, true, u"1500"}, {"TabNewline", u"\t-1e-7\n", true, true, u"-100e-9"},
+    {"NoBreakSpaces", u"\u00A01.5\u00A0", false, true, u"1.5"}, {"LettersInSpaces", u"  x  ", true, false, u"x"},
+    {"UnicodeMinus", u" \u22120.5 ", false, false, u"\u22120.5"}, {"Blank", u"   ", true, false, u""}};
 INSTANTIATE_TEST_SUITE_P(NumberText, Normalize, ::testing::ValuesIn(NormalizeRows), RowName);
 
 } // namespace
