@@ -1,4 +1,4 @@
-// Data sets in files: stored whole or not at all, loaded only from regular files.
+// Data sets in files: loaded only from regular files that hold one, stored whole or not at all.
 
 #include "TamrixTestSupport.h"
 
@@ -48,28 +48,33 @@ struct Folder
 using Prepare = std::function<std::string(const fs::path&)>;
 const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 
-// Rich_v3 without its internal serial number (or an empty set) stored to the path `prepare` gives (null when empty), under the umask 027 and a file
-// size limit: the file `written` with the stored bytes and the permissions `mode`, loaded back from the path; or the code, the path as context, and
-// nothing in the folder changed, no temporary file left behind.
-struct StoreRow : Row { Prepare prepare; char version; bool empty; std::size_t sizeLimit; std::int32_t code; const char* written = nullptr; mode_t mode = 0; };
-using FileStore = ::testing::TestWithParam<StoreRow>;
-TEST_P(FileStore, ReplacesTheFileWholeOrLeavesEverythingAsItWas)
+// A path that `prepare` gives (null when empty): loading from it refuses with `loadCode` (no prepared file holds a data set), the path as context and
+// the set unchanged. Then rich_v3 without its internal serial number (or an empty set) stored there, under the umask 027 and a file size limit: the
+// file `written` with the stored bytes and the permissions `mode`, loaded back from the path; or the code, the path as context, and nothing in the
+// folder changed, no temporary file left behind.
+struct PathRow : Row { Prepare prepare; std::int32_t loadCode; char version; bool empty; std::size_t sizeLimit; std::int32_t code; const char* written = nullptr; mode_t mode = 0; };
+using FilePath = ::testing::TestWithParam<PathRow>;
+TEST_P(FilePath, LoadsOnlyDataSetsAndReplacesTheFileWholeOrLeavesEverythingAsItWas)
 {
-    const StoreRow& row = GetParam();
+    const PathRow& row = GetParam();
     const mode_t previousMask = ::umask(027);
     const Folder folder;
-    const std::string path = row.prepare(folder.path), before = folder.Listing();
+    const std::string path = row.prepare(folder.path), before = folder.Listing(), context = path.empty() ? "(none)" : path;
+    const char* const name = path.empty() ? nullptr : path.c_str();
     CTamrix set = row.empty ? CTamrix() : Rich();
     set.SetSerialNumberInternal("");
+    const std::string held = Bytes(set.Content());
+    const Failure loadFailure = FailureOf([&] { CTamrixUtil::LoadTMXFromFile2(set, name); });
+    EXPECT_EQ(std::make_tuple(loadFailure.code, loadFailure.context, Bytes(set.Content())), std::make_tuple(row.loadCode, context, held));
     Failure failure;
     {
         const ScopedFileSizeLimit limit(row.sizeLimit ? row.sizeLimit : RLIM_INFINITY);
-        failure = FailureOf([&] { CTamrixUtil::StoreTMXToFile2(set, path.empty() ? nullptr : path.c_str(), row.version, '0'); });
+        failure = FailureOf([&] { CTamrixUtil::StoreTMXToFile2(set, name, row.version, '0'); });
     }
     ::umask(previousMask);
     EXPECT_EQ(failure.code, row.code);
     if (row.code != 0) {
-        EXPECT_EQ(failure.context, path.empty() ? "(none)" : path);
+        EXPECT_EQ(failure.context, context);
         EXPECT_EQ(folder.Listing(), before);
         return;
     }
@@ -84,52 +89,30 @@ TEST_P(FileStore, ReplacesTheFileWholeOrLeavesEverythingAsItWas)
     const std::string after = folder.Listing();
     EXPECT_EQ(after.find("partial"), std::string::npos) << after;
 }
-const StoreRow storeRows[] = {
-    {"NewFileTakesTheUmask", In("new.cal"), '3', false, 0, 0, "new.cal", 0640},
+const std::string good = ReadFile(DataFile("rich_v3.cal"));
+const PathRow pathRows[] = {
+    {"NewFileTakesTheUmask", In("new.cal"), 1, '3', false, 0, 0, "new.cal", 0640},
     {"ExistingFileKeepsItsPermissions",
      [](const fs::path& f) { std::ofstream(f / "old.cal") << std::string(100000, 'o'); ::chmod((f / "old.cal").c_str(), 0604); return (f / "old.cal").string(); },
-     '4', false, 0, 0, "old.cal", 0604},
+     204, '4', false, 0, 0, "old.cal", 0604},
     {"LinkedFileIsReplacedAndTheLinkStays",
-     [](const fs::path& f) { fs::create_symlink("folder/inner.cal", f / "link.cal"); return (f / "link.cal").string(); }, '3', false, 0, 0,
+     [](const fs::path& f) { fs::create_symlink("folder/inner.cal", f / "link.cal"); return (f / "link.cal").string(); }, 201, '3', false, 0, 0,
      "folder/inner.cal", 0640},
-    {"FolderDoesNotExist", In("missing/x.cal"), '3', false, 0, 2}, {"PathThroughARegularFile", In("old.cal/x.cal"), '3', false, 0, 2},
-    {"TargetIsAFolder", In("folder"), '3', false, 0, 2}, {"TargetIsAFolderWrittenWithASlash", In("folder/"), '3', false, 0, 2},
-    {"TargetIsAFifo", In("fifo"), '3', false, 0, 2}, {"LinkToAFolder", In("folder-link"), '3', false, 0, 2}, {"DiskFullWhileWriting", In("old.cal"), '3', false, 1000, 2},
-    {"DataSetRefused", In("old.cal"), '3', true, 0, 211}, {"VersionRefused", In("old.cal"), '5', false, 0, 205},
-    {"NullPath", [](const fs::path&) { return std::string(); }, '3', false, 0, 104},
-};
-INSTANTIATE_TEST_SUITE_P(Tamrix, FileStore, ::testing::ValuesIn(storeRows), RowName);
-
-// A load that fails: the code, the path as context, and the set unchanged.
-struct LoadFailureRow : Row { Prepare prepare; std::int32_t code; };
-using FileLoadFailure = ::testing::TestWithParam<LoadFailureRow>;
-TEST_P(FileLoadFailure, ReportsThePathAndKeepsTheSet)
-{
-    const Folder folder;
-    const std::string path = GetParam().prepare(folder.path);
-    CTamrix set = Rich();
-    const std::string before = Bytes(set.Content());
-    const Failure failure = FailureOf([&] { CTamrixUtil::LoadTMXFromFile2(set, path.empty() ? nullptr : path.c_str()); });
-    EXPECT_EQ(failure.code, GetParam().code);
-    EXPECT_EQ(failure.context, path.empty() ? "(none)" : path);
-    EXPECT_EQ(Bytes(set.Content()), before);
-}
-const std::string good = ReadFile(DataFile("rich_v3.cal"));
-const auto Written = [](std::string data) {
-    return [data](const fs::path& f) { std::ofstream(f / "written.cal") << data; return (f / "written.cal").string(); };
-};
-const LoadFailureRow loadFailureRows[] = {
-    {"MissingFile", In("missing.cal"), 1}, {"Folder", In("folder"), 1}, {"FifoWithoutWriter", In("fifo"), 1},
-    {"Device", [](const fs::path&) { return std::string("/dev/zero"); }, 1}, {"PathThroughARegularFile", In("old.cal/x.cal"), 1},
+    {"FileWithBrokenData",
+     [](const fs::path& f) { std::ofstream(f / "old.cal") << good.substr(0, 30) + static_cast<char>(good[30] ^ 0x04) + good.substr(31); return (f / "old.cal").string(); },
+     208, '3', false, 0, 0, "old.cal", 0640},
     {"LargerThanTheLargestDataSet",
      [](const fs::path& f) {
          std::ofstream(f / "huge.cal").close();
          fs::resize_file(f / "huge.cal", maxDataSetSize + 1); // sparse: costs no disk space
          return (f / "huge.cal").string();
      },
-     1},
-    {"BrokenData", Written(good.substr(0, 30) + static_cast<char>(good[30] ^ 0x04) + good.substr(31)), 208}, {"EmptyFile", Written(""), 201},
-    {"NullPath", [](const fs::path&) { return std::string(); }, 104},
+     1, '3', false, 0, 0, "huge.cal", 0640},
+    {"FolderDoesNotExist", In("missing/x.cal"), 1, '3', false, 0, 2}, {"PathThroughARegularFile", In("old.cal/x.cal"), 1, '3', false, 0, 2},
+    {"TargetIsAFolder", In("folder"), 1, '3', false, 0, 2}, {"TargetIsAFolderWrittenWithASlash", In("folder/"), 1, '3', false, 0, 2},
+    {"TargetIsAFifoWithoutWriter", In("fifo"), 1, '3', false, 0, 2}, {"LinkToAFolder", In("folder-link"), 1, '3', false, 0, 2},
+    {"DiskFullWhileWriting", In("old.cal"), 201, '3', false, 1000, 2}, {"DataSetRefused", In("old.cal"), 201, '3', true, 0, 211},
+    {"NullPath", [](const fs::path&) { return std::string(); }, 104, '3', false, 0, 104},
 };
-INSTANTIATE_TEST_SUITE_P(Tamrix, FileLoadFailure, ::testing::ValuesIn(loadFailureRows), RowName);
+INSTANTIATE_TEST_SUITE_P(Tamrix, FilePath, ::testing::ValuesIn(pathRows), RowName);
 } // namespace

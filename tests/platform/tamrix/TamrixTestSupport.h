@@ -13,6 +13,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // A table's row, named after its case: the test's name and what a failure shows.
 struct Row { const char* name; };
@@ -52,6 +53,24 @@ inline const SampleRow sampleRows[] = {
 inline CTamrix Loaded(const std::string& path) { CTamrix set; CTamrixUtil::LoadTMXFromBuffer2(set, ReadFile(path)); return set; }
 // rich_v3: three devices of four points, default device 1, every table filled but Refl.
 inline CTamrix Rich() { return Loaded(DataFile("rich_v3.cal")); }
+// An XML document in the documented layout: one device "Pad 6 dB" of two points (read as kept in visualize/xml_documented.txt).
+inline const std::string documented = ReadFile(DataFile("xml/documented.xml"));
+
+inline CTamrix WithDevices(std::vector<SParaDevice> devices)
+{
+    TamrixContent content;
+    content.devices = std::move(devices);
+    CTamrix set;
+    set.ReplaceContent(std::move(content));
+    return set;
+}
+// A new device named `mnemonic` with `points` points at 0 Hz, all values 0 but the first point's.
+inline SParaDevice Device(std::string mnemonic, std::size_t points = 1)
+{
+    SParaDevice device = CTamrix::NewSParaDevice();
+    device.mnemonic = std::move(mnemonic), device.points.resize(points);
+    return device;
+}
 
 inline std::string Stored(const CTamrix& set, char version = '3')
 {
@@ -62,15 +81,17 @@ inline std::string Stored(const CTamrix& set, char version = '3')
 inline std::string Export(const CTamrix& set) { std::ostringstream out; set.ExportSPara(out); return out.str(); }
 inline void Import(CTamrix& set, const std::string& document) { std::istringstream in(document); set.ImportSPara(in); }
 
+// `value` written over the four bytes at `at`, least significant first.
+inline void Put32(std::string& data, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        data[at + i] = static_cast<char>(value >> (8 * i));
+}
 // Sets the length field and the checksum of stored bytes to fit the bytes.
 inline std::string Reseal(std::string data)
 {
-    const auto put = [&](std::size_t at, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            data[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    put(10, static_cast<std::uint32_t>(data.size()));
-    put(14, tamrix_binary::Checksum(data));
+    Put32(data, 10, static_cast<std::uint32_t>(data.size()));
+    Put32(data, 14, tamrix_binary::Checksum(data));
     return data;
 }
 

@@ -3,6 +3,9 @@
 
 #include "TamrixTestSupport.h"
 
+#include <cfloat>
+#include <cmath>
+
 namespace
 {
 const SParaType<1>* const sParas[] = {&SParaType<1>::S11, &SParaType<1>::S12, &SParaType<1>::S21, &SParaType<1>::S22};
@@ -34,15 +37,38 @@ void ExpectGettersReadTheModel(CTamrix set)
     }
 }
 
-// Sets loaded, read from XML or edited: shown as kept beside the tests, with getters that read what the set holds.
-struct ShownRow : Row { std::function<CTamrix()> set; };
+// Sets loaded, read from XML or edited: shown as kept beside the tests (unless too large to keep), with getters that read what the set holds; exported
+// and imported into rich_v3 (without a default device), the device list is the set's, bit for bit, and nothing else changes.
+struct ShownRow : Row { std::function<CTamrix()> set; bool kept = true; };
 using Visualize = ::testing::TestWithParam<ShownRow>;
-TEST_P(Visualize, ShowsTheSetAsKept)
+TEST_P(Visualize, ShowsTheSetAsKeptAndItsDevicesComeBackFromXml)
 {
     const CTamrix set = GetParam().set();
-    EXPECT_EQ(set.Visualize(), ReadFile(DataFile(std::string("visualize/") + GetParam().name + ".txt")));
+    if (GetParam().kept) {
+        EXPECT_EQ(set.Visualize(), ReadFile(DataFile(std::string("visualize/") + GetParam().name + ".txt")));
+    }
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
     ExpectGettersReadTheModel(set);
+    CTamrix target = Rich();
+    target.SetSParaDefaultDevice(-1);
+    TamrixContent expected = target.Content();
+    expected.devices = set.Content().devices;
+    Import(target, Export(set));
+    EXPECT_EQ(Bytes(target.Content()), Bytes(expected));
+}
+// Values whose shortest text needs every digit, beside the extremes rich_v3 holds.
+SParaDevice ExtremeValues()
+{
+    const float floats[] = {-FLT_TRUE_MIN, FLT_MAX, std::nextafter(FLT_MIN, 0.0f), 0.1f, 1.0f / 3.0f, 16777216.0f, std::nextafter(1.0f, 2.0f)};
+    const double frequencies[] = {-0.0, DBL_TRUE_MIN, 0.1 + 0.2, 1e7 + 1e-2, 123456789.123456789, DBL_MAX};
+    SParaDevice device = Device("extremes", std::size(frequencies));
+    device.minPower = FLT_TRUE_MIN, device.maxPower = FLT_MAX;
+    for (std::size_t p = 0; p < std::size(frequencies); ++p) {
+        device.points[p].frequency = frequencies[p];
+        for (std::size_t i = 0; i < 12; ++i)
+            device.points[p].values[i] = floats[(i + p) % std::size(floats)];
+    }
+    return device;
 }
 // A new data set, or rich_v3, after `edit`.
 std::function<CTamrix()> New(const std::function<void(CTamrix&)>& edit, bool rich = false)
@@ -64,6 +90,15 @@ std::vector<ShownRow> ShownRows()
     rows.push_back({"user_without_default_device",
                     New(EDIT(s.SetChannelNumber(0), s.SetSParaDefaultDevice(-1), s.SetSParaCorrDef(0), s.SetSParaFreqNumber(1, 0)), true)});
     rows.push_back({"empty", [] { return CTamrix(); }});
+    rows.push_back({"mnemonics_to_escape_and_extreme_values", [] {
+                        std::vector<SParaDevice> devices{ExtremeValues()};
+                        for (const char* mnemonic : {"<&>\"' markup", "tab\there", "cr\rlf\ncrlf\r\n", "  leading and trailing  ", "   ", "\t", "\x01\x1F\x7F controls",
+                                                     "]]> and <![CDATA[", "not UTF-8 \xFF\xFE\xC3", "&amp; already escaped &#13;", "J\xC3\xB6rg Wei\xC3\x9F \xE2\x84\xA6"})
+                            devices.push_back(Device(mnemonic));
+                        return WithDevices(devices);
+                    }});
+    rows.push_back({"most_devices", [] { return WithDevices(std::vector<SParaDevice>(64, Device("d"))); }, false});
+    rows.push_back({"most_points", [] { return WithDevices({Device("d", 100000)}); }, false});
     rows.push_back({"new_device", New(EDIT(s.SetSParaDeviceNumber(1)))});
     rows.push_back({"points_added_later", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)))});
     rows.push_back({"points_removed", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreqNumber(0, 0)))});
