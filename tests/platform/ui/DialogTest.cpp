@@ -174,7 +174,8 @@ void FillList(RecordingDialog& d)
 
 enum Mouse { LeftClick, ControlClick, DoubleClick, Hover };
 
-// What the mouse does on a cell of the sensor list, or in its empty space below the rows (row -1).
+// What the mouse does on a cell of the sensor list, or in its empty space below the rows (row -1); logs
+// the list's selection and hot row after it.
 Action OnList(Mouse what, int row, int column = 0)
 {
     return [=](RecordingDialog& d) {
@@ -183,25 +184,16 @@ Action OnList(Mouse what, int row, int column = 0)
         const QPoint at =
             row < 0 ? QPoint(5, view->height() - 5) : list->visualRect(list->model()->index(row, column)).center();
         if (what == Hover)
-            return QTest::mouseMove(view, at);
-        QTest::mouseClick(view, Qt::LeftButton, what == ControlClick ? Qt::ControlModifier : Qt::NoModifier, at);
+            QTest::mouseMove(view, at);
+        else
+            QTest::mouseClick(view, Qt::LeftButton, what == ControlClick ? Qt::ControlModifier : Qt::NoModifier, at);
         // The widget overload of mouseDClick sends the second press alone.
         if (what == DoubleClick)
             QTest::mouseDClick(view, Qt::LeftButton, {}, at), QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+        d.log.push_back("selected " + std::to_string(list->GetFirstSelectedItem()) + " (" +
+                        std::to_string(list->selectionModel()->selectedIndexes().size()) + " cells), hot " +
+                        std::to_string(list->GetHotItem()));
     };
-}
-
-void ListState(RecordingDialog& d)
-{
-    auto* list = d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
-    d.log.push_back("selected " + std::to_string(list->GetFirstSelectedItem()) + " (" +
-                    std::to_string(list->selectionModel()->selectedIndexes().size()) + " cells), hot " +
-                    std::to_string(list->GetHotItem()));
-}
-
-void NoOneClickActivation(RecordingDialog& d)
-{
-    d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0);
 }
 
 struct ActionRow
@@ -294,14 +286,14 @@ const std::vector<ActionRow> ActionRows{
     {"drop_on_a_window_that_takes_no_files", IDD_CAL_INFO, {Drop({Sensor})}, LeftOpen, Run({"drag refused"})},
     // The first move makes sure that the cursor moves at all.
     {"list_clicks_select_rows_the_row_under_the_mouse_is_hot_until_one_click_activation_or_the_list_goes", IDD_UPLOAD,
-     {OnList(LeftClick, 2, 3), ListState, OnList(ControlClick, 0, 1), ListState, OnList(LeftClick, -1), ListState,
-      OnList(DoubleClick, 1, 2), ListState, OnList(DoubleClick, -1), ListState, OnList(Hover, 0, 1),
-      OnList(Hover, 2, 1), ListState, NoOneClickActivation, OnList(Hover, 1, 1), ListState, Disable(IDC_SENSOR_LIST),
-      OnList(DoubleClick, 1), ListState},
+     {OnList(LeftClick, 2, 3), OnList(ControlClick, 0, 1), OnList(LeftClick, -1), OnList(DoubleClick, 1, 2),
+      OnList(DoubleClick, -1), OnList(Hover, 0, 1), OnList(Hover, 2, 1),
+      [](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0); },
+      OnList(Hover, 1, 1), Disable(IDC_SENSOR_LIST), OnList(DoubleClick, 1)},
      LeftOpen,
      Run({"click 2", "selected 2 (4 cells), hot -1", "click 0", "selected 0 (4 cells), hot -1", "click -1",
           NoneSelected, "click 1", "double 1", "selected 1 (4 cells), hot -1", "click -1", "double -1", NoneSelected,
-          "selected -1 (0 cells), hot 2", NoneSelected, NoneSelected}),
+          "selected -1 (0 cells), hot 0", "selected -1 (0 cells), hot 2", NoneSelected, NoneSelected}),
      FillList},
     {"end_dialog_while_initialising", IDD_CAL_INFO, {}, IDCANCEL, Run(),
      [](RecordingDialog& d) { d.initDialog = [&d] { return d.EndDialog(IDCANCEL), true; }; }},
@@ -364,7 +356,6 @@ const std::vector<ControlRow> ControlRows{
     {"read_only_text", IDD_VISUALIZE, IDC_VISUALIZE_TEXT, "QPlainTextEdit", {8, 8, 956, 488}, "a\nb\rc", "x",
      "a\r\nb\r\nc"},
     {"lines_of_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit", {18, 9, 252, 72}, Found, "", Found},
-    {"default_button", IDD_CAL_INFO, IDOK, "QPushButton", {9, 117, 75, 21}, nullptr, "", "OK"},
     {"button", IDD_CAL_INFO, IDCANCEL, "QPushButton", {162, 117, 75, 21}, "Save", "", "Save"},
     {"half_rounds_up", IDD_SETNUMBER, IDC_POINT_NUMBER, "QLineEdit", {93, 14, 90, 21}, nullptr, "", ""},
     {"check_box_grows_to_show_its_text", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET, "QCheckBox",

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <string>
 
 // A table row names itself by its `scenario` member: the name is the test's parameter name
-// and what a failure prints for the row.
+// (gtest prints the row) and what a failure prints for the row.
 namespace rows
 {
 
@@ -16,13 +15,6 @@ auto operator<<(std::ostream& out, const Row& row) -> decltype(out << row.scenar
     return out << row.scenario;
 }
 
-struct Name
-{
-    template <class Row>
-    std::string operator()(const testing::TestParamInfo<Row>& info) const
-    {
-        return info.param.scenario;
-    }
-};
+using Name = testing::PrintToStringParamName;
 
 } // namespace rows

@@ -1,7 +1,6 @@
 // The standard boxes: message boxes and file dialogs, shown by Qt or asked of a presenter.
 
 #include "FileDialog.h"
-#include "FileDialogFilter.h"
 #include "FileDialogPresenter.h"
 #include "MessageBox.h"
 #include "MessageBoxPresenter.h"
@@ -82,32 +81,8 @@ const std::vector<BoxRow> BoxRows{
 
 INSTANTIATE_TEST_SUITE_P(Rows, MessageBoxTest, testing::ValuesIn(BoxRows), rows::Name());
 
-struct FilterRow
-{
-    const char* scenario;
-    QString filter;
-    QStringList expected;
-};
-
-using FileDialogFilterTest = testing::TestWithParam<FilterRow>;
-
-TEST_P(FileDialogFilterTest, BecomesQtNameFilters)
-{
-    EXPECT_EQ(ConvertFileDialogFilter(GetParam().filter), GetParam().expected);
-}
-
 const QString DataSets = "*.cal and *.bin Files|*.cal; *.bin|*.cal Files|*.cal|All Files (*.*)|*.*||";
 const QStringList DataSetFilters{"*.cal and *.bin Files (*.cal *.bin)", "*.cal Files (*.cal)", "All Files (*.*) (*)"};
-
-const std::vector<FilterRow> FilterRows{
-    {"pattern_lists_and_all_files", DataSets, DataSetFilters},
-    {"without_closing_bars", "Touchstone|*.s2p", {"Touchstone (*.s2p)"}},
-    {"list_ends_at_first_empty_entry", "A|*.a||B|*.b||", {"A (*.a)"}},
-    {"description_without_patterns", "A|*.a|B", {"A (*.a)"}},
-    {"empty", "", {}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Rows, FileDialogFilterTest, testing::ValuesIn(FilterRows), rows::Name());
 
 struct ChoiceRow
 {
@@ -120,11 +95,13 @@ struct ChoiceRow
     bool asksBeforeReplacing;
     int result;
     QStringList got; // path, name and extension chosen; then where the next dialog opens
+    QString filter = "*.xml Files|*.xml||"; // bar-separated, as the window gives it
+    QStringList nameFilters = {"*.xml Files (*.xml)"}; // as Qt takes them
 };
 
 using FileDialogTest = testing::TestWithParam<ChoiceRow>;
 
-// The last dialog of the process ended in /start.
+// The last dialog of the process ended in /start. The window's bar-separated filters become Qt's.
 TEST_P(FileDialogTest, AsksWithTheFrameworksArgumentsAndHandsBackTheChoice)
 {
     const ChoiceRow& row = GetParam();
@@ -134,14 +111,14 @@ TEST_P(FileDialogTest, AsksWithTheFrameworksArgumentsAndHandsBackTheChoice)
         asked.push_back(request);
         return row.chosen;
     });
-    CFileDialog dialog(row.open, row.defaultExtension, row.fileName, row.flags, "*.xml Files|*.xml||");
+    CFileDialog dialog(row.open, row.defaultExtension, row.fileName, row.flags, row.filter);
     dialog.SetTitle("Select XML file");
     EXPECT_EQ(dialog.DoModal(), row.result);
     ASSERT_EQ(asked.size(), 1u);
     const FileDialogRequest& a = asked[0];
     EXPECT_EQ(std::make_tuple(a.open, a.directory, a.fileName, a.nameFilters, a.defaultExtension, a.overwritePrompt),
               std::make_tuple(row.open, row.folder, QFileInfo(row.fileName).fileName(),
-                              QStringList{"*.xml Files (*.xml)"}, QString("xml"), row.asksBeforeReplacing));
+                              row.nameFilters, QString("xml"), row.asksBeforeReplacing));
     EXPECT_EQ(a.title, "Select XML file");
     EXPECT_EQ(QStringList({dialog.GetPathName(), dialog.GetFileName(), dialog.GetFileExt(), dialog.GetLastFolder()}),
               row.got);
@@ -152,15 +129,19 @@ constexpr UINT Both = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 const std::vector<ChoiceRow> ChoiceRows{
     {"save_appends_the_default_extension", false, "xml", "", Both, "/data/export", "/start", true, IDOK,
      {"/data/export.xml", "export.xml", "xml", "/data"}},
+    // a filter without closing bars
     {"save_keeps_another_extension", false, ".xml", "", Both, "/data/export.bin", "/start", true, IDOK,
-     {"/data/export.bin", "export.bin", "bin", "/data"}},
+     {"/data/export.bin", "export.bin", "bin", "/data"}, "Touchstone|*.s2p", {"Touchstone (*.s2p)"}},
+    // the filters end at the first empty entry
     {"save_in_a_folder_with_a_dot", false, "xml", "", OFN_HIDEREADONLY, "/data/v1.2/export", "/start", false, IDOK,
-     {"/data/v1.2/export.xml", "export.xml", "xml", "/data/v1.2"}},
+     {"/data/v1.2/export.xml", "export.xml", "xml", "/data/v1.2"}, "A|*.a||B|*.b||", {"A (*.a)"}},
+    // a description without patterns is no filter
     {"open_takes_the_name_as_chosen", true, "xml", "", Both, "/data/one/export", "/start", false, IDOK,
-     {"/data/one/export", "export", "", "/data/one"}},
+     {"/data/one/export", "export", "", "/data/one"}, "A|*.a|B", {"A (*.a)"}},
     {"initial_name_with_a_folder_opens_there", false, "xml", "/data/two/old.xml", Both, "/data/two/new.xml",
      "/data/two", true, IDOK, {"/data/two/new.xml", "new.xml", "xml", "/data/two"}},
-    {"ok_without_a_name", false, "xml", "old.xml", Both, "", "/start", true, IDOK, {"", "", "", "/start"}},
+    // no filters
+    {"ok_without_a_name", false, "xml", "old.xml", Both, "", "/start", true, IDOK, {"", "", "", "/start"}, "", {}},
     {"cancel_changes_nothing", false, "xml", "", Both, std::nullopt, "/start", true, IDCANCEL, {"", "", "", "/start"}},
 };
 
