@@ -85,34 +85,20 @@ void WriteBlock(const std::string& block)
     Check(VisaQueryBlock(visa, session, "cal:data?", back) == VI_SUCCESS && back == block,
           "a written block reads back as itself");
 }
+void UserDataCommand(const std::string& command)
+{
+    if (HasUserDataCommand(command))
+        Check(command.find(":CALibration") != std::string::npos && command.find(":USER:DATA") != std::string::npos,
+              "a user data command names both parts");
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    const std::string bytes = Bytes(data + 1, size - 1);
-    switch (data[0] % 6) {
-    case 0:
-        QueryBlock(bytes);
-        break;
-    case 1:
-        QueryString(bytes);
-        break;
-    case 2:
-        QueryError(bytes);
-        break;
-    case 3:
-        QueryIdentity(bytes);
-        break;
-    case 4:
-        WriteBlock(bytes);
-        break;
-    default:
-        if (HasUserDataCommand(bytes))
-            Check(bytes.find(":CALibration") != std::string::npos && bytes.find(":USER:DATA") != std::string::npos,
-                  "a user data command names both parts");
-        break;
-    }
+    constexpr void (*helpers[])(const std::string&) = {QueryBlock,    QueryString, QueryError,
+                                                       QueryIdentity, WriteBlock,  UserDataCommand};
+    helpers[data[0] % std::size(helpers)](Bytes(data + 1, size - 1));
     return 0;
 }

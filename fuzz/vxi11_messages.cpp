@@ -20,10 +20,7 @@ using namespace vxi11;
 
 constexpr std::uint32_t xid = 0x4F535452;
 
-struct Message
-{
-    void (*read)(MessageSource& source, std::size_t most);
-};
+using Reader = void (*)(MessageSource& source, std::size_t most);
 
 template <typename T, auto routine>
 void Decode(MessageSource& source, std::size_t most)
@@ -48,27 +45,27 @@ void Decode(MessageSource& source, std::size_t most)
 // Those with strings or opaque data (the device name of create_link, the data
 // of device_write and device_read) each end reads with bounds of its own: the
 // generated routines would allocate whatever length a message announces.
-const Message replies[] = {
-    {Decode<Device_Error, xdr_Device_Error>},
-    {Decode<Create_LinkResp, xdr_Create_LinkResp>},
-    {Decode<Device_WriteResp, xdr_Device_WriteResp>},
-    {Decode<u_int, xdr_u_int>},
+const Reader replies[] = {
+    Decode<Device_Error, xdr_Device_Error>,
+    Decode<Create_LinkResp, xdr_Create_LinkResp>,
+    Decode<Device_WriteResp, xdr_Device_WriteResp>,
+    Decode<u_int, xdr_u_int>,
 };
-const Message calls[] = {
-    {Decode<Device_ReadParms, xdr_Device_ReadParms>}, {Decode<Device_GenericParms, xdr_Device_GenericParms>},
-    {Decode<Device_LockParms, xdr_Device_LockParms>}, {Decode<Device_Link, xdr_Device_Link>},
-    {Decode<pmap, xdr_pmap>},
+const Reader calls[] = {
+    Decode<Device_ReadParms, xdr_Device_ReadParms>, Decode<Device_GenericParms, xdr_Device_GenericParms>,
+    Decode<Device_LockParms, xdr_Device_LockParms>, Decode<Device_Link, xdr_Device_Link>,
+    Decode<pmap, xdr_pmap>,
 };
 
 void ReadMessage(MessageSource& source, bool reply, unsigned which, std::size_t most)
 {
     if (reply) {
         if (ReadReplyHeader(source, xid) == ReplyCheck::Success)
-            replies[which % std::size(replies)].read(source, most);
+            replies[which % std::size(replies)](source, most);
     } else {
         CallHeader header;
         if (ReadCallHeader(source, header))
-            calls[which % std::size(calls)].read(source, most);
+            calls[which % std::size(calls)](source, most);
     }
 }
 } // namespace
