@@ -29,19 +29,16 @@ struct Folder
     }
     ~Folder() { fs::remove_all(path); }
     // Every name below the folder with its permissions and, for a file, its content, so that a temporary file left behind or a changed file shows.
-    std::string Listing() const
+    std::set<std::string> Listing() const
     {
         std::set<std::string> names;
-        for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator(); ++it) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path)) {
             struct stat status {};
-            ::lstat(it->path().c_str(), &status);
-            names.insert(it->path().lexically_relative(path).string() + " " + std::to_string(status.st_mode & 07777) + " "
-                         + (S_ISREG(status.st_mode) ? ReadFile(it->path()) : ""));
+            ::lstat(entry.path().c_str(), &status);
+            names.insert(entry.path().lexically_relative(path).string() + " " + std::to_string(status.st_mode & 07777) + " "
+                         + (S_ISREG(status.st_mode) ? ReadFile(entry.path()) : ""));
         }
-        std::string listing;
-        for (const std::string& name : names)
-            listing += name + "\n";
-        return listing;
+        return names;
     }
     fs::path path;
 };
@@ -59,7 +56,8 @@ TEST_P(FilePath, LoadsOnlyDataSetsAndReplacesTheFileWholeOrLeavesEverythingAsItW
     const PathRow& row = GetParam();
     const mode_t previousMask = ::umask(027);
     const Folder folder;
-    const std::string path = row.prepare(folder.path), before = folder.Listing(), context = path.empty() ? "(none)" : path;
+    const std::string path = row.prepare(folder.path), context = path.empty() ? "(none)" : path;
+    const std::set<std::string> before = folder.Listing();
     const char* const name = path.empty() ? nullptr : path.c_str();
     CTamrix set = row.empty ? CTamrix() : Rich();
     set.SetSerialNumberInternal("");
@@ -86,8 +84,8 @@ TEST_P(FilePath, LoadsOnlyDataSetsAndReplacesTheFileWholeOrLeavesEverythingAsItW
     CTamrix loaded;
     EXPECT_EQ(CTamrixUtil::LoadTMXFromFile2(loaded, path.c_str()), FormatPair(row.version, '0'));
     EXPECT_EQ(Bytes(loaded.Content()), Bytes(set.Content()));
-    const std::string after = folder.Listing();
-    EXPECT_EQ(after.find("partial"), std::string::npos) << after;
+    for (const std::string& name : folder.Listing())
+        EXPECT_EQ(name.find("partial"), std::string::npos) << name;
 }
 const std::string good = ReadFile(DataFile("rich_v3.cal"));
 const PathRow pathRows[] = {

@@ -10,37 +10,20 @@ namespace
 using Edit = std::function<void(CTamrix&)>;
 const SParaType<1>*const S11 = &SParaType<1>::S11, *const S21 = &SParaType<1>::S21, *const S22 = &SParaType<1>::S22;
 
-TEST(Tamrix, NewSetIsEmptyAndAMovedSetLeavesAnEmptySet)
-{
-    EXPECT_FALSE(CTamrix().IsUtf8SupportEnabled());
-    EXPECT_EQ(Bytes(CTamrix().Content()), Bytes(TamrixContent()));
-    CTamrix source = Rich();
-    source.EnableUtf8Support(true);
-    const std::string expected = Bytes(source.Content());
-    const CTamrix moved(std::move(source));
-    EXPECT_EQ(Bytes(moved.Content()), expected);
-    EXPECT_TRUE(moved.IsUtf8SupportEnabled());
-    EXPECT_EQ(Bytes(source.Content()), Bytes(TamrixContent())); // NOLINT(bugprone-use-after-move)
-}
-
-// Every text of a data set (device 0 for the mnemonic), with its longest length.
+// Every text of a data set (device 0 for the mnemonic, the S-parameter measurement for a calibration record), with its longest length.
 struct TextField { std::string name; long most; std::function<void(CTamrix&, const std::string&)> set; std::function<std::string(const CTamrix&)> get; };
-std::vector<TextField> TextFields()
+TextField Record(const char* name, void (CTamrix::*set)(const CMeasurement*, const std::string&), std::string (CTamrix::*get)(const CMeasurement*) const)
 {
-    std::vector<TextField> fields = {
-        {"sensor name", 32, &CTamrix::SetSensorName, &CTamrix::GetSensorName}, {"stock number", 32, &CTamrix::SetStockNumber, &CTamrix::GetStockNumber},
-        {"attribute", 32, &CTamrix::SetAttribute, &CTamrix::GetAttribute}, {"serial number", 32, &CTamrix::SetSerialNumber, &CTamrix::GetSerialNumber},
-        {"internal serial number", 32, &CTamrix::SetSerialNumberInternal, &CTamrix::GetSerialNumberInternal},
-        {"mnemonic", 255, [](CTamrix& s, const std::string& t) { s.SetSPDMnemonic(0, t); }, [](const CTamrix& s) { return s.GetSPDMnemonic(0); }}};
-    using Set = void (CTamrix::*)(const CMeasurement*, const std::string&);
-    using Get = std::string (CTamrix::*)(const CMeasurement*) const;
-    for (const CMeasurement* m : CMeasurement::All())
-        for (const auto& [name, set, get] : {std::tuple<const char*, Set, Get>(" date", &CTamrix::SetCalDate, &CTamrix::GetCalDate),
-                                             {" laboratory", &CTamrix::SetCalLab, &CTamrix::GetCalLab}, {" engineer", &CTamrix::SetCalEng, &CTamrix::GetCalEng}})
-            fields.push_back({m->Name() + std::string(name), 32, [m, set = set](CTamrix& s, const std::string& t) { (s.*set)(m, t); },
-                              [m, get = get](const CTamrix& s) { return (s.*get)(m); }});
-    return fields;
+    return {name, 32, [=](CTamrix& s, const std::string& t) { (s.*set)(CMeasurement::SPara, t); }, [=](const CTamrix& s) { return (s.*get)(CMeasurement::SPara); }};
 }
+const TextField textFields[] = {
+    {"sensor name", 32, &CTamrix::SetSensorName, &CTamrix::GetSensorName}, {"stock number", 32, &CTamrix::SetStockNumber, &CTamrix::GetStockNumber},
+    {"attribute", 32, &CTamrix::SetAttribute, &CTamrix::GetAttribute}, {"serial number", 32, &CTamrix::SetSerialNumber, &CTamrix::GetSerialNumber},
+    {"internal serial number", 32, &CTamrix::SetSerialNumberInternal, &CTamrix::GetSerialNumberInternal},
+    {"mnemonic", 255, [](CTamrix& s, const std::string& t) { s.SetSPDMnemonic(0, t); }, [](const CTamrix& s) { return s.GetSPDMnemonic(0); }},
+    Record("date", &CTamrix::SetCalDate, &CTamrix::GetCalDate), Record("laboratory", &CTamrix::SetCalLab, &CTamrix::GetCalLab),
+    Record("engineer", &CTamrix::SetCalEng, &CTamrix::GetCalEng),
+};
 
 // A text of `piece` repeated (longest length + `extra`) times, then `tail`, set with UTF-8 support `utf8In` and read with `utf8Out`: the text read
 // (the text given when empty), or refused (104) and the old text kept.
@@ -49,7 +32,7 @@ using ModelText = ::testing::TestWithParam<TextRow>;
 TEST_P(ModelText, AreConvertedAndLimitedInCharacters)
 {
     const TextRow& row = GetParam();
-    for (const TextField& field : TextFields()) {
+    for (const TextField& field : textFields) {
         SCOPED_TRACE(field.name);
         CTamrix set = Rich();
         set.EnableUtf8Support(row.utf8In);
