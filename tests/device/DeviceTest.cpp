@@ -153,6 +153,20 @@ std::string ReadFile(const QString& path)
 class DeviceEditor;
 using Step = std::function<void(DeviceEditor&)>;
 
+// Hands the grid's messages on to the editor and tells `record` of each.
+class Relay : public CDialog
+{
+public:
+    explicit Relay(std::function<void(UINT)> record)
+        : CDialog(IDD_DEVICE)
+    {
+        for (UINT message = WM_GRID_ACTIVATE; message <= WM_GRID_PASTE; ++message)
+        {
+            MapMessage(message, [record, message](WPARAM, LPARAM) { record(message); });
+        }
+    }
+};
+
 // The device editor opened (shown, not modal) on a data set, every message box and beep
 // recorded; Yes/No boxes are answered with `answer`, the others with OK. File dialogs are
 // recorded and answered from `answers` (nothing left: Cancel).
@@ -168,6 +182,7 @@ public:
         grid = dialog->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID);
         if (dialog->result() == 0)
         {
+            grid->m_hNotifyWnd = relay.GetSafeHwnd();
             dialog->show();
             dialog->activateWindow();
             (void)QTest::qWaitForWindowActive(dialog.get());
@@ -205,13 +220,17 @@ public:
         return {ReadFile(exports.filePath("e.s2p")), ReadFile(exports.filePath("e.txt"))};
     }
 
+    QRect Cell(long row, long col) const { return grid->visualRect(grid->model()->index(int(row - 1), int(col - 1))); }
+
+    // A click on a cell, on a data row's header (col 0) or on the first column's header (row 0).
     void Mouse(long row, long col, bool twice, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        const QModelIndex index = grid->model()->index(static_cast<int>(row - 1), static_cast<int>(col - 1));
-        grid->scrollTo(index);
-        const QPoint at = grid->visualRect(index).center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, at);
-        twice ? QTest::mouseDClick(grid->viewport(), Qt::LeftButton, modifiers, at) : void();
+        grid->scrollTo(grid->model()->index(static_cast<int>(row - 1), static_cast<int>(std::max(col, 1L) - 1)));
+        QHeaderView* header = row == 0 ? grid->horizontalHeader() : col == 0 ? grid->verticalHeader() : nullptr;
+        QWidget* on = header != nullptr ? header->viewport() : grid->viewport();
+        const QPoint at = row == 0 ? QPoint(5, 5) : col == 0 ? QPoint(5, Cell(row, 1).center().y()) : Cell(row, col).center();
+        QTest::mouseClick(on, Qt::LeftButton, modifiers, at);
+        twice ? QTest::mouseDClick(on, Qt::LeftButton, modifiers, at) : void();
         Settle();
     }
 
@@ -245,18 +264,37 @@ public:
     }};
     std::unique_ptr<CDevice> dialog;
     CEditFlexGrid* grid = nullptr;
+    // The grid's messages as letters: Activate, Insert, Delete, Select all, Copy, Paste.
+    std::string messages;
+    Relay relay{[this](UINT message) {
+        messages += "AIDSCP"[message - WM_GRID_ACTIVATE];
+        dialog->SendMessage(message, 0, 0);
+    }};
+    QWidget otherWindow;
 };
 
-// Keys go to the grid (0), to a control of the dialog or, with -1, to the dialog itself.
+constexpr int inEditor = -2;    // the grid's cell editor, for keys and the focus
+constexpr int away = -3;        // another window, for the focus
+
+// Keys go to the grid (0), to a control of the dialog, to the cell editor or, with -1, to the dialog itself.
 Step Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int to = 0)
 {
     return [=](DeviceEditor& e) {
-        QWidget* target = to == 0 ? e.grid : to == -1 ? e.dialog.get() : e.dialog->GetDlgItem(to);
+        QWidget* target = to == 0 ? e.grid : to == -1 ? e.dialog.get() : to == inEditor ? &e.grid->GetCellEdit() : e.dialog->GetDlgItem(to);
         QTest::keyClick(target, key, modifiers);
     };
 }
 
+Step EditKey(Qt::Key key) { return Key(key, Qt::NoModifier, inEditor); }
 Step Click(long row, long col) { return [=](DeviceEditor& e) { e.Mouse(row, col, false); }; }
+Step Double(long row, long col) { return [=](DeviceEditor& e) { e.Mouse(row, col, true); }; }
+Step Call(std::function<void(CEditFlexGrid&)> call) { return [=](DeviceEditor& e) { call(*e.grid); }; }
+
+// Row, Col, RowSel and ColSel.
+using Selection = std::array<long, 4>;
+
+// Row, Col, RowSel and ColSel set through the grid's members.
+Step Place(const Selection& s) { return Call([=](CEditFlexGrid& g) { g.SetRow(s[0]), g.SetCol(s[1]), g.SetRowSel(s[2]), g.SetColSel(s[3]); }); }
 
 // A click on the first cell and a Shift+click on the second.
 Step Select(long row1, long col1, long row2, long col2)
@@ -337,6 +375,45 @@ Step SetNumber(const char* typed, bool ok)
     };
 }
 
+// The focus goes to the mnemonic field (0), the grid (1) or another window (2).
+Step FocusTo(int where)
+{
+    return [=](DeviceEditor& e) {
+        QWidget* to[] = {e.LineEdit(IDC_MNEMONIC), e.grid, &e.otherWindow};
+        to[where]->show();
+        to[where]->activateWindow();
+        to[where]->setFocus(Qt::MouseFocusReason);
+        (void)QTest::qWaitForWindowActive(to[where]);
+    };
+}
+
+// Two and a half rows in view, so that row 3 lies partly below it.
+const Step Shrink = Call([](CEditFlexGrid& g) {
+    g.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g.resize(g.width(), g.height() - g.viewport()->height() + g.rowHeight(0) * 5 / 2);
+});
+
+// The cells with a picture, header row included: "row,col" and t(icked), e(mpty), s(et), c(lear) or g(rey).
+Step Pictures(const char* expected)
+{
+    return [=](DeviceEditor& e) {
+        const std::pair<int, char> pictures[] = {{IDB_CHECK_TICKED, 't'}, {IDB_CHECK_EMPTY, 'e'}, {IDB_RADIO_SET, 's'},
+                                                 {IDB_RADIO_CLEAR, 'c'}, {IDB_GREY_BOX, 'g'}};
+        std::string shown;
+        for (long cell = 0; cell < e.grid->GetRows() * e.grid->GetCols(); ++cell)
+        {
+            const long row = cell / e.grid->GetCols(), col = cell % e.grid->GetCols();
+            const QImage image = e.grid->GetCellPictureAt(row, col).toImage();
+            for (const auto& [id, name] : pictures)
+            {
+                const bool same = !image.isNull() && image == LoadBitmapImage(id).convertToFormat(image.format());
+                shown += same ? std::to_string(row) + "," + std::to_string(col) + name + " " : "";
+            }
+        }
+        EXPECT_EQ(shown, expected);
+    };
+}
+
 // A block of cells that differs from the layout (one cell without `toRow` and `toCol`): the text
 // the grid shows (nullptr: the layout's) and the value OK stores.
 struct Cells
@@ -369,6 +446,14 @@ Box Refused(std::int32_t code) { return {FormatLibraryError(TvxKyyCalcDLLError(c
 const Box proceed{"Upper power limit should be higher than lower power limit. Proceed?", MessageBoxIcon::Exclamation,
                   MessageBoxButtons::YesNo, IDNO};
 
+// The cell editor open on a cell with a text (row 0: closed).
+struct Editor
+{
+    long row = 0;
+    long col = 0;
+    const char* text = "";
+};
+
 struct Session
 {
     const char* scenario;
@@ -381,10 +466,23 @@ struct Session
     std::vector<Box> boxes{};
     int beeps = 0;
     std::vector<Field> fields{};
-    int focus = 0;                   // the control with the focus afterwards (0: not looked at)
+    int focus = 0;                   // the control with the focus afterwards (0: not looked at), inEditor or away
     const char* clipboard = nullptr; // afterwards (nullptr: not looked at)
     bool readOnly = false;
+    Selection selection{};           // afterwards ({}: not looked at)
+    const char* messages = nullptr;  // the grid's (nullptr: not looked at)
+    Editor editor{};
 };
+
+// A session on three points that leaves the window open, the focus on the grid unless said.
+Session Grid(const char* scenario, std::vector<Step> steps, Selection selection, const char* messages = "",
+             Editor editor = {}, std::vector<Cells> cells = {}, int focus = IDC_POINT_GRID, int beeps = 0,
+             std::vector<long> layout = {1, 2, 3}, const char* clipboard = nullptr, std::vector<Box> boxes = {})
+{
+    Session s{scenario, 3, std::move(steps), std::move(layout), 0, std::move(cells), std::move(boxes), beeps, {}, focus, clipboard};
+    s.selection = selection, s.messages = messages, s.editor = editor;
+    return s;
+}
 
 using EditorSession = Rows<DeviceEditor, Session>;
 
@@ -410,6 +508,7 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
         for (long n = std::max(1L, -entry); n > 0; --n)
         {
             shown.push_back(entry > 0 ? opening[entry] : newPoint);
+            shown.back()[0] = QString::number(shown.size());
             stored.emplace_back();
             for (long col = 1; col < 14; ++col)
             {
@@ -431,7 +530,6 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
     ASSERT_EQ(grid->GetRows(), static_cast<long>(shown.size()) + 1);
     for (long row = 1; row < grid->GetRows(); ++row)
     {
-        shown[row - 1][0] = QString::number(row);
         EXPECT_EQ(Row(row), shown[row - 1]) << "row " << row;
     }
     for (const Field& field : c.fields)
@@ -445,7 +543,25 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
                   std::tie(c.boxes[i].text, c.boxes[i].icon, c.boxes[i].buttons, c.boxes[i].defaultButton));
     }
     EXPECT_EQ(beeps, c.beeps);
-    EXPECT_TRUE(c.focus == 0 || dialog->GetDlgItem(c.focus)->hasFocus());
+    QWidget* const focus = c.focus == inEditor ? &grid->GetCellEdit() : c.focus == away ? &otherWindow : dialog->GetDlgItem(c.focus);
+    EXPECT_TRUE(c.focus == 0 || QApplication::focusWidget() == focus) << QApplication::focusWidget();
+    const Selection& e = c.selection;
+    if (e != Selection{})
+    {
+        EXPECT_EQ((Selection{grid->GetRow(), grid->GetCol(), grid->GetRowSel(), grid->GetColSel()}), e);
+        const long block = (std::abs(e[0] - e[2]) + 1) * (std::abs(e[1] - e[3]) + 1);
+        EXPECT_EQ(grid->selectionModel()->selectedIndexes().size(), grid->GetRows() > 1 ? block : 0) << "cells shown selected";
+    }
+    EXPECT_TRUE(c.messages == nullptr || messages == c.messages) << messages;
+    const CCellEdit& edit = grid->GetCellEdit();
+    EXPECT_EQ(grid->IsEditing(), c.editor.row != 0);
+    if (grid->IsEditing() && c.editor.row != 0)
+    {
+        EXPECT_EQ(std::make_tuple(edit.GetRow(), edit.GetCol(), edit.text()),
+                  std::make_tuple(c.editor.row, c.editor.col, QString::fromUtf8(c.editor.text)));
+        EXPECT_EQ(edit.geometry(), Cell(c.editor.row, c.editor.col));
+        EXPECT_TRUE(grid->viewport()->rect().contains(edit.geometry())) << "the edited cell is in view";
+    }
     EXPECT_TRUE(c.clipboard == nullptr || GetClipboardText8() == c.clipboard) << GetClipboardText8();
     EXPECT_EQ(dialog->isVisible(), c.closed == 0);
     EXPECT_EQ(dialog->result(), c.closed);
@@ -540,7 +656,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {{1, 11, nullptr, 0.125}, {1, 12, nullptr, -0.25}, {1, 13, nullptr, 0.0625},
                  {2, 11, nullptr, Single(1.5e-5f)}, {2, 12, nullptr, -3}, {2, 13, nullptr, Single(0.04f)},
                  {1, 8, nullptr, 0.5}, {1, 9, nullptr, 0.375}, {1, 10, nullptr, Single(0.01f)}, {2, 8, nullptr, 0.25},
-                 {2, 9, nullptr, 250000}, {2, 10, nullptr, Single(0.05f)}}},
+                 {2, 9, nullptr, 250000}, {2, 10, nullptr, Single(0.05f)}}, {}, 0, {}, 0, nullptr, false, {}, "ASAASA"},
         Session{"UncheckedAgain", 2, {Press(IDC_S11_FOR_S22), Press(IDC_S11_FOR_S22), Edit(1, 12, "0.375"), Ok}, {1, 2},
                 IDOK, {{1, 12, "0.375", 0.375}}}),
     rows::Name());
@@ -577,12 +693,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Append, insert before row 1, delete the edited row, paste over the edit, OK.
         Session{"CommittedByEachPointCommandAndOk", 3, {Edit(2, 3, "0.75", false), Command(ID_POINTS_APPEND),
                 Edit(1, 3, "0.5", false), Command(ID_POINTS_INSERT), Edit(4, 3, "0.25", false), Command(ID_POINTS_DELETE),
-                Clip("0.125"), Edit(3, 3, "2", false), Command(ID_EDIT_PASTE), Edit(1, 2, "0.375", false), Command(IDOK)},
-                {-1, 1, 2, -1}, IDOK, {{1, 2, "0.375", 0.375}, {2, 3, "0.5", 0.5}, {3, 3, "0.125", 0.125}}},
+                Clip("0.125"), Edit(3, 3, "2", false), Command(ID_EDIT_PASTE), Edit(1, 1, "0.0025", false), Command(IDOK)},
+                {-1, 1, 2, -1}, IDOK, {{1, 1, "2.5e-3", 0.0025}, {2, 3, "0.5", 0.5}, {3, 3, "0.125", 0.125}}, {}, 0, {}, 0,
+                nullptr, false, {1, 1, 1, 1}},
         Session{"CommittedBySetNumber", 3, {Edit(2, 3, "0.75", false), SetNumber("1", true), Ok}, {-1}, IDOK},
         Session{"NoNumberStopsEveryCommand", 3, {Clip("0.5"), Edit(2, 3, "abc", false), Command(ID_POINTS_APPEND),
                 Command(ID_POINTS_INSERT), Command(ID_POINTS_DELETE), Command(ID_EDIT_PASTE), SetNumber("1", true),
-                Command(IDOK)}, {1, 2, 3}, 0, {}, {}, 6}),
+                Command(IDOK)}, {1, 2, 3}, 0, {}, {}, 6, {}, inEditor, nullptr, false, {}, nullptr, {2, 3, "abc"}}),
     rows::Name());
 
 // A write-protected device is only viewed, selected and copied.
@@ -596,6 +713,99 @@ INSTANTIATE_TEST_SUITE_P(
                 "1e9\t0.125\t-0.25\t0.0625\t0.5\t0.375\t0.01\t0.75\t-0.875\t0.02\t-0.0625\t0.1875\t0.03\r\n"
                 "2.5e9\t1.5e-5\t-3\t0.04\t0.25\t2.5e5\t0.05\t-1\t0\t0.06\t0.5\t-0.5\t0.07\r\n",
                 true}),
+    rows::Name());
+
+// The grid alone: selection, the cell editor, focus, pictures and cell blocks; its messages reach the editor.
+const Step pictures = Call([](CEditFlexGrid& g) {
+    g.SetCheckCell(1, 2, true);
+    g.SetCheckCell(2, 2, false);
+    g.SetGreyCell(3, 2);
+    g.SetRadioColumn(2, 3);
+    g.SetRadioCell(0, 3, true);
+});
+const std::string widerItem = "z\t\t9" + std::string(12, '\t') + "extra"; // one field more than the columns
+
+INSTANTIATE_TEST_SUITE_P(
+    Grid, EditorSession,
+    testing::Values(
+        // Selection and structure.
+        Grid("RowHeaderClickSelectsTheRowsDataCells", {Click(2, 0)}, {2, 1, 2, 13}),
+        Grid("HeaderDoubleClickPostsNothing", {Double(0, 0)}, {1, 1, 3, 1}),
+        Grid("PlainKeysPostNothingArrowsStayInTheDataCellsTabLeaves",
+             {Click(1, 1), Key(Qt::Key_A), Key(Qt::Key_C), Key(Qt::Key_V), Key(Qt::Key_3), Key(Qt::Key_Left), Key(Qt::Key_Up),
+              Key(Qt::Key_Down), Key(Qt::Key_Right, Qt::ShiftModifier), Key(Qt::Key_Tab)},
+             {2, 2, 2, 1}, "", {}, {}, IDC_MNEMONIC),
+        Grid("RemovingRowsClampsRowAndRowSel", {Place({2, 2, 3, 3}), Call([](CEditFlexGrid& g) { g.RemoveRows(2, 2); })},
+             {1, 2, 1, 3}, "", {}, {}, IDC_POINT_GRID, 0, {1}),
+        Grid("NoDataRowsNoCellSelected", {Call([](CEditFlexGrid& g) { g.RemoveRows(1, 3); }), Place({1, 1, 3, 3})},
+             {0, 1, 0, 3}, "", {}, {}, IDC_POINT_GRID, 0, {}),
+        Grid("RowsComeAndGoWithTheirTexts",
+             {Call([](CEditFlexGrid& g) {
+                  g.AddItem(QString::fromStdString(widerItem), 2), g.AddItem("w", -1), g.RemoveItem(1), g.InsertRows(2, 2);
+                  g.RemoveRows(4, 2), g.SetTextMatrix(9, 0, "nowhere"), g.SetTextMatrix(2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8");
+              })},
+             {1, 1, 1, 1}, "", {}, {{1, 0, "", 0, 4, 13}, {1, 0, "z", 0}, {1, 2, "9", 0}, {2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8", 0},
+             {4, 0, "w", 0}}, IDC_POINT_GRID, 0, {-4}),
+        Grid("PicturesSitCentredAndMoveWithTheirRows",
+             {pictures, Pictures("1,2t 1,3c 2,2e 2,3s 3,2g 3,3c "), Call([](CEditFlexGrid& g) { g.AddItem("x", 1), g.RemoveItem(2); }),
+              Pictures("2,2e 2,3s 3,2g 3,3c "), Click(2, 3), Call([](CEditFlexGrid& g) { EXPECT_EQ(g.GetCellPictureAlignment(), 4); })},
+             {2, 3, 2, 3}, "", {}, {{1, 0, "x", 0}, {1, 1, "", 0, 1, 13}}, IDC_POINT_GRID, 0, {-1, 2, 3}),
+        Grid("ColumnWidthsAndTheCellRectangleAreInTwips",
+             {Call([](CEditFlexGrid& g) { g.SetColWidth(2, 1440); }), Click(2, 2), Call([](CEditFlexGrid& g) {
+                  const long pixel = 1440 / g.logicalDpiX() + 1;
+                  EXPECT_NEAR(g.GetColWidth(2), 1440, pixel);
+                  EXPECT_NEAR(g.GetCellWidth(), 1440, pixel);
+                  EXPECT_GT(g.GetCellLeft(), g.GetColWidth(1));
+                  EXPECT_GT(g.GetCellTop(), g.GetCellHeight());
+              })},
+             {2, 2, 2, 2}),
+        // Activation and the cell editor.
+        Grid("EnterOpensTheEditor", {Click(3, 2), Key(Qt::Key_Return)}, {3, 2, 3, 2}, "A", {3, 2, "0.0002125"}, {}, inEditor),
+        Grid("EnterWritesValuePlainAndScrollsTheNextEditorIntoView", {Shrink, Edit(2, 2, "1500", false), EditKey(Qt::Key_Return)},
+             {3, 2, 3, 2}, "AAA", {3, 2, "0.0002125"}, {{2, 2, "1500", 0}}, inEditor),
+        Grid("EnterOnTheLastRowWrapsToTheNextColumn", {Edit(3, 1, "7e6", false), EditKey(Qt::Key_Return)}, {3, 2, 3, 2}, "AAA",
+             {3, 2, "0.0002125"}, {{3, 1, "7e6", 0}}, inEditor),
+        Grid("EnterOnTheLastCellStopsAtTheFixedColumn", {Edit(3, 13, "-0.5", false), EditKey(Qt::Key_Return)}, {3, 13, 3, 13},
+             "AAA", {}, {{3, 13, "-0.5", 0}}),
+        Grid("NotANumberIsSelectedForRetyping",
+             {Edit(2, 1, "abc", false), EditKey(Qt::Key_Return), EditKey(Qt::Key_7), EditKey(Qt::Key_Return)}, {3, 1, 3, 1},
+             "AAAA", {3, 1, "5e9"}, {{2, 1, "7", 0}}, inEditor, 1),
+        Grid("EscapeDropsTheEdit", {Edit(2, 1, "5", false), EditKey(Qt::Key_Escape)}, {2, 1, 2, 1}, "A"),
+        Grid("CursorKeysStayInTheEditor",
+             {Double(1, 5), EditKey(Qt::Key_End), EditKey(Qt::Key_Left), EditKey(Qt::Key_9), EditKey(Qt::Key_Home),
+              EditKey(Qt::Key_8), EditKey(Qt::Key_Right), EditKey(Qt::Key_7), EditKey(Qt::Key_End), EditKey(Qt::Key_Up),
+              EditKey(Qt::Key_Down), EditKey(Qt::Key_6)},
+             {1, 5, 1, 5}, "A", {1, 5, "807.956"}, {}, inEditor),
+        Grid("LeavingTheCellCommitsANumber", {Edit(1, 2, "42", false), Click(2, 3)}, {2, 3, 2, 3}, "A", {}, {{1, 2, "42", 0}}),
+        Grid("LeavingTheCellKeepsTextInItsEditor",
+             {Edit(1, 2, "abc", false), Click(2, 3), EditKey(Qt::Key_9), Call([](CEditFlexGrid& g) { EXPECT_TRUE(g.CommitEdit()); })},
+             {2, 3, 2, 3}, "A", {}, {{1, 2, "9", 0}}, IDC_POINT_GRID, 1),
+        Grid("ScrollingWritesTheTextUnchecked",
+             {Shrink, Edit(1, 2, "abc", false), Call([](CEditFlexGrid& g) { g.verticalScrollBar()->setValue(1); })}, {1, 2, 1, 2},
+             "A", {}, {{1, 2, "abc", 0}}),
+        Grid("FocusToAnotherControlCommits", {Edit(1, 1, "2500e6", false), FocusTo(0)}, {1, 1, 1, 1}, "AA", {},
+             {{1, 1, "2.5e9", 0}}, IDC_MNEMONIC),
+        Grid("FocusToAnotherControlKeepsTrimmedText", {Edit(1, 1, " abc ", false), FocusTo(0)}, {1, 1, 1, 1}, "A",
+             {1, 1, "abc"}, {}, inEditor, 1),
+        Grid("FocusToTheGridLeavesTheEdit", {Edit(1, 1, "3e9", false), FocusTo(1)}, {1, 1, 1, 1}, "A", {1, 1, "3e9"}),
+        Grid("FocusToAnotherWindowLeavesTheEdit", {Edit(1, 1, "abc", false), FocusTo(2)}, {1, 1, 1, 1}, "A", {1, 1, "abc"}, {},
+             away),
+        Grid("ColumnTypesOutOfRangeReported",
+             {Call([](CEditFlexGrid& g) { g.SetColumnType(14, Value), g.SetColumnType(2, Frequency); }), Edit(1, 2, "1500", false),
+              EditKey(Qt::Key_Return)},
+             {2, 2, 2, 2}, "AAA", {2, 2, "1.5e-5"}, {{1, 2, "1.5e3", 0}}, inEditor, 0, {1, 2, 3}, nullptr,
+             {{"Error: Column index is not valid"}}),
+        // The clipboard.
+        Grid("CopyClampsToTheFirstDataCellInLatin1",
+             {Call([](CEditFlexGrid& g) { g.SetTextMatrix(1, 1, "\u00b5x"); }), Place({0, 0, 0, 0}), Key(Qt::Key_C, ctrl)},
+             {1, 1, 1, 1}, "C", {}, {{1, 1, "\u00b5x", 0}}, IDC_POINT_GRID, 0, {1, 2, 3}, "\xb5x\r\n"),
+        Grid("CopyReversedBlockClampedToTheLastCell", {Place({9, 20, 2, 12}), Key(Qt::Key_C, ctrl)}, {3, 13, 2, 12}, "C", {}, {},
+             IDC_POINT_GRID, 0, {1, 2, 3}, "-0.5\t0.07\r\n-0.0005375\t5.375e-5\r\n"),
+        Grid("PasteWritesNumbersInTheColumnsFormatAppendsRowsAndDropsFields",
+             {Click(1, 1), Clip(" 1500 \t\tx\r\nn/a\t0.123456789"), Key(Qt::Key_V, ctrl), Click(2, 12),
+              Clip("4\t40\t400\n5\r6\r\n\r\n7\n"), Key(Qt::Key_V, ctrl)},
+             {2, 12, 2, 12}, "PP", {}, {{1, 1, "1.5e3", 0}, {2, 2, "0.123457", 0}, {2, 12, "4", 0}, {2, 13, "40", 0},
+             {3, 12, "5", 0}, {4, 12, "6", 0}, {5, 12, "7", 0}}, IDC_POINT_GRID, 0, {1, 2, 3, -2})),
     rows::Name());
 
 struct Opening
@@ -949,291 +1159,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "       250e6         0.01         0.02         0.03         0.04\r\n", {}, "Coupler 20dB|4e-9|400e-3"}),
     rows::Name());
 
-// The editable grid in the device editor's window, driven with real mouse and key
-// events: a fixed column of row numbers, a Frequency column and two Value columns
-// over three data rows. A row of the session table is what a user (or the owner
-// through the grid's members) does, and everything the grid shows afterwards.
-
-namespace grid
-{
-
-// The device editor's window with a bare grid in place of its own. The grid's messages are
-// recorded as letters: Activate, Insert, Delete, Select all, Copy, Paste.
-class GridTest : public testing::Test, public CDialog
-{
-public:
-    GridTest()
-        : CDialog(IDD_DEVICE)
-    {
-        Create();
-        ReplaceDlgItem(IDC_POINT_GRID, grid);
-        grid->m_hNotifyWnd = GetSafeHwnd();
-        for (UINT message = WM_GRID_ACTIVATE; message <= WM_GRID_PASTE; ++message)
-        {
-            MapMessage(message, [this, message](WPARAM, LPARAM) { messages += "AIDSCP"[message - WM_GRID_ACTIVATE]; });
-        }
-        const int types[] = {Locked, Frequency, Value, Value};
-        const QString headers[] = {"No.", "Frequency", "S11", "S21"};
-        grid->SetFixedCols(1);
-        grid->SetupColumns(4, types, headers);
-        grid->SetRows(4);
-        const char* cells[] = {"1", "1e9", "0.5", "0.25", "2", "2e9", "0.6", "0.35", "3", "3e9", "0.7", "0.45"};
-        for (int i = 0; i < 12; ++i)
-        {
-            grid->SetTextMatrix(i / 4 + 1, i % 4, cells[i]);
-        }
-        resize(700, 500);
-        show();
-        activateWindow();
-        (void)QTest::qWaitForWindowActive(this);
-        grid->setFocus(Qt::OtherFocusReason);
-        Settle();
-    }
-
-    QRect Cell(long row, long col) const { return grid->visualRect(grid->model()->index(int(row - 1), int(col - 1))); }
-
-    // The data cells, rows separated by '|' and cells by ','; a picture follows its text in brackets.
-    std::string Table() const
-    {
-        const std::pair<int, const char*> pictures[] = {{IDB_CHECK_TICKED, "[ticked]"}, {IDB_CHECK_EMPTY, "[empty]"},
-            {IDB_RADIO_SET, "[set]"}, {IDB_RADIO_CLEAR, "[clear]"}, {IDB_GREY_BOX, "[grey]"}};
-        std::string text;
-        for (long cell = grid->GetCols(); cell < grid->GetRows() * grid->GetCols(); ++cell)
-        {
-            const long row = cell / grid->GetCols(), col = cell % grid->GetCols();
-            text += (col > 0 ? "," : row > 1 ? "|" : "") + grid->GetTextMatrix(row, col).toStdString();
-            const QImage image = grid->GetCellPictureAt(row, col).toImage();
-            for (const auto& [id, name] : pictures)
-            {
-                text += !image.isNull() && image == LoadBitmapImage(id).convertToFormat(image.format()) ? name : "";
-            }
-        }
-        return text;
-    }
-
-    std::vector<MessageBoxRequest> boxes;
-    ScopedMessageBoxPresenter presenter{[this](const MessageBoxRequest& request) { return boxes.push_back(request), IDOK; }};
-    int beeps = 0;
-    ScopedBeepHook beepHook{[this](UINT type) { beeps += type == MB_DEFAULT_BEEP ? 1 : 100; }};
-    CEditFlexGrid* grid = new CEditFlexGrid;
-    std::string messages;
-    QWidget otherWindow;
-};
-
-using Step = std::function<void(GridTest&)>;
-using G = CEditFlexGrid;
-
-Step Call(std::function<void(G&)> call) { return [=](GridTest& t) { call(*t.grid); }; }
-Step Select(long r, long c, long rs, long cs) { return Call([=](G& g) { g.SetRow(r), g.SetCol(c), g.SetRowSel(rs), g.SetColSel(cs); }); }
-Step Key(Qt::Key key, Qt::KeyboardModifiers m = {}) { return [=](GridTest& t) { QTest::keyClick(t.grid, key, m); }; }
-Step EditKey(Qt::Key key) { return [=](GridTest& t) { QTest::keyClick(&t.grid->GetCellEdit(), key); }; }
-Step Type(const char* text) { return [=](GridTest& t) { QTest::keyClicks(&t.grid->GetCellEdit(), QString::fromUtf8(text)); }; }
-Step Commit(bool result) { return Call([=](G& g) { EXPECT_EQ(g.CommitEdit(), result); }); }
-Step Text(long row, long col, const char* text) { return Call([=](G& g) { g.SetTextMatrix(row, col, QString::fromUtf8(text)); }); }
-const Step Copy = Call([](G& g) { CopyCells(g); });
-const Step Return = EditKey(Qt::Key_Return);
-
-// A click on a cell, or on a data row's header (col 0); with `twice` a double-click after it (row 0: on
-// the first column's header).
-Step Click(long row, long col, bool twice = false)
-{
-    return [=](GridTest& t) {
-        QWidget* on = row == 0 ? t.grid->horizontalHeader()->viewport() : col == 0 ? t.grid->verticalHeader()->viewport() : t.grid->viewport();
-        const QPoint at = row == 0 ? QPoint(5, 5) : col == 0 ? QPoint(5, t.Cell(row, 1).center().y()) : t.Cell(row, col).center();
-        QTest::mouseClick(on, Qt::LeftButton, {}, at);
-        twice ? QTest::mouseDClick(on, Qt::LeftButton, {}, at) : void();
-    };
-}
-
-Step Double(long row, long col) { return Click(row, col, true); }
-
-// As the device editor pastes; rows it appends show "new".
-Step Paste(const char* text)
-{
-    return Call([=](G& g) {
-        SetClipboardText8(text);
-        PasteCells(g, [&g] { g.AddItem("new", g.GetRows()); });
-    });
-}
-
-// The focus goes to the mnemonic field (0), the grid (1) or another window (2).
-Step FocusTo(int where)
-{
-    return [=](GridTest& t) {
-        QWidget* to[] = {t.GetDlgItem(IDC_MNEMONIC), t.grid, &t.otherWindow};
-        to[where]->show();
-        to[where]->activateWindow();
-        to[where]->setFocus(Qt::MouseFocusReason);
-        (void)QTest::qWaitForWindowActive(to[where]);
-    };
-}
-
-// Two and a half rows in view, so that row 3 lies partly below it.
-const Step Shrink = Call([](G& g) {
-    g.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    g.resize(g.width(), g.height() - g.viewport()->height() + g.rowHeight(0) * 5 / 2);
-});
-
-// Row, Col, RowSel and ColSel.
-using Selection = std::array<long, 4>;
-
-enum Focus
-{
-    OnGrid,
-    OnEditor,
-    OnMnemonic,
-    Away, // neither grid nor editor
-};
-
-struct Editor
-{
-    long row = 0; // 0: closed
-    long col = 0;
-    const char* text = "";
-};
-
-const char* const start = "1,1e9,0.5,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45";
-
-struct Session
-{
-    const char* scenario;
-    std::vector<Step> steps;
-    Selection selection; // afterwards
-    const char* messages = "";
-    Editor editor = {};
-    const char* table = start;
-    Focus focus = OnGrid;
-    int beeps = 0;
-    const char* clipboard = nullptr; // nullptr: not looked at
-    const char* box = "";            // the text of the one message box shown, with its stop icon
-};
-
-using GridSession = Rows<GridTest, Session>;
-
-TEST_P(GridSession, ShowsWhatTheUserDid)
-{
-    const Session& c = GetParam();
-    for (const Step& step : c.steps)
-    {
-        step(*this);
-        Settle();
-    }
-    const Selection& e = c.selection;
-    EXPECT_EQ((Selection{grid->GetRow(), grid->GetCol(), grid->GetRowSel(), grid->GetColSel()}), e);
-    const long block = (std::abs(e[0] - e[2]) + 1) * (std::abs(e[1] - e[3]) + 1);
-    EXPECT_EQ(grid->selectionModel()->selectedIndexes().size(), grid->GetRows() > 1 ? block : 0) << "cells shown selected";
-    EXPECT_EQ(std::make_tuple(messages, Table(), beeps), std::make_tuple(std::string(c.messages), std::string(c.table), c.beeps));
-    const CCellEdit& edit = grid->GetCellEdit();
-    ASSERT_EQ(grid->IsEditing(), c.editor.row != 0);
-    if (grid->IsEditing())
-    {
-        EXPECT_EQ(std::make_tuple(edit.GetRow(), edit.GetCol(), edit.text()), std::make_tuple(c.editor.row, c.editor.col, QString::fromUtf8(c.editor.text)));
-        EXPECT_EQ(edit.geometry(), Cell(c.editor.row, c.editor.col));
-        EXPECT_TRUE(grid->viewport()->rect().contains(edit.geometry())) << "the edited cell is in view";
-    }
-    const QWidget* focus[] = {grid, &edit, GetDlgItem(IDC_MNEMONIC), QApplication::focusWidget() == grid ? nullptr : QApplication::focusWidget()};
-    EXPECT_EQ(QApplication::focusWidget(), focus[c.focus]);
-    EXPECT_TRUE(c.focus != Away || QApplication::focusWidget() != &edit);
-    EXPECT_TRUE(c.clipboard == nullptr || GetClipboardText8() == c.clipboard) << GetClipboardText8();
-    QString shown;
-    for (const MessageBoxRequest& box : boxes)
-    {
-        shown += box.icon == MessageBoxIcon::Stop ? box.text : "?";
-    }
-    EXPECT_EQ(shown, c.box);
-    for (long col = 0; col < grid->GetCols(); ++col)
-    {
-        EXPECT_TRUE(grid->GetCellPictureAt(0, col).isNull()) << "no picture in the header row";
-    }
-    EXPECT_TRUE(isVisible()) << "no key reached the dialog";
-}
-
-const Step pictures = Call([](G& g) {
-    g.SetCheckCell(1, 2, true);
-    g.SetCheckCell(2, 2, false);
-    g.SetGreyCell(3, 2);
-    g.SetRadioColumn(2, 3);
-    g.SetRadioCell(0, 3, true);
-});
-
-INSTANTIATE_TEST_SUITE_P(
-    Grid, GridSession,
-    testing::Values(
-        // Selection and structure.
-        Session{"RowHeaderClickSelectsTheRowsDataCells", {Click(2, 0)}, {2, 1, 2, 3}},
-        Session{"ArrowsAndShiftArrowStayInTheDataCells",
-                {Click(1, 1), Key(Qt::Key_Left), Key(Qt::Key_Up), Key(Qt::Key_Down), Key(Qt::Key_Right, Qt::ShiftModifier)}, {2, 2, 2, 1}},
-        Session{"TabLeavesTheGrid", {Click(2, 2), Key(Qt::Key_Tab)}, {2, 2, 2, 2}, "", {}, start, Away},
-        Session{"RemovingRowsClampsRowAndRowSel", {Select(2, 2, 3, 3), Call([](G& g) { g.RemoveRows(2, 2); })}, {1, 2, 1, 3}, "", {}, "1,1e9,0.5,0.25"},
-        Session{"NoDataRowsNoCellSelected", {Call([](G& g) { g.RemoveRows(1, 3); }), Select(1, 1, 3, 3)}, {0, 1, 0, 3}, "", {}, ""},
-        Session{"RowsComeAndGoWithTheirTexts",
-                {Call([](G& g) { g.AddItem("z\t\t9\t\textra", 2), g.AddItem("w", -1), g.RemoveItem(1), g.InsertRows(2, 2), g.RemoveRows(4, 2); }),
-                 Text(9, 0, "nowhere"), Text(2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8")},
-                {1, 1, 1, 1}, "", {}, "z,,9,|,,S\u2081\u2081 \u00b5W \U0001F4C8,|,,,|w,,,"},
-        Session{"PicturesSitCentredInTheirCells", {Click(2, 3), pictures, Call([](G& g) { EXPECT_EQ(g.GetCellPictureAlignment(), 4); })},
-                {2, 3, 2, 3}, "", {}, "1,1e9,0.5[ticked],0.25[clear]|2,2e9,0.6[empty],0.35[set]|3,3e9,0.7[grey],0.45[clear]"},
-        Session{"PicturesMoveWithTheirRows", {pictures, Call([](G& g) { g.AddItem("x", 1), g.RemoveItem(2); })}, {1, 1, 1, 1}, "", {},
-                "x,,,|2,2e9,0.6[empty],0.35[set]|3,3e9,0.7[grey],0.45[clear]"},
-        // Activation and the editor.
-        Session{"EnterOpensTheEditor", {Click(3, 2), Key(Qt::Key_Return)}, {3, 2, 3, 2}, "A", {3, 2, "0.7"}, start, OnEditor},
-        Session{"LockedColumnOnlyPosts", {Call([](G& g) { g.SetColumnType(3, Locked); }), Double(2, 3), Click(1, 3), Key(Qt::Key_Return)},
-                {1, 3, 1, 3}, "AA"},
-        Session{"HeaderDoubleClickPostsNothing", {Double(0, 0)}, {1, 1, 3, 1}},
-        Session{"EnterWritesValuePlain", {Double(1, 2), Type("1500"), Return}, {2, 2, 2, 2}, "AAA", {2, 2, "0.6"},
-                "1,1e9,1500,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45", OnEditor},
-        Session{"EnterOnTheLastRowWrapsToTheNextColumn", {Double(3, 1), Type("7e6"), Return}, {3, 2, 3, 2}, "AAA", {3, 2, "0.7"},
-                "1,1e9,0.5,0.25|2,2e9,0.6,0.35|3,7e6,0.7,0.45", OnEditor},
-        Session{"EnterOnTheLastCellStopsAtTheFixedColumn", {Double(3, 3), Type("-0.5"), Return}, {3, 3, 3, 3}, "AAA", {},
-                "1,1e9,0.5,0.25|2,2e9,0.6,0.35|3,3e9,0.7,-0.5"},
-        Session{"EnterScrollsTheNextEditorIntoView", {Shrink, Double(2, 2), Type("2"), Return}, {3, 2, 3, 2}, "AAA", {3, 2, "0.7"},
-                "1,1e9,0.5,0.25|2,2e9,2,0.35|3,3e9,0.7,0.45", OnEditor},
-        Session{"NotANumberBeepsAndStaysTrimmed", {Double(2, 1), Type(" abc "), Return}, {2, 1, 2, 1}, "AA", {2, 1, "abc"}, start, OnEditor, 1},
-        Session{"NotANumberIsSelectedForRetyping", {Double(2, 1), Type("abc"), Return, Type("7"), Return}, {3, 1, 3, 1}, "AAAA",
-                {3, 1, "3e9"}, "1,1e9,0.5,0.25|2,7,0.6,0.35|3,3e9,0.7,0.45", OnEditor, 1},
-        Session{"EscapeDropsTheEdit", {Double(2, 1), Type("5"), EditKey(Qt::Key_Escape)}, {2, 1, 2, 1}, "A"},
-        Session{"CursorKeysStayInTheEditor",
-                {Double(2, 2), EditKey(Qt::Key_End), EditKey(Qt::Key_Left), Type("9"), EditKey(Qt::Key_Home), Type("8"), EditKey(Qt::Key_Right),
-                 Type("7"), EditKey(Qt::Key_End), EditKey(Qt::Key_Up), EditKey(Qt::Key_Down), Type("6")},
-                {2, 2, 2, 2}, "A", {2, 2, "807.966"}, start, OnEditor},
-        Session{"LeavingTheCellCommitsANumber", {Double(1, 2), Type("42"), Click(2, 3)}, {2, 3, 2, 3}, "A", {},
-                "1,1e9,42,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45"},
-        Session{"LeavingTheCellKeepsTextInItsEditor", {Double(1, 2), Type("abc"), Click(2, 3), Type("9"), Commit(true)}, {2, 3, 2, 3}, "A",
-                {}, "1,1e9,9,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45", OnGrid, 1},
-        Session{"ScrollingWritesTheTextUnchecked", {Shrink, Double(1, 2), Type("abc"), Call([](G& g) { g.verticalScrollBar()->setValue(1); })},
-                {1, 2, 1, 2}, "A", {}, "1,1e9,abc,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45"},
-        Session{"FocusToAnotherControlCommits", {Double(1, 1), Type("2500e6"), FocusTo(0)}, {1, 1, 1, 1}, "AA", {},
-                "1,2.5e9,0.5,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45", OnMnemonic},
-        Session{"FocusToAnotherControlKeepsText", {Double(1, 1), Type("abc"), FocusTo(0)}, {1, 1, 1, 1}, "A", {1, 1, "abc"}, start, OnEditor, 1},
-        Session{"FocusToTheGridLeavesTheEdit", {Double(1, 1), Type("3e9"), FocusTo(1)}, {1, 1, 1, 1}, "A", {1, 1, "3e9"}},
-        Session{"FocusToAnotherWindowLeavesTheEdit", {Double(1, 1), Type("abc"), FocusTo(2)}, {1, 1, 1, 1}, "A", {1, 1, "abc"}, start, Away},
-        Session{"CommitNormalisesAndStays", {Double(1, 1), Type("0.0025"), Commit(true)}, {1, 1, 1, 1}, "A", {},
-                "1,2.5e-3,0.5,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45"},
-        Session{"CommitRefusesText", {Double(1, 1), Type("1e9x"), Commit(false)}, {1, 1, 1, 1}, "A", {1, 1, "1e9x"}, start, OnEditor, 1},
-        Session{"ColumnTypesOutOfRangeReported",
-                {Call([](G& g) { g.SetColumnType(4, Value), g.SetColumnType(2, Frequency); }), Double(1, 2), Type("1500"), Return},
-                {2, 2, 2, 2}, "AAA", {2, 2, "0.6"}, "1,1e9,1.5e3,0.25|2,2e9,0.6,0.35|3,3e9,0.7,0.45", OnEditor, 0, nullptr, "Error: Column index is not valid"},
-        Session{"ColumnWidthsAndTheCellRectangleAreInTwips",
-                {Call([](G& g) { g.SetColWidth(2, 1440); }), Click(2, 2), Call([](G& g) {
-                     const long pixel = 1440 / g.logicalDpiX() + 1;
-                     EXPECT_NEAR(g.GetColWidth(2), 1440, pixel);
-                     EXPECT_NEAR(g.GetCellWidth(), 1440, pixel);
-                     EXPECT_GT(g.GetCellLeft(), g.GetColWidth(1));
-                     EXPECT_GT(g.GetCellTop(), g.GetCellHeight());
-                 })},
-                {2, 2, 2, 2}},
-        // Keys.
-        Session{"TypingPostsNothing", {Click(2, 2), Key(Qt::Key_A), Key(Qt::Key_C), Key(Qt::Key_V), Key(Qt::Key_3)}, {2, 2, 2, 2}},
-        // The clipboard.
-        Session{"CopyClampsToTheFirstDataCell", {Select(0, 0, 0, 0), Copy}, {1, 1, 1, 1}, "", {}, start, OnGrid, 0, "1e9\r\n"},
-        Session{"CopyClampsToTheLastCell", {Select(9, 9, 9, 9), Copy}, {3, 3, 3, 3}, "", {}, start, OnGrid, 0, "0.45\r\n"},
-        Session{"CopyReversedBlockInLatin1", {Text(2, 3, "\u00b5x"), Select(2, 3, 1, 1), Copy}, {2, 3, 1, 1}, "", {},
-                "1,1e9,0.5,0.25|2,2e9,0.6,\u00b5x|3,3e9,0.7,0.45", OnGrid, 0, "1e9\t0.5\t0.25\r\n2e9\t0.6\t\xb5x\r\n"},
-        Session{"PasteWritesNumbersOnlyInTheColumnsFormat", {Select(1, 1, 1, 1), Paste(" 1500 \t\tx\r\nn/a\t0.123456789")}, {1, 1, 1, 1},
-                "", {}, "1,1.5e3,0.5,0.25|2,2e9,0.123457,0.35|3,3e9,0.7,0.45"},
-        Session{"PasteBeyondTheTableAppendsRowsAndDropsFields", {Select(2, 2, 2, 2), Paste("4\t40\t400\n5\r6\r\n\r\n7\n")}, {2, 2, 2, 2},
-                "", {}, "1,1e9,0.5,0.25|2,2e9,4,40|3,3e9,5,0.45|new,,6,|new,,7,"}),
-    rows::Name());
-
 struct NumberCase
 {
     const char* scenario;
@@ -1261,7 +1186,5 @@ INSTANTIATE_TEST_SUITE_P(Grid, NumberReaders,
                                          NumberCase{"Blanks", " 42", -1.0, -7}, NumberCase{"TrailingExponent", "1e", -1.0, -7},
                                          NumberCase{"IntOverflow", "2147483648", 2147483648.0, -7}),
                          rows::Name());
-
-} // namespace grid
 
 } // namespace
