@@ -94,11 +94,6 @@ TEST(SensorServer, FollowsTheStoreAndKeepsItsFolderToItself)
     EXPECT_TRUE(usbtmc::UsbSocketSerials(usbtmc::RuntimeFolder()).empty()) << "no socket outlives the server";
 }
 
-} // namespace
-
-namespace
-{
-
 std::string Query(usbtmc::Client& client, const std::string& command, int timeoutMs, LinkStatus& status)
 {
     status = client.Write({command}, true, usbtmc::DeadlineAfter(1000));

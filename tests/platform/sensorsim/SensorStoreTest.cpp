@@ -1,12 +1,14 @@
-#include "SensorSimTestFolder.h"
-
 #include "ScopedFileSizeLimit.h"
-#include "SensorStore.h"
+#include "ServedSensors.h"
 
+#include <gtest/gtest.h>
+
+#include <boost/algorithm/string/replace.hpp>
+
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
-using namespace sensorsim_test;
 namespace fs = std::filesystem;
 
 namespace
@@ -15,14 +17,25 @@ namespace
 // Bytes a text file would not keep: NUL, CR LF, a byte above 0x7F.
 const std::string AreaBytes("area\0\r\n\xFF", 8);
 
+// Every name below `folder`, hidden ones too, so that left-over temporary files show.
+std::vector<std::string> AllNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sensor 100001 in the store of a fresh folder, which is never served here.
 class StoreTest : public testing::Test
 {
 protected:
     StoreTest() { store.Add(NewSensorIdentity("100001", "TVX-18G"), AreaBytes); }
 
-    TestFolder folder;
-    const fs::path storeFolder = folder / "store";
-    SensorStore store{storeFolder};
+    ServedSensors sensors;
+    SensorStore& store = sensors.Store();
+    const fs::path storeFolder = store.Folder();
 };
 
 TEST_F(StoreTest, KeepsIdentityAreasAndFaultsAndRemovesWithoutTrace)
@@ -30,13 +43,10 @@ TEST_F(StoreTest, KeepsIdentityAreasAndFaultsAndRemovesWithoutTrace)
     // Every yes/no the other way round from the sensor the fixture adds.
     const SensorIdentity identity{"SN_7.b-2", "TVX-x", "4127.3005K02", "3.0", 0xBEEF, false, false, "10.0.0.7"};
     const std::string& serial = identity.serialNumber;
-    SensorFaults faults;
-    std::string error;
-    ASSERT_TRUE(faults.Apply("drop-after=4096", error) && faults.Apply("locked", error)) << error;
     store.Add(identity, AreaBytes + "factory");
     store.SaveArea(serial, DataArea::User, AreaBytes + "user");
     const std::string stamp = store.FaultsStamp(serial);
-    store.SaveFaults(serial, faults);
+    sensors.SetFaults(serial, {"drop-after=4096", "locked"});
     EXPECT_NE(store.FaultsStamp(serial), stamp);
 
     const SensorStore reader(storeFolder);
@@ -45,7 +55,7 @@ TEST_F(StoreTest, KeepsIdentityAreasAndFaultsAndRemovesWithoutTrace)
     EXPECT_TRUE(reader.LoadIdentity("100001") == NewSensorIdentity("100001", "TVX-18G"));
     EXPECT_EQ(reader.LoadArea(serial, DataArea::Factory), AreaBytes + "factory");
     EXPECT_EQ(reader.LoadArea(serial, DataArea::User), AreaBytes + "user");
-    EXPECT_EQ(reader.LoadFaults(serial), faults);
+    EXPECT_EQ(reader.LoadFaults(serial).Settings(), (std::vector<std::string>{"drop-after=4096", "locked"}));
     store.SaveArea(serial, DataArea::User, "");
     EXPECT_EQ(reader.LoadArea(serial, DataArea::User), "");
     EXPECT_EQ(AllNames(storeFolder / serial), (std::vector<std::string>{"factory.cal", "faults.conf", "sensor.conf"}));
@@ -61,7 +71,7 @@ struct RefusalRow
     const char* file; // null, or one of sensor 100001 first replaced by `content`, or removed without one
     std::optional<std::string> content;
     std::function<void(SensorStore&)> action;
-    const char* error; // "@" stands for the store folder
+    const char* error; // "@" stands for that file, or the store folder without one
 };
 
 void PrintTo(const RefusalRow& row, std::ostream* out) { *out << row.scenario; }
@@ -78,8 +88,7 @@ TEST_P(StoreRefusalTest, SaysWhatAndWhereAndChangesNothing)
         row.content ? static_cast<void>(std::ofstream(file) << *row.content) : static_cast<void>(fs::remove(file));
     const std::vector<std::string> before = AllNames(storeFolder);
     std::string expected = row.error;
-    if (const auto at = expected.find('@'); at != std::string::npos)
-        expected.replace(at, 1, storeFolder.string());
+    boost::algorithm::replace_all(expected, "@", (row.file ? file : storeFolder).string());
     try {
         row.action(store);
         ADD_FAILURE() << "no error";
@@ -103,32 +112,26 @@ const std::string Conf = "model = TVX-18G\nfirmware = 2.14\nproduct-id = 0x0118\
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StoreRefusalTest,
-    testing::Values(
-        RefusalRow{"add_existing", nullptr, {}, Adding("100001", "TVX-18G"), "Simulated sensor 100001 already exists"},
-        RefusalRow{"add_slash_in_serial", nullptr, {}, Adding("a/b", "TVX-18G"), "Bad serial number 'a/b'"},
-        RefusalRow{"add_hidden_serial", nullptr, {}, Adding(".add", "TVX-18G"), "Bad serial number '.add'"},
-        RefusalRow{"add_serial_of_33", nullptr, {}, Adding(std::string(33, '1'), "TVX-18G"), "Bad serial number '111"},
-        RefusalRow{"add_model_of_two_lines", nullptr, {}, Adding("2", "TVX\nx"), "2 to @: 'TVX?x' is not one line"},
-        RefusalRow{"add_disk_full_midway", nullptr, {}, Adding("2", "TVX-18G", 5000), "Cannot write @/.add-2-"},
-        RefusalRow{"missing_sensor", nullptr, {}, [](SensorStore& store) { store.LoadIdentity("9"); },
-                   "No simulated sensor 9 in @"},
-        RefusalRow{"remove_missing", nullptr, {}, [](SensorStore& store) { store.Remove("9"); },
-                   "No simulated sensor 9 in @"},
-        RefusalRow{"conf_without_usb", "sensor.conf", Conf, LoadIdentity,
-                   "Broken sensor file @/100001/sensor.conf: no usb"},
-        RefusalRow{"conf_usb_maybe", "sensor.conf", Conf + "usb = maybe", LoadIdentity,
-                   "@/100001/sensor.conf: usb 'maybe' is neither yes nor no"},
-        RefusalRow{"conf_product_id_too_big", "sensor.conf", Conf + "usb=no\nproduct-id=0x10000", LoadIdentity,
-                   "@/100001/sensor.conf: product-id '0x10000'"},
-        RefusalRow{"conf_line_without_key", "sensor.conf", Conf + "usb yes", LoadIdentity,
-                   "@/100001/sensor.conf: line 5 is not"},
-        RefusalRow{"factory_area_missing", "factory.cal", {},
-                   [](SensorStore& store) { store.LoadArea("100001", DataArea::Factory); },
-                   "@/100001/factory.cal is missing"},
-        RefusalRow{"bad_fault_line", "faults.conf", "locked\n\ndelay=1s",
-                   [](SensorStore& store) { store.LoadFaults("100001"); },
-                   "Broken faults file @/100001/faults.conf: line 3: Bad value '1s'"}),
-    ScenarioName<RefusalRow>);
+    testing::ValuesIn(std::vector<RefusalRow>{
+        {"add_existing", nullptr, {}, Adding("100001", "TVX-18G"), "Simulated sensor 100001 already exists"},
+        {"add_slash_in_serial", nullptr, {}, Adding("a/b", "TVX-18G"), "Bad serial number 'a/b'"},
+        {"add_hidden_serial", nullptr, {}, Adding(".add", "TVX-18G"), "Bad serial number '.add'"},
+        {"add_serial_of_33", nullptr, {}, Adding(std::string(33, '1'), "TVX-18G"), "Bad serial number '111"},
+        {"add_model_of_two_lines", nullptr, {}, Adding("2", "TVX\nx"), "2 to @: 'TVX?x' is not one line"},
+        {"add_disk_full_midway", nullptr, {}, Adding("2", "TVX-18G", 5000), "Cannot write @/.add-2-"},
+        {"missing_sensor", nullptr, {}, [](SensorStore& store) { store.LoadIdentity("9"); },
+         "No simulated sensor 9 in @"},
+        {"remove_missing", nullptr, {}, [](SensorStore& store) { store.Remove("9"); }, "No simulated sensor 9 in @"},
+        {"conf_without_usb", "sensor.conf", Conf, LoadIdentity, "Broken sensor file @: no usb"},
+        {"conf_usb_maybe", "sensor.conf", Conf + "usb = maybe", LoadIdentity, "@: usb 'maybe' is neither yes nor no"},
+        {"conf_product_id_too_big", "sensor.conf", Conf + "usb=no\nproduct-id=0x10000", LoadIdentity,
+         "@: product-id '0x10000'"},
+        {"conf_line_without_key", "sensor.conf", Conf + "usb yes", LoadIdentity, "@: line 5 is not"},
+        {"factory_area_missing", "factory.cal", {},
+         [](SensorStore& store) { store.LoadArea("100001", DataArea::Factory); }, "@ is missing"},
+        {"bad_fault_line", "faults.conf", "locked\n\ndelay=1s", [](SensorStore& store) { store.LoadFaults("100001"); },
+         "Broken faults file @: line 3: Bad value '1s'"}}),
+    [](const auto& info) { return std::string(info.param.scenario); });
 
 struct FaultRow
 {
@@ -140,9 +143,7 @@ struct FaultRow
 
 void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.scenario; }
 
-class FaultSettingsTest : public testing::TestWithParam<FaultRow>
-{
-};
+using FaultSettingsTest = testing::TestWithParam<FaultRow>;
 
 TEST_P(FaultSettingsTest, GiveTheFaultsOrAClearError)
 {
@@ -163,7 +164,6 @@ TEST_P(FaultSettingsTest, GiveTheFaultsOrAClearError)
 INSTANTIATE_TEST_SUITE_P(
     Rows, FaultSettingsTest,
     testing::Values(
-        FaultRow{"none", {}, "", ""},
         FaultRow{"all_in_member_order",
                  {"unplugged", "refuse-write=-32768", "locked", "delay=600000", "no-final-lf", "refuse-user-write=-1",
                   "drop-after=18446744073709551615", "restart-fails", "bad-length", "bad-digit-count", "garbage"},
@@ -181,6 +181,6 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"refuse_write_below_range", {"refuse-write=-32769"}, "", "Bad value '-32769'"},
         FaultRow{"flag_with_value", {"garbage=1"}, "", "Fault 'garbage' takes no value"},
         FaultRow{"unknown", {"slow"}, "", "Unknown fault 'slow' (known: delay=MS, drop-after=BYTES, garbage,"}),
-    ScenarioName<FaultRow>);
+    [](const auto& info) { return std::string(info.param.scenario); });
 
 } // namespace
