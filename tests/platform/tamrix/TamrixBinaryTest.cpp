@@ -140,8 +140,6 @@ const LoadRow loadRows[] = {
     {"CalibrationAxisOutOfOrder", Rule(CHANGE(c.temp.axis = {30.0, 20.0, 40.0})), 109}, {"CalibrationValueNotFinite", Rule(CHANGE(c.abso.values[3] = nan)), 104},
     // What only storing refuses, after the model's rules.
     {"NewGlobalBitsInVersion2", Rule(CHANGE(c.sParaCorrDef = sParaCorr_deviceLocked), '2'), 203},
-    {"NoDevice", Rule(CHANGE(c.devices.clear(), c.sParaDefaultDevice = -1)), 211}, {"DeviceWithoutPoints", Rule(CHANGE(c.devices[2].points.clear())), 211},
-    {"TwoDevicesInVersion2", Rule(CHANGE(c.devices.push_back(c.devices[0])), '2'), 214},
     {"FrequenciesDescending", Rule(CHANGE(c.devices[1].points[1].frequency = 1.0e12), '4'), 109},
     {"RulesBeforeWhatStoringRefuses", Rule(CHANGE(c.devices[1].points[1].frequency = 1.0e12, c.devices[1].points[3].values[0] = nan)), 104},
 };

@@ -1,5 +1,5 @@
-// The XML exchange of S-parameter devices: documents are written and read as laid out or refused whole, streams that fail are reported (the round
-// trip of every device runs with the renderings), and no number follows the user's locale.
+// The XML exchange of S-parameter devices: documents are read as laid out or refused whole, streams that fail are reported (the round trip of every
+// device and the documented layout run with the renderings), and no number follows the user's locale.
 
 #include "TamrixTestSupport.h"
 
@@ -16,16 +16,8 @@ struct UserLocale final : ::testing::Environment
 {
     void SetUp() override
     {
-        try {
+        if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
             std::locale::global(std::locale("de_DE.UTF-8"));
-            std::setlocale(LC_ALL, "de_DE.UTF-8");
-        } catch (const std::runtime_error&) {
-        }
-    }
-    void TearDown() override
-    {
-        std::locale::global(std::locale::classic());
-        std::setlocale(LC_ALL, "C");
     }
 };
 ::testing::Environment* const userLocale = ::testing::AddGlobalTestEnvironment(new UserLocale);
@@ -36,14 +28,6 @@ TEST(Tamrix, TestsRunUnderALocaleWithADecimalComma)
     out << 0.5;
     if (out.str() != "0,5")
         GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
-}
-
-// The documented layout is what export writes, to the byte.
-TEST(Tamrix, ExportWritesTheDocumentedLayout)
-{
-    CTamrix set;
-    Import(set, documented);
-    EXPECT_EQ(Export(set), documented);
 }
 
 // `documented` with every `from` replaced by `to` (the row fails when `from` does not occur, so that a stale case cannot pass unnoticed), or a whole
@@ -138,11 +122,10 @@ TEST_P(XmlStream, FailsWithItsCodeOrReadsTheWholeDocument)
     EXPECT_EQ(CodeOf([&] { row.import ? set.ImportSPara(stream) : set.ExportSPara(stream); }), row.code);
     EXPECT_EQ(row.code ? Bytes(set.Content()) : std::to_string(set.GetSParaFreqNumber(0)), row.code ? before : "2");
 }
-const auto all = std::ios_base::eofbit | std::ios_base::failbit | std::ios_base::badbit;
 const StreamRow streamRows[] = {
     {"ImportFromAFailedStream", true, 1000000, false, std::ios_base::failbit, {}, 1}, {"ImportFromASourceThatBreaks", true, 100, false, {}, {}, 1},
     {"ImportFromASourceThatBreaksIntoAThrowingStream", true, 100, false, {}, std::ios_base::badbit, 1},
-    {"ImportFromAStreamThatThrowsAtTheEndOfItsData", true, 1000000, false, {}, all, 0},
+    {"ImportFromAStreamThatThrowsAtTheEndOfItsData", true, 1000000, false, {}, std::ios_base::eofbit | std::ios_base::failbit | std::ios_base::badbit, 0},
     {"ExportToAFailedStream", false, 1000000, false, std::ios_base::failbit, {}, 2}, {"ExportFailsWhileWriting", false, 100, false, {}, {}, 2},
     {"ExportFailsAfterTheLastByte", false, 0, false, {}, {}, 2}, {"ExportFailsOnFlush", false, 1000000, true, {}, {}, 2},
     {"ExportToAStreamThatThrowsWhenItFails", false, 100, false, {}, std::ios_base::badbit | std::ios_base::failbit, 2},
