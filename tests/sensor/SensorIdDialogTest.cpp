@@ -19,8 +19,7 @@ namespace
 
 // Sensor name, stock number, attribute, serial number, internal serial number.
 using Texts = std::array<std::string, 5>;
-const std::array<int, 5> FieldIds{IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_ATTRIBUTE, IDC_SERIAL_NUMBER,
-                                  IDC_SERIAL_NUMBER_INTERNAL};
+const int FieldIds[]{IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_ATTRIBUTE, IDC_SERIAL_NUMBER, IDC_SERIAL_NUMBER_INTERNAL};
 const std::string No = "(Not required)";
 const Texts Typed{"TS-2", "0815.0001.11", "B9", "204711", "J-5"};
 const Texts Empty{};
@@ -53,12 +52,11 @@ using IdDialog = ::testing::TestWithParam<Row>;
 void Type(QLineEdit* edit, const std::string& utf8)
 {
     QTest::mouseClick(edit, Qt::LeftButton);
-    for (const char32_t c : QString::fromStdString(utf8).toUcs4()) {
+    for (const char32_t c : QString::fromStdString(utf8).toUcs4())
         if (c < 0x80 && c >= 0x20)
             QTest::keyClick(edit, static_cast<char>(c));
         else
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString::fromUcs4(&c, 1), Qt::NoModifier);
-    }
 }
 
 TEST_P(IdDialog, ShowsTheTextsTakesWhatIsTypedWhereNeededAndKeepsTheRestByteForByte)
@@ -73,7 +71,7 @@ TEST_P(IdDialog, ShowsTheTextsTakesWhatIsTypedWhereNeededAndKeepsTheRestByteForB
     dialog.SetOptions(row.userDataSet, row.version, 'b');
     QTimer::singleShot(0, &dialog, [&] {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        for (std::size_t i = 0; i < FieldIds.size(); ++i) {
+        for (std::size_t i = 0; i < std::size(FieldIds); ++i) {
             QLineEdit* edit = dialog.GetDlgItemAs<QLineEdit>(FieldIds[i]);
             ASSERT_NE(edit, nullptr);
             EXPECT_EQ(edit->text(), QString::fromStdString(row.shown[i])) << "field " << i;

@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <ostream>
 
 namespace
 {
 
+// Model or serial "?": cannot be read; model "-": viOpen fails. `pending`: what is left of the reply to read.
 struct FakeResource
 {
-    std::string descriptor, model, serial, reply; // model or serial "?": cannot be read; model "-": viOpen fails
+    std::string descriptor, model, serial, reply, pending;
 };
 
 // A VISA library of the test's making: the resources it finds, and for each the
@@ -29,7 +29,6 @@ struct FakeVisa
     std::vector<std::string> writes, found;
     std::vector<ViUInt32> reads; // the counts asked for
     int open = 0;                // sessions and find lists not closed
-    std::map<ViSession, std::string> pending;
 
     FakeVisa() { the = this; }
     ~FakeVisa() { the = nullptr; }
@@ -69,12 +68,12 @@ struct FakeVisa
         };
         f->viWrite = [](ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
             the->writes.emplace_back(reinterpret_cast<const char*>(buf), cnt);
-            the->pending[vi] = the->resources.at(vi - 1).reply;
+            the->resources.at(vi - 1).pending = the->resources.at(vi - 1).reply;
             return *retCnt = cnt, VI_SUCCESS;
         };
         f->viRead = [](ViSession vi, ViBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
             the->reads.push_back(cnt);
-            std::string& pending = the->pending[vi];
+            std::string& pending = the->resources.at(vi - 1).pending;
             *retCnt = static_cast<ViUInt32>(std::min<std::size_t>(cnt, pending.size()));
             std::memcpy(buf, pending.data(), *retCnt);
             pending.erase(0, *retCnt);
@@ -84,9 +83,8 @@ struct FakeVisa
     }
 };
 
-class RecordingList : public SensorList
+struct RecordingList : SensorList
 {
-public:
     using SensorList::SensorList;
     void ReportMessage(const char* text) override { messages.push_back(text); }
     std::vector<std::string> messages;
@@ -94,25 +92,13 @@ public:
 
 enum Helper { Block, String, Error };
 
-// The helper's call on session 1, its outputs joined by "|".
-ViStatus Call(Helper helper, const VisaFunctions& visa, std::string& answer)
-{
-    if (helper == Block)
-        return VisaQueryBlock(visa, 1, "cal:data?", answer);
-    if (helper == String)
-        return VisaQueryString(visa, 1, "syst:info?", answer);
-    std::int32_t code = 0;
-    const ViStatus status = VisaQueryError(visa, 1, code, answer);
-    return answer = std::to_string(code) + "|" + answer, status;
-}
-
 struct Exchange
 {
     const char* name;
     Helper helper;
     std::string reply; // of session 1
     ViStatus status;
-    std::string answer; // untouched when the call fails
+    std::string answer; // untouched when the call fails; of the error queue: the code, "|" and the text
     std::vector<ViUInt32> reads;
 };
 
@@ -126,8 +112,12 @@ TEST_P(Scpi, WritesOnceAndReadsTheReplyInItsPieces)
     FakeVisa fake;
     fake.resources = {{"", "", "", c.reply}};
     std::string answer;
-    EXPECT_EQ(Call(c.helper, *fake.Table(), answer), c.status);
-    EXPECT_EQ(answer, c.answer);
+    std::int32_t code = 0;
+    const ViStatus status = c.helper == Block    ? VisaQueryBlock(*fake.Table(), 1, "cal:data?", answer)
+                            : c.helper == String ? VisaQueryString(*fake.Table(), 1, "syst:info?", answer)
+                                                 : VisaQueryError(*fake.Table(), 1, code, answer);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(c.helper == Error ? std::to_string(code) + "|" + answer : answer, c.answer);
     const char* const queries[] = {"cal:data?\n", "syst:info?\n", "syst:err?\n"};
     EXPECT_EQ(fake.writes, std::vector<std::string>{queries[c.helper]});
     EXPECT_EQ(fake.reads, c.reads);
@@ -163,8 +153,10 @@ FakeResource Lan(const std::string& identity, int host = 9)
 }
 
 // The type is matched whatever its case; the VISA and the driver record of a sensor are one only as spelled alike.
-// (A scan without any VISA library or network is that of the transfer tests.)
-TEST(Scan, ListsEachSensorOnceUsbThenTheMakersTvxOnTheLanThenDriver)
+// (A scan without any VISA library or network is that of the transfer tests.) Then one listed sensor's results
+// in turn: the next of the kind asked for, the others dropped; none when none of that kind is left, none comes
+// within the timeout or the sensor is closed.
+TEST(SensorList, ListsEachSensorOnceUsbThenTheMakersTvxOnTheLanThenDriverAndGivesItsResultsByKind)
 {
     ServedSensors sensors; // the driver's, on USB
     for (const char* serial : {"2", "1", "3"})
@@ -176,7 +168,7 @@ TEST(Scan, ListsEachSensorOnceUsbThenTheMakersTvxOnTheLanThenDriver)
                       Lan("ATrobe&Lindvar,TVX-18G,7,1", 5), Lan("Trobe&Lindvar,PS-18,7,1", 6),
                       Lan("Trobe&Lindvar,TVX-18G,7", 7), Lan("Trobe&Lindvar,TVX-18G,7,1,1", 8), Usb("TVX-18G", "1"),
                       Usb("tvx-18g", "3"), Usb("TV", "4"), Usb("TVX-6G", "?"), Usb("-", "5"), Usb("TVX-6G", "6")};
-    RecordingList list(1000, fake.Table());
+    RecordingList list(600, fake.Table());
     list.Scan(true);
     list.Scan(true); // each one afresh
     std::vector<std::string> listed;
@@ -189,17 +181,7 @@ TEST(Scan, ListsEachSensorOnceUsbThenTheMakersTvxOnTheLanThenDriver)
                           "VISA TCPIP0::10.0.0.2::inst0::INSTR tvx-18g 7", "TvxControl2.dll TVXUSB::2 TVX-18G 2",
                           "TvxControl2.dll TVXUSB::3 TVX-18G 3"}));
     EXPECT_EQ(fake.open, 0) << "sessions, find lists or resource manager left open";
-    EXPECT_EQ(list.messages, std::vector<std::string>{});
-}
 
-// One sensor's results in turn: the next of the kind asked for, the others dropped; none
-// when none of that kind is left, none comes within the timeout or the sensor is closed.
-TEST(DriverResult, IsTheNextOfItsKindOrNothing)
-{
-    ServedSensors sensors;
-    sensors.Add("1");
-    sensors.Start();
-    RecordingList list(600, nullptr);
     std::int32_t sensor = 0;
     ASSERT_EQ(TvxOpenSensor("TVXUSB::1", &sensor), 0);
     for (const char* command : {"*idn?", "cal:data?", "*idn?"})
