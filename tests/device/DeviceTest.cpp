@@ -6,7 +6,6 @@
 #include "EditFlexGrid.h"
 #include "FileDialogFilter.h"
 #include "FileDialogPresenter.h"
-#include "GridClipboard.h"
 #include "GridMessages.h"
 #include "GridNumbers.h"
 #include "LibraryError.h"
@@ -253,7 +252,7 @@ public:
         boxes.push_back(request);
         return request.buttons == MessageBoxButtons::YesNo ? answer : IDOK;
     }};
-    ScopedBeepHook beepHook{[this](UINT) { ++beeps; }};
+    ScopedBeepHook beepHook{[this](UINT type) { beeps += type == MB_DEFAULT_BEEP ? 1 : 100; }};
     QTemporaryDir folder;
     QTemporaryDir exports;
     std::vector<FileDialogRequest> requests;
