@@ -607,13 +607,14 @@ const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
 INSTANTIATE_TEST_SUITE_P(
     Edits, EditorSession,
     testing::Values(
-        // Each part of a triple, each triple, the frequency and the mnemonic go to their own place.
-        Session{"CellsOfEveryKindAndTheMnemonic", 4,
+        // Each part of a triple, each triple, the frequency, the mnemonic and the limits go to their own place.
+        Session{"CellsOfEveryKindTheMnemonicAndLimits", 4,
                 {Edit(1, 1, "1500"), Edit(1, 3, "-0.125"), Edit(3, 5, "0.00001234"), Edit(4, 10, " 0.03125 "),
-                 Edit(2, 13, "0.5"), Type(mnemonicId, "Pad \xC2\xB5W"), Ok},
+                 Edit(2, 13, "0.5"), Type(mnemonicId, "Pad \xC2\xB5W"), Type(lowerId, "0.001"), Type(upperId, "0.5"), Ok},
                 {1, 2, 3, 4}, IDOK,
                 {{1, 1, "1.5e3", 1500}, {1, 3, "-0.125", -0.125}, {3, 5, "1.234e-5", Single(1.234e-5f)},
-                 {4, 10, "0.03125", 0.03125}, {2, 13, "0.5", 0.5}}, {}, 0, {{mnemonicId, "Pad \xC2\xB5W", 0}}},
+                 {4, 10, "0.03125", 0.03125}, {2, 13, "0.5", 0.5}}, {}, 0, {{mnemonicId, "Pad \xC2\xB5W", 0},
+                 {lowerId, "1e-3", Single(0.001f)}, {upperId, "500e-3", Single(0.5f)}}},
         // OK refuses and leaves the window open, so that Cancel can still close it.
         Session{"InfiniteFrequencyRefusedThenCancelButton", 2, {Type(mnemonicId, "Changed"), Edit(1, 5, "0.25"),
                 Edit(2, 1, "inf"), Ok, Press(IDCANCEL)}, {1, 2}, IDCANCEL, {{1, 5, "0.25", 0}, {2, 1, "inf", 0}},
@@ -624,14 +625,13 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Limits, EditorSession,
     testing::Values(
-        Session{"EqualAnsweredYes", 2, {Type(lowerId, "0.1"), Type(upperId, "0.1"), Edit(1, 2, "0.75"), Ok}, {1, 2}, IDOK,
-                {{1, 2, "0.75", 0.75}}, {proceed}, 0, {{lowerId, "100e-3", Single(0.1f)}, {upperId, "100e-3", Single(0.1f)}}},
+        // The refused OK leaves the window open for the next one.
+        Session{"NegativeUpperAnsweredYesRefusedThenEqualAnsweredYes", 2, {Type(lowerId, "0.1"), Type(upperId, "-1"), Ok,
+                Type(upperId, "0.1"), Edit(1, 2, "0.75"), Ok}, {1, 2}, IDOK, {{1, 2, "0.75", 0.75}},
+                {proceed, Refused(TamrixErrorCode::WrongArgument), proceed}, 0,
+                {{lowerId, "100e-3", Single(0.1f)}, {upperId, "100e-3", Single(0.1f)}}},
         Session{"LowerAboveUpperAnsweredNo", 2, {Answer(IDNO), Type(lowerId, "0.2"), Type(upperId, "0.1"),
                 Edit(1, 2, "0.75"), Ok}, {1, 2}, 0, {{1, 2, "0.75", 0}}, {proceed}},
-        Session{"LowerBelowUpper", 2, {Type(lowerId, "0.001"), Type(upperId, "0.1"), Ok}, {1, 2}, IDOK, {}, {}, 0,
-                {{lowerId, "1e-3", Single(0.001f)}, {upperId, "100e-3", Single(0.1f)}}},
-        Session{"NegativeUpperAnsweredYesRefused", 2, {Type(lowerId, "0.1"), Type(upperId, "-1"), Ok}, {1, 2}, 0, {},
-                {proceed, Refused(TamrixErrorCode::WrongArgument)}},
         Session{"NumbersOnTab", 1, {Type(lowerId, "0.001"), Key(Qt::Key_Tab, {}, lowerId), Type(upperId, " 0.5 "),
                 Key(Qt::Key_Tab, {}, upperId)}, {1}, 0, {}, {}, 0, {{lowerId, "1e-3"}, {upperId, "500e-3"}},
                 IDC_S11_FOR_S22},
