@@ -1,5 +1,6 @@
-// The text rendering of a whole data set, compared with the renderings kept beside the tests: every field with its label, numbers exactly, columns
-// aligned also after multibyte characters, control characters as pictures.
+// Every data set of the suite end to end: its text rendering compared with the renderings kept beside the tests (every field with its label, numbers
+// exactly, columns aligned also after multibyte characters, control characters as pictures), its getters, a move, and the XML round trip of its
+// devices.
 
 #include "TamrixTestSupport.h"
 
