@@ -160,8 +160,8 @@ const LoadRow LoadRows[] = {
     {"UncertaintyOfNine", 'U', "# HZ U\n" + D, 301, 0, "<eol>", " 31 32 41 42\n"},
     {"UncertaintyOfFour", 'U', "# HZ U\n1 2 3 4\n", 301, 0, "<data_line_list>", "1 2 3 4\n"},
     // The parameter type the caller expects, in either case; any letter but S and U asks for the other types.
-    {"LowerU", 'u', "  # u db\n" + U, 0, 1}, {"Z", 'Z', "# Z\n" + D, 0, 1},
-    {"GAsAnyOther", 'x', "# g\n" + D, 0, 1}, {"UAsS", 'S', "# HZ U\n" + U, 402, 0}, {"SAsOther", 'Z', "# HZ S\n" + D, 402, 0},
+    {"LowerU", 'u', "  # u db\n" + U, 0, 1}, {"Z", 'Z', "# Z\n" + D, 0, 1}, {"GAsAnyOther", 'x', "# g\n" + D, 0, 1},
+    {"UAsS", 'S', "# HZ U\n" + U, 402, 0}, {"SAsOther", 'Z', "# HZ S\n" + D, 402, 0},
     // Whole reports: up to 32 bytes from the error position, with the line end the reader appends.
     {"ReportOfAlternatives", 'S', "# foo\n1 2 3 4 5 6 7 8 9\n", 301, 0, Alt, " foo\n1 2 3 4 5 6 7 8 9\n\r\n\""},
     {"ReportCutAfter32", 'S', "# HZ 0123456789abcdefghijklmnopqrstuvwxyz\n", 301, 0, "<eol>",
@@ -182,8 +182,8 @@ const LoadRow LoadRows[] = {
     {"ReversedOrderRi", 'S', "# r 75 Ri S gHZ\n" + D, 0, 1, "", "", {1e9, 11, 12, 21, 22, 31, 32, 41, 42}},
     {"TabsSignAndExponent", 'S', "#\tR\t -1e2\tMHZ\tma ! c\n" + D, 0, 1},
     {"NoBlankAfterHashCommentAfterNumberCr", 'S', "#HZ RI R 50!c\r" + D, 0, 1},
-    {"LaterHashLinesIgnored", 'S', "# HZ S RI R 50\n# GHz U DB R 75\n\n#\x01 (x) \x7f\n! c\n  # b ! caf\xe9\r\n\r#\n" + D, 0, 1,
-     "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42}},
+    {"LaterHashLinesIgnored", 'S', "# HZ S RI R 50\n# GHz U DB R 75\n\n#\x01 (x) \x7f\n! c\n  # b ! caf\xe9\r\n\r#\n" + D,
+     0, 1, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42}},
     // Numbers, with and without blanks between them.
     {"SignsWithoutBlanks", 's', H + "1.0-2.0+3-4e1+5E-1-6.5+7-8+.9\n", 0, 1, "", "", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9}},
     {"DecimalPoints", 'S', H + ".5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\n", 0, 1, "", "", {0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10}},
@@ -233,20 +233,19 @@ TEST_P(Uncertainty, ComesFromTheRowsAroundTheFrequency)
     EXPECT_EQ(Open(GetParam().type, GetParam().content)->GetUncertainty(GetParam().frequency), GetParam().expected);
 }
 const std::string F3 = "# MHz U\n100 0.10 0.20 0.30 0.40\n200 0.50 0.05 0.35 0.45\n300 0.01 0.60 0.02 0.70\n";
-const std::string F5 = "# HZ U\n10 1 1 1 1\n20 2 2 2 2\n30 3 9 3 3\n40 4 4 4 4\n50 5 5 5 5\n";
+const std::string T = "# HZ U\n10 1 1 1 1\n", F5 = T + "20 2 2 2 2\n30 3 9 3 3\n40 4 4 4 4\n50 5 5 5 5\n";
 const std::array<double, 4> Second = {0.50, 0.05, 0.35, 0.45};
 const UncertaintyRow UncertaintyRows[] = {
     {"HairBeyondToleranceAboveFirst", 'U', F3, 100e6 * (1 + 1.0000005e-6), {0.10, 0.20, 0.30, 0.40}},
-    {"ToleranceAboveSecond", 'U', F3, 200e6 * 1.0000009, Second}, {"ToleranceBelowSecond", 'U', F3, 200e6 * 0.9999991, Second},
+    {"ToleranceAboveSecond", 'U', F3, 200e6 * 1.0000009, Second}, {"FiveThirdToFourth", 'U', F5, 35, {4, 9, 4, 4}},
+    {"ToleranceBelowSecond", 'U', F3, 200e6 * 0.9999991, Second}, {"ZeroForS", 'S', H + D, 1, {0, 0, 0, 0}},
     {"BelowSecondBeyondTolerance", 'U', F3, 200e6 * 0.999998, {0.50, 0.20, 0.35, 0.45}},
-    {"ToleranceBelowLast", 'U', F3, 300e6 * 0.9999991, {0.01, 0.60, 0.02, 0.70}}, {"ZeroForS", 'S', H + D, 1, {0, 0, 0, 0}},
+    {"ToleranceBelowLast", 'U', F3, 300e6 * 0.9999991, {0.01, 0.60, 0.02, 0.70}},
     {"OnePointNan", 'U', "# MHz U\n100 1 2 3 4\n", NAN, {1, 2, 3, 4}}, {"FiveAtFourth", 'U', F5, 40, {4, 4, 4, 4}},
-    {"TwoBetween", 'U', "# HZ U\n10 1 8 3 6\n20 5 4 7 2\n", 15, {5, 8, 7, 6}}, {"FiveThirdToFourth", 'U', F5, 35, {4, 9, 4, 4}},
-    {"RepeatedTakesTheLater", 'U', "# HZ U\n10 1 1 1 1\n20 2 2 2 2\n20 7 7 7 7\n30 3 3 3 3\n", 20, {7, 7, 7, 7}},
-    {"UnorderedStopsAtFirstHigher", 'U', "# HZ U\n10 1 1 1 1\n40 4 4 4 4\n20 2 9 2 2\n30 3 3 3 3\n50 5 5 5 5\n", 25,
-     {4, 4, 4, 4}},
-    {"UnorderedLowerAfterHigher", 'U', "# HZ U\n10 1 1 1 1\n20 2 2 2 2\n15 8 8 8 8\n40 4 4 4 4\n50 5 5 5 5\n", 30,
-     {8, 8, 8, 8}}};
+    {"TwoBetween", 'U', "# HZ U\n10 1 8 3 6\n20 5 4 7 2\n", 15, {5, 8, 7, 6}},
+    {"RepeatedTakesTheLater", 'U', T + "20 2 2 2 2\n20 7 7 7 7\n30 3 3 3 3\n", 20, {7, 7, 7, 7}},
+    {"UnorderedStopsAtFirstHigher", 'U', T + "40 4 4 4 4\n20 2 9 2 2\n30 3 3 3 3\n50 5 5 5 5\n", 25, {4, 4, 4, 4}},
+    {"UnorderedLowerAfterHigher", 'U', T + "20 2 2 2 2\n15 8 8 8 8\n40 4 4 4 4\n50 5 5 5 5\n", 30, {8, 8, 8, 8}}};
 INSTANTIATE_TEST_SUITE_P(S2PDataFile, Uncertainty, ::testing::ValuesIn(UncertaintyRows), RowName);
 
 // Half up to the digits (at least one); what is not positive and finite stays as it is.
