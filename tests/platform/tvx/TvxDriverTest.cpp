@@ -75,7 +75,10 @@ protected:
         return sensor;
     }
 
-    std::string Stored(DataArea area) { return sensors.Store().LoadArea("100001", area); }
+    std::string Stored(DataArea area, const std::string& serial = "100001")
+    {
+        return sensors.Store().LoadArea(serial, area);
+    }
 
     // The tool serving the store, up once its socket answers.
     pid_t ServeByTool()
@@ -92,75 +95,78 @@ protected:
     const std::string socket = usbtmc::UsbSocketPath(usbtmc::EnsureRuntimeFolder(), "100001").string();
 };
 
-struct DialogueCase
+// The sensors are listed; download, store-and-restart, then upload on a new handle gives back the bytes,
+// and the other area keeps its own (the factory sample, or nothing). The tool serving the sensors is killed
+// and started again in between. Junk on a sensor's socket ends only its connection.
+TEST_F(TvxDriver, WritesEachDataSetIntoItsAreaAndReadsItBack)
 {
-    const char* name;
-    const char* model;
-    bool hasUserData;
-    const char* sample; // what is written
-    bool forceFactory; // on upload
-    DataArea area; // where it must land
-};
-
-const auto RowName = [](const auto& info) { return std::string(info.param.name); };
-
-void PrintTo(const DialogueCase& row, std::ostream* out) { *out << row.name; }
-
-template <typename Row>
-class Table : public TvxDriver, public ::testing::WithParamInterface<Row>
-{
-};
-
-using Dialogue = Table<DialogueCase>;
-
-// Download, store-and-restart, then upload on a new handle gives back the bytes; the tool serving the sensor is
-// killed and started again in between.
-TEST_P(Dialogue, WritesIntoTheRightAreaAndReadsItBack)
-{
-    const DialogueCase& c = GetParam();
-    sensors.Add("100001", c.model, c.hasUserData);
+    const struct
+    {
+        const char* serial;
+        const char* model;
+        bool hasUserData;
+        const char* sample; // what is written
+        bool forceFactory;  // on upload
+        DataArea area;      // where it must land
+    } rows[] = {
+        {"100001", "TVX-18G", true, "user_v3.cal", false, DataArea::User},       // a user data set
+        {"100002", "TVX-18G", true, "factory_v4.cal", true, DataArea::Factory},  // factory, read when forced
+        {"100003", "TVX-6G", false, "factory_v4.cal", false, DataArea::Factory}, // a model with no user area
+    };
+    for (const auto& row : rows)
+        sensors.Add(row.serial, row.model, row.hasUserData);
     pid_t server = ServeByTool();
-    const std::string data = SampleDataFor(c.sample, c.model, "100001");
-    const DataArea other = c.area == DataArea::User ? DataArea::Factory : DataArea::User;
-    const std::string otherBefore = Stored(other);
-
     char name[TVX_DEVICE_TEXT_SIZE], type[TVX_DEVICE_TEXT_SIZE], serial[TVX_DEVICE_TEXT_SIZE];
     int32_t count = 0, present = 0;
+    std::string listed;
     EXPECT_EQ(TvxLockDeviceList() + TvxGetDeviceListLength(&count), 0);
-    ASSERT_EQ(count, 1);
-    EXPECT_EQ(TvxGetDeviceInfo(0, name, type, serial, &present) + TvxCommitDeviceList(), 0);
-    EXPECT_EQ(std::string(name) + "|" + type + "|" + serial + "|" + std::to_string(present),
-              std::string("TVXUSB::100001|") + c.model + "|100001|1");
-
-    int32_t sensor = Open("100001");
-    const Transfer down = Download(sensor, data, c.area == DataArea::User ? "cal:user:data" : "cal:data");
-    EXPECT_EQ(std::make_pair(down.status, down.code), std::make_pair(0, 0u)) << std::hex << down.code;
-    EXPECT_EQ(TvxSendVendorOutRequest(sensor, 1, 1, 0), 0);
-    EXPECT_EQ(TvxSendCommand(sensor, "*cls", 1000), TVX_ERR_CONNECTION_LOST) << "the sensor restarted";
-    TvxCloseSensor(sensor);
-    kill(server, SIGKILL); // killed outright, the tool leaves its socket, and the next one replaces it
-    child_process::Wait(server, 10000);
-    EXPECT_TRUE(std::filesystem::exists(socket));
-    server = ServeByTool();
-    EXPECT_EQ(Stored(c.area), data);
-    EXPECT_EQ(Stored(other), otherBefore);
-    sensor = Open("100001");
-    const Transfer up = Upload(sensor, c.forceFactory);
-    EXPECT_EQ(up.status, 0) << ErrorText(up.status);
-    EXPECT_EQ(up.data, data);
-    TvxCloseSensor(sensor);
+    for (int32_t i = 0; i < count && TvxGetDeviceInfo(i, name, type, serial, &present) == 0; ++i)
+        listed += std::string(name) + "|" + type + "|" + serial + "|" + std::to_string(present) + ";";
+    EXPECT_EQ(TvxCommitDeviceList(), 0);
+    EXPECT_EQ(listed,
+              "TVXUSB::100001|TVX-18G|100001|1;TVXUSB::100002|TVX-18G|100002|1;TVXUSB::100003|TVX-6G|100003|1;");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.serial);
+        const std::string data = SampleDataFor(row.sample, row.model, row.serial);
+        int32_t sensor = Open(row.serial);
+        const Transfer down = Download(sensor, data, row.area == DataArea::User ? "cal:user:data" : "cal:data");
+        EXPECT_EQ(std::make_pair(down.status, down.code), std::make_pair(0, 0u)) << std::hex << down.code;
+        EXPECT_EQ(TvxSendVendorOutRequest(sensor, 1, 1, 0), 0);
+        EXPECT_EQ(TvxSendCommand(sensor, "*cls", 1000), TVX_ERR_CONNECTION_LOST) << "the sensor restarted";
+        TvxCloseSensor(sensor);
+        kill(server, SIGKILL); // killed outright, the tool leaves its socket, and the next one replaces it
+        child_process::Wait(server, 10000);
+        EXPECT_TRUE(std::filesystem::exists(socket));
+        server = ServeByTool();
+        EXPECT_EQ(Stored(row.area, row.serial), data);
+        EXPECT_EQ(Stored(row.area == DataArea::User ? DataArea::Factory : DataArea::User, row.serial),
+                  row.area == DataArea::User ? SampleDataFor("factory_v3.cal", row.model, row.serial) : "");
+        sensor = Open(row.serial);
+        const Transfer up = Upload(sensor, row.forceFactory);
+        EXPECT_EQ(up.status, 0) << ErrorText(up.status);
+        EXPECT_EQ(up.data, data);
+        TvxCloseSensor(sensor);
+    }
+    for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
+                                    std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
+        usbtmc::Link link;
+        ASSERT_EQ(usbtmc::Link::Connect(socket, usbtmc::DeadlineAfter(1000), link), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
+                  usbtmc::LinkStatus::Ok);
+        char byte = 0;
+        EXPECT_EQ(link.ReceiveBytes(&byte, 1, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Closed);
+    }
+    const int32_t sensor = Open("100001");
+    // A quoted text holds no question mark of a query, and one after it makes one; a result cut short stays.
+    ASSERT_EQ(TvxSendCommand(sensor, "syst:info 'x?';*idn?", 1000), 0);
+    EXPECT_EQ(TvxGetStringResult(sensor, name, 33), 34) << "no room for the zero of the 33 characters";
+    EXPECT_STREQ(name, "Trobe&Lindvar,TVX-18G,100001,2.1");
+    EXPECT_EQ(TextResult(sensor), "Trobe&Lindvar,TVX-18G,100001,2.14");
+    EXPECT_EQ(TvxGetBinaryResult(sensor, name, sizeof name, &present), TVX_ERR_NO_RESULT);
     kill(server, SIGTERM); // ended, it removes it
     EXPECT_EQ(child_process::Wait(server, 10000), 0);
     EXPECT_FALSE(std::filesystem::exists(socket));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Areas, Dialogue,
-    ::testing::Values(
-        DialogueCase{"UserDataSetIntoTheUserArea", "TVX-18G", true, "user_v3.cal", false, DataArea::User},
-        DialogueCase{"FactoryDataSetWhenForced", "TVX-18G", true, "factory_v4.cal", true, DataArea::Factory},
-        DialogueCase{"FactoryAreaOfAModelWithNoUserArea", "TVX-6G", false, "factory_v4.cal", false, DataArea::Factory}),
-    RowName);
 
 // The step of a fault row, on the open handle `id`.
 using StepCall = Transfer (*)(ServedSensors& sensors, int32_t id, const std::string& data);
@@ -181,115 +187,76 @@ Transfer Unplug(ServedSensors& sensors, int32_t sensor, const std::string&)
     return t;
 }
 
-struct FaultCase
+// Bad calls are refused, and sensor error codes without a text of the sensor get one of their own. Nothing
+// a fault or a refused write does, one after the other on a handle of its own, changes what the sensor stores.
+TEST_F(TvxDriver, BadCallsAndFaultsShowWhatTheCallerSeesAndKeepTheStoredData)
 {
-    const char* name;
-    std::vector<std::string> faults;
-    StepCall step;
-    int32_t status;                     // of the step
-    uint32_t code;                      // the sensor's error code afterwards
-    const char* text;                   // in the text of the status, or of the code when there is one
-    const char* sample = "user_v3.cal"; // the sample written
-    const char* written = "100001";     // made out to this serial number
-    bool corrupt = false;
-    bool lateReply = false; // with the faults gone, the error query gets its own reply, not the late one
-};
-
-void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
-
-using Faults = Table<FaultCase>;
-
-// Nothing a fault or a refused write does changes what the sensor stores.
-TEST_P(Faults, ShowWhatTheCallerSeesAndKeepTheStoredData)
-{
-    const FaultCase& c = GetParam();
-    sensors.Add("100001");
-    sensors.Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
-    sensors.SetFaults("100001", c.faults);
-    const std::string factory = Stored(DataArea::Factory);
-    const std::string user = Stored(DataArea::User);
-    sensors.Start();
-
-    int32_t sensor = Open("100001");
-    std::string data = SampleDataFor(c.sample, "TVX-18G", c.written);
-    if (c.corrupt)
-        data[data.size() / 2] ^= 0x55;
-    const Transfer t = c.step(sensors, sensor, data);
-    EXPECT_TRUE(t.data.empty());
-    EXPECT_EQ(std::make_pair(t.status, t.code), std::make_pair(c.status, c.code)) << ErrorText(t.status);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, c.text, ErrorText(t.code ? static_cast<int32_t>(t.code) : t.status));
-    if (c.lateReply) {
-        sensors.SetFaults("100001", {});
-        EXPECT_EQ(TvxSendCommand(sensor, "syst:err?", 1000), 0);
-        EXPECT_EQ(TextResult(sensor), "-410,\"Query INTERRUPTED\"");
-        int32_t available = 1;
-        EXPECT_EQ(TvxDataAvailable(sensor, &available) + available, 0);
-    }
-    EXPECT_EQ(Stored(DataArea::Factory), factory);
-    EXPECT_EQ(Stored(DataArea::User), user);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sensor, Faults,
-    ::testing::Values(
-        FaultCase{"LateReplyTimesOut", {"delay=600"}, Read, TVX_ERR_TIMEOUT, 0, "did not answer within the timeout",
-                  "user_v3.cal", "100001", false, true},
-        FaultCase{"DropInTheReply", {"drop-after=1000"}, Read, TVX_ERR_CONNECTION_LOST, 0, "connection"},
-        FaultCase{"DropInTheWrite", {"drop-after=1000"}, Write, TVX_ERR_CONNECTION_LOST, 0, "connection"},
-        FaultCase{"GarbageIsNoBlock", {"garbage"}, Read, 0, 0, "No error"},
-        FaultCase{"BadDigitCount", {"bad-digit-count"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"BadLength", {"bad-length"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"NoFinalLineFeed", {"no-final-lf"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
-        FaultCase{"RefusedWrite", {"refuse-write=-350"}, Write, 0, 0xD001FEA2,
-                  "Sensor error -350, Queue overflow;write refused"},
-        FaultCase{"RestartFails", {"restart-fails"}, Restart, TVX_ERR_REQUEST_FAILED, 0, "refused the request"},
-        FaultCase{"UnpluggedWhileOpen", {}, Unplug, TVX_ERR_CONNECTION_LOST, 0, "connection"},
-        FaultCase{"DataSetOfAnotherSensor", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
-                  "the data set is for TVX-18G Ser.# 999999, this sensor is TVX-18G Ser.# 100001", "user_v3.cal", "999999"},
-        FaultCase{"FactoryDataSetIntoTheUserArea", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
-                  "a factory data set does not go into the user data area", "factory_v3.cal"},
-        FaultCase{"DamagedDataSet", {}, Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", "user_v3.cal",
-                  "100001", true}),
-    RowName);
-
-// Bad calls are refused, short buffers cut (with the size to provide); junk on the socket ends only its connection.
-TEST_F(TvxDriver, RefusesBadCallsAndCutsShortBuffers)
-{
-    char shortText[8] = "xxxxxxx";
-    const std::string lost = "The connection to the sensor was lost.";
-    EXPECT_EQ(TvxGetErrorText(TVX_ERR_CONNECTION_LOST, shortText, sizeof shortText),
-              static_cast<int32_t>(lost.size() + 1));
-    EXPECT_STREQ(shortText, lost.substr(0, 7).c_str());
     EXPECT_EQ(ErrorText(static_cast<int32_t>(0xD0010005u)), "The sensor reported error 5.");
     char name[TVX_DEVICE_TEXT_SIZE];
-    int32_t present = 0, sensor = 0;
+    int32_t present = 0, handle = 0;
     EXPECT_EQ(TvxGetDeviceInfo(0, name, nullptr, name, &present), TVX_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(TvxGetDeviceInfo(0, name, name, name, &present), TVX_ERR_LIST_NOT_LOCKED);
-    EXPECT_EQ(TvxOpenSensor(nullptr, &sensor), TVX_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(TvxOpenSensor("TVXUSB::../../etc", &sensor), TVX_ERR_NO_SUCH_DEVICE);
+    EXPECT_EQ(TvxOpenSensor(nullptr, &handle), TVX_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(TvxOpenSensor("TVXUSB::../../etc", &handle), TVX_ERR_NO_SUCH_DEVICE);
     EXPECT_EQ(TvxSendCommand(12345, "*idn?", 10), TVX_ERR_INVALID_HANDLE);
     EXPECT_EQ(TvxGetBinaryResult(12345, nullptr, 10, &present), TVX_ERR_INVALID_ARGUMENT);
     TvxCloseDriver();
     EXPECT_EQ(TvxSendCommand(12345, "*idn?", 10), TVX_ERR_NOT_OPEN);
     EXPECT_EQ(TvxOpenDriver(), 0);
-
+    std::string damaged = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    damaged[damaged.size() / 2] ^= 0x55;
+    const struct
+    {
+        const char* name;
+        std::vector<std::string> faults;
+        StepCall step;
+        int32_t status;                     // of the step
+        uint32_t code;                      // the sensor's error code afterwards
+        const char* text;                   // in the text of the status, or of the code when there is one
+        bool lateReply = false; // with the faults gone, the error query gets its own reply, not the late one
+        std::string data = SampleDataFor("user_v3.cal", "TVX-18G", "100001"); // what is written
+    } rows[] = {
+        {"LateReplyTimesOut", {"delay=600"}, Read, TVX_ERR_TIMEOUT, 0, "did not answer within the timeout", true},
+        {"DropInTheReply", {"drop-after=1000"}, Read, TVX_ERR_CONNECTION_LOST, 0, "connection"},
+        {"DropInTheWrite", {"drop-after=1000"}, Write, TVX_ERR_CONNECTION_LOST, 0, "connection"},
+        {"GarbageIsNoBlock", {"garbage"}, Read, 0, 0, "No error"},
+        {"BadDigitCount", {"bad-digit-count"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        {"BadLength", {"bad-length"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        {"NoFinalLineFeed", {"no-final-lf"}, Read, TVX_ERR_PROTOCOL, 0, "not a valid reply"},
+        {"RefusedWrite", {"refuse-write=-350"}, Write, 0, 0xD001FEA2,
+         "Sensor error -350, Queue overflow;write refused"},
+        {"RestartFails", {"restart-fails"}, Restart, TVX_ERR_REQUEST_FAILED, 0, "refused the request"},
+        {"DataSetOfAnotherSensor", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+         "the data set is for TVX-18G Ser.# 999999, this sensor is TVX-18G Ser.# 100001", false,
+         SampleDataFor("user_v3.cal", "TVX-18G", "999999")},
+        {"FactoryDataSetIntoTheUserArea", {}, Write, 0, TVX_SENSOR_ERROR_SETTINGS_CONFLICT,
+         "a factory data set does not go into the user data area", false,
+         SampleDataFor("factory_v3.cal", "TVX-18G", "100001")},
+        {"DamagedDataSet", {}, Write, 0, TVX_SENSOR_ERROR_BLOCK_DATA, "checksum test failed", false, damaged},
+        {"UnpluggedWhileOpen", {}, Unplug, TVX_ERR_CONNECTION_LOST, 0, "connection"}, // last: it goes
+    };
     sensors.Add("100001");
+    sensors.Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
+    const auto stored = std::make_pair(Stored(DataArea::Factory), Stored(DataArea::User));
     sensors.Start();
-    for (const std::string& junk : {std::string("\x01\0\0\0\xff\xff\xff\xff", 8), std::string(64, '\xA5'),
-                                    std::string("\x00\0\0\0\x02\0\0\0xy", 10)}) {
-        usbtmc::Link link;
-        ASSERT_EQ(usbtmc::Link::Connect(socket, usbtmc::DeadlineAfter(1000), link), usbtmc::LinkStatus::Ok);
-        EXPECT_EQ(link.SendBytes({usbtmc::Piece(junk.data(), junk.size())}, usbtmc::DeadlineAfter(1000)),
-                  usbtmc::LinkStatus::Ok);
-        char byte = 0;
-        EXPECT_EQ(link.ReceiveBytes(&byte, 1, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Closed);
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.name);
+        sensors.SetFaults("100001", c.faults);
+        const int32_t sensor = Open("100001");
+        const Transfer t = c.step(sensors, sensor, c.data);
+        EXPECT_TRUE(t.data.empty());
+        EXPECT_EQ(std::make_pair(t.status, t.code), std::make_pair(c.status, c.code)) << ErrorText(t.status);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, c.text, ErrorText(t.code ? static_cast<int32_t>(t.code) : t.status));
+        if (c.lateReply) {
+            sensors.SetFaults("100001", {});
+            EXPECT_EQ(TvxSendCommand(sensor, "syst:err?", 1000), 0);
+            EXPECT_EQ(TextResult(sensor), "-410,\"Query INTERRUPTED\"");
+            int32_t available = 1;
+            EXPECT_EQ(TvxDataAvailable(sensor, &available) + available, 0);
+        }
+        EXPECT_TRUE(std::make_pair(Stored(DataArea::Factory), Stored(DataArea::User)) == stored);
+        TvxCloseSensor(sensor);
     }
-    sensor = Open("100001");
-    // A quoted text holds no question mark of a query, and one after it makes one.
-    ASSERT_EQ(TvxSendCommand(sensor, "syst:info 'x?';*idn?", 1000), 0);
-    EXPECT_EQ(TvxGetStringResult(sensor, name, 33), 34) << "no room for the zero of the 33 characters";
-    EXPECT_EQ(TextResult(sensor), "Trobe&Lindvar,TVX-18G,100001,2.14") << "a cut result stays";
-    EXPECT_EQ(TvxGetBinaryResult(sensor, shortText, sizeof shortText, &present), TVX_ERR_NO_RESULT);
 }
 
 } // namespace
