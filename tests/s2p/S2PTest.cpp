@@ -63,7 +63,6 @@ std::unique_ptr<CS2PDataFile> Open(char type, const std::string& content)
 }
 
 const SParaType<1>* const Parameters[] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
-const auto *S11 = Parameters[0], *S12 = Parameters[2];
 
 // The table as the editor takes it: each point's frequency in Hz, then (real, imaginary) of S11, S21, S12 and S22
 // (S11 and S21 of a line of five), the third part always 0. What it does not hold is refused, with code 105: a point
@@ -81,8 +80,9 @@ std::vector<double> ReadBack(const CS2PDataFile& file, unsigned columns)
             EXPECT_EQ(third, 0.0);
         }
     }
-    const std::function<void()> beyond[] = {[&] { file.GetFrequency(points); }, [&] { file.GetSPara(points, S11); },
-                                            [&] { file.GetSPara(0, columns == 5 ? S12 : &lookalike); },
+    const std::function<void()> beyond[] = {[&] { file.GetFrequency(points); },
+                                            [&] { file.GetSPara(points, Parameters[0]); },
+                                            [&] { file.GetSPara(0, columns == 5 ? Parameters[2] : &lookalike); },
                                             [&] { file.GetSPara(0, &SParaType<1>::Unknown); }};
     for (const auto& refused : beyond)
         EXPECT_EQ(FailureOf(refused), Failure(105, "-"));
@@ -104,7 +104,6 @@ void ExpectValues(const std::vector<double>& actual, const std::vector<double>& 
     }
 }
 
-const std::string A = "1 11 12 21 22 31 32 41 42", B = "2 13 14 23 24 33 34 43 44", C = "3 15 16 25 26 35 36 45 46";
 const std::string D = "1 11 12 21 22 31 32 41 42\n", N = "1 2.5 0.5 45 10\n", H = "# HZ S RI\n", U = "1 2 3 4 5\n";
 const std::string Alt = "<alternative><eol><expect_operator><permutation><frequency_unit><param_type><data_format>"
                         "<impedance><eol>";
@@ -192,8 +191,8 @@ const LoadRow LoadRows[] = {
     {"NanAndInfinity", 'S', H + "1 nan NAN Inf -inf INFINITY -Infinity +nan 9\n",
      0, 1, "", "", {1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
     // Blanks, tabs, comments with any bytes and blank lines between the numbers; CR LF, LF CR, CR or no line end.
-    {"BlanksCommentsAndLineEnds", 'S',
-     "# HZ S RI\r\n \t" + A + " \t ! x\xe9\xff\n\r\n\r" + B + "\r\n\t\r" + C + " ! end",
+    {"BlanksCommentsAndLineEnds", 'S', "# HZ S RI\r\n \t1 11 12 21 22 31 32 41 42 \t ! x\xe9\xff\n\r\n\r"
+     "2 13 14 23 24 33 34 43 44\r\n\t\r3 15 16 25 26 35 36 45 46 ! end",
      0, 3, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42, 2, 13, 14, 23, 24, 33, 34, 43, 44, 3, 15, 16, 25, 26, 35, 36, 45, 46}},
     {"Uncertainty", 'U', "# HZ U RI\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n",
      0, 3, "", "", {1, 0.1, 0.2, 0.3, 0.4, 2, 0.5, 0.6, 0.7, 0.8, 3, -1, -2, -3, -4}}};
