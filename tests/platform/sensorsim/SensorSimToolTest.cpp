@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ToolTest, AddsFaultsListsShowsExportsRemovesAndAddsASensorAgainFromItsDataSet)
 {
     for (const Step& step : std::vector<Step>{
-             {{"add", "100001", "--model", "TVX-33G", "--stock", "S1"}, 0, "Added simulated sensor 100001 (TVX-33G, usb)"},
+             {{"add", "100001", "--model", "TVX-33G", "--stock", "S1"}, 0, "Added simulated sensor 100001 (TVX-33G, usb) to"},
              {{"fault", "100001", "delay=250", "drop-after=64"}, 0, ""},
              {{"list"}, 0, "100001  TVX-33G  usb  faults: delay=250, drop-after=64\n"},
              {{"show", "100001"}, 0, "Manufacturer:       Trobe&Lindvar\nModel:              TVX-33G\n"
