@@ -184,9 +184,12 @@ TEST_P(VisaSession, FindsOpensAndDescribesTheSensor)
     EXPECT_EQ(Visa().viFindRsrc(manager, "USB[", &list, &count, found), VI_ERROR_INV_EXPR);
 
     ViSession session = 0;
-    for (const auto& [name, status] : {std::pair{"USB0::0x1B7E::0x0118::100001::0::0::INSTR", VI_ERROR_INV_RSRC_NAME},
-                                       std::pair{"USB0::0x11B7E::0x0118::100001::INSTR", VI_ERROR_INV_RSRC_NAME},
-                                       std::pair{"USB0::0x1B7E::0x0119::100001::INSTR", VI_ERROR_RSRC_NFOUND}})
+    const std::pair<const char*, ViStatus> refused[] = {
+        {"USB0::0x1B7E::0x0118::100001::0::0::INSTR", VI_ERROR_INV_RSRC_NAME}, // a part too many
+        {"USB0::0x11B7E::0x0118::100001::INSTR", VI_ERROR_INV_RSRC_NAME},     // a vendor id over 0xFFFF
+        {"USB0::0x1B7E::0x0119::100001::INSTR", VI_ERROR_RSRC_NFOUND},        // another product
+    };
+    for (const auto& [name, status] : refused)
         EXPECT_EQ(Visa().viOpen(manager, name, VI_NULL, VI_NULL, &session), status) << name;
     std::string lower = Resource();
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
