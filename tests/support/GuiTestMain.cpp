@@ -17,13 +17,9 @@ QtMessageHandler previousMessageHandler = nullptr;
 void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
-    {
         return;
-    }
     if (previousMessageHandler != nullptr)
-    {
         previousMessageHandler(type, context, message);
-    }
 }
 
 } // namespace
@@ -37,18 +33,12 @@ bool TestsUsePrivateNetwork() __attribute__((weak));
 int main(int argc, char** argv)
 {
     if (TestsUsePrivateNetwork != nullptr && TestsUsePrivateNetwork())
-    {
         private_network::Enter();
-    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     const QTemporaryDir home;
     if (!home.isValid())
-    {
         return EXIT_FAILURE;
-    }
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     // The temporary folder is private to the user, as a runtime folder must be.
