@@ -66,7 +66,8 @@ const SParaType<1>* const Parameters[] = {&SParaType<1>::S11, &SParaType<1>::S21
 
 // The table as the editor takes it: each point's frequency in Hz, then (real, imaginary) of S11, S21, S12 and S22
 // (S11 and S21 of a line of five), the third part always 0. What it does not hold is refused, with code 105: a point
-// past the last, a parameter beyond the line, one unknown or only looking like S11; as a number out of range.
+// past the last, a parameter beyond the line, one unknown or only looking like S11; a raw number beyond the table
+// throws std::out_of_range.
 std::vector<double> ReadBack(const CS2PDataFile& file, unsigned columns)
 {
     const SParaType<1> lookalike{"S11", 0, &SParaType<1>::S12};
