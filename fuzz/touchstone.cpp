@@ -47,13 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                                     Check(!message.empty(), "a parser error has a description");
                                 });
         Check(file.GetNumPoints() > 0, "a file that reads has a data line");
-        for (unsigned row = 0; row < file.GetNumPoints(); ++row) {
+        for (unsigned row = 0; row < file.GetNumPoints(); ++row)
             Check(!ThrowsOutOfRange(file, row, columns - 1) && ThrowsOutOfRange(file, row, columns),
                   "every row holds the numbers of its type");
-        }
-        if (type == 'S') {
+        if (type == 'S')
             file.GetMaxS21Gain();
-        }
         if (type == 'U') {
             for (unsigned row = 0; row < file.GetNumPoints(); ++row) {
                 CheckUncertainty(file, file.GetFrequency(row));
