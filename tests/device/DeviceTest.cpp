@@ -279,7 +279,8 @@ constexpr int away = -3;        // another window, for the focus
 Step Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int to = 0)
 {
     return [=](DeviceEditor& e) {
-        QWidget* target = to == 0 ? e.grid : to == -1 ? e.dialog.get() : to == inEditor ? &e.grid->GetCellEdit() : e.dialog->GetDlgItem(to);
+        QWidget* target = to == 0 ? e.grid : to == -1 ? e.dialog.get() : to == inEditor ? &e.grid->GetCellEdit()
+                                                                                       : e.dialog->GetDlgItem(to);
         QTest::keyClick(target, key, modifiers);
     };
 }
@@ -293,7 +294,10 @@ Step Call(std::function<void(CEditFlexGrid&)> call) { return [=](DeviceEditor& e
 using Selection = std::array<long, 4>;
 
 // Row, Col, RowSel and ColSel set through the grid's members.
-Step Place(const Selection& s) { return Call([=](CEditFlexGrid& g) { g.SetRow(s[0]), g.SetCol(s[1]), g.SetRowSel(s[2]), g.SetColSel(s[3]); }); }
+Step Place(const Selection& s)
+{
+    return Call([=](CEditFlexGrid& g) { g.SetRow(s[0]), g.SetCol(s[1]), g.SetRowSel(s[2]), g.SetColSel(s[3]); });
+}
 
 // A click on the first cell and a Shift+click on the second.
 Step Select(long row1, long col1, long row2, long col2)
@@ -471,7 +475,20 @@ struct Session
     Selection selection{};           // afterwards ({}: not looked at)
     const char* messages = nullptr;  // the grid's (nullptr: not looked at)
     Editor editor{};
+    const char* sample = nullptr; // opened on this device of a sample instead, every row as it is
+    long device = 0;
+    const char* caption = nullptr; // nullptr: not looked at
 };
+
+// The editor opened on a sample's device (no caption: the data set has no such device).
+Session Sample(const char* scenario, const char* sample, long device, const char* caption, std::vector<Field> fields,
+               bool readOnly = false)
+{
+    const std::vector<Box> refused(caption == nullptr ? 1 : 0, Refused(TamrixErrorCode::InvalidTableAccess));
+    Session s{scenario, 0, {}, {}, caption == nullptr ? IDCANCEL : 0, {}, refused, 0, std::move(fields), 0, nullptr, readOnly};
+    s.sample = sample, s.device = device, s.caption = caption;
+    return s;
+}
 
 // A session on three points that leaves the window open, the focus on the grid unless said.
 Session Grid(const char* scenario, std::vector<Step> steps, Selection selection, const char* messages = "",
@@ -490,19 +507,27 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
     const Session& c = GetParam();
     CTamrix data = Filled({c.points});
     data.SetSParaDeviceNumber(2); // a second device that must stay as it was
-    Open(data, 0, c.readOnly);
+    Open(c.sample != nullptr ? LoadSample(c.sample) : data, c.device, c.readOnly);
+    std::vector<long> layout = c.layout;
     std::vector<std::vector<QString>> opening;
-    for (long row = 0; row <= c.points; ++row)
+    for (long row = 0; row < grid->GetRows(); ++row)
     {
         opening.push_back(Row(row));
+        c.sample != nullptr && row > 0 ? layout.push_back(row) : void();
+        // The exports show that each cell holds its own part of a triple.
+        EXPECT_TRUE(row == 0 || CellToDouble(*grid, row, 1, -1) == set.GetSParaFreq(c.device, row - 1)) << row;
     }
+    EXPECT_EQ(grid->GetCols(), 14);
+    EXPECT_TRUE((c.sample != nullptr && c.caption == nullptr) || grid->GetRows() == set.GetSParaFreqNumber(c.device) + 1);
+    EXPECT_FALSE(dialog->IsDlgButtonChecked(IDC_S11_FOR_S22) || dialog->IsDlgButtonChecked(IDC_S21_FOR_S12));
+    EXPECT_TRUE(c.caption == nullptr || dialog->windowTitle() == c.caption) << dialog->windowTitle().toStdString();
     Play(c.steps);
 
     // Row by row, what the grid shows and what OK stores.
     const std::vector<QString> newPoint{"", "0", "0", "0", "0", "1", "0", "0", "1", "0", "0", "0", "0", "0"};
     std::vector<std::vector<QString>> shown;
     std::vector<std::array<double, 14>> stored;
-    for (const long entry : c.layout)
+    for (const long entry : layout)
     {
         for (long n = std::max(1L, -entry); n > 0; --n)
         {
@@ -564,6 +589,20 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
     EXPECT_TRUE(c.clipboard == nullptr || GetClipboardText8() == c.clipboard) << GetClipboardText8();
     EXPECT_EQ(dialog->isVisible(), c.closed == 0);
     EXPECT_EQ(dialog->result(), c.closed);
+    for (const int id : {IDC_MNEMONIC, IDC_LOWER_LIMIT, IDC_UPPER_LIMIT, IDC_S11_FOR_S22, IDC_S21_FOR_S12, IDOK, IDCANCEL})
+    {
+        EXPECT_EQ(dialog->GetDlgItem(id)->isEnabled(), !c.readOnly || id == IDCANCEL) << id;
+    }
+    const CMenu menu = dialog->GetMenu();
+    for (const int id : {ID_IMPORT_S2P, ID_IMPORT_UNCERTAINTY, ID_EDIT_PASTE, ID_EXPORT_S2P, ID_EXPORT_UNCERTAINTY, ID_EDIT_COPY})
+    {
+        const bool changes = id == ID_IMPORT_S2P || id == ID_IMPORT_UNCERTAINTY || id == ID_EDIT_PASTE;
+        EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0, c.readOnly && changes);
+    }
+    for (const UINT position : {0u, 1u, 2u}) // the point commands (2) as a whole
+    {
+        EXPECT_EQ((menu.GetMenuState(position, MF_BYPOSITION) & MF_GRAYED) != 0, c.readOnly && position == 2);
+    }
 
     // Only OK stores, and only into device 0 (the main window's tests save it to disk and read it back).
     EXPECT_TRUE(Same(set.Content().devices[1], before.Content().devices[1]));
@@ -807,70 +846,19 @@ INSTANTIATE_TEST_SUITE_P(
              {3, 12, "5", 0}, {4, 12, "6", 0}, {5, 12, "7", 0}}, IDC_POINT_GRID, 0, {1, 2, 3, -2})),
     rows::Name());
 
-struct Opening
-{
-    const char* scenario;
-    const char* sample;
-    long device;
-    const char* caption; // nullptr: the data set has no such device
-    const char* lower;
-    const char* upper;
-    bool readOnly = false; // greys what would change the device
-};
-
-using EditorOpening = Rows<DeviceEditor, Opening>;
-
-TEST_P(EditorOpening, ShowsTheDeviceOrTheLibraryError)
-{
-    const Opening& c = GetParam();
-    Open(LoadSample(c.sample), c.device, c.readOnly);
-    if (c.caption == nullptr)
-    {
-        ASSERT_EQ(boxes.size(), 1u);
-        const QString refused = Refused(TamrixErrorCode::InvalidTableAccess).text;
-        EXPECT_EQ(std::make_tuple(dialog->isVisible(), dialog->result(), boxes[0].text, boxes[0].icon),
-                  std::make_tuple(false, IDCANCEL, refused, MessageBoxIcon::Stop));
-        return;
-    }
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(dialog->windowTitle(), c.caption);
-    EXPECT_EQ(LineEdit(mnemonicId)->text().toStdString(), set.GetSPDMnemonic(c.device));
-    EXPECT_EQ(LineEdit(lowerId)->text(), c.lower);
-    EXPECT_EQ(LineEdit(upperId)->text(), c.upper);
-    EXPECT_FALSE(dialog->IsDlgButtonChecked(IDC_S11_FOR_S22) || dialog->IsDlgButtonChecked(IDC_S21_FOR_S12));
-    for (const int id : {mnemonicId, lowerId, upperId, IDC_S11_FOR_S22, IDC_S21_FOR_S12, IDOK, IDCANCEL})
-    {
-        EXPECT_EQ(dialog->GetDlgItem(id)->isEnabled(), !c.readOnly || id == IDCANCEL) << id;
-    }
-    const CMenu menu = dialog->GetMenu();
-    for (const int id :
-         {ID_IMPORT_S2P, ID_IMPORT_UNCERTAINTY, ID_EDIT_PASTE, ID_EXPORT_S2P, ID_EXPORT_UNCERTAINTY, ID_EDIT_COPY})
-    {
-        const bool changes = id == ID_IMPORT_S2P || id == ID_IMPORT_UNCERTAINTY || id == ID_EDIT_PASTE;
-        EXPECT_EQ((menu.GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0, c.readOnly && changes);
-    }
-    for (const UINT position : {0u, 1u, 2u}) // the point commands (2) as a whole
-    {
-        EXPECT_EQ((menu.GetMenuState(position, MF_BYPOSITION) & MF_GRAYED) != 0, c.readOnly && position == 2);
-    }
-    const long points = set.GetSParaFreqNumber(c.device);
-    ASSERT_EQ(grid->GetRows(), points + 1);
-    ASSERT_EQ(grid->GetCols(), 14);
-    for (long i = 0; i < points; ++i)
-    {
-        EXPECT_EQ(grid->GetTextMatrix(i + 1, 0), QString::number(i + 1));
-        // The exports show that each cell holds its own part of a triple.
-        EXPECT_EQ(CellToDouble(*grid, i + 1, 1, -1), set.GetSParaFreq(c.device, i)) << "point " << i;
-    }
-}
-
+// The samples' devices as they open, and what a read-only one greys.
 INSTANTIATE_TEST_SUITE_P(
-    Samples, EditorOpening,
-    testing::Values(Opening{"FactoryFirst", "factory_v3.cal", 0, "Device: 1", "199.526e-12", "399.052e-3"},
-                    Opening{"FactoryThirdReadOnly", "factory_v3.cal", 2, "Device: 3", "10e-9", "20", true},
-                    Opening{"UserFirst", "user_v3.cal", 0, "Device: 1001", "100e-12", "200e-3"},
-                    Opening{"UserSecondReadOnly", "user_v3.cal", 1, "Device: 1002", "398.107e-12", "796.214e-3", true},
-                    Opening{"NoSuchDevice", "user_v3.cal", 40, nullptr, "", ""}),
+    Samples, EditorSession,
+    testing::Values(
+        Sample("FactoryFirst", "factory_v3.cal", 0, "Device: 1",
+               {{mnemonicId, "ATT 3dB 18G"}, {lowerId, "199.526e-12"}, {upperId, "399.052e-3"}}),
+        Sample("FactoryThirdReadOnly", "factory_v3.cal", 2, "Device: 3",
+               {{mnemonicId, "ATT 20dB 18G"}, {lowerId, "10e-9"}, {upperId, "20"}}, true),
+        Sample("UserFirst", "user_v3.cal", 0, "Device: 1001",
+               {{mnemonicId, "Cable 1 m SMA"}, {lowerId, "100e-12"}, {upperId, "200e-3"}}),
+        Sample("UserSecondReadOnly", "user_v3.cal", 1, "Device: 1002",
+               {{mnemonicId, "User 6 dB pad"}, {lowerId, "398.107e-12"}, {upperId, "796.214e-3"}}, true),
+        Sample("NoSuchDevice", "user_v3.cal", 40, nullptr, {})),
     rows::Name());
 
 struct Resize
