@@ -798,11 +798,11 @@ INSTANTIATE_TEST_SUITE_P(
               })},
              {2, 2, 2, 2}),
         // Activation and the cell editor.
-        Grid("EnterOpensTheEditor", {Click(3, 2), Key(Qt::Key_Return)}, {3, 2, 3, 2}, "A", {3, 2, "0.0002125"}, {}, inEditor),
         Grid("EnterWritesValuePlainAndScrollsTheNextEditorIntoView", {Shrink, Edit(2, 2, "1500", false), EditKey(Qt::Key_Return)},
              {3, 2, 3, 2}, "AAA", {3, 2, "0.0002125"}, {{2, 2, "1500", 0}}, inEditor),
-        Grid("EnterOnTheLastRowWrapsToTheNextColumn", {Edit(3, 1, "7e6", false), EditKey(Qt::Key_Return)}, {3, 2, 3, 2}, "AAA",
-             {3, 2, "0.0002125"}, {{3, 1, "7e6", 0}}, inEditor),
+        Grid("EnterOpensTheEditorAndOnTheLastRowWrapsToTheNextColumn",
+             {Click(3, 1), Key(Qt::Key_Return), EditKey(Qt::Key_7), EditKey(Qt::Key_Return)}, {3, 2, 3, 2}, "AAA",
+             {3, 2, "0.0002125"}, {{3, 1, "7", 0}}, inEditor),
         Grid("EnterOnTheLastCellStopsAtTheFixedColumn", {Edit(3, 13, "-0.5", false), EditKey(Qt::Key_Return)}, {3, 13, 3, 13},
              "AAA", {}, {{3, 13, "-0.5", 0}}),
         Grid("NotANumberIsSelectedForRetyping",
@@ -861,56 +861,50 @@ INSTANTIATE_TEST_SUITE_P(
         Sample("NoSuchDevice", "user_v3.cal", 40, nullptr, {})),
     rows::Name());
 
-struct Resize
+// The window's size changed by `by`: it grew by `result`, as it gets no smaller than it opened, and
+// the controls keep to the edges.
+Step Resized(QSize by, QSize result)
 {
-    const char* scenario;
-    QSize by;     // asked for
-    QSize result; // what the window grew by: it does not get smaller than it opened
-};
-
-using EditorLayout = Rows<DeviceEditor, Resize>;
-
-TEST_P(EditorLayout, KeepsTheControlsAtTheEdges)
-{
-    Open(Filled({3}));
-    const QSize opened = dialog->size();
-    dialog->resize(opened + GetParam().by);
-    Settle();
-    EXPECT_EQ(dialog->size(), opened + GetParam().result);
-    // The window rectangle in the client area's coordinates.
-    const QPoint client = dialog->geometry().topLeft() + dialog->GetClientArea()->mapTo(dialog.get(), QPoint(0, 0));
-    const QRect outer = dialog->frameGeometry().translated(-client);
-    const int left = outer.left(), right = left + outer.width(), bottom = outer.top() + outer.height();
-    const auto box = [this](int id) { return dialog->GetDlgItem(id)->geometry(); };
-    const auto rightOf = [&box](int id) { return box(id).x() + box(id).width(); };
-    const auto bottomOf = [&box](int id) { return box(id).y() + box(id).height(); };
-    const int group = IDC_DEVICE_PARAMETERS;
-    const int s21 = IDC_S21_FOR_S12;
-    // An edge and where it belongs: 12 from the window or the group, 18 between controls, 6 below a label.
-    const std::pair<int, int> edges[] = {
-        {box(group).x(), left + 12}, {bottomOf(group), bottom - 12}, {box(mnemonicId).x(), box(group).x() + 18},
-        {box(lowerId).x(), rightOf(mnemonicId) + 18}, {box(upperId).x(), rightOf(lowerId) + 18},
-        {bottomOf(mnemonicId), bottomOf(group) - 18}, {bottomOf(lowerId), bottomOf(group) - 18},
-        {bottomOf(upperId), bottomOf(group) - 18}, {bottomOf(s21), bottomOf(group) - 18},
-        {box(s21).x(), rightOf(upperId) + 18}, {box(IDC_S11_FOR_S22).x(), rightOf(upperId) + 18},
-        {box(IDC_S11_FOR_S22).y(), box(s21).y() - 18},
-        {box(IDC_MNEMONIC_LABEL).x(), box(mnemonicId).x()}, {bottomOf(IDC_MNEMONIC_LABEL), box(mnemonicId).y() - 6},
-        {box(IDC_LOWER_LIMIT_LABEL).x(), box(lowerId).x()}, {bottomOf(IDC_LOWER_LIMIT_LABEL), box(lowerId).y() - 6},
-        {box(IDC_UPPER_LIMIT_LABEL).x(), box(upperId).x()}, {bottomOf(IDC_UPPER_LIMIT_LABEL), box(upperId).y() - 6},
-        {rightOf(IDOK), right - 18}, {bottomOf(IDOK), bottom - 18}, {rightOf(IDCANCEL), right - 18},
-        {bottomOf(IDCANCEL), box(IDOK).y() - 18}, {grid->x(), left + 18}, {grid->y(), 12},
-        {rightOf(IDC_POINT_GRID), right - 18}, {bottomOf(IDC_POINT_GRID), box(group).y() - 12}};
-    for (std::size_t i = 0; i < std::size(edges); ++i)
-    {
-        EXPECT_EQ(edges[i].first, edges[i].second) << "edge " << i;
-    }
-    EXPECT_GT(grid->height(), 100);
+    return [=](DeviceEditor& e) {
+        const QSize opened = e.dialog->size();
+        e.dialog->resize(opened + by);
+        Settle();
+        EXPECT_EQ(e.dialog->size(), opened + result);
+        // The window rectangle in the client area's coordinates.
+        const QPoint client = e.dialog->geometry().topLeft() + e.dialog->GetClientArea()->mapTo(e.dialog.get(), QPoint(0, 0));
+        const QRect outer = e.dialog->frameGeometry().translated(-client);
+        const int left = outer.left(), right = left + outer.width(), bottom = outer.top() + outer.height();
+        const auto box = [&e](int id) { return e.dialog->GetDlgItem(id)->geometry(); };
+        const auto rightOf = [&box](int id) { return box(id).x() + box(id).width(); };
+        const auto bottomOf = [&box](int id) { return box(id).y() + box(id).height(); };
+        const int group = IDC_DEVICE_PARAMETERS;
+        const int s21 = IDC_S21_FOR_S12;
+        // An edge and where it belongs: 12 from the window or the group, 18 between controls, 6 below a label.
+        const std::pair<int, int> edges[] = {
+            {box(group).x(), left + 12}, {bottomOf(group), bottom - 12}, {box(mnemonicId).x(), box(group).x() + 18},
+            {box(lowerId).x(), rightOf(mnemonicId) + 18}, {box(upperId).x(), rightOf(lowerId) + 18},
+            {bottomOf(mnemonicId), bottomOf(group) - 18}, {bottomOf(lowerId), bottomOf(group) - 18},
+            {bottomOf(upperId), bottomOf(group) - 18}, {bottomOf(s21), bottomOf(group) - 18},
+            {box(s21).x(), rightOf(upperId) + 18}, {box(IDC_S11_FOR_S22).x(), rightOf(upperId) + 18},
+            {box(IDC_S11_FOR_S22).y(), box(s21).y() - 18},
+            {box(IDC_MNEMONIC_LABEL).x(), box(mnemonicId).x()}, {bottomOf(IDC_MNEMONIC_LABEL), box(mnemonicId).y() - 6},
+            {box(IDC_LOWER_LIMIT_LABEL).x(), box(lowerId).x()}, {bottomOf(IDC_LOWER_LIMIT_LABEL), box(lowerId).y() - 6},
+            {box(IDC_UPPER_LIMIT_LABEL).x(), box(upperId).x()}, {bottomOf(IDC_UPPER_LIMIT_LABEL), box(upperId).y() - 6},
+            {rightOf(IDOK), right - 18}, {bottomOf(IDOK), bottom - 18}, {rightOf(IDCANCEL), right - 18},
+            {bottomOf(IDCANCEL), box(IDOK).y() - 18}, {e.grid->x(), left + 18}, {e.grid->y(), 12},
+            {rightOf(IDC_POINT_GRID), right - 18}, {bottomOf(IDC_POINT_GRID), box(group).y() - 12}};
+        for (std::size_t i = 0; i < std::size(edges); ++i)
+        {
+            EXPECT_EQ(edges[i].first, edges[i].second) << "edge " << i;
+        }
+        EXPECT_GT(e.grid->height(), 100);
+    };
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, EditorLayout,
-                         testing::Values(Resize{"Grown200x150", {200, 150}, {200, 150}},
-                                         Resize{"ShrunkKeepsTheOpeningSize", {-300, -200}, {0, 0}},
-                                         Resize{"WiderButLower", {100, -50}, {100, 0}}),
+INSTANTIATE_TEST_SUITE_P(Sizes, EditorSession,
+                         testing::Values(Grid("Grown200x150", {Resized({200, 150}, {200, 150})}, {}),
+                                         Grid("ShrunkKeepsTheOpeningSize", {Resized({-300, -200}, {0, 0})}, {}),
+                                         Grid("WiderButLower", {Resized({100, -50}, {100, 0})}, {})),
                          rows::Name());
 
 Step Input(const char* name, std::string content)
