@@ -7,7 +7,6 @@
 
 namespace
 {
-using Edit = std::function<void(CTamrix&)>;
 const SParaType<1>*const S11 = &SParaType<1>::S11, *const S21 = &SParaType<1>::S21, *const S22 = &SParaType<1>::S22;
 
 // Every text of a data set (device 0 for the mnemonic, the S-parameter measurement for a calibration record), with its longest length.
@@ -37,14 +36,12 @@ TEST_P(ModelText, AreConvertedAndLimitedInCharacters)
         CTamrix set = Rich();
         set.EnableUtf8Support(row.utf8In);
         field.set(set, "before");
-        const std::string before = Bytes(set.Content());
         std::string given = row.tail;
         for (long i = 0; i < field.most + row.extra; ++i)
             given.insert(0, row.piece);
-        EXPECT_EQ(CodeOf([&] { field.set(set, given); }), row.accepted ? 0 : 104);
+        EXPECT_EQ(CodeKeeping(set, [&] { field.set(set, given); }), row.accepted ? 0 : 104);
         set.EnableUtf8Support(row.utf8Out);
         EXPECT_EQ(field.get(set), row.accepted ? (row.out.empty() ? given : row.out) : "before");
-        EXPECT_TRUE(row.accepted || Bytes(set.Content()) == before) << "changed on refusal";
     }
 }
 const TextRow textRows[] = {
@@ -66,11 +63,7 @@ using ModelRefusal = ::testing::TestWithParam<RefusalRow>;
 TEST_P(ModelRefusal, LeaveTheSetUnchanged)
 {
     CTamrix set = Rich();
-    const std::string before = Bytes(set.Content());
-    EXPECT_EQ(CodeOf([&] { GetParam().edit(set); }), GetParam().code);
-    if (GetParam().code != 0) {
-        EXPECT_EQ(Bytes(set.Content()), before);
-    }
+    EXPECT_EQ(CodeKeeping(set, [&] { GetParam().edit(set); }), GetParam().code);
 }
 const double nan = std::numeric_limits<double>::quiet_NaN(), infinity = std::numeric_limits<double>::infinity();
 const SParaType<1> lookalike{"S11", 0, &SParaType<1>::S12};
@@ -136,14 +129,11 @@ TEST_P(ModelDeviceList, KeepsTheDefaultDeviceOnItsDevice)
     for (long d = 0; d < GetParam().count; ++d)
         set.SetSPDMnemonic(d, std::string(1, static_cast<char>('A' + d)));
     set.SetSParaDefaultDevice(GetParam().defaultBefore);
-    const std::string before = Bytes(set.Content());
-    EXPECT_EQ(CodeOf([&] { GetParam().edit(set); }), GetParam().code);
+    EXPECT_EQ(CodeKeeping(set, [&] { GetParam().edit(set); }), GetParam().code);
     std::string names;
     for (long d = 0; d < set.GetSParaDeviceNumber(); ++d)
         names += set.GetSPDMnemonic(d);
-    if (GetParam().code != 0)
-        names = Bytes(set.Content()) == before ? "(unchanged)" : "(changed)";
-    EXPECT_EQ(std::make_pair(names, set.GetSParaDefaultDevice()), std::make_pair(GetParam().names, GetParam().defaultAfter));
+    EXPECT_EQ(std::make_pair(GetParam().code ? "(refused)" : names, set.GetSParaDefaultDevice()), std::make_pair(GetParam().names, GetParam().defaultAfter));
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
 }
 const DeviceListRow deviceListRows[] = {
@@ -153,7 +143,7 @@ const DeviceListRow deviceListRows[] = {
     {"SwapTwoOthers", 4, 0, EDIT(s.SwapSParaDevices(2, 3)), 0, "ABDC", 0}, {"SwapWithItself", 4, 2, EDIT(s.SwapSParaDevices(2, 2)), 0, "ABCD", 2},
     {"InsertBeforeTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(0)), 0, "ABC", 2}, {"InsertAtTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(1)), 0, "ABC", 2},
     {"InsertAfterTheDefault", 3, 1, EDIT(s.InsertSParaDeviceBefore(2)), 0, "ABC", 1}, {"Append", 3, 2, EDIT(s.InsertSParaDeviceBefore(3)), 0, "ABC", 2},
-    {"InsertBeyondTheMost", 64, 5, EDIT(s.InsertSParaDeviceBefore(0)), 104, "(unchanged)", 5}, {"DeleteTheDefault", 3, 1, EDIT(s.DeleteSParaDevice(1)), 0, "AC", -1},
+    {"InsertBeyondTheMost", 64, 5, EDIT(s.InsertSParaDeviceBefore(0)), 104, "(refused)", 5}, {"DeleteTheDefault", 3, 1, EDIT(s.DeleteSParaDevice(1)), 0, "AC", -1},
     {"DeleteBeforeTheDefault", 3, 2, EDIT(s.DeleteSParaDevice(0)), 0, "BC", 1}, {"DeleteAfterTheDefault", 3, 0, EDIT(s.DeleteSParaDevice(2)), 0, "AB", 0},
     {"ShrinkPastTheDefault", 4, 2, EDIT(s.SetSParaDeviceNumber(2)), 0, "AB", -1}, {"ShrinkToJustKeepTheDefault", 4, 2, EDIT(s.SetSParaDeviceNumber(3)), 0, "ABC", 2},
     {"Grow", 2, 1, EDIT(s.SetSParaDeviceNumber(4)), 0, "AB", 1}, {"SetNoDefault", 2, 1, EDIT(s.SetSParaDefaultDevice(-1)), 0, "AB", -1},

@@ -22,6 +22,7 @@ inline constexpr auto RowName = [](const auto& info) { return std::string(info.p
 // Rows that edit a data set or a content, written short.
 #define EDIT(...) [](CTamrix & s) { __VA_ARGS__; }
 #define CHANGE(...) [](TamrixContent & c) { __VA_ARGS__; }
+using Edit = std::function<void(CTamrix&)>;
 
 // The error `action` throws: code 0 and no context when it throws none.
 struct Failure { std::int32_t code = 0; std::string context; };
@@ -133,4 +134,12 @@ inline std::string Bytes(const TamrixContent& c, char version = '3')
         for (const float v : table->values) f32(v);
     }
     return Reseal(out);
+}
+// The code `action` throws (0 for none); a refusal leaves `set` exactly as it was.
+inline std::int32_t CodeKeeping(const CTamrix& set, const std::function<void()>& action)
+{
+    const std::string before = Bytes(set.Content());
+    const std::int32_t code = CodeOf(action);
+    EXPECT_TRUE(code == 0 || Bytes(set.Content()) == before) << "changed on refusal, code " << code;
+    return code;
 }

@@ -24,9 +24,7 @@ struct UserLocale final : ::testing::Environment
 
 TEST(Tamrix, TestsRunUnderALocaleWithADecimalComma)
 {
-    std::ostringstream out;
-    out << 0.5;
-    if (out.str() != "0,5")
+    if (std::use_facet<std::numpunct<char>>(std::locale()).decimal_point() != ',')
         GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
 }
 
@@ -44,9 +42,7 @@ TEST_P(XmlRefusal, ChangeNothing)
             document.replace(at, GetParam().from.size(), GetParam().to);
     }
     CTamrix set = Rich();
-    const std::string before = Bytes(set.Content());
-    EXPECT_EQ(CodeOf([&] { Import(set, document); }), GetParam().code);
-    EXPECT_EQ(Bytes(set.Content()), before);
+    EXPECT_EQ(CodeKeeping(set, [&] { Import(set, document); }), GetParam().code);
 }
 // The export of `devices` devices of `points` points with the first device or point once more.
 std::function<std::string()> OneMore(std::size_t devices, std::size_t points, const char* open, const char* close)
@@ -114,13 +110,12 @@ TEST_P(XmlStream, FailsWithItsCodeOrReadsTheWholeDocument)
 {
     const StreamRow& row = GetParam();
     CTamrix set = Rich();
-    const std::string before = Bytes(set.Content());
     Faulty buffer(row.room ? row.room : Export(set).size() - 1, row.failSync);
     std::iostream stream(&buffer);
     stream.setstate(row.failed);
     stream.exceptions(row.exceptions);
-    EXPECT_EQ(CodeOf([&] { row.import ? set.ImportSPara(stream) : set.ExportSPara(stream); }), row.code);
-    EXPECT_EQ(row.code ? Bytes(set.Content()) : std::to_string(set.GetSParaFreqNumber(0)), row.code ? before : "2");
+    EXPECT_EQ(CodeKeeping(set, [&] { row.import ? set.ImportSPara(stream) : set.ExportSPara(stream); }), row.code);
+    EXPECT_TRUE(row.code != 0 || set.GetSParaFreqNumber(0) == 2) << "the document not read whole";
 }
 const StreamRow streamRows[] = {
     {"ImportFromAFailedStream", true, 1000000, false, std::ios_base::failbit, {}, 1}, {"ImportFromASourceThatBreaks", true, 100, false, {}, {}, 1},
