@@ -100,29 +100,24 @@ std::vector<ShownRow> ShownRows()
                     }});
     rows.push_back({"most_devices", [] { return WithDevices(std::vector<SParaDevice>(64, Device("d"))); }, false});
     rows.push_back({"most_points", [] { return WithDevices({Device("d", 100000)}); }, false});
-    rows.push_back({"new_device", New(EDIT(s.SetSParaDeviceNumber(1)))});
-    rows.push_back({"points_added_later", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreq(0, 0, 5e9), s.SetSParaFreqNumber(0, 3)))});
-    rows.push_back({"points_removed", New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaFreqNumber(0, 0)))});
-    rows.push_back({"values_in_single_precision",
-                    New(EDIT(s.SetSParaDeviceNumber(1), s.SetSParaMinPower(0, 1.0e-6), s.SetSParaMaxPower(0, 0.3), s.SetSParaFreq(0, 0, 3.000000000123e9),
-                             s.SetSParaValue(0, 0, sParas[1], {0.1, -1.0e-40, 3.0e38}), s.SetSParaValue(0, 0, sParas[2], {0.10000000000000001, 1.0 / 3.0, 16777217.0})))});
-    rows.push_back({"each_s_parameter_in_its_place", New([](CTamrix& s) {
-                        s.SetSParaDeviceNumber(2);
-                        for (int i = 0; i < 4; ++i)
-                            s.SetSParaValue(1, 0, sParas[i], {i + 0.25, i + 0.5, i + 0.75});
-                    })});
-    rows.push_back({"flags_and_numbers", New(EDIT(s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetSParaDeviceNumber(2), s.SetSParaDeviceFlags(1, 1),
-                                                 s.SetSParaDefaultDevice(1), s.SetSPDMnemonic(0, "\xB5W"), s.SetMiscNum({5e7f, 1e-3f})))});
-    rows.push_back({"identity_texts", New(EDIT(s.SetSensorName("n"), s.SetStockNumber("s"), s.SetAttribute("a"), s.SetSerialNumber("r"), s.SetSerialNumberInternal("i")))});
-    rows.push_back({"cal_info_by_measurement", New([](CTamrix& s) {
+    // Every setter of a new set once: the identity texts, figures and flags, a calibration record and table per measurement, three devices (the
+    // first new but for a mnemonic, the default one write protected with each S-parameter in its place, one with values in single precision and
+    // points added at 0 Hz after its first).
+    rows.push_back({"every_setter", New([](CTamrix& s) {
+                        s.SetSensorName("n"), s.SetStockNumber("s"), s.SetAttribute("a"), s.SetSerialNumber("r"), s.SetSerialNumberInternal("i");
+                        s.SetChannelNumber(0x7FFFFFFF), s.SetSParaCorrDef(0xF), s.SetMiscNum({5e7f, 1e-3f});
                         for (const CMeasurement* m : CMeasurement::All())
                             s.SetCalDate(m, std::string("d") + m->Name()), s.SetCalLab(m, std::string("l") + m->Name()), s.SetCalEng(m, std::string("e") + m->Name());
-                    })});
-    rows.push_back({"cal_tables_by_measurement", New([](CTamrix& s) {
                         const CMeasurement* const tables[] = {CMeasurement::Abso, CMeasurement::Refl, CMeasurement::Temp, CMeasurement::Lin};
                         for (std::uint32_t i = 0; i < 4; ++i)
                             s.SetCalTable(tables[i], CalTable{{double(i), 10.0}, i + 1, std::vector<float>(2 * (i + 1), float(i))});
                         s.SetCalTable(CMeasurement::Refl, CalTable{{-1.0, -1.0}, 0, {}});
+                        s.SetSParaDeviceNumber(3), s.SetSPDMnemonic(0, "\xB5W"), s.SetSParaDeviceFlags(1, 1), s.SetSParaDefaultDevice(1);
+                        for (int i = 0; i < 4; ++i)
+                            s.SetSParaValue(1, 0, sParas[i], {i + 0.25, i + 0.5, i + 0.75});
+                        s.SetSParaMinPower(2, 1.0e-6), s.SetSParaMaxPower(2, 0.3), s.SetSParaFreq(2, 0, 3.000000000123e9);
+                        s.SetSParaValue(2, 0, sParas[1], {0.1, -1.0e-40, 3.0e38}), s.SetSParaValue(2, 0, sParas[2], {0.10000000000000001, 1.0 / 3.0, 16777217.0});
+                        s.SetSParaFreqNumber(2, 3);
                     })});
     // Documents read: the documented layout and one written by hand (byte order mark, CRLF lines, comments, CDATA, other element and attribute
     // orders, single quotes, spaces around numbers, other notations, a value below single precision, an empty point list).
