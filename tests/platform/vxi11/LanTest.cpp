@@ -51,7 +51,6 @@ std::string Opaque(const std::string& data)
     return EncodeWords({std::uint32_t(data.size())}) + data + std::string(vxi11::XdrPadding(data.size()), 0);
 }
 
-// 100001 at 127.0.0.2 and 100002 at 127.0.0.3.
 class Lan : public testing::Test
 {
 protected:
@@ -61,31 +60,26 @@ protected:
             GTEST_SKIP() << "no network namespace of our own: " << private_network::Problem();
     }
 
-    void Serve()
-    {
-        sensors.AddOnLan("100001", "127.0.0.2");
-        sensors.AddOnLan("100002", "127.0.0.3");
-        sensors.Start();
-    }
-
     static vxi11::Result Open(vxi11::Client& client, const std::string& host = "127.0.0.2")
     {
         return client.Open(host, "inst0", vxi11::Clock::now() + 2s);
     }
 
-    // Writes the message, then reads the whole response onto `reply` in reads of `chunk` bytes.
-    static vxi11::Result Query(vxi11::Client& client, const std::string& message, std::string& reply,
-                               std::size_t chunk = 1 << 20)
+    // Writes the message, then reads the whole reply in reads of `chunk` bytes; it must be `expected`.
+    static void Query(vxi11::Client& client, const std::string& message, const std::string& expected,
+                      std::size_t chunk = 1 << 20, Status status = Status::Ok)
     {
         const std::uint32_t ioTimeoutMs = 2000;
         vxi11::Result result = client.Write(message, true, ioTimeoutMs, 0, false);
+        std::string reply;
         for (std::int32_t reason = 0; result.ok() && !(reason & vxi11::ReasonEnd);) {
             std::size_t count = 0;
             reply.resize(reply.size() + chunk);
             result = client.Read(&reply[reply.size() - chunk], chunk, ioTimeoutMs, 0, false, count, reason);
             reply.resize(reply.size() - chunk + count);
         }
-        return result;
+        EXPECT_EQ(result.status, status) << message.substr(0, 20);
+        EXPECT_TRUE(reply == expected) << message.substr(0, 20) << " gave " << reply.substr(0, 40);
     }
 
     std::string Stored(const std::string& serial, const char* file)
@@ -104,53 +98,46 @@ std::string Block(const std::string& data)
 }
 
 // Each sensor answers on its own address, in reads of any size; a large data set written over many
-// device_writes is stored and read back; a connection dropped in a write stores nothing.
-TEST_F(Lan, DialoguesStoreOnlyWhatWasWritten)
+// device_writes is stored and read back; a connection dropped in a write stores nothing. A lock keeps
+// other links out, until its link unlocks or drops its connection; Shutdown from another thread ends a
+// call that waits for it. Then a VXI-11 client nobody here wrote queries, writes and locks on the sensor
+// whose locking link dropped its connection.
+TEST_F(Lan, DialoguesLocksAndAnotherClientStoreOnlyWhatWasWritten)
 {
-    Serve();
+    sensors.AddOnLan("100001", "127.0.0.2");
+    sensors.AddOnLan("100002", "127.0.0.3");
+    sensors.Start();
     const std::string factory = Stored("100002", "factory.cal"), large = SensorDataSet(2, 25000);
-    vxi11::Client first, second;
-    ASSERT_TRUE(Open(first).ok() && Open(second, "127.0.0.3").ok());
-    // The message and its whole reply, in reads of `chunk` bytes.
-    const auto step = [](vxi11::Client& client, const std::string& message, const std::string& expected,
-                         std::size_t chunk, Status status = Status::Ok) {
-        std::string reply;
-        EXPECT_EQ(Query(client, message, reply, chunk).status, status) << message.substr(0, 20);
-        EXPECT_TRUE(reply == expected) << message.substr(0, 20) << " gave " << reply.substr(0, 40);
-    };
-    step(second, "*idn?\n", "Trobe&Lindvar,TVX-18G,100002,2.14\n", 1000);
-    step(second, "cal:data?\n", Block(factory), 1000);
-    step(second, "cal:data?\n", Block(factory), 1000);
-    step(first, "cal:data " + Block(large) + ";syst:err?\n", "0,\"No error\"\n", 1 << 20);
-    step(first, "cal:data?\n", Block(large), 1 << 20);
+    vxi11::Client first, second, other;
+    ASSERT_TRUE(Open(first).ok() && Open(second, "127.0.0.3").ok() && Open(other).ok());
+    Query(second, "*idn?\n", "Trobe&Lindvar,TVX-18G,100002,2.14\n", 1000);
+    Query(second, "cal:data?\n", Block(factory), 1000);
+    Query(first, "cal:data " + Block(large) + ";syst:err?\n", "0,\"No error\"\n");
+    Query(first, "cal:data?\n", Block(large));
     sensors.SetFaults("100002", {"drop-after=1000"});
-    step(second, "cal:data " + Block(SampleDataFor("factory_v4.cal", "TVX-18G", "100002")), "", 4096,
-         Status::Closed);
+    Query(second, "cal:data " + Block(SampleDataFor("factory_v4.cal", "TVX-18G", "100002")), "", 4096,
+          Status::Closed);
     EXPECT_TRUE(Stored("100001", "factory.cal") == large);
     EXPECT_TRUE(Stored("100002", "factory.cal") == factory) << "a dropped write stores nothing";
     EXPECT_EQ(Stored("100001", "user.cal") + Stored("100002", "user.cal"), "(none)(none)");
-}
 
-// A lock keeps other links out, until its link unlocks or drops its connection;
-// Shutdown from another thread ends a call that waits for it.
-TEST_F(Lan, ALockHoldsUntilItsLinkLetsGo)
-{
-    Serve();
-    vxi11::Client clients[2];
-    ASSERT_TRUE(Open(clients[0]).ok() && Open(clients[1]).ok());
-    ASSERT_TRUE(clients[0].Lock(0, false).ok());
-    EXPECT_EQ(clients[1].Lock(300, true).error, vxi11::ErrorLocked);
-    EXPECT_EQ(clients[1].Write("*idn?\n", true, 1000, 0, false).error, vxi11::ErrorLocked);
-    EXPECT_TRUE(clients[0].Unlock().ok());
-    EXPECT_TRUE(clients[1].Lock(1000, true).ok()) << "after an unlock";
-    std::thread stopper([&] { std::this_thread::sleep_for(100ms), clients[0].Shutdown(); });
-    EXPECT_EQ(clients[0].Lock(5000, true).status, Status::Closed);
+    ASSERT_TRUE(first.Lock(0, false).ok());
+    EXPECT_EQ(other.Lock(300, true).error, vxi11::ErrorLocked);
+    EXPECT_EQ(other.Write("*idn?\n", true, 1000, 0, false).error, vxi11::ErrorLocked);
+    EXPECT_TRUE(first.Unlock().ok());
+    EXPECT_TRUE(other.Lock(1000, true).ok()) << "after an unlock";
+    std::thread stopper([&] { std::this_thread::sleep_for(100ms), first.Shutdown(); });
+    EXPECT_EQ(first.Lock(5000, true).status, Status::Closed);
     stopper.join();
-    clients[1].Shutdown();
-    ASSERT_TRUE(Open(clients[0]).ok());
-    EXPECT_TRUE(clients[0].Lock(1000, true).ok()) << "after a dropped connection";
-    std::string reply;
-    EXPECT_TRUE(Query(clients[0], "*idn?\n", reply).ok());
+    other.Shutdown(); // its lock goes with its connection, or the client below could not use the sensor
+
+    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    const std::string userFile = (sensors.Root() / "user-upload.cal").string();
+    WriteFileAtomically(userFile, user);
+    const std::string factoryFile = (sensors.Root() / "store/100001/factory.cal").string();
+    EXPECT_EQ(child_process::Run({"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_py_lan.py",
+                                  "TCPIP0::127.0.0.2::inst0::INSTR", factoryFile, userFile}, 60000), 0);
+    EXPECT_TRUE(Stored("100001", "user.cal") == user);
 }
 
 // A stale announcement goes; a sensor whose port is taken is reported once and not announced; a broadcast
@@ -179,18 +166,6 @@ TEST_F(Lan, AnnouncementsAndBroadcastsFollowWhatIsServed)
     ::close(taken);
 }
 
-// A VXI-11 client nobody here wrote.
-TEST_F(Lan, PyvisaPyQueriesWritesAndLocks)
-{
-    Serve();
-    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
-    const std::string userFile = (sensors.Root() / "user-upload.cal").string();
-    WriteFileAtomically(userFile, user);
-    EXPECT_EQ(child_process::Run({"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_py_lan.py", "TCPIP0::127.0.0.2::inst0::INSTR",
-                                  (sensors.Root() / "store/100001/factory.cal").string(), userFile}, 60000), 0);
-    EXPECT_TRUE(Stored("100001", "user.cal") == user);
-}
-
 // The words of the one reply to `bytes` on a new connection to 127.0.0.2;
 // none when the connection ends without one, ~0 when it just stays silent.
 std::vector<std::uint32_t> Exchange(std::uint16_t port, const std::string& bytes)
@@ -212,7 +187,8 @@ std::vector<std::uint32_t> Exchange(std::uint16_t port, const std::string& bytes
 // Each bad call, one after the other, gets its answer, and the sensor serves on.
 TEST_F(Lan, BadCallsGetTheirAnswerAndTheSensorServesOn)
 {
-    Serve();
+    sensors.AddOnLan("100001", "127.0.0.2");
+    sensors.Start();
     const auto port = Exchange(111, Record(Call(100000, 2, 3, EncodeWords({vxi11::CoreProgram, 1, IPPROTO_TCP, 0}))));
     ASSERT_EQ(port.size(), 7u);
     const std::string noLock = EncodeWords({1, 0, 0}), ping = Call(100000, 2, 0);
@@ -243,11 +219,12 @@ TEST_F(Lan, BadCallsGetTheirAnswerAndTheSensorServesOn)
          {7, 1, 0, 0, 0, 0, vxi11::ErrorInvalidLink, 0, 0}},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         const auto to = row.core ? static_cast<std::uint16_t>(port.back()) : std::uint16_t(111);
-        EXPECT_EQ(Exchange(to, row.bytes), row.reply) << row.name;
+        EXPECT_EQ(Exchange(to, row.bytes), row.reply);
         vxi11::Client client;
-        std::string reply;
-        EXPECT_TRUE(Open(client).ok() && Query(client, "*idn?\n", reply).ok()) << "after " << row.name;
+        EXPECT_TRUE(Open(client).ok());
+        Query(client, "*idn?\n", "Trobe&Lindvar,TVX-18G,100001,2.14\n");
     }
 }
 
