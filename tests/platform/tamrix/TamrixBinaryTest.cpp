@@ -2,7 +2,6 @@
 
 #include "TamrixTestSupport.h"
 
-#include <cmath>
 #include <limits>
 
 namespace

@@ -68,11 +68,10 @@ TEST_P(FilePath, LoadsOnlyDataSetsAndReplacesTheFileWholeOrLeavesEverythingAsItW
     const std::string held = Bytes(set.Content());
     const Failure loadFailure = FailureOf([&] { CTamrixUtil::LoadTMXFromFile2(set, name); });
     EXPECT_EQ(std::make_tuple(loadFailure.code, loadFailure.context, Bytes(set.Content())), std::make_tuple(row.loadCode, context, held));
-    Failure failure;
-    {
+    const Failure failure = FailureOf([&] {
         const ScopedFileSizeLimit limit(row.sizeLimit ? row.sizeLimit : RLIM_INFINITY);
-        failure = FailureOf([&] { CTamrixUtil::StoreTMXToFile2(set, name, row.version, '0'); });
-    }
+        CTamrixUtil::StoreTMXToFile2(set, name, row.version, '0');
+    });
     ::umask(previousMask);
     EXPECT_EQ(std::make_pair(failure.code, failure.context), std::make_pair(row.code, row.code ? context : ""));
     if (row.code != 0) {

@@ -2,7 +2,6 @@
 
 #include "TamrixTestSupport.h"
 
-#include <cmath>
 #include <limits>
 
 namespace
@@ -45,15 +44,14 @@ TEST_P(ModelText, AreConvertedAndLimitedInCharacters)
     }
 }
 const TextRow textRows[] = {
-    {"Iso88591InAndOut", false, "", 0, "Gr\xFC\xDF", false, true, ""}, {"Iso88591InUtf8Out", false, "", 0, "\xB5W", true, true, "\xC2\xB5W"},
-    {"Utf8InAndOut", true, "", 0, "\xE2\x82\xAC 5", true, true, ""}, {"AboveU00FFBecomesQuestionMark", true, "", 0, "\xE2\x82\xAC\xF0\x9F\x93\x90!", false, true, "?" "?!"},
-    {"Utf8InIso88591Out", true, "", 0, "\xC3\xA9t\xC3\xA9", false, true, "\xE9t\xE9"}, {"BytesThatAreNotUtf8Pass", true, "", 0, "a\xFF\xC0\xAF" "b\xE2\x82", false, true, ""},
+    {"Iso88591InUtf8Out", false, "", 0, "\xB5W", true, true, "\xC2\xB5W"}, {"Utf8InIso88591Out", true, "", 0, "\xC3\xA9t\xC3\xA9", false, true, "\xE9t\xE9"},
+    {"AboveU00FFBecomesQuestionMark", true, "", 0, "\xE2\x82\xAC\xF0\x9F\x93\x90!", false, true, "?" "?!"}, {"Nul", true, "", 0, std::string("a\0b", 3), true, false, ""},
+    {"BytesThatAreNotUtf8Pass", true, "", 0, "a\xFF\xC0\xAF" "b\xE2\x82", false, true, ""},
     {"EncodedSurrogateIsNotUtf8", true, "", 0, "\xED\xA0\x80", false, true, ""}, {"BeyondU10FFFFIsNotUtf8", true, "", 0, "\xF4\x90\x80\x80", false, true, ""},
     {"AsciiAtTheLimit", true, "x", 0, "", true, true, ""}, {"AsciiOneMore", true, "x", 1, "", true, false, ""},
     {"ThreeByteCharactersAtTheLimit", true, "\xE2\x82\xAC", 0, "", true, true, ""}, {"ThreeByteCharactersOneMore", true, "\xE2\x82\xAC", 1, "", true, false, ""},
     {"FourByteCharactersAtTheLimit", true, "\xF0\x9F\x93\x90", 0, "", true, true, ""}, {"BytesThatAreNotUtf8CountOneEach", true, "\xFF", 0, "", true, true, ""},
     {"OneByteThatIsNotUtf8TooMany", true, "\xFF", -1, "\xE2\x82", true, false, ""}, {"BrokenSequenceAtTheLimit", true, "a", -2, "\xE2\x82", true, true, ""},
-    {"Nul", true, "", 0, std::string("a\0b", 3), true, false, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Tamrix, ModelText, ::testing::ValuesIn(textRows), RowName);
 

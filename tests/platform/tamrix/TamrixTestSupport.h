@@ -40,15 +40,14 @@ inline std::string ReadFile(const std::string& path)
 }
 inline std::string DataFile(const std::string& name) { return OSTREL_TEST_DATA_DIR "/" + name; }
 
-// The checked-in data sets: the samples of the editor and, beside the tests, one data set per version with the awkward values a round trip must keep
-// (NaN payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
+// The checked-in data sets, each named after its version: the samples of the editor and, beside the tests, one data set per version with the
+// awkward values a round trip must keep (NaN payloads, -0, denormals, texts of the longest length, bytes that are not UTF-8).
 struct SampleRow : Row { std::string path; char version; };
+inline SampleRow Sample(const std::string& folder, const char* name) { return {{name}, folder + "/" + name + ".cal", name[std::strlen(name) - 1]}; }
+inline const std::string samples = OSTREL_SOURCE_DIR "/samples", beside = OSTREL_TEST_DATA_DIR;
 inline const SampleRow sampleRows[] = {
-    {"factory_v3", OSTREL_SOURCE_DIR "/samples/factory_v3.cal", '3'}, {"factory_v4", OSTREL_SOURCE_DIR "/samples/factory_v4.cal", '4'},
-    {"missing_identity_v3", OSTREL_SOURCE_DIR "/samples/missing_identity_v3.cal", '3'},
-    {"single_device_v2", OSTREL_SOURCE_DIR "/samples/single_device_v2.cal", '2'}, {"user_v3", OSTREL_SOURCE_DIR "/samples/user_v3.cal", '3'},
-    {"rich_v2", OSTREL_TEST_DATA_DIR "/rich_v2.cal", '2'}, {"rich_v3", OSTREL_TEST_DATA_DIR "/rich_v3.cal", '3'},
-    {"rich_v4", OSTREL_TEST_DATA_DIR "/rich_v4.cal", '4'},
+    Sample(samples, "factory_v3"), Sample(samples, "factory_v4"), Sample(samples, "missing_identity_v3"), Sample(samples, "single_device_v2"),
+    Sample(samples, "user_v3"), Sample(beside, "rich_v2"), Sample(beside, "rich_v3"), Sample(beside, "rich_v4"),
 };
 
 inline CTamrix Loaded(const std::string& path) { CTamrix set; CTamrixUtil::LoadTMXFromBuffer2(set, ReadFile(path)); return set; }

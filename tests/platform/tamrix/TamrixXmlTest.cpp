@@ -90,11 +90,6 @@ struct Faulty final : std::streambuf
         setg(text.data(), text.data(), text.data() + std::min(room, text.size()));
     }
     int_type underflow() override { return left < text.size() ? throw std::runtime_error("read error") : traits_type::eof(); }
-    std::streamsize xsputn(const char*, std::streamsize count) override
-    {
-        const std::streamsize taken = std::min<std::streamsize>(count, static_cast<std::streamsize>(left));
-        return left -= static_cast<std::size_t>(taken), taken;
-    }
     int_type overflow(int_type c) override { return left == 0 ? traits_type::eof() : (--left, traits_type::not_eof(c)); }
     int sync() override { return failSync ? -1 : 0; }
     std::string text;
