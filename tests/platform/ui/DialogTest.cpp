@@ -79,11 +79,6 @@ Action Click(int id)
     return [id](RecordingDialog& d) { QTest::mouseClick(d.GetDlgItem(id), Qt::LeftButton); };
 }
 
-Action Disable(int id)
-{
-    return [id](RecordingDialog& d) { d.EnableDlgItem(id, false); };
-}
-
 // Puts the focus on the control of the active window and presses the keys where the focus is.
 Action Press(int id, std::vector<QKeyCombination> keys = {})
 {
@@ -93,13 +88,6 @@ Action Press(int id, std::vector<QKeyCombination> keys = {})
         d.GetDlgItem(id)->setFocus();
         for (const QKeyCombination key : keys)
             QTest::keyClick(d.focusWidget(), key.key(), key.keyboardModifiers());
-    };
-}
-
-Action Checked(int id)
-{
-    return [id](RecordingDialog& d) {
-        d.log.push_back(std::to_string(id) + (d.IsDlgButtonChecked(id) ? " checked" : " clear"));
     };
 }
 
@@ -132,19 +120,6 @@ Action Drop(QList<QUrl> urls, bool underModal = false)
         QApplication::sendEvent(&d, &drop);
         d.log.push_back(enter.isAccepted() ? "drag taken" : "drag refused");
         QCoreApplication::processEvents();
-    };
-}
-
-// Opens the popup of the menu bar at `position` and closes it again.
-Action Popup(int position)
-{
-    return [position](RecordingDialog& d) {
-        auto* menu = qobject_cast<QMenu*>(d.GetMenu().GetSubMenu(position).GetWidget());
-        EXPECT_FALSE(IsMenuActive());
-        menu->popup(d.mapToGlobal(QPoint(10, 10)));
-        EXPECT_TRUE(IsMenuActive()) << "the menu loop has the keyboard";
-        menu->close();
-        EXPECT_FALSE(IsMenuActive());
     };
 }
 
@@ -254,19 +229,21 @@ const std::vector<ActionRow> ActionRows{
     {"enter_clicks_the_focused_button_of_the_window", IDD_CAL_INFO,
      {Replace(IDC_CAL_LAB, [] { return new QPushButton; }), Press(IDC_CAL_LAB, {Qt::Key_Return})}, LeftOpen,
      Run({"own button"})},
-    {"enter_on_greyed_default_button_does_nothing", IDD_CAL_INFO, {Disable(IDOK), Press(IDC_CAL_LAB, {Qt::Key_Return})},
-     LeftOpen, Run()},
-    {"control_that_uses_enter_keeps_it", IDD_OSTREL_DIALOG,
-     {Replace(IDC_DEVICE_GRID, [] { return new QPlainTextEdit; }),
-      Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return})},
-     LeftOpen, Run()},
+    {"enter_on_greyed_default_button_does_nothing_the_fixed_frame_keeps_its_size_and_takes_no_files", IDD_CAL_INFO,
+     {[](RecordingDialog& d) { d.EnableDlgItem(IDOK, false); }, Press(IDC_CAL_LAB, {Qt::Key_Return}), Grow,
+      Drop({Sensor})}, LeftOpen, Run({"249x153 -> 249x153, told 249x153", "drag refused"})},
     {"escape_in_edit", IDD_CAL_INFO, {Press(IDC_CAL_ENG, {Qt::Key_Escape})}, IDCANCEL, Cancel},
     {"close_box_then_run_again", IDD_CAL_INFO, {Click(IDOK)}, IDOK,
      {"OnInitDialog", "command 2", "OnCancel", "OnDestroy", "OnInitDialog", "command 1", "OnOK", "OnDestroy"},
      [](RecordingDialog& d) { QTimer::singleShot(0, &d, [&d] { d.close(); }), d.DoModal(); }},
-    {"check_box_click_sends_its_number_checking_one_is_no_click", IDD_OSTREL_DIALOG,
-     {Click(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_FLAG_USE_FACTORY_FLAGS), Checked(IDC_STATUS_LINE),
-      [](RecordingDialog& d) { d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true); }, Checked(IDC_FLAG_DEVICE_LOCKED)},
+    {"control_that_uses_enter_keeps_it_check_box_click_sends_its_number_checking_one_is_no_click", IDD_OSTREL_DIALOG,
+     {Replace(IDC_DEVICE_GRID, [] { return new QPlainTextEdit; }), Press(IDC_DEVICE_GRID, {Qt::Key_1, Qt::Key_Return}),
+      Click(IDC_FLAG_USE_FACTORY_FLAGS),
+      [](RecordingDialog& d) {
+          d.CheckDlgButton(IDC_FLAG_DEVICE_LOCKED, true);
+          for (const int id : {IDC_FLAG_USE_FACTORY_FLAGS, IDC_STATUS_LINE, IDC_FLAG_DEVICE_LOCKED})
+              d.log.push_back(std::to_string(id) + (d.IsDlgButtonChecked(id) ? " checked" : " clear"));
+      }},
      LeftOpen, Run({"command 1023", "1023 checked", "1034 clear", "1022 checked"})},
     {"focus_starts_on_the_first_enabled_control", IDD_REMOTE, {}, LeftOpen, Run({"focus 1042"}),
      [](RecordingDialog& d) {
@@ -275,21 +252,28 @@ const std::vector<ActionRow> ActionRows{
          d.log.push_back("focus " + std::to_string(GetDlgCtrlID(d.focusWidget())));
      }},
     {"focus_losses_of_a_control_but_not_to_a_menu_and_the_size_it_grows_to", IDD_DEVICE,
-     {Press(IDC_LOWER_LIMIT), Popup(1), Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow}, LeftOpen,
+     {Press(IDC_LOWER_LIMIT),
+      [](RecordingDialog& d) { // the menu popup opens and closes again
+          auto* menu = qobject_cast<QMenu*>(d.GetMenu().GetSubMenu(1).GetWidget());
+          menu->popup(d.mapToGlobal(QPoint(10, 10)));
+          EXPECT_TRUE(IsMenuActive()) << "the menu loop has the keyboard";
+          menu->close();
+          EXPECT_FALSE(IsMenuActive());
+      },
+      Press(IDC_MNEMONIC), Press(IDC_UPPER_LIMIT), Grow},
+     LeftOpen,
      Run({"popup 1", "lower limit left", "717x495 -> 757x525, told 757x525"}),
      [](RecordingDialog& d) { d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); }); }},
-    {"fixed_frame_keeps_its_size", IDD_CAL_INFO, {Grow}, LeftOpen, Run({"249x153 -> 249x153, told 249x153"})},
     {"drops_take_local_files_in_drop_order_unless_a_modal_dialog_is_open", IDD_OSTREL_DIALOG,
      {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}), Drop({Remote}),
       Drop({Sensor}, true)},
      LeftOpen, Run({"drag taken", "drop /data/b.bin, /data/ä a.cal", "drag refused", "drag refused"})},
-    {"drop_on_a_window_that_takes_no_files", IDD_CAL_INFO, {Drop({Sensor})}, LeftOpen, Run({"drag refused"})},
     // The first move makes sure that the cursor moves at all.
     {"list_clicks_select_rows_the_row_under_the_mouse_is_hot_until_one_click_activation_or_the_list_goes", IDD_UPLOAD,
      {OnList(LeftClick, 2, 3), OnList(ControlClick, 0, 1), OnList(LeftClick, -1), OnList(DoubleClick, 1, 2),
       OnList(DoubleClick, -1), OnList(Hover, 0, 1), OnList(Hover, 2, 1),
       [](RecordingDialog& d) { d.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetExtendedStyle(0); },
-      OnList(Hover, 1, 1), Disable(IDC_SENSOR_LIST), OnList(DoubleClick, 1)},
+      OnList(Hover, 1, 1), [](RecordingDialog& d) { d.EnableDlgItem(IDC_SENSOR_LIST, false); }, OnList(DoubleClick, 1)},
      LeftOpen,
      Run({"click 2", "selected 2 (4 cells), hot -1", "click 0", "selected 0 (4 cells), hot -1", "click -1",
           NoneSelected, "click 1", "double 1", "selected 1 (4 cells), hot -1", "click -1", "double -1", NoneSelected,
