@@ -131,7 +131,8 @@ TEST_P(ModelDeviceList, KeepsTheDefaultDeviceOnItsDevice)
     std::string names;
     for (long d = 0; d < set.GetSParaDeviceNumber(); ++d)
         names += set.GetSPDMnemonic(d);
-    EXPECT_EQ(std::make_pair(GetParam().code ? "(refused)" : names, set.GetSParaDefaultDevice()), std::make_pair(GetParam().names, GetParam().defaultAfter));
+    EXPECT_EQ(std::make_pair(GetParam().code ? "(refused)" : names, set.GetSParaDefaultDevice()),
+              std::make_pair(GetParam().names, GetParam().defaultAfter));
     EXPECT_NO_THROW(CTamrix::Validate(set.Content()));
 }
 const DeviceListRow deviceListRows[] = {
