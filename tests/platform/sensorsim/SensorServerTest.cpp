@@ -42,11 +42,15 @@ char LockRequest(usbtmc::Client& client, std::uint8_t request)
     return reply.size() == 1 ? reply[0] : '?';
 }
 
-TEST(SensorServer, TheLockIsExclusiveAndEndsWithItsConnection)
+// One server's life: its lock, a late answer, the store it follows, the folder it keeps to itself. A read
+// that timed out leaves its answer behind when it comes after all; the next read must not take it for its own.
+TEST(SensorServer, LocksAnswersInTurnFollowsTheStoreAndKeepsItsFolderToItself)
 {
     ServedSensors sensors;
     sensors.Add("100001");
+    sensors.SetFaults("100001", {"delay=200"});
     sensors.Start();
+    EXPECT_TRUE(Reachable("100001"));
     const std::string socket = usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string();
     usbtmc::Client first;
     usbtmc::Client second;
@@ -63,14 +67,16 @@ TEST(SensorServer, TheLockIsExclusiveAndEndsWithItsConnection)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(granted) << "a closed connection lets go of its lock";
-}
 
-TEST(SensorServer, FollowsTheStoreAndKeepsItsFolderToItself)
-{
-    ServedSensors sensors;
-    sensors.Add("100001");
-    sensors.Start();
-    EXPECT_TRUE(Reachable("100001"));
+    std::string answer(256, '\0');
+    std::size_t count = 0;
+    bool end = false;
+    ASSERT_EQ(second.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), LinkStatus::Ok);
+    EXPECT_EQ(second.Read(answer.data(), answer.size(), count, end, usbtmc::DeadlineAfter(20)), LinkStatus::Timeout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(second.Write({"syst:info? 'cal. temp.'\n"}, true, usbtmc::DeadlineAfter(1000)), LinkStatus::Ok);
+    EXPECT_EQ(second.Read(answer.data(), answer.size(), count, end, usbtmc::DeadlineAfter(1000)), LinkStatus::Ok);
+    EXPECT_EQ(answer.substr(0, count), "2024-03-13\n");
 
     sensors.Add("100002", "TVX-6G", false);
     EXPECT_TRUE(BecomesReachable("100002", true)) << "added while serving";
@@ -82,9 +88,9 @@ TEST(SensorServer, FollowsTheStoreAndKeepsItsFolderToItself)
     EXPECT_TRUE(BecomesReachable("100001", false)) << "removed while serving";
     EXPECT_EQ(usbtmc::UsbSocketSerials(usbtmc::RuntimeFolder()), std::vector<std::string>{"100002"});
 
-    SensorServer second(sensors.Store(), usbtmc::RuntimeFolder());
+    SensorServer another(sensors.Store(), usbtmc::RuntimeFolder());
     try {
-        second.Start();
+        another.Start();
         ADD_FAILURE() << "a second server started on the same folder";
     } catch (const SensorServerError& error) {
         EXPECT_NE(std::string(error.what()).find("Another ostrel-sensorsim serve"), std::string::npos) << error.what();
@@ -92,37 +98,6 @@ TEST(SensorServer, FollowsTheStoreAndKeepsItsFolderToItself)
     EXPECT_TRUE(Reachable("100002")) << "the first server keeps serving";
     sensors.Stop();
     EXPECT_TRUE(usbtmc::UsbSocketSerials(usbtmc::RuntimeFolder()).empty()) << "no socket outlives the server";
-}
-
-std::string Query(usbtmc::Client& client, const std::string& command, int timeoutMs, LinkStatus& status)
-{
-    status = client.Write({command}, true, usbtmc::DeadlineAfter(1000));
-    std::string answer(256, '\0');
-    std::size_t count = 0;
-    bool end = false;
-    if (status == LinkStatus::Ok)
-        status = client.Read(answer.data(), answer.size(), count, end, usbtmc::DeadlineAfter(timeoutMs));
-    answer.resize(count);
-    return answer;
-}
-
-// A read that timed out leaves its answer behind when it comes after all; the
-// next read must not take it for its own.
-TEST(SensorServer, ALateAnswerGoesToNoLaterRead)
-{
-    ServedSensors sensors;
-    sensors.Add("100001");
-    sensors.SetFaults("100001", {"delay=200"});
-    sensors.Start();
-    usbtmc::Client client;
-    ASSERT_EQ(client.Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string(), usbtmc::DeadlineAfter(1000)),
-              LinkStatus::Ok);
-    LinkStatus status = LinkStatus::Ok;
-    Query(client, "*idn?\n", 20, status);
-    EXPECT_EQ(status, LinkStatus::Timeout);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(Query(client, "syst:info? 'cal. temp.'\n", 1000, status), "2024-03-13\n");
-    EXPECT_EQ(status, LinkStatus::Ok);
 }
 
 } // namespace

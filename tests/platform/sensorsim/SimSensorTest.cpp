@@ -69,9 +69,8 @@ TEST_P(Scpi, AnswersLikeASensor)
 INSTANTIATE_TEST_SUITE_P(
     Messages, Scpi,
     ::testing::Values(
-        ScpiCase{"UnknownHeader", true, {"meas:pow?\n", "syst:err?\n"}, "-113,\"Undefined header\"\n"},
-        ScpiCase{"UnitsRunInOrder", true, {"*cls;*idn?;syst:err?\n"}, "Trobe&Lindvar,TVX-18G,100001,2.14;0,\"No error\"\n"},
-        ScpiCase{"LongFormsInAnyCase", true, {":SYSTem:ErRoR:NEXT?\n"}, "0,\"No error\"\n"},
+        ScpiCase{"UnitsRunInOrderLongFormsInAnyCase", true, {"*cls;*idn?;:SYSTem:ErRoR:NEXT?\n"},
+                 "Trobe&Lindvar,TVX-18G,100001,2.14;0,\"No error\"\n"},
         ScpiCase{"EmptyUserAreaIsTheEmptyBlock", true, {"cal:user:data?\n"}, "#10\n"},
         ScpiCase{"NoUserAreaNoUserCommand", false, {"cal:user:data?;syst:err?\n"}, "-113,\"Undefined header\"\n"},
         // In the help's order the user data commands come between these two.
@@ -79,19 +78,20 @@ INSTANTIATE_TEST_SUITE_P(
                  ":CALibration:DATA:LENGth?/qonly/\n:CALibration:USER:DATA\n", "", true},
         ScpiCase{"HelpWithoutUserArea", false, {"syst:help:head?\n"},
                  ":CALibration:DATA:LENGth?/qonly/\n:CALibration:ZERO:AUTO\n", "", true},
-        ScpiCase{"DateInDoubleQuotes", true, {"syst:info? \"cal. abs.\"\n"}, "2024-03-12\n"},
-        ScpiCase{"DateInSingleQuotes", true, {"*cls;syst:info? 'cal. lin.'\n"}, "2024-03-14\n"},
-        ScpiCase{"UnknownInformation", true, {"syst:info? 'cal. foo.'\n", "syst:err?\n"},
-                 "-224,\"Illegal parameter value;no information 'cal. foo.'\"\n"},
+        ScpiCase{"DatesInDoubleOrSingleQuotes", true, {"syst:info? \"cal. abs.\";syst:info? 'cal. lin.'\n"},
+                 "2024-03-12;2024-03-14\n"},
+        // The error queue gives the oldest error first.
+        ScpiCase{"UnknownHeaderAndInformation", true,
+                 {"meas:pow?\n", "syst:info? 'cal. foo.'\n", "syst:err?;syst:err?\n"},
+                 "-113,\"Undefined header\";-224,\"Illegal parameter value;no information 'cal. foo.'\"\n"},
         ScpiCase{"NewCommandInterruptsAnUnreadReply", true, {"*idn?\n", "syst:err?\n"}, "-410,\"Query INTERRUPTED\"\n"},
         // The data set's bytes hold semicolons and quotation marks.
         ScpiCase{"BlockBytesAreNoSeparators", true, {"cal:user:data {user};syst:err?\n"}, "0,\"No error\"\n"},
-        ScpiCase{"EmptyBlockRefused", true, {"cal:user:data #10\n", "syst:err?\n"},
-                 "-161,\"Invalid block data;the block holds no data set\"\n"},
-        ScpiCase{"ShortBlockRefused", true, {"cal:data #15abc\n", "syst:err?\n"},
+        ScpiCase{"EmptyAndShortBlocksRefused", true,
+                 {"cal:user:data #10\n", "cal:data #15abc\n", "syst:err?;syst:err?\n"},
+                 "-161,\"Invalid block data;the block holds no data set\";"
                  "-161,\"Invalid block data;the block does not match its header\"\n"},
-        ScpiCase{"FactoryWriteBringsItsDates", true, {"cal:data {factory}\n", "syst:info? \"cal. misc.\"\n"},
-                 "2026-11-30\n"},
+        // A factory write brings its dates.
         ScpiCase{"OnlyTheUserAreaRefusesWrites", true,
                  {"cal:user:data {user};syst:err?;cal:data {factory};syst:err?;syst:info? 'cal. misc.'\n"},
                  "-200,\"Execution error;write refused\";0,\"No error\";2026-11-30\n", "refuse-user-write=-200"}),
