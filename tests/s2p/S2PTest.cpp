@@ -180,18 +180,13 @@ const LoadRow LoadRows[] = {
     {"NoBlankAfterHashCrThenLaterHashLinesIgnored", 'S',
      "#HZ RI R 50!c\r# GHz U DB R 75\n\n#\x01 (x) \x7f\n! c\n  # b ! caf\xe9\r\n\r#\n" + D,
      0, 1, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42}},
-    // Numbers, with and without blanks between them.
-    {"SignsWithoutBlanks", 's', H + "1.0-2.0+3-4e1+5E-1-6.5+7-8+.9\n", 0, 1, "", "", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9}},
-    {"DecimalPoints", 'S', H + ".5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\n", 0, 1, "", "", {0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10}},
-    {"Exponents", 'S', H + "1e3 1E+3 1e-3 -1.5e-3 +2.5E2 1e+009 1e308 4.9e-324 1e-400\n",
-     0, 1, "", "", {1e3, 1e3, 1e-3, -1.5e-3, 250, 1e9, 1e308, 4.9e-324, 0.0}},
-    {"NanAndInfinity", 'S', H + "1 nan NAN Inf -inf INFINITY -Infinity +nan 9\n",
-     0, 1, "", "", {1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
-    // Blanks, tabs, comments with any bytes and blank lines before the option line and between the numbers; CR LF,
-    // LF CR, CR or no line end.
-    {"BlanksCommentsAndLineEnds", 'S', "  \t\r\n\r! \xe9\xff\x01\x7f\n\t# HZ S RI\r\n \t1 11 12 21 22 31 32 41 42 \t ! x\xe9\xff\n\r\n\r"
-     "2 13 14 23 24 33 34 43 44\r\n\t\r3 15 16 25 26 35 36 45 46 ! end",
-     0, 3, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42, 2, 13, 14, 23, 24, 33, 34, 43, 44, 3, 15, 16, 25, 26, 35, 36, 45, 46}},
+    // Numbers with and without blanks between them; blanks, tabs, comments with any bytes and blank lines before the
+    // option line and between the numbers; CR LF, LF CR, CR, LF or no line end.
+    {"NumbersBlanksCommentsAndLineEnds", 's', "  \t\r\n\r! \xe9\xff\x01\x7f\n\t# HZ S RI\r\n \t1.0-2.0+3-4e1+5E-1-6.5+7-8+.9 "
+     "\t ! x\xe9\xff\n\r\n\r.5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\r\n\t\r1e3 1E+3 1e-3 -1.5e-3 +2.5E2 1e+009 1e308 "
+     "4.9e-324 1e-400\n1 nan NAN Inf -inf INFINITY -Infinity +nan 9 ! end",
+     0, 4, "", "", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9, 0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10, 1e3, 1e3, 1e-3, -1.5e-3,
+                    250, 1e9, 1e308, 4.9e-324, 0.0, 1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
     {"Uncertainty", 'U', "# HZ U RI\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n",
      0, 3, "", "", {1, 0.1, 0.2, 0.3, 0.4, 2, 0.5, 0.6, 0.7, 0.8, 3, -1, -2, -3, -4}}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Load, ::testing::ValuesIn(LoadRows), RowName);
@@ -214,12 +209,11 @@ TEST(S2PGrammar, CorpusFilesAgreeWithTheSecondReader)
     EXPECT_EQ(compared, 27);
 }
 
-// The largest |S21|² of all points, of the converted values, NaN passed over, S11 and S12 not looked at.
+// The largest |S21|² of all points, of the converted values, NaN passed over, S11, S12 and S22 not looked at.
 TEST(S2PDataFile, LargestGainIsTheLargestS21Squared)
 {
-    EXPECT_FLOAT_EQ(Open('S', H + "1 9 9 0.3 0.4 9 9 9 9\n2 0 0 3 4 0 0 0 0\n3 9 9 1 1 9 9 9 9\n")->GetMaxS21Gain(), 25);
-    const std::string decibels = "# MHz DB\n1 0 0 20 0 0 0 0 0\n2 0 0 -20 0 9 9 0 0\n3 0 0 nan 0 0 0 0 0\n";
-    EXPECT_FLOAT_EQ(Open('S', decibels)->GetMaxS21Gain(), 100);
+    const std::string points = "# MHz DB\n1 40 0 -10 0 40 0 40 0\n2 0 0 20 60 0 0 0 0\n3 40 0 3 0 40 0 40 0\n4 0 0 nan 0 0 0 0 0\n";
+    EXPECT_FLOAT_EQ(Open('S', points)->GetMaxS21Gain(), 100);
 }
 
 // The rows around a frequency decide, with a tolerance of 1e-6 relative; between two rows the larger value.
@@ -235,7 +229,6 @@ TEST(S2PDataFile, UncertaintyComesFromTheRowsAroundTheFrequency)
     {"BelowSecondBeyondTolerance", 'U', F3, 200e6 * 0.999998, {0.50, 0.20, 0.35, 0.45}},
     {"ToleranceBelowLast", 'U', F3, 300e6 * 0.9999991, {0.01, 0.60, 0.02, 0.70}},
     {"OnePointNan", 'U', "# MHz U\n100 1 2 3 4\n", NAN, {1, 2, 3, 4}},
-    {"TwoBetween", 'U', "# HZ U\n10 1 8 3 6\n20 5 4 7 2\n", 15, {5, 8, 7, 6}},
     {"RepeatedTakesTheLater", 'U', T + "20 2 2 2 2\n20 7 7 7 7\n30 3 3 3 3\n", 20, {7, 7, 7, 7}},
     {"UnorderedStopsAtFirstHigher", 'U', T + "40 4 4 4 4\n20 2 9 2 2\n30 3 3 3 3\n50 5 5 5 5\n", 25, {4, 4, 4, 4}},
     {"UnorderedLowerAfterHigher", 'U', T + "20 2 2 2 2\n15 8 8 8 8\n40 4 4 4 4\n50 5 5 5 5\n", 30, {8, 8, 8, 8}}};
