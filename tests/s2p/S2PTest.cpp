@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,12 +51,6 @@ Failure FailureOf(const std::function<void()>& action)
         return {error.code, error.context ? error.context : "-"};
     }
     return {0, "-"};
-}
-
-// The reader for bytes that must load.
-std::unique_ptr<CS2PDataFile> Open(char type, const std::string& content)
-{
-    return std::make_unique<CS2PDataFile>(type, content, "test.s2p", nullptr);
 }
 
 const SParaType<1>* const Parameters[] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12, &SParaType<1>::S22};
@@ -113,8 +106,8 @@ const std::string Corpus = OSTREL_TEST_DATA_DIR "/corpus/";
 // rest). Without a callback there is no report and the rest is the same. "@name" is a corpus file. Where the row gives
 // values, they are the table as the editor reads it (ReadBack): every number as the real number parser reads it, or
 // converted from MA or DB (worked out by hand: cos 60° = 0.5, 20 dB = 10) within the row's tolerance.
-struct LoadRow { const char* name; char type; std::string content; std::int32_t code; unsigned points; std::string expecting, snippet;
-                       std::vector<double> values; double tolerance = 0; };
+struct LoadRow { const char* name; char type; std::string content; std::int32_t code; unsigned points;
+                 std::string expecting, snippet; std::vector<double> values; double tolerance = 0; };
 using Load = ::testing::TestWithParam<LoadRow>;
 TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
 {
@@ -133,7 +126,8 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
     ASSERT_EQ(reports.size(), row.expecting.empty() ? 0u : 1u);
     EXPECT_TRUE(reports.empty() || (whole ? reports[0] == head : reports[0].rfind(head, 0) == 0)) << reports[0];
     if (!row.values.empty())
-        ExpectValues(ReadBack(*Open(row.type, row.content), row.type == 'U' ? 5 : 9), row.values, row.tolerance, 0);
+        ExpectValues(ReadBack(CS2PDataFile(row.type, path, nullptr), row.type == 'U' ? 5 : 9), row.values,
+                     row.tolerance, 0);
 }
 const LoadRow LoadRows[] = {
     // Option line keywords stand as whole words, once each.
@@ -182,9 +176,9 @@ const LoadRow LoadRows[] = {
      0, 1, "", "", {1, 11, 12, 21, 22, 31, 32, 41, 42}},
     // Numbers with and without blanks between them; blanks, tabs, comments with any bytes and blank lines before the
     // option line and between the numbers; CR LF, LF CR, CR, LF or no line end.
-    {"NumbersBlanksCommentsAndLineEnds", 's', "  \t\r\n\r! \xe9\xff\x01\x7f\n\t# HZ S RI\r\n \t1.0-2.0+3-4e1+5E-1-6.5+7-8+.9 "
-     "\t ! x\xe9\xff\n\r\n\r.5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\r\n\t\r1e3 1E+3 1e-3 -1.5e-3 +2.5E2 1e+009 1e308 "
-     "4.9e-324 1e-400\n1 nan NAN Inf -inf INFINITY -Infinity +nan 9 ! end",
+    {"NumbersBlanksCommentsAndLineEnds", 's', "  \t\r\n\r! \xe9\xff\x01\x7f\n\t# HZ S RI\r\n \t1.0-2.0+3-4e1+5E-1"
+     "-6.5+7-8+.9 \t ! x\xe9\xff\n\r\n\r.5 5. -.25 +7. 0.0 -0 00012 1.e1 .1E+2\r\n\t\r1e3 1E+3 1e-3 -1.5e-3 +2.5E2 "
+     "1e+009 1e308 4.9e-324 1e-400\n1 nan NAN Inf -inf INFINITY -Infinity +nan 9 ! end",
      0, 4, "", "", {1, -2, 3, -40, 0.5, -6.5, 7, -8, 0.9, 0.5, 5, -0.25, 7, 0, -0.0, 12, 10, 10, 1e3, 1e3, 1e-3, -1.5e-3,
                     250, 1e9, 1e308, 4.9e-324, 0.0, 1, NAN, NAN, HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL, NAN, 9}},
     {"Uncertainty", 'U', "# HZ U RI\n1 0.1 0.2 0.3 0.4\n! c\n2 0.5 0.6 0.7 0.8\n3-1-2-3-4\n",
@@ -209,11 +203,11 @@ TEST(S2PGrammar, CorpusFilesAgreeWithTheSecondReader)
     EXPECT_EQ(compared, 27);
 }
 
-// The largest |S21|² of all points, of the converted values, NaN passed over, S11, S12 and S22 not looked at.
+// The largest |S21|² of all points, of the converted values, NaN passed over, S11 and S12 not looked at.
 TEST(S2PDataFile, LargestGainIsTheLargestS21Squared)
 {
-    const std::string points = "# MHz DB\n1 40 0 -10 0 40 0 40 0\n2 0 0 20 60 0 0 0 0\n3 40 0 3 0 40 0 40 0\n4 0 0 nan 0 0 0 0 0\n";
-    EXPECT_FLOAT_EQ(Open('S', points)->GetMaxS21Gain(), 100);
+    const std::string db = "# DB\n1 40 0 -10 0 40 0 0 0\n2 0 0 20 60 0 0 0 0\n3 0 0 3 0 0 0 0 0\n4 0 0 nan 0 0 0 0 0\n";
+    EXPECT_FLOAT_EQ(CS2PDataFile('S', db, "test.s2p", nullptr).GetMaxS21Gain(), 100);
 }
 
 // The rows around a frequency decide, with a tolerance of 1e-6 relative; between two rows the larger value.
@@ -233,7 +227,7 @@ TEST(S2PDataFile, UncertaintyComesFromTheRowsAroundTheFrequency)
     {"UnorderedStopsAtFirstHigher", 'U', T + "40 4 4 4 4\n20 2 9 2 2\n30 3 3 3 3\n50 5 5 5 5\n", 25, {4, 4, 4, 4}},
     {"UnorderedLowerAfterHigher", 'U', T + "20 2 2 2 2\n15 8 8 8 8\n40 4 4 4 4\n50 5 5 5 5\n", 30, {8, 8, 8, 8}}};
     for (const auto& [name, type, content, frequency, expected] : cases)
-        EXPECT_EQ(Open(type, content)->GetUncertainty(frequency), expected) << name;
+        EXPECT_EQ(CS2PDataFile(type, content, "test.s2p", nullptr).GetUncertainty(frequency), expected) << name;
 }
 
 // Half up to the digits (at least one); what is not positive and finite stays as it is.
