@@ -172,7 +172,7 @@ constexpr int FlagIds[4] = {IDC_FLAG_ACTIVE_AFTER_RESET, IDC_FLAG_STATE_LOCKED, 
                             IDC_FLAG_USE_FACTORY_FLAGS};
 const std::map<QString, int> Commands{
     {"load", ID_FILE_LOAD}, {"save", ID_FILE_SAVE}, {"export", ID_FILE_EXPORT_SPARA}, {"import", ID_FILE_IMPORT_SPARA},
-    {"append", ID_DEVICE_APPEND}, {"insert", ID_DEVICE_INSERT}, {"delete", ID_DEVICE_DELETE}, {"exit", ID_FILE_EXIT},
+    {"append", ID_DEVICE_APPEND}, {"insert", ID_DEVICE_INSERT}, {"delete", ID_DEVICE_DELETE},
     {"up", ID_DEVICE_MOVE_UP}, {"down", ID_DEVICE_MOVE_DOWN}, {"edit", ID_DEVICE_EDIT}, {"remote", ID_OPTIONS_REMOTE},
     {"userdata", ID_OPTIONS_USER_DATA}, {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY},
     {"showcal", ID_OPTIONS_SHOW_CAL_DATA}, {"upload", ID_SENSOR_LOAD}, {"download", ID_SENSOR_SAVE}};

@@ -113,9 +113,10 @@ TEST_P(Scpi, WritesOnceAndReadsTheReplyInItsPieces)
     fake.resources = {{"", "", "", c.reply}};
     std::string answer;
     std::int32_t code = 0;
-    const ViStatus status = c.helper == Block    ? VisaQueryBlock(*fake.Table(), 1, "cal:data?", answer)
-                            : c.helper == String ? VisaQueryString(*fake.Table(), 1, "syst:info?", answer)
-                                                 : VisaQueryError(*fake.Table(), 1, code, answer);
+    const std::shared_ptr<const VisaFunctions> visa = fake.Table();
+    const ViStatus status = c.helper == Block    ? VisaQueryBlock(*visa, 1, "cal:data?", answer)
+                            : c.helper == String ? VisaQueryString(*visa, 1, "syst:info?", answer)
+                                                 : VisaQueryError(*visa, 1, code, answer);
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(c.helper == Error ? std::to_string(code) + "|" + answer : answer, c.answer);
     const char* const queries[] = {"cal:data?\n", "syst:info?\n", "syst:err?\n"};
