@@ -139,7 +139,7 @@ TEST_P(Read, TakesTheWholeTextOrNothing)
     });
 }
 const ReadRow ReadRows[] = {
-    {"Plain", u"1.5", 1.5}, {"PlusExponent", u"1e+5", 1e5}, {"Plus", u"+7", 7, 7}, {"NegZero", u"-0", -0.0, 0},
+    {"Plain", u"1.5", 1.5}, {"CapitalPlusExponent", u"1E+5", 1e5}, {"Plus", u"+7", 7, 7}, {"NegZero", u"-0", -0.0, 0},
     {"Denormal", u"4.9406564584124654e-324", 4.9406564584124654e-324}, {"Underflow", u"1e-400", 0},
     {"Largest", u"1.7976931348623157e308", 1.7976931348623157e308}, {"IntMax", u"2147483647", 2147483647, 2147483647},
     {"IntMin", u"-2147483648", -2147483648.0, INT32_MIN}, {"AboveInt", u"2147483648", 2147483648.0},

@@ -20,6 +20,7 @@
 #include "TamrixError.h"
 #include "TextConversion.h"
 
+#include "GuiTest.h"
 #include "ScopedFileSizeLimit.h"
 
 #include <QAbstractButton>
@@ -131,15 +132,6 @@ bool Same(const SParaDevice& a, const SParaDevice& b)
     return std::tie(a.mnemonic, a.minPower, a.maxPower, a.flags) ==
                std::tie(b.mnemonic, b.minPower, b.maxPower, b.flags) &&
            std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), samePoint);
-}
-
-void Settle()
-{
-    for (int i = 0; i < 3; ++i)
-    {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
 }
 
 std::string ReadFile(const QString& path)

@@ -6,6 +6,7 @@
 // libraries find these sensors and no others.
 
 #include "RuntimeFolder.h"
+#include "ScopedEnvironment.h"
 #include "SensorSamples.h"
 #include "SensorServer.h"
 #include "SensorStore.h"
@@ -30,20 +31,14 @@ public:
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a test folder");
         m_root = pattern;
-        const char* previous = ::getenv("XDG_RUNTIME_DIR");
-        m_previousRuntime = previous ? std::make_unique<std::string>(previous) : nullptr;
         std::filesystem::create_directory(m_root / "run");
-        ::setenv("XDG_RUNTIME_DIR", (m_root / "run").c_str(), 1);
+        m_runtime = ScopedEnvironmentVariable("XDG_RUNTIME_DIR", (m_root / "run").string());
         m_store = std::make_unique<SensorStore>(m_root / "store");
     }
 
     ~ServedSensors()
     {
         Stop();
-        if (m_previousRuntime)
-            ::setenv("XDG_RUNTIME_DIR", m_previousRuntime->c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
     }
@@ -91,7 +86,7 @@ public:
 
 private:
     std::filesystem::path m_root;
-    std::unique_ptr<std::string> m_previousRuntime;
+    std::shared_ptr<void> m_runtime; // gives XDG_RUNTIME_DIR back
     std::unique_ptr<SensorStore> m_store;
     std::unique_ptr<SensorServer> m_server;
 };
