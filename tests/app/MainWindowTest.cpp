@@ -52,18 +52,6 @@ namespace
 
 using rows::operator<<;
 
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-void Put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
-}
-
 struct Held // the six settings, shown as lab/eng/timeout/calDataTimeout/network/factory
 {
     std::string lab = "old lab", eng = "old eng";

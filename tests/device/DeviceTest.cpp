@@ -18,7 +18,6 @@
 #include "SetnumberDialog.h"
 #include "Tamrix.h"
 #include "TamrixError.h"
-#include "TextConversion.h"
 
 #include "GuiTest.h"
 #include "ScopedFileSizeLimit.h"
@@ -43,7 +42,6 @@
 #include <array>
 #include <cmath>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -132,12 +130,6 @@ bool Same(const SParaDevice& a, const SParaDevice& b)
     return std::tie(a.mnemonic, a.minPower, a.maxPower, a.flags) ==
                std::tie(b.mnemonic, b.minPower, b.maxPower, b.flags) &&
            std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(), samePoint);
-}
-
-std::string ReadFile(const QString& path)
-{
-    std::ifstream stream(WideToPath(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
 // What the user does, step by step.
@@ -855,7 +847,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 Step Input(const char* name, std::string content)
 {
-    return [=](DeviceEditor& t) { std::ofstream(WideToPath(t.Path(name)), std::ios::binary) << content; };
+    return [=](DeviceEditor& t) { Put(t.Path(name), QByteArray::fromStdString(content)); };
 }
 
 // The command on a file of the folder; `limit`: writes beyond 1 KiB fail meanwhile; `send`: sent as
@@ -902,7 +894,7 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     const auto exported = [this] {
         Run(ID_EXPORT_S2P, exports.filePath("e.s2p"));
         Run(ID_EXPORT_UNCERTAINTY, exports.filePath("e.txt"));
-        return std::make_pair(ReadFile(exports.filePath("e.s2p")), ReadFile(exports.filePath("e.txt")));
+        return std::make_pair(Bytes(exports.filePath("e.s2p")).toStdString(), Bytes(exports.filePath("e.txt")).toStdString());
     };
     const auto opening = exported();
     const auto fields = [this] {
@@ -931,13 +923,13 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     QStringList files;
     for (const QString& name : QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
     {
-        files << name + "=" + QString::fromStdString(ReadFile(folder.filePath(name)));
+        files << name + "=" + QString::fromUtf8(Bytes(folder.filePath(name)));
     }
     EXPECT_TRUE(c.folder == nullptr || files.join("|") == c.folder) << files.join("|").toStdString();
     const auto after = exported();
     const auto expected = [&c](const std::string& bytes, const std::string& opened, const char* extension) {
         const QString file = QString(OSTREL_SOURCE_DIR "/tests/device/exports/%1.%2").arg(c.scenario, extension);
-        return bytes == "=" ? opened : bytes == "<" ? ReadFile(file) : bytes;
+        return bytes == "=" ? opened : bytes == "<" ? Bytes(file).toStdString() : bytes;
     };
     EXPECT_TRUE(c.s2p.empty() || after.first == expected(c.s2p, opening.first, "s2p")) << after.first;
     EXPECT_TRUE(c.txt.empty() || after.second == expected(c.txt, opening.second, "txt")) << after.second;
@@ -945,7 +937,7 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
 
 const std::string s2pHeader = "# HZ S RI R 50\r\n";
 // The two first points as the exports write them.
-const std::string twoPoints = ReadFile(OSTREL_SOURCE_DIR "/tests/device/exports/TwoPoints.s2p");
+const std::string twoPoints = Bytes(OSTREL_SOURCE_DIR "/tests/device/exports/TwoPoints.s2p").toStdString();
 
 Step S21(const char* pairs) { return Import(ID_IMPORT_S2P, "gain.s2p", std::string("# GHZ S RI R 50\r\n") + pairs); }
 

@@ -17,7 +17,7 @@ public:
         m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = m_previous;
         limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        setrlimit(RLIMIT_FSIZE, &limit);
     }
 
     ~ScopedFileSizeLimit()
@@ -29,10 +29,7 @@ public:
     ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
     ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
 
-    bool IsActive() const { return m_active; }
-
 private:
     rlimit m_previous{};
     void (*m_previousHandler)(int) = SIG_DFL;
-    bool m_active = false;
 };

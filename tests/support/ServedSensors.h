@@ -21,6 +21,13 @@
 #include <string>
 #include <vector>
 
+// The data as a definite length block, as a sensor takes and gives a data set.
+inline std::string Block(const std::string& data)
+{
+    const std::string length = std::to_string(data.size());
+    return "#" + std::to_string(length.size()) + length + data;
+}
+
 class ServedSensors
 {
 public:

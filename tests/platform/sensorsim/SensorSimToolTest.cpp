@@ -1,12 +1,11 @@
 #include "ServedSensors.h"
+#include "StoreSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -38,8 +37,8 @@ protected:
             line += " '" + (word[0] == '@' ? At(word.substr(1)) : word) + "'";
         line += " >" + At("out") + " 2>" + At("err");
         const int status = std::system(line.c_str());
-        const std::string out = ReadFile(At("out"));
-        const std::string err = ReadFile(At("err"));
+        const std::string out = ReadFileIfPresent(At("out")).value_or("");
+        const std::string err = ReadFileIfPresent(At("err")).value_or("");
         SCOPED_TRACE(line + "\n-> " + out + err);
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), step.status);
@@ -49,12 +48,6 @@ protected:
         EXPECT_TRUE(step.status != 2 ||
                     err.find("\nusage: ostrel-sensorsim [--store DIR] add|list|show|export|fault|remove|serve") !=
                         std::string::npos);
-    }
-
-    static std::string ReadFile(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     std::string At(const std::string& name) const { return (sensors.Root() / name).string(); }

@@ -10,12 +10,6 @@
 namespace
 {
 
-std::string Block(const std::string& data)
-{
-    const std::string length = std::to_string(data.size());
-    return "#" + std::to_string(length.size()) + length + data;
-}
-
 // A factory data set of the sensor with new calibration dates.
 std::string RedatedFactory()
 {

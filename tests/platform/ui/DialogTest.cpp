@@ -441,7 +441,6 @@ TEST(Menu, AnswersTheMainWindowsCallsAsItsTemplateAndTheCallsMadeIt)
     EXPECT_EQ(bar.GetMenuItemCount(), 4);
     EXPECT_EQ(Item(bar, 1, Position), "&Sensor popup");
     EXPECT_EQ(bar.GetMenuItemID(0), -1) << "a popup has no command";
-    EXPECT_EQ(Item(bar.GetSubMenu(0), 6, Position), "E&xit");
     EXPECT_EQ(bar.GetSubMenu(3).GetMenuItemID(3), ID_OPTIONS_SHOW_CAL_DATA);
     EXPECT_EQ(Item(bar, ID_OPTIONS_SHOW_CAL_DATA, Command), "&Show Cal. Data") << "found in its popup";
     EXPECT_EQ(sensor.GetMenuItemID(2), 0);

@@ -36,19 +36,17 @@ struct UsbTmcLink : testing::Test
 
 // A message-in transfer of `size` bytes, `body` padded to four bytes, to the first read of four bytes (tag 1).
 struct AnswerRow { const char* scenario; std::uint32_t size; std::string body; LinkStatus status; std::string read;
-                   std::uint32_t length = 0; bool late = false, inverted = true; };
+                   std::uint32_t length = 0; bool inverted = true; };
 struct Answers : UsbTmcLink, testing::WithParamInterface<AnswerRow> {};
 TEST_P(Answers, TheClientTakesOnlyWhatItAskedFor)
 {
     const AnswerRow& row = GetParam();
-    for (const std::uint8_t tag : row.late ? std::vector<std::uint8_t>{9, 1} : std::vector<std::uint8_t>{1}) {
-        auto header = EncodeBulkHeader({DEV_DEP_MSG_IN, tag, row.size, AttributeEom, 0});
-        header[2] = row.inverted ? header[2] : static_cast<char>(tag);
-        const std::string padded = row.body + std::string(PaddingFor(row.body.size()), '\0');
-        const auto link = EncodeLinkHeader(EndpointBulkIn, row.length ? row.length : BulkHeaderSize + padded.size());
-        ASSERT_EQ(device.SendBytes({Piece(link.data(), link.size()), Piece(header.data(), header.size()),
-                                    Piece(padded.data(), padded.size())}, DeadlineAfter(5000)), LinkStatus::Ok);
-    }
+    auto header = EncodeBulkHeader({DEV_DEP_MSG_IN, 1, row.size, AttributeEom, 0});
+    header[2] = row.inverted ? header[2] : 1;
+    const std::string padded = row.body + std::string(PaddingFor(row.body.size()), '\0');
+    const auto link = EncodeLinkHeader(EndpointBulkIn, row.length ? row.length : BulkHeaderSize + padded.size());
+    ASSERT_EQ(device.SendBytes({Piece(link.data(), link.size()), Piece(header.data(), header.size()),
+                                Piece(padded.data(), padded.size())}, DeadlineAfter(5000)), LinkStatus::Ok);
     char buffer[16] = {};
     std::size_t count = 0;
     bool end = false;
@@ -57,9 +55,9 @@ TEST_P(Answers, TheClientTakesOnlyWhatItAskedFor)
     EXPECT_EQ(client.IsOpen(), row.status == LinkStatus::Ok);
 }
 INSTANTIATE_TEST_SUITE_P(UsbTmc, Answers, testing::Values(
-    AnswerRow{"Whole", 3, "abc", LinkStatus::Ok, "abc"}, AnswerRow{"AfterALateAnswerOfAnotherTag", 4, "abcd", LinkStatus::Ok, "abcd", 0, true},
+    AnswerRow{"Whole", 3, "abc", LinkStatus::Ok, "abc"},
     AnswerRow{"MoreThanAskedFor", 8, "abcdefgh", LinkStatus::Protocol, ""},
-    AnswerRow{"TagNotInvertedInItsNextByte", 3, "abc", LinkStatus::Protocol, "", 0, false, false},
+    AnswerRow{"TagNotInvertedInItsNextByte", 3, "abc", LinkStatus::Protocol, "", 0, false},
     AnswerRow{"BodyLongerThanItsSize", 2, "abcdefgh", LinkStatus::Protocol, ""},
     AnswerRow{"PacketBeyondTheLargest", 3, "abc", LinkStatus::Protocol, "", MaxPacketLength + 1}), rows::Name());
 
@@ -67,14 +65,11 @@ INSTANTIATE_TEST_SUITE_P(UsbTmc, Answers, testing::Values(
 TEST_F(UsbTmcLink, TagsRunFromOneTo255AndRoundAgain)
 {
     for (int message = 0; message < 300; ++message) {
-        ASSERT_EQ(client.Write({"x"}, true, DeadlineAfter(5000)), LinkStatus::Ok);
-        std::uint8_t endpoint = 0;
-        std::uint32_t length = 0;
-        char bytes[BulkHeaderSize + 4];
+        char bytes[LinkHeaderSize + BulkHeaderSize + 4]; // the message of one byte, padded
         BulkHeader header;
-        ASSERT_EQ(device.ReceiveHeader(endpoint, length, DeadlineAfter(5000)), LinkStatus::Ok);
-        ASSERT_TRUE(length == sizeof bytes && device.ReceiveBytes(bytes, length, DeadlineAfter(5000)) == LinkStatus::Ok);
-        ASSERT_TRUE(DecodeBulkHeader(bytes, header));
+        ASSERT_EQ(client.Write({"x"}, true, DeadlineAfter(5000)), LinkStatus::Ok);
+        ASSERT_EQ(device.ReceiveBytes(bytes, sizeof bytes, DeadlineAfter(5000)), LinkStatus::Ok);
+        ASSERT_TRUE(DecodeBulkHeader(bytes + LinkHeaderSize, header));
         EXPECT_EQ(header.tag, message % 255 + 1) << message;
     }
     const std::string tooLarge(MaxPacketLength + 1, 'x');

@@ -90,13 +90,6 @@ protected:
     ServedSensors sensors;
 };
 
-// The data as a definite length block, with the line feed that ends its message.
-std::string Block(const std::string& data)
-{
-    const std::string length = std::to_string(data.size());
-    return "#" + std::to_string(length.size()) + length + data + "\n";
-}
-
 // Each sensor answers on its own address, in reads of any size; a large data set written over many
 // device_writes is stored and read back; a connection dropped in a write stores nothing. A lock keeps
 // other links out, until its link unlocks or drops its connection; Shutdown from another thread ends a
@@ -111,11 +104,11 @@ TEST_F(Lan, DialoguesLocksAndAnotherClientStoreOnlyWhatWasWritten)
     vxi11::Client first, second, other;
     ASSERT_TRUE(Open(first).ok() && Open(second, "127.0.0.3").ok() && Open(other).ok());
     Query(second, "*idn?\n", "Trobe&Lindvar,TVX-18G,100002,2.14\n", 1000);
-    Query(second, "cal:data?\n", Block(factory), 1000);
-    Query(first, "cal:data " + Block(large) + ";syst:err?\n", "0,\"No error\"\n");
-    Query(first, "cal:data?\n", Block(large));
+    Query(second, "cal:data?\n", Block(factory) + "\n", 1000);
+    Query(first, "cal:data " + Block(large) + "\n;syst:err?\n", "0,\"No error\"\n");
+    Query(first, "cal:data?\n", Block(large) + "\n");
     sensors.SetFaults("100002", {"drop-after=1000"});
-    Query(second, "cal:data " + Block(SampleDataFor("factory_v4.cal", "TVX-18G", "100002")), "", 4096,
+    Query(second, "cal:data " + Block(SampleDataFor("factory_v4.cal", "TVX-18G", "100002")) + "\n", "", 4096,
           Status::Closed);
     EXPECT_TRUE(Stored("100001", "factory.cal") == large);
     EXPECT_TRUE(Stored("100002", "factory.cal") == factory) << "a dropped write stores nothing";
