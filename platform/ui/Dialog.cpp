@@ -51,6 +51,21 @@ int OneLineWidth(QLabel& label)
     return width;
 }
 
+// A dropped file is opened, never taken away: the drop is taken as a copy, or
+// as a link where the source offers no copy, and never as a move, which some
+// file managers answer by deleting the source.
+bool AcceptAsCopy(QDropEvent* event)
+{
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event->possibleActions() & action) {
+            event->setDropAction(action);
+            event->accept();
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 CDialog::CDialog(int templateId, QWidget* parent)
@@ -405,11 +420,7 @@ void CDialog::closeEvent(QCloseEvent* event)
 
 void CDialog::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (AcceptsDropsNow() && !LocalFiles(event->mimeData()).isEmpty())
-    {
-        event->acceptProposedAction();
-    }
-    else
+    if (!AcceptsDropsNow() || LocalFiles(event->mimeData()).isEmpty() || !AcceptAsCopy(event))
     {
         event->ignore();
     }
@@ -417,11 +428,7 @@ void CDialog::dragEnterEvent(QDragEnterEvent* event)
 
 void CDialog::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (AcceptsDropsNow() && !LocalFiles(event->mimeData()).isEmpty())
-    {
-        event->acceptProposedAction();
-    }
-    else
+    if (!AcceptsDropsNow() || LocalFiles(event->mimeData()).isEmpty() || !AcceptAsCopy(event))
     {
         event->ignore();
     }
@@ -430,12 +437,11 @@ void CDialog::dragMoveEvent(QDragMoveEvent* event)
 void CDialog::dropEvent(QDropEvent* event)
 {
     const QStringList files = LocalFiles(event->mimeData());
-    if (!AcceptsDropsNow() || files.isEmpty())
+    if (!AcceptsDropsNow() || files.isEmpty() || !AcceptAsCopy(event))
     {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     // Handled once the drop has finished, as the dropped-files message is posted:
     // the handler may open message boxes, which must not run inside the drag.
     QTimer::singleShot(0, this, [this, files] { RunHandlerGuarded(this, [this, &files] { OnDropFiles(files); }); });

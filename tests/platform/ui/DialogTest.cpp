@@ -104,21 +104,23 @@ Action Replace(int id, std::function<QWidget*()> make)
     };
 }
 
-// With a modal dialog open over the window when asked, drags the urls onto it and drops them; logs
-// whether the drag was taken, then lets the drop be handled.
-Action Drop(QList<QUrl> urls, bool underModal = false)
+// With a modal dialog open over the window when asked, drags the urls onto it with the actions the source
+// offers (with no key held, the move is proposed) and drops them; logs whether the drag was taken and as
+// what the drop ended, then lets the drop be handled.
+Action Drop(QList<QUrl> urls, bool underModal = false, Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction)
 {
-    return [urls, underModal](RecordingDialog& d) {
+    return [urls, underModal, offered](RecordingDialog& d) {
         CDialog editor(IDD_SETNUMBER, &d);
         if (underModal)
             editor.Create(), editor.setWindowModality(Qt::ApplicationModal), editor.show();
         QMimeData data;
         data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(20, 20), offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&d, &enter);
-        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(20, 20), offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&d, &drop);
-        d.log.push_back(enter.isAccepted() ? "drag taken" : "drag refused");
+        const char* const ended[] = {"ignored", "copy", "move", "?", "link"};
+        d.log.push_back(enter.isAccepted() ? std::string("drag taken, dropped as ") + ended[drop.dropAction() & 7] : "drag refused");
         QCoreApplication::processEvents();
     };
 }
@@ -264,10 +266,11 @@ const std::vector<ActionRow> ActionRows{
      LeftOpen,
      Run({"popup 1", "lower limit left", "717x495 -> 757x525, told 757x525"}),
      [](RecordingDialog& d) { d.MapKillFocus(IDC_LOWER_LIMIT, [&d] { d.log.push_back("lower limit left"); }); }},
-    {"drops_take_local_files_in_drop_order_unless_a_modal_dialog_is_open", IDD_OSTREL_DIALOG,
+    {"drops_take_local_files_in_drop_order_as_a_copy_or_link_never_a_move_unless_a_modal_dialog_is_open", IDD_OSTREL_DIALOG,
      {Drop({QUrl::fromLocalFile("/data/b.bin"), Remote, QUrl::fromLocalFile("/data/ä a.cal")}), Drop({Remote}),
-      Drop({Sensor}, true)},
-     LeftOpen, Run({"drag taken", "drop /data/b.bin, /data/ä a.cal", "drag refused", "drag refused"})},
+      Drop({Sensor}, true), Drop({Sensor}, false, Qt::MoveAction), Drop({Sensor}, false, Qt::MoveAction | Qt::LinkAction)},
+     LeftOpen, Run({"drag taken, dropped as copy", "drop /data/b.bin, /data/ä a.cal", "drag refused", "drag refused",
+                    "drag refused", "drag taken, dropped as link", "drop /data/sensor.cal"})},
     // The first move makes sure that the cursor moves at all.
     {"list_clicks_select_rows_the_row_under_the_mouse_is_hot_until_one_click_activation_or_the_list_goes", IDD_UPLOAD,
      {OnList(LeftClick, 2, 3), OnList(ControlClick, 0, 1), OnList(LeftClick, -1), OnList(DoubleClick, 1, 2),
