@@ -57,12 +57,6 @@ constexpr int SensorMenu = 1;
 constexpr int ScanNetworkItem = 3;
 constexpr int AlwaysFactoryItem = 4;
 
-// A user data set numbers its devices from 1001, a factory data set from 1.
-long DeviceNumberBase(const CTamrix& dataSet)
-{
-    return dataSet.GetChannelNumber() == 0 ? 1000 : 0;
-}
-
 } // namespace
 
 COstrelDlg::COstrelDlg(QWidget* parent)
@@ -171,14 +165,14 @@ void COstrelDlg::SetUpSensorMenu()
 void COstrelDlg::RefreshDeviceList()
 {
     const long count = m_dataSet.GetSParaDeviceNumber();
-    const long base = DeviceNumberBase(m_dataSet);
     const long defaultDevice = m_dataSet.GetSParaDefaultDevice();
     const bool hasFlags = HasDeviceFlags();
     m_deviceGrid->SetRows(count + 1);
     for (long row = 1; row <= count; ++row)
     {
         const long device = row - 1;
-        m_deviceGrid->SetTextMatrix(row, DeviceNumberColumn, QString::number(base + row));
+        const long number = SParaDeviceDisplayNumber(m_dataSet.GetChannelNumber(), device);
+        m_deviceGrid->SetTextMatrix(row, DeviceNumberColumn, QString::number(number));
         m_deviceGrid->SetTextMatrix(row, MnemonicColumn, Utf8ToWide(m_dataSet.GetSPDMnemonic(device)));
         m_deviceGrid->SetRadioCell(row, DefaultDeviceColumn, device == defaultDevice);
         if (hasFlags)

@@ -133,7 +133,7 @@ bool CDevice::OnInitDialog()
     DoDataExchange();
     try
     {
-        const long number = m_dataSet->GetChannelNumber() != 0 ? m_device + 1 : m_device + 1001;
+        const long number = SParaDeviceDisplayNumber(m_dataSet->GetChannelNumber(), m_device);
         SetWindowText(QStringLiteral("Device: %1").arg(number));
         m_grid->m_hNotifyWnd = GetSafeHwnd();
         SetupGrid();

@@ -163,6 +163,13 @@ struct TamrixContent
     CalTable lin;
 };
 
+// The number a user sees for the device at `index` (from 0): from 1001 in a
+// user data set (channel 0), from 1 in a factory data set.
+inline long SParaDeviceDisplayNumber(long channelNumber, long index)
+{
+    return (channelNumber == 0 ? 1001 : 1) + index;
+}
+
 class CTamrix
 {
 public:

@@ -259,12 +259,10 @@ std::string YesNo(bool value)
     return value ? "yes" : "no";
 }
 
-// Devices are numbered as the editor's device list numbers them: from 1001 in
-// a user data set (channel 0), from 1 in a factory data set.
 std::string DeviceName(const TamrixContent& content, std::int32_t index)
 {
     std::string text;
-    AppendNumber(text, (content.channelNumber == 0 ? 1001 : 1) + static_cast<std::int64_t>(index));
+    AppendNumber(text, SParaDeviceDisplayNumber(content.channelNumber, index));
     text += ' ';
     text += Quoted(content.devices[static_cast<std::size_t>(index)].mnemonic);
     return text;

@@ -418,12 +418,10 @@ void CDialog::closeEvent(QCloseEvent* event)
     }
 }
 
+// Entering is the drag's first move: both take or refuse it alike.
 void CDialog::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!AcceptsDropsNow() || LocalFiles(event->mimeData()).isEmpty() || !AcceptAsCopy(event))
-    {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void CDialog::dragMoveEvent(QDragMoveEvent* event)
