@@ -1,10 +1,15 @@
 // The device editor on the largest device it can be given: 99,999 frequency
 // points. Opening is measured until the dialog is shown; storing is OK writing
-// limits, mnemonic and the whole table back into the data set.
+// limits, mnemonic and the whole table back into the data set; pasting is Edit >
+// Paste of the whole table into a device of one point, the editor appending the
+// rows.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
+#include "Clipboard.h"
 #include "Device.h"
 #include "MessageBoxPresenter.h"
+#include "NumberText.h"
+#include "Resource.h"
 #include "Tamrix.h"
 
 #include <benchmark/benchmark.h>
@@ -12,6 +17,7 @@
 #include <QApplication>
 
 #include <memory>
+#include <string>
 
 namespace
 {
@@ -90,5 +96,37 @@ void BM_StoreDevice(benchmark::State& state)
     }
 }
 BENCHMARK(BM_StoreDevice)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_PasteAppendingRows(benchmark::State& state)
+{
+    std::string text;
+    for (long i = 0; i < points; ++i)
+    {
+        text += FormatEngineering(1e7 + 1e5 * static_cast<double>(i)).toStdString();
+        for (int col = 0; col < 12; ++col)
+        {
+            text += '\t';
+            text += FormatValue(0.001 * static_cast<double>(i % 997) + col).toStdString();
+        }
+        text += "\r\n";
+    }
+    SetClipboardText8(text);
+    CTamrix set;
+    set.SetSParaDeviceNumber(1);
+    set.SetSParaFreqNumber(0, 1);
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto dialog = OpenEditor(set);
+        state.ResumeTiming();
+        dialog->SendCommand(ID_EDIT_PASTE);
+        state.PauseTiming();
+        dialog.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_PasteAppendingRows)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

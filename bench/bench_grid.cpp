@@ -153,7 +153,7 @@ void BM_PasteFullBlock(benchmark::State& state)
     {
         grid->SetRow(1);
         grid->SetCol(1);
-        PasteCellBlockText(*grid, text, [] {});
+        PasteCellBlockText(*grid, text, [](long) {});
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
@@ -168,7 +168,7 @@ void BM_PasteFullBlockAppendingRows(benchmark::State& state)
         auto grid = MakeGrid(0);
         CEditFlexGrid* target = grid.get();
         state.ResumeTiming();
-        PasteCellBlockText(*grid, text, [target] { target->InsertRows(target->GetRows(), 1); });
+        PasteCellBlockText(*grid, text, [target](long count) { target->InsertRows(target->GetRows(), count); });
         state.PauseTiming();
         grid.reset();
         state.ResumeTiming();

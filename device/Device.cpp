@@ -29,6 +29,7 @@
 #include <array>
 #include <charconv>
 #include <tuple>
+#include <vector>
 
 namespace
 {
@@ -207,16 +208,21 @@ void CDevice::LoadTable()
         return;
     }
     m_grid->SetRows(count + 1);
+    m_loaded.resize(static_cast<std::size_t>(count));
     const BatchCellWrites batch(*m_grid);
     for (long point = 0; point < count; ++point)
     {
         const long row = point + 1;
+        DevicePoint& loaded = m_loaded[static_cast<std::size_t>(point)];
+        loaded.frequency = m_dataSet->GetSParaFreq(m_device, point);
+        m_grid->SetRowData(row, row);
         m_grid->SetTextMatrix(row, 0, QString::number(row));
-        m_grid->SetTextMatrix(row, frequencyColumn, FormatEngineering(m_dataSet->GetSParaFreq(m_device, point)));
+        m_grid->SetTextMatrix(row, frequencyColumn, FormatEngineering(loaded.frequency));
         long col = frequencyColumn + 1;
-        for (const SParaType<1>* tag : columnTags)
+        for (std::size_t s = 0; s < 4; ++s)
         {
-            const SParaValue value = m_dataSet->GetSParaValue(m_device, point, tag);
+            SParaValue& value = loaded.values[s];
+            value = m_dataSet->GetSParaValue(m_device, point, columnTags[s]);
             m_grid->SetTextMatrix(row, col++, FormatValue(std::get<0>(value)));
             m_grid->SetTextMatrix(row, col++, FormatValue(std::get<1>(value)));
             m_grid->SetTextMatrix(row, col++, FormatValue(std::get<2>(value)));
@@ -237,16 +243,50 @@ DeviceValues CDevice::ReadValues() const
     for (long row = 1; row <= count; ++row)
     {
         DevicePoint& point = values.points[static_cast<std::size_t>(row - 1)];
-        point.frequency = CellToDouble(*m_grid, row, frequencyColumn, 0);
+        const auto origin = static_cast<std::size_t>(m_grid->GetRowData(row) - 1);
+        const DevicePoint* loaded = origin < m_loaded.size() ? &m_loaded[origin] : nullptr;
+        point.frequency = CellValue(row, frequencyColumn, loaded != nullptr ? &loaded->frequency : nullptr);
         long col = frequencyColumn + 1;
-        for (SParaValue& value : point.values)
+        for (std::size_t s = 0; s < 4; ++s)
         {
-            std::get<0>(value) = CellToDouble(*m_grid, row, col++, 0);
-            std::get<1>(value) = CellToDouble(*m_grid, row, col++, 0);
-            std::get<2>(value) = CellToDouble(*m_grid, row, col++, 0);
+            const SParaValue* was = loaded != nullptr ? &loaded->values[s] : nullptr;
+            std::get<0>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<0>(*was) : nullptr);
+            std::get<1>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<1>(*was) : nullptr);
+            std::get<2>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<2>(*was) : nullptr);
         }
     }
     return values;
+}
+
+double CDevice::CellValue(long row, long col, const double* loaded) const
+{
+    const std::string& text = m_grid->GetTextMatrixUtf8(row, col);
+    if (loaded != nullptr)
+    {
+        const QString shown = col == frequencyColumn ? FormatEngineering(*loaded) : FormatValue(*loaded);
+        if (text.size() == static_cast<std::size_t>(shown.size()) && QLatin1String(text.data(), shown.size()) == shown)
+        {
+            return *loaded;
+        }
+    }
+    return ReadDouble(text).value_or(0);
+}
+
+void CDevice::ShowRefusal(const DeviceTableRefused& refusal)
+{
+    QString place = QStringLiteral("Row %1").arg(refusal.row);
+    if (refusal.col > 0 && refusal.col < columnCount)
+    {
+        place += QStringLiteral(", ") + columnHeaders[refusal.col];
+    }
+    const long col = std::max(refusal.col, frequencyColumn);
+    m_grid->SetRow(refusal.row);
+    m_grid->SetCol(col);
+    m_grid->SetRowSel(refusal.row);
+    m_grid->SetColSel(col);
+    m_grid->setFocus(Qt::OtherFocusReason);
+    MessageBox(this, FormatLibraryError(TvxKyyCalcDLLError(refusal.error.code, WideToUtf8(place))), QString(),
+               MB_OK | MB_ICONSTOP);
 }
 
 void CDevice::ApplyReadOnly()
@@ -289,6 +329,11 @@ void CDevice::OnOK()
     try
     {
         StoreDeviceValuesSafely(*m_dataSet, m_device, ReadValues());
+    }
+    catch (const DeviceTableRefused& refusal)
+    {
+        ShowRefusal(refusal);
+        return;
     }
     catch (const TvxKyyCalcDLLError& error)
     {
@@ -472,7 +517,7 @@ void CDevice::OnEditPaste()
         return;
     }
     const RedrawOff redrawOff(*m_grid);
-    PasteCells(*m_grid, [this] { AppendRow(); });
+    PasteCells(*m_grid, [this](long count) { AppendRows(count); });
 }
 
 void CDevice::OnInsertRows()
@@ -526,14 +571,33 @@ void CDevice::InsertBeforeSelection()
             m_grid->SetTextMatrix(row, col, NewPointCell(col));
         }
     }
-    Renumber();
+    Renumber(r1);
 }
 
 void CDevice::AppendRow()
 {
-    const long row = m_grid->GetRows();
-    m_grid->AddItem(newPointText, row);
-    m_grid->SetTextMatrix(row, 0, QString::number(row));
+    AppendRows(1);
+}
+
+void CDevice::AppendRows(long count)
+{
+    const long first = m_grid->GetRows();
+    if (count == 1)
+    {
+        m_grid->AddItem(newPointText, first);
+        m_grid->SetTextMatrix(first, 0, QString::number(first));
+        return;
+    }
+    m_grid->InsertRows(first, count);
+    const BatchCellWrites batch(*m_grid);
+    for (long row = first; row < first + count; ++row)
+    {
+        m_grid->SetTextMatrix(row, 0, QString::number(row));
+        for (long col = 1; col < columnCount; ++col)
+        {
+            m_grid->SetTextMatrix(row, col, NewPointCell(col));
+        }
+    }
 }
 
 void CDevice::DeleteSelectedRows()
@@ -553,8 +617,8 @@ void CDevice::DeleteSelectedRows()
     else
     {
         m_grid->RemoveRows(r1, count);
+        Renumber(r1);
     }
-    Renumber();
 }
 
 void CDevice::ClearSelectedCells()
@@ -573,13 +637,21 @@ void CDevice::ClearSelectedCells()
     }
 }
 
-void CDevice::Renumber()
+void CDevice::Renumber(long firstRow)
 {
     const BatchCellWrites batch(*m_grid);
     const long rows = m_grid->GetRows();
-    for (long row = 1; row < rows; ++row)
+    for (long row = firstRow; row < rows; ++row)
     {
         m_grid->SetTextMatrix(row, 0, QString::number(row));
+    }
+}
+
+void CDevice::ForgetLoadedPoints()
+{
+    for (long row = 1; row < m_grid->GetRows(); ++row)
+    {
+        m_grid->SetRowData(row, 0);
     }
 }
 
@@ -599,6 +671,7 @@ void CDevice::SetNumber()
     }
     const long rows = static_cast<long>(dialog.m_number) + 1;
     m_grid->SetRows(rows);
+    ForgetLoadedPoints();
     const BatchCellWrites batch(*m_grid);
     for (long row = 1; row < rows; ++row)
     {

@@ -15,6 +15,7 @@
 #include "Dialog.h"
 
 #include <string>
+#include <vector>
 
 class CEditFlexGrid;
 class CTamrix;
@@ -23,6 +24,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct DevicePoint;
+struct DeviceTableRefused;
 struct DeviceValues;
 
 class CDevice : public CDialog
@@ -45,6 +48,8 @@ private:
     void SetupGrid();
     void LoadTable();
     DeviceValues ReadValues() const;
+    double CellValue(long row, long col, const double* loaded) const;
+    void ShowRefusal(const DeviceTableRefused& refusal);
     void ApplyReadOnly();
     void Layout();
 
@@ -77,9 +82,13 @@ private:
 
     void InsertBeforeSelection();
     void AppendRow();
+    void AppendRows(long count);
     void DeleteSelectedRows();
     void ClearSelectedCells();
-    void Renumber();
+    // Numbers the rows from `firstRow` to the last.
+    void Renumber(long firstRow);
+    // Rows whose points were replaced as a whole no longer stand for a loaded point.
+    void ForgetLoadedPoints();
     void SetNumber();
 
     long m_device;
@@ -88,6 +97,10 @@ private:
     CTamrix* m_dataSet;
     const bool m_readOnly;
     CEditFlexGrid* m_grid = nullptr;
+    // The points as loaded. A row's data is its loaded point's index + 1 (0 for
+    // a new row), and a cell that still shows the text its value was loaded with
+    // stores that value as it was, not the rounded value of the text.
+    std::vector<DevicePoint> m_loaded;
     QLineEdit* m_mnemonic = nullptr;
     QLineEdit* m_lowerLimit = nullptr;
     QLineEdit* m_upperLimit = nullptr;

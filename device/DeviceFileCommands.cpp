@@ -231,6 +231,7 @@ void CDevice::OnImportS2P()
         return;
     }
     WritePoints(*m_grid, points);
+    ForgetLoadedPoints();
     m_mnemonic->setText(QFileInfo(*path).completeBaseName());
     if (limits)
     {

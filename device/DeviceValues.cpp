@@ -6,6 +6,56 @@ namespace
 const SParaType<1>* const columnTags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12,
                                            &SParaType<1>::S22};
 
+// Runs the setter call; a refusal is reported at the cell.
+template <class Setter>
+void TryAt(long row, long col, Setter setter)
+{
+    try
+    {
+        setter();
+    }
+    catch (const TvxKyyCalcDLLError& error)
+    {
+        throw DeviceTableRefused{error, row, col};
+    }
+}
+
+// Every value of the table through the setters of a one-point device, each on
+// its own so that a refusal names its cell; a mirrored parameter is not tried,
+// as its source's values are stored for it.
+void CheckTable(CTamrix& scratch, const DeviceValues& values)
+{
+    if (values.points.size() > static_cast<std::size_t>(maxSParaFreqNumber))
+    {
+        throw DeviceTableRefused{TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument), maxSParaFreqNumber + 1, 0};
+    }
+    scratch.SetSParaFreqNumber(0, 1);
+    const bool mirrored[4] = {false, false, values.useS21ForS12, values.useS11ForS22};
+    for (std::size_t point = 0; point < values.points.size(); ++point)
+    {
+        const DevicePoint& source = values.points[point];
+        const long row = static_cast<long>(point) + 1;
+        TryAt(row, 1, [&] { scratch.SetSParaFreq(0, 0, source.frequency); });
+        // Frequencies may repeat but not fall, as Save and download require.
+        if (point > 0 && source.frequency < values.points[point - 1].frequency)
+        {
+            throw DeviceTableRefused{TvxKyyCalcDLLError(TamrixErrorCode::FrequenciesNotAscending), row, 1};
+        }
+        for (std::size_t s = 0; s < 4; ++s)
+        {
+            if (mirrored[s])
+            {
+                continue;
+            }
+            const SParaValue& value = source.values[s];
+            const long col = 2 + 3 * static_cast<long>(s);
+            TryAt(row, col, [&] { scratch.SetSParaValue(0, 0, columnTags[s], {std::get<0>(value), 0, 0}); });
+            TryAt(row, col + 1, [&] { scratch.SetSParaValue(0, 0, columnTags[s], {0, std::get<1>(value), 0}); });
+            TryAt(row, col + 2, [&] { scratch.SetSParaValue(0, 0, columnTags[s], {0, 0, std::get<2>(value)}); });
+        }
+    }
+}
+
 } // namespace
 
 void StoreDeviceValues(CTamrix& dataSet, long device, const DeviceValues& values)
@@ -39,7 +89,10 @@ void StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& 
     CTamrix scratch;
     scratch.EnableUtf8Support(dataSet.IsUtf8SupportEnabled());
     scratch.SetSParaDeviceNumber(1);
-    StoreDeviceValues(scratch, 0, values);
+    scratch.SetSParaMinPower(0, values.minPower);
+    scratch.SetSParaMaxPower(0, values.maxPower);
+    scratch.SetSPDMnemonic(0, values.mnemonic);
+    CheckTable(scratch, values);
     // Every value has now passed the same setters; the real write cannot fail.
     StoreDeviceValues(dataSet, device, values);
 }

@@ -4,6 +4,7 @@
 // mnemonic and the frequency table, with the two mirror options.
 
 #include "Tamrix.h"
+#include "TamrixError.h"
 
 #include <array>
 #include <string>
@@ -31,6 +32,19 @@ struct DeviceValues
 // TvxKyyCalcDLLError as the setters do, leaving the device partly written.
 void StoreDeviceValues(CTamrix& dataSet, long device, const DeviceValues& values);
 
-// The same, but all or nothing: the values go into a scratch data set first, so
-// every value the library refuses throws before `dataSet` changes.
+// A value of the table that the data set refuses (at the setters, or at Save and
+// download for frequencies out of order), with where it is in the editor: the
+// row (point + 1) and column (1 the frequency, 2 ... 13 real part, imaginary part
+// and uncertainty of S11, S21, S12 and S22). More points than a device holds are
+// refused at the first row beyond the most, column 0.
+struct DeviceTableRefused
+{
+    TvxKyyCalcDLLError error;
+    long row;
+    long col;
+};
+
+// The same, but all or nothing: every value is tried on a scratch data set
+// first. Throws TvxKyyCalcDLLError for a limit or the mnemonic and
+// DeviceTableRefused for the table, in both cases before `dataSet` changes.
 void StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& values);

@@ -89,20 +89,25 @@ void CopyCells(const CMSFlexGrid& grid)
     SetClipboardText8(CellBlockText(grid));
 }
 
-void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const std::function<void()>& rowAppender)
+void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const RowAppender& rowAppender)
 {
     long row = std::min(grid.GetRow(), grid.GetRowSel());
     const long firstCol = std::min(grid.GetCol(), grid.GetColSel());
-    if (row == 0)
-    {
-        rowAppender();
-        row = 1;
-    }
+    long lines = 0;
+    ForEachLine(text, [&lines](std::string_view) { ++lines; });
     const RedrawOffScope redrawOff(grid);
+    // All rows in one go: rows added one by one cost the view time in the
+    // number of rows each.
+    const long missing = row == 0 ? std::max(lines, 1L) : row + lines - grid.GetRows();
+    if (missing > 0)
+    {
+        rowAppender(missing);
+    }
+    row = std::max(row, 1L);
     ForEachLine(text, [&](std::string_view line) {
-        if (row == grid.GetRows())
+        if (row >= grid.GetRows())
         {
-            rowAppender();
+            return;
         }
         std::size_t fieldStart = 0;
         bool fieldsLeft = true;
@@ -127,7 +132,7 @@ void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const std::f
     });
 }
 
-void PasteCells(CMSFlexGrid& grid, const std::function<void()>& rowAppender)
+void PasteCells(CMSFlexGrid& grid, const RowAppender& rowAppender)
 {
     PasteCellBlockText(grid, GetClipboardText8(), rowAppender);
 }

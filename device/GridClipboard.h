@@ -17,8 +17,10 @@ void CopyCells(const CMSFlexGrid& grid);
 // at CR or LF (empty lines skipped), fields at TAB. A field is written only when
 // it is a number, in engineering format in column 1 and value format elsewhere;
 // empty fields and other texts leave their cells. Fields beyond the last column
-// are ignored; lines beyond the last row add rows through `rowAppender`, which
-// is also called once first when the table has no data rows.
-void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const std::function<void()>& rowAppender);
+// are ignored. `rowAppender(count)` adds rows at the end: once, before any cell
+// is written, as many as the lines beyond the last row (at least one when the
+// table has no data rows), and not at all when the lines fit.
+using RowAppender = std::function<void(long count)>;
+void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const RowAppender& rowAppender);
 // PasteCellBlockText with the clipboard's text.
-void PasteCells(CMSFlexGrid& grid, const std::function<void()>& rowAppender);
+void PasteCells(CMSFlexGrid& grid, const RowAppender& rowAppender);

@@ -118,6 +118,7 @@ void CGridTextModel::Resize(long rows, long cols)
             }
         }
         m_cells = std::move(cells);
+        m_rowData.resize(static_cast<std::size_t>(rows), 0);
         m_rows = rows;
         m_cols = cols;
         m_colAlignment.resize(static_cast<std::size_t>(cols), generalAlignment);
@@ -157,6 +158,7 @@ void CGridTextModel::InsertRows(long index, long count)
     }
     m_cells.insert(m_cells.begin() + static_cast<std::ptrdiff_t>(Offset(index, 0)),
                    static_cast<std::size_t>(count) * static_cast<std::size_t>(m_cols), std::string());
+    m_rowData.insert(m_rowData.begin() + index, static_cast<std::size_t>(count), 0);
     m_rows += count;
     ShiftPictures(index, count);
     if (fixedTouched)
@@ -188,6 +190,7 @@ void CGridTextModel::RemoveRows(long index, long count)
     }
     const auto begin = m_cells.begin() + static_cast<std::ptrdiff_t>(Offset(index, 0));
     m_cells.erase(begin, begin + static_cast<std::ptrdiff_t>(count * m_cols));
+    m_rowData.erase(m_rowData.begin() + index, m_rowData.begin() + index + count);
     m_rows -= count;
     for (auto it = m_pictures.begin(); it != m_pictures.end();)
     {
@@ -253,6 +256,19 @@ void CGridTextModel::SetTextQuietly(long row, long col, const QString& text)
         return;
     }
     m_cells[Offset(row, col)] = ToUtf8(text);
+}
+
+long CGridTextModel::RowData(long row) const
+{
+    return row >= 0 && row < m_rows ? m_rowData[static_cast<std::size_t>(row)] : 0;
+}
+
+void CGridTextModel::SetRowData(long row, long value)
+{
+    if (row >= 0 && row < m_rows)
+    {
+        m_rowData[static_cast<std::size_t>(row)] = value;
+    }
 }
 
 QPixmap CGridTextModel::Picture(long row, long col) const

@@ -37,6 +37,10 @@ public:
     // Writes without telling the view; the caller repaints.
     void SetTextQuietly(long row, long col, const QString& text);
 
+    // A number per row that travels with the row; 0 for new rows and out of range.
+    long RowData(long row) const;
+    void SetRowData(long row, long value);
+
     QPixmap Picture(long row, long col) const;
     short PictureAlignment(long row, long col) const;
     void SetPicture(long row, long col, const QPixmap& picture, short alignment);
@@ -74,6 +78,7 @@ private:
     long m_fixedRows = 1;
     long m_fixedCols = 0;
     std::vector<std::string> m_cells;
+    std::vector<long> m_rowData;
     std::vector<short> m_colAlignment;
     std::map<PictureKey, CellPicture> m_pictures;
 };

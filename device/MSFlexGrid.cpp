@@ -282,6 +282,16 @@ const std::string& CMSFlexGrid::GetTextMatrixUtf8(long row, long col) const
     return m_model->Text(row, col);
 }
 
+long CMSFlexGrid::GetRowData(long row) const
+{
+    return m_model->RowData(row);
+}
+
+void CMSFlexGrid::SetRowData(long row, long value)
+{
+    m_model->SetRowData(row, value);
+}
+
 long CMSFlexGrid::GetCellLeft() const
 {
     return PixelsToTwipsX(CurrentCellRect().left());

@@ -68,6 +68,11 @@ public:
     QString GetTextMatrix(long row, long col) const;
     void SetTextMatrix(long row, long col, const QString& text);
 
+    // The row's number for the program's own use; it moves with the row when
+    // rows are inserted or removed. New rows have 0; out of range reads 0.
+    long GetRowData(long row) const;
+    void SetRowData(long row, long value);
+
     long GetCellLeft() const;
     long GetCellTop() const;
     long GetCellWidth() const;

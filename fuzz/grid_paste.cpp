@@ -12,6 +12,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -91,9 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const std::string text = Bytes(data + 2, size - 2);
 
     long appended = 0;
-    const auto appendRow = [&grid, &appended] {
-        grid.AddItem(QStringLiteral("fixed\tnew"), grid.GetRows());
-        ++appended;
+    const auto appendRow = [&grid, &appended](long count) {
+        Check(appended == 0 && count > 0, "rows are appended once, in one batch");
+        for (long i = 0; i < count; ++i)
+            grid.AddItem(QStringLiteral("fixed\tnew"), grid.GetRows());
+        appended += count;
     };
     PasteCellBlockText(grid, text, appendRow);
 
@@ -101,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     for (std::size_t at = 0; at < text.size(); ++at)
         lines += (text[at] != '\r' && text[at] != '\n') && (at + 1 == text.size() || text[at + 1] == '\r' ||
                                                              text[at + 1] == '\n');
-    Check(appended <= lines, "a paste appends a row per line at most");
+    Check(appended == std::max(0L, startRow + lines - (dataRows + 1)), "a paste appends the rows its lines need");
     Check(grid.GetRows() == dataRows + 1 + appended, "rows come from the appender only");
     const Cells after = CellsOf(grid);
     for (long row = 0; row < grid.GetRows(); ++row) {
@@ -124,7 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const std::string own = CellBlockText(grid);
     if (own.rfind("\r\n", 0) == 0 || own.find("\n\r\n") != std::string::npos)
         return 0;
+    appended = 0;
     PasteCellBlockText(grid, own, appendRow);
+    Check(appended == 0, "the grid's own block needs no rows");
     Check(CellsOf(grid) == after, "pasting the grid's own block changes nothing");
     return 0;
 }

@@ -421,6 +421,7 @@ struct Box
 
 Box Invalid(const char* text) { return {QStringLiteral("Invalid floating point value: ") + text}; }
 Box Refused(std::int32_t code) { return {FormatLibraryError(TvxKyyCalcDLLError(code))}; }
+Box RefusedAt(std::int32_t code, const char* place) { return {FormatLibraryError(TvxKyyCalcDLLError(code, place))}; }
 
 const Box proceed{"Upper power limit should be higher than lower power limit. Proceed?", MessageBoxIcon::Exclamation,
                   MessageBoxButtons::YesNo, IDNO};
@@ -614,6 +615,31 @@ TEST_P(EditorSession, ShowsAndStoresWhatTheUserDid)
 
 double Single(float value) { return value; }
 
+// The data set opened again with every value but 0 one step above itself: still the same texts, but
+// none of them gives its value back.
+const Step unrounded = [](DeviceEditor& e) {
+    CTamrix set = e.set;
+    const auto up = [](double v) { return v == 0 ? v : double(std::nextafter(float(v), INFINITY)); };
+    for (long point = 0; point < set.GetSParaFreqNumber(0); ++point)
+    {
+        set.SetSParaFreq(0, point, std::nextafter(set.GetSParaFreq(0, point), INFINITY));
+        for (const SParaType<1>* tag : tags)
+        {
+            const SParaValue v = set.GetSParaValue(0, point, tag);
+            set.SetSParaValue(0, point, tag, {up(std::get<0>(v)), up(std::get<1>(v)), up(std::get<2>(v))});
+        }
+    }
+    e.Open(set);
+};
+const std::string tooManyPoints = [] {
+    std::string lines;
+    for (int i = 0; i <= maxSParaFreqNumber; ++i)
+    {
+        lines += "1\n";
+    }
+    return lines;
+}();
+
 constexpr int mnemonicId = IDC_MNEMONIC;
 constexpr int lowerId = IDC_LOWER_LIMIT;
 constexpr int upperId = IDC_UPPER_LIMIT;
@@ -681,9 +707,21 @@ INSTANTIATE_TEST_SUITE_P(
                  {4, 10, "0.03125", 0.03125}, {2, 13, "0.5", 0.5}}, {}, 0, {{mnemonicId, "Pad \xC2\xB5W", 0},
                  {lowerId, "1e-3", Single(0.001f)}, {upperId, "500e-3", Single(0.5f)}}},
         // OK refuses and leaves the window open, so that Cancel can still close it.
-        Session{"InfiniteFrequencyRefusedThenCancelButton", 2, {Type(mnemonicId, "Changed"), Edit(1, 5, "0.25"),
-                Edit(2, 1, "inf"), Ok, Press(IDCANCEL)}, {1, 2}, IDCANCEL, {{1, 5, "0.25", 0}, {2, 1, "inf", 0}},
-                {Refused(TamrixErrorCode::WrongArgument)}},
+        // A value the data set would refuse now or at Save is shown at its cell, and OK stores nothing
+        // until it is mended; the window stays open for Cancel.
+        Session{"RefusedAtTheCellUntilMended", 3, {Type(mnemonicId, "Changed"), Edit(2, 1, "inf"), Ok,
+                Edit(2, 1, "3e9"), Edit(2, 5, "1e39"), Ok, Edit(2, 5, "0.5"), Edit(3, 1, "2e9"), Ok, Press(IDCANCEL)},
+                {1, 2, 3}, IDCANCEL, {{2, 1, "3e9", 0}, {2, 5, "0.5", 0}, {3, 1, "2e9", 0}},
+                {RefusedAt(TamrixErrorCode::WrongArgument, "Row 2, Freq./Hz"),
+                 RefusedAt(TamrixErrorCode::SinglePrecisionOverflow, "Row 2, S21-Re"),
+                 RefusedAt(TamrixErrorCode::FrequenciesNotAscending, "Row 3, Freq./Hz")}, 0, {}, 0, nullptr, false, {3, 1, 3, 1}},
+        Session{"MorePointsThanADeviceHolds", 0, {Clip(tooManyPoints.c_str()), Key(Qt::Key_V, ctrl), Ok}, {-100001}, 0,
+                {{1, 1, "1", 0, 100001}}, {RefusedAt(TamrixErrorCode::WrongArgument, "Row 100001")}, 0, {}, IDC_POINT_GRID,
+                nullptr, false, {100001, 1, 100001, 1}},
+        // Cells that still show their loaded text store the loaded value, not the text's rounded one, also
+        // after rows before them went away.
+        Session{"UnchangedCellsStoreTheirValueBitForBit", 4, {unrounded, Click(2, 0), Key(Qt::Key_Delete), Edit(1, 3, "0.5"), Ok},
+                {1, 3, 4}, IDOK, {{1, 3, "0.5", 0.5}}},
         // The limits. The refused OK leaves the window open for the next one.
         Session{"NegativeUpperAnsweredYesRefusedThenEqualAnsweredYes", 2, {Type(lowerId, "0.1"), Type(upperId, "-1"), Ok,
                 Type(upperId, "0.1"), Edit(1, 2, "0.75"), Ok}, {1, 2}, IDOK, {{1, 2, "0.75", 0.75}},
@@ -714,11 +752,14 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"UncheckedAgain", 2, {Press(IDC_S11_FOR_S22), Press(IDC_S11_FOR_S22), Edit(1, 12, "0.375"), Ok}, {1, 2},
                 IDOK, {{1, 12, "0.375", 0.375}}},
         // The point commands.
-        Session{"InsertKeyBeforeRows2To4", 5, {Select(2, 3, 4, 3), Key(Qt::Key_Insert), Ok}, {1, -3, 2, 3, 4, 5}, IDOK},
+        // New points at 0 Hz before others are out of order.
+        Session{"InsertKeyBeforeRows2To4", 5, {Select(2, 3, 4, 3), Key(Qt::Key_Insert), Ok}, {1, -3, 2, 3, 4, 5}, 0, {},
+                {RefusedAt(TamrixErrorCode::FrequenciesNotAscending, "Row 2, Freq./Hz")}},
         Session{"WithoutRowsDeleteDoesNothingEmptyPasteAndInsertAppendOneEach", 0,
                 {Key(Qt::Key_Delete), Clip(""), Key(Qt::Key_V, ctrl), Key(Qt::Key_Insert), Ok}, {-2}, IDOK},
         Session{"InsertCommandBeforeLastRowThenAppend", 3,
-                {Click(3, 1), Command(ID_POINTS_INSERT), Command(ID_POINTS_APPEND), Ok}, {1, 2, -1, 3, -1}, IDOK},
+                {Click(3, 1), Command(ID_POINTS_INSERT), Command(ID_POINTS_APPEND), Edit(3, 1, "3e9"), Edit(5, 1, "6e9"), Ok},
+                {1, 2, -1, 3, -1}, IDOK, {{3, 1, "3e9", 3e9}, {5, 1, "6e9", 6e9}}},
         // The last rows, rows within and one cell's row.
         Session{"DeleteKeyOnWholeRowsThenCommandOnOneCell", 10, {Select(8, 13, 10, 1), Key(Qt::Key_Delete),
                 Select(3, 1, 5, 13), Key(Qt::Key_Delete), Click(2, 4), Command(ID_POINTS_DELETE), Ok}, {1, 6, 7}, IDOK},
@@ -738,8 +779,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Append, insert before row 1, delete the edited row, paste over the edit, OK.
         Session{"CommittedByEachPointCommandAndOk", 3, {Edit(2, 3, "0.75", false), Command(ID_POINTS_APPEND),
                 Edit(1, 3, "0.5", false), Command(ID_POINTS_INSERT), Edit(4, 3, "0.25", false), Command(ID_POINTS_DELETE),
-                Clip("0.125"), Edit(3, 3, "2", false), Command(ID_EDIT_PASTE), Edit(1, 1, "0.0025", false), Command(IDOK)},
-                {-1, 1, 2, -1}, IDOK, {{1, 1, "2.5e-3", 0.0025}, {2, 3, "0.5", 0.5}, {3, 3, "0.125", 0.125}}, {}, 0, {}, 0,
+                Clip("0.125"), Edit(3, 3, "2", false), Command(ID_EDIT_PASTE), Edit(4, 1, "5e9"), Edit(1, 1, "0.0025", false),
+                Command(IDOK)}, {-1, 1, 2, -1}, IDOK, {{1, 1, "2.5e-3", 0.0025}, {2, 3, "0.5", 0.5}, {3, 3, "0.125", 0.125},
+                {4, 1, "5e9", 5e9}}, {}, 0, {}, 0,
                 nullptr, false, {1, 1, 1, 1}},
         Session{"CommittedBySetNumber", 3, {Edit(2, 3, "0.75", false), SetNumber("1", true), Ok}, {-1}, IDOK},
         Session{"NoNumberStopsEveryCommand", 3, {Clip("0.5"), Edit(2, 3, "1e9x", false), Command(ID_POINTS_APPEND),
