@@ -1,6 +1,6 @@
 #include "S2PDataFile.h"
 
-#include "ReadFileToString.h"
+#include "RegularFile.h"
 
 #include <boost/spirit/include/qi_parse.hpp>
 
@@ -34,7 +34,7 @@ const CParamType* ExpectedType(char type)
     }
 }
 
-bool StartsWithByteOrderMark(const std::string& content)
+bool StartsWithByteOrderMark(std::string_view content)
 {
     for (const char* mark : {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE"}) {
         if (content.compare(0, std::char_traits<char>::length(mark), mark) == 0)
@@ -62,36 +62,38 @@ unsigned FirstColumnOf(const SParaType<1>* which)
 // room for it.
 constexpr std::string_view lineEnd = "\r\n";
 
-std::string ReadTouchstoneFile(const std::string& fileName)
-{
-    std::string content;
-    if (!ReadFileToString(fileName, content, lineEnd.size()))
-        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
-    return content;
-}
-
 } // namespace
 
 CS2PDataFile::CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError)
-    : CS2PDataFile(type, ReadTouchstoneFile(fileName), fileName, std::move(onParserError))
+    : m_expectedType(ExpectedType(type))
 {
+    std::optional<FileBytes> content = ReadRegularFile(fileName, maxTouchstoneFileSize, lineEnd.size());
+    if (!content)
+        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
+    // The last line may lack its line end; every line can then end the same way.
+    content->Append(lineEnd);
+    Parse(content->View(), fileName, onParserError);
 }
 
 CS2PDataFile::CS2PDataFile(char type, std::string content, const std::string& sourceName,
                            ParserErrorCallback onParserError)
     : m_expectedType(ExpectedType(type))
 {
+    content += lineEnd;
+    Parse(content, sourceName, onParserError);
+}
+
+void CS2PDataFile::Parse(std::string_view text, const std::string& sourceName, const ParserErrorCallback& onParserError)
+{
     m_data.option_line = s2p_option_line_t{};
 
-    if (StartsWithByteOrderMark(content))
+    if (StartsWithByteOrderMark(text))
         throw TvxKyyCalcDLLError(315, sourceName);
-    // The last line may lack its line end; every line can then end the same way.
-    content += lineEnd;
 
     const s2p_grammar<const char*> grammar(onParserError);
     const s2p_skipper skipper;
-    const char* first = content.data();
-    const char* const last = first + content.size();
+    const char* first = text.data();
+    const char* const last = first + text.size();
     if (!boost::spirit::qi::phrase_parse(first, last, grammar, skipper, boost::spirit::qi::skip_flag::postskip,
                                          m_data))
         throw TvxKyyCalcDLLError(m_data.option_line.option_line_missing ? 401 : 301, sourceName);

@@ -18,8 +18,13 @@
 #include "Tamrix.h"
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
+
+// The largest file the Touchstone reader takes (256 MiB).
+constexpr std::size_t maxTouchstoneFileSize = std::size_t{256} * 1024 * 1024;
 
 class CS2PDataFile
 {
@@ -53,6 +58,9 @@ public:
     const s2p_option_line_t& GetOptionLine() const { return m_data.option_line; }
 
 private:
+    // `text` is the content followed by a line end.
+    void Parse(std::string_view text, const std::string& sourceName, const ParserErrorCallback& onParserError);
+
     const CParamType* m_expectedType;
     s2p_data_t m_data;
     // Frequencies never fall from one row to the next (and none is NaN).

@@ -297,7 +297,7 @@ void ReadContent(Cursor& in, char version, TamrixContent& content)
 namespace tamrix_binary
 {
 
-std::uint32_t Checksum(const std::string& data)
+std::uint32_t Checksum(std::string_view data)
 {
     const auto* bytes = reinterpret_cast<const Bytef*>(data.data());
     const uLong header = crc32_z(0, bytes, checksumOffset);
@@ -395,7 +395,7 @@ void Store(const TamrixContent& content, char version, char revision, std::strin
     PutU32(checksum, Checksum(out));
 }
 
-FormatPair Load(const std::string& data, CTamrix& set)
+FormatPair Load(std::string_view data, CTamrix& set)
 {
     if (data.size() < headerSize)
         Refuse(TamrixErrorCode::NotParsable);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tamrix_binary
 {
@@ -16,7 +17,7 @@ constexpr char signature[8] = {'\x89', 'T', 'M', 'X', '\r', '\n', '\x1a', '\n'};
 constexpr std::size_t headerSize = 18;
 
 // The CRC-32 of stored bytes over every byte except the checksum field.
-std::uint32_t Checksum(const std::string& data);
+std::uint32_t Checksum(std::string_view data);
 
 // Whether `version` (and its revision) is a stored format this library writes
 // and reads.
@@ -38,6 +39,6 @@ void Store(const TamrixContent& content, char version, char revision, std::strin
 // checking them completely, as described in FORMAT.md: header, structure,
 // CTamrix::Validate, then what storing would refuse. On failure `set` is
 // unchanged.
-FormatPair Load(const std::string& data, CTamrix& set);
+FormatPair Load(std::string_view data, CTamrix& set);
 
 } // namespace tamrix_binary

@@ -4,7 +4,7 @@
 // refusals, and the export texts, default power limits, rounding and file
 // writing behind the editor's import and export commands.
 
-#include "ReadFileToString.h"
+#include "RegularFile.h"
 #include "S2PDataFile.h"
 #include "S2PFileFormat.h"
 
@@ -267,7 +267,7 @@ TEST(S2PFileFormat, TextsAreWrittenByteForByte)
 TEST(S2PFileFormat, FilesAreWrittenWholeAndReadByteForByte)
 {
     const Folder folder;
-    std::string content = "! \xe9\r\n# HZ U\r\n\r\n\n\r\x1a", read;
+    std::string content = "! \xe9\r\n# HZ U\r\n\r\n\n\r\x1a";
     for (int i = 0; i < 256; ++i)
         content += static_cast<char>(i);
     const std::string path = folder.PathOf("M\xc3\xbc \xe2\x82\xac.s2p");
@@ -275,8 +275,9 @@ TEST(S2PFileFormat, FilesAreWrittenWholeAndReadByteForByte)
     EXPECT_FALSE(WriteStringToFile(path + "/x.s2p", "content") || WriteStringToFile("", "content"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QString::fromUtf8("M\xc3\xbc \xe2\x82\xac.s2p")});
-    EXPECT_TRUE(ReadFileToString(path, read, 2, content.size()) && read == content);
-    EXPECT_FALSE(ReadFileToString(path, read, 0, content.size() - 1));
+    const std::optional<FileBytes> read = ReadRegularFile(path, content.size(), 2);
+    EXPECT_TRUE(read && read->View() == content);
+    EXPECT_FALSE(ReadRegularFile(path, content.size() - 1));
     ASSERT_EQ(::mkfifo(folder.PathOf("pipe.s2p").c_str(), 0600), 0); // no writer: must not wait for one
     const std::string large = folder.Write("large.s2p", "");
     std::filesystem::resize_file(large, maxTouchstoneFileSize + 1); // sparse
