@@ -48,6 +48,7 @@ void ImportSParaFromFile(CTamrix& dataSet, const QString& path)
     }
     catch (const TvxKyyCalcDLLError& error)
     {
-        throw TvxKyyCalcDLLError(error.code, filePath);
+        // The library names the device and point it refused, if any.
+        throw TvxKyyCalcDLLError(error.code, error.context ? filePath + ", " + error.context : filePath);
     }
 }

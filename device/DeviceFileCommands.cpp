@@ -222,6 +222,12 @@ void CDevice::OnImportS2P()
     {
         const CS2PDataFile file('s', WideToPath(*path),
                                 [this](const std::string& message) { ShowParserError(message); });
+        // Refused before the table changes, as OK would refuse the table.
+        if (file.GetNumPoints() > static_cast<unsigned>(maxSParaFreqNumber))
+        {
+            throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument,
+                                     WideToPath(*path) + ", point " + std::to_string(maxSParaFreqNumber + 1));
+        }
         points = ReadPoints(file);
         limits = DerivedPowerLimits(file, *m_dataSet);
     }

@@ -63,17 +63,21 @@ float ToStoredNonNegative(double value)
     return tamrix_detail::ToSinglePrecision(value);
 }
 
+bool IsStorable(const SParaPoint& point)
+{
+    bool good = IsFiniteNonNegative(point.frequency);
+    for (const float value : point.values)
+        good &= IsFiniteFloat(value);
+    return good;
+}
+
 void CheckPoints(const std::vector<SParaPoint>& points)
 {
     // One pass without early exit so that the compiler can vectorise it; the
     // frequency point count is up to 100000 per device.
     bool allGood = true;
-    for (const SParaPoint& point : points) {
-        bool good = IsFiniteNonNegative(point.frequency);
-        for (const float value : point.values)
-            good &= IsFiniteFloat(value);
-        allGood &= good;
-    }
+    for (const SParaPoint& point : points)
+        allGood &= IsStorable(point);
     if (!allGood)
         Refuse(TamrixErrorCode::WrongArgument);
 }
@@ -191,6 +195,17 @@ SParaPoint NewSParaPoint()
 }
 
 } // namespace
+
+void tamrix_detail::CheckSParaDevice(const SParaDevice& device)
+{
+    CheckDevice(device);
+}
+
+void tamrix_detail::CheckSParaPoint(const SParaPoint& point)
+{
+    if (!IsStorable(point))
+        Refuse(TamrixErrorCode::WrongArgument);
+}
 
 const CMeasurement* const CMeasurement::Misc = &miscMeasurement;
 const CMeasurement* const CMeasurement::Abso = &absoMeasurement;

@@ -7,8 +7,16 @@
 #include <cmath>
 #include <limits>
 
+struct SParaDevice;
+struct SParaPoint;
+
 namespace tamrix_detail
 {
+
+// The rules of the model for a device and for one of its points, as
+// CTamrix::Validate applies them (code 104).
+void CheckSParaDevice(const SParaDevice& device);
+void CheckSParaPoint(const SParaPoint& point);
 
 // Values are kept in single precision, as a sensor keeps them. A finite value
 // beyond the single-precision range cannot be kept and is refused; NaN and

@@ -2,6 +2,8 @@
 
 #include "Tamrix.h"
 
+#include "TamrixDetail.h"
+
 #include "MemoryAdvice.h"
 
 #include <pugixml.hpp>
@@ -40,6 +42,18 @@ constexpr std::array<const char*, 3> valueNames{"real", "imaginary", "uncertaint
 [[noreturn]] void NotTheDocument()
 {
     throw TvxKyyCalcDLLError(TamrixErrorCode::XmlError);
+}
+
+// Runs `read`; an error it throws is thrown again with `place` in front of the
+// place it already names ("Device 1001, point 5").
+template <class Read>
+void Placed(const std::string& place, Read read)
+{
+    try {
+        read();
+    } catch (const TvxKyyCalcDLLError& error) {
+        throw TvxKyyCalcDLLError(error.code, error.context ? place + ", " + error.context : place);
+    }
 }
 
 // ---- writing ---------------------------------------------------------------
@@ -469,10 +483,15 @@ std::vector<SParaPoint> ReadPoints(pugi::xml_node element)
         ++count;
     });
     if (count > static_cast<std::size_t>(maxSParaFreqNumber))
-        throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument);
+        throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument, "point " + std::to_string(maxSParaFreqNumber + 1));
     std::vector<SParaPoint> points;
     points.reserve(count);
-    ForEachElement(element, [&](pugi::xml_node child) { points.push_back(ReadPoint(child)); });
+    ForEachElement(element, [&](pugi::xml_node child) {
+        Placed("point " + std::to_string(points.size() + 1), [&] {
+            points.push_back(ReadPoint(child));
+            tamrix_detail::CheckSParaPoint(points.back());
+        });
+    });
     return points;
 }
 
@@ -520,7 +539,8 @@ pugi::xml_node RootOf(const pugi::xml_document& document)
     return root;
 }
 
-std::vector<SParaDevice> ReadDevices(pugi::xml_node root)
+// The devices are numbered as the user sees them in a data set of this channel.
+std::vector<SParaDevice> ReadDevices(pugi::xml_node root, long channelNumber)
 {
     std::size_t count = 0;
     ForEachElement(root, [&](pugi::xml_node child) {
@@ -532,7 +552,13 @@ std::vector<SParaDevice> ReadDevices(pugi::xml_node root)
         throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument);
     std::vector<SParaDevice> devices;
     devices.reserve(count);
-    ForEachElement(root, [&](pugi::xml_node child) { devices.push_back(ReadDevice(child)); });
+    ForEachElement(root, [&](pugi::xml_node child) {
+        const long number = SParaDeviceDisplayNumber(channelNumber, static_cast<long>(devices.size()));
+        Placed("Device " + std::to_string(number), [&] {
+            devices.push_back(ReadDevice(child));
+            tamrix_detail::CheckSParaDevice(devices.back());
+        });
+    });
     return devices;
 }
 
@@ -576,7 +602,7 @@ void CTamrix::ImportSPara(std::istream& in)
     const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single;
     if (!document.load_buffer_inplace(text.data(), text.size(), options, pugi::encoding_utf8))
         NotTheDocument();
-    std::vector<SParaDevice> devices = ReadDevices(RootOf(document));
+    std::vector<SParaDevice> devices = ReadDevices(RootOf(document), m_content.channelNumber);
 
     TamrixContent content = Content();
     content.devices = std::move(devices);

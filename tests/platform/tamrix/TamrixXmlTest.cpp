@@ -29,8 +29,8 @@ TEST(Tamrix, TestsRunUnderALocaleWithADecimalComma)
 }
 
 // `documented` with every `from` replaced by `to` (the row fails when `from` does not occur, so that a stale case cannot pass unnoticed), or a whole
-// document.
-struct RefusalRow : Row { std::string from, to; std::int32_t code; std::function<std::string()> whole = nullptr; };
+// document; the place the refusal names (nullptr: not looked at).
+struct RefusalRow : Row { std::string from, to; std::int32_t code; std::function<std::string()> whole = nullptr; const char* place = nullptr; };
 using XmlRefusal = ::testing::TestWithParam<RefusalRow>;
 TEST_P(XmlRefusal, ChangeNothing)
 {
@@ -42,7 +42,17 @@ TEST_P(XmlRefusal, ChangeNothing)
             document.replace(at, GetParam().from.size(), GetParam().to);
     }
     CTamrix set = Rich();
-    EXPECT_EQ(CodeKeeping(set, [&] { Import(set, document); }), GetParam().code);
+    std::string place;
+    const auto import = [&] {
+        try {
+            Import(set, document);
+        } catch (const TvxKyyCalcDLLError& error) {
+            place = error.context ? error.context : "";
+            throw;
+        }
+    };
+    EXPECT_EQ(CodeKeeping(set, import), GetParam().code);
+    EXPECT_TRUE(!GetParam().place || place == GetParam().place) << place;
 }
 // The export of `devices` devices of `points` points with the first device or point once more.
 std::function<std::string()> OneMore(std::size_t devices, std::size_t points, const char* open, const char* close)
@@ -68,15 +78,15 @@ const RefusalRow refusalRows[] = {
     {"FlagsBeyond32Bits", "<Flags>1</Flags>", "<Flags>4294967297</Flags>", 107}, {"UnknownElementInADevice", "<Flags>1</Flags>", "<Flags>1</Flags><Comment>x</Comment>", 107},
     {"UnknownAttribute", "<Point frequency=\"1e+07\">", "<Point frequency=\"1e+07\" unit=\"GHz\">", 107}, {"MissingS22", s22, "", 107}, {"S11Twice", s22, s11, 107},
     {"MissingUncertainty", " uncertainty=\"0.004\"", "", 107}, {"AttributeTwice", "real=\"0.5\"", "real=\"0.5\" real=\"0.6\"", 107},
-    {"TextInsideAPoint", "</Point>", "stray</Point>", 107}, {"ElementInsideAnSParameter", "uncertainty=\"0.003\" />", "uncertainty=\"0.003\"><x/></S11>", 107},
+    {"TextInsideAPoint", "</Point>", "stray</Point>", 107, nullptr, "Device 1, point 1"}, {"ElementInsideAnSParameter", "uncertainty=\"0.003\" />", "uncertainty=\"0.003\"><x/></S11>", 107},
     {"NumberWithTrailingText", "real=\"0.5\"", "real=\"0.5V\"", 107}, {"EmptyNumber", "real=\"0.5\"", "real=\"\"", 107},
     {"HexadecimalNumber", "real=\"0.5\"", "real=\"0x1p-1\"", 107}, {"DecimalComma", "real=\"0.5\"", "real=\"0,5\"", 107},
-    {"BrokenNumberInALaterDevice", "", "", 107, [] { return ReadFile(DataFile("xml/broken_later_device.xml")); }},
-    {"ValueBeyondSinglePrecision", "real=\"0.5\"", "real=\"3.5e38\"", 215}, {"NegativeValueBeyondSinglePrecision", "imaginary=\"0.1\"", "imaginary=\"-1e39\"", 215},
-    {"ValueBeyondDoublePrecision", "real=\"0.5\"", "real=\"1e400\"", 215}, {"FrequencyBeyondDoublePrecision", "frequency=\"1e+07\"", "frequency=\"1e400\"", 104},
+    {"BrokenNumberInALaterDevice", "", "", 107, [] { return ReadFile(DataFile("xml/broken_later_device.xml")); }, "Device 2, point 1"},
+    {"ValueBeyondSinglePrecision", "real=\"0.5\"", "real=\"3.5e38\"", 215, nullptr, "Device 1, point 1"}, {"NegativeValueBeyondSinglePrecision", "imaginary=\"0.1\"", "imaginary=\"-1e39\"", 215},
+    {"ValueBeyondDoublePrecision", "real=\"0.5\"", "real=\"1e400\"", 215}, {"FrequencyBeyondDoublePrecision", "frequency=\"1e+07\"", "frequency=\"1e400\"", 104, nullptr, "Device 1, point 1"},
     // What a number may hold is the model's rules.
-    {"ValueNotANumber", "real=\"0.5\"", "real=\"nan\"", 104}, {"MnemonicTooLong", "Pad 6 dB", std::string(256, 'm'), 104},
-    {"OneDeviceTooMany", "", "", 104, OneMore(64, 1, "  <Device>", "</Device>\n")}, {"OnePointTooMany", "", "", 104, OneMore(1, 100000, "      <Point ", "</Point>\n")},
+    {"ValueNotANumber", "real=\"0.5\"", "real=\"nan\"", 104, nullptr, "Device 1, point 1"}, {"MnemonicTooLong", "Pad 6 dB", std::string(256, 'm'), 104, nullptr, "Device 1"},
+    {"OneDeviceTooMany", "", "", 104, OneMore(64, 1, "  <Device>", "</Device>\n")}, {"OnePointTooMany", "", "", 104, OneMore(1, 100000, "      <Point ", "</Point>\n"), "Device 1, point 100001"},
 };
 INSTANTIATE_TEST_SUITE_P(Tamrix, XmlRefusal, ::testing::ValuesIn(refusalRows), RowName);
 
