@@ -2,19 +2,21 @@
 // points. Opening is measured until the dialog is shown; storing is OK writing
 // limits, mnemonic and the whole table back into the data set; pasting is Edit >
 // Paste of the whole table into a device of one point, the editor appending the
-// rows.
+// rows; plotting is View > Plot until the plot window's first frame is drawn.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "Clipboard.h"
 #include "Device.h"
 #include "MessageBoxPresenter.h"
 #include "NumberText.h"
+#include "PlotWindow.h"
 #include "Resource.h"
 #include "Tamrix.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QPixmap>
 
 #include <memory>
 #include <string>
@@ -128,5 +130,47 @@ void BM_PasteAppendingRows(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_PasteAppendingRows)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_PlotFirstFrame(benchmark::State& state)
+{
+    CTamrix set = LargeDataSet();
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto dialog = OpenEditor(set);
+        state.ResumeTiming();
+        dialog->SendCommand(ID_VIEW_PLOT);
+        auto* plot = dialog->findChild<CPlotWindow*>();
+        QCoreApplication::processEvents();
+        const QPixmap frame = plot->grab();
+        benchmark::DoNotOptimize(frame);
+        state.PauseTiming();
+        dialog.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PlotFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One step of the wheel on the plot, to the next frame.
+void BM_PlotZoomStep(benchmark::State& state)
+{
+    CTamrix set = LargeDataSet();
+    auto dialog = OpenEditor(set);
+    dialog->SendCommand(ID_VIEW_PLOT);
+    auto* plot = dialog->findChild<CPlotWindow*>();
+    QCoreApplication::processEvents();
+    bool in = true;
+    for (auto _ : state)
+    {
+        const auto [from, to] = plot->FrequencyRange();
+        const double quarter = (to - from) / 4;
+        in ? plot->SetFrequencyRange(from + quarter, to - quarter) : plot->ResetZoom();
+        in = !in;
+        const QPixmap frame = plot->grab();
+        benchmark::DoNotOptimize(frame);
+    }
+}
+BENCHMARK(BM_PlotZoomStep)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace

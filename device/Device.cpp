@@ -12,6 +12,7 @@
 #include "MessageBeep.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "PlotWindow.h"
 #include "Resource.h"
 #include "SetnumberDialog.h"
 #include "Tamrix.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -115,6 +117,7 @@ CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
     MapCommand(ID_POINTS_APPEND, &CDevice::OnAppendRow);
     MapCommand(ID_POINTS_DELETE, &CDevice::OnDeleteRows);
     MapCommand(ID_POINTS_SET_NUMBER, &CDevice::OnSetNumber);
+    MapCommand(ID_VIEW_PLOT, &CDevice::OnPlot);
     MapCommand(ID_IMPORT_S2P, &CDevice::OnImportS2P);
     MapCommand(ID_IMPORT_UNCERTAINTY, &CDevice::OnImportUncertainty);
     MapCommand(ID_EXPORT_S2P, &CDevice::OnExportS2P);
@@ -550,6 +553,26 @@ void CDevice::OnSetNumber()
     {
         SetNumber();
     }
+}
+
+void CDevice::OnPlot()
+{
+    if (m_plot == nullptr)
+    {
+        m_plot = new CPlotWindow(*m_grid, windowTitle() + QStringLiteral(" - S-Parameters"), this);
+        // Beside the editor, where the screen has room for it.
+        QRect place(frameGeometry().topRight() + QPoint(8, 0), m_plot->size());
+        if (const QScreen* screen = this->screen())
+        {
+            const QRect room = screen->availableGeometry();
+            place.moveRight(std::min(place.right(), room.right()));
+            place.moveBottom(std::min(place.bottom(), room.bottom()));
+        }
+        m_plot->move(place.topLeft());
+    }
+    m_plot->show();
+    m_plot->raise();
+    m_plot->activateWindow();
 }
 
 void CDevice::InsertBeforeSelection()

@@ -18,6 +18,7 @@
 #include <vector>
 
 class CEditFlexGrid;
+class CPlotWindow;
 class CTamrix;
 class QAbstractButton;
 class QGroupBox;
@@ -70,6 +71,7 @@ private:
     void OnAppendRow();
     void OnDeleteRows();
     void OnSetNumber();
+    void OnPlot();
 
     // File menu: the frequency table from and to Touchstone and uncertainty
     // files (DeviceFileCommands.cpp).
@@ -97,6 +99,8 @@ private:
     CTamrix* m_dataSet;
     const bool m_readOnly;
     CEditFlexGrid* m_grid = nullptr;
+    // View > Plot: made on first use, closed with the editor.
+    CPlotWindow* m_plot = nullptr;
     // The points as loaded. A row's data is its loaded point's index + 1 (0 for
     // a new row), and a cell that still shows the text its value was loaded with
     // stores that value as it was, not the rounded value of the text.

@@ -128,6 +128,7 @@ void CMSFlexGrid::ChangeStructure(Change change)
     change();
     m_syncing = false;
     ClampSelection();
+    NoteTextsChanged();
 }
 
 long CMSFlexGrid::GetRows() const
@@ -275,6 +276,7 @@ void CMSFlexGrid::SetTextMatrix(long row, long col, const QString& text)
 {
     m_model->SetTextQuietly(row, col, text);
     RequestRepaint();
+    NoteTextsChanged();
 }
 
 const std::string& CMSFlexGrid::GetTextMatrixUtf8(long row, long col) const
@@ -416,6 +418,7 @@ void CMSFlexGrid::AddItem(const QString& tabSeparated, long index)
         m_model->SetTextQuietly(index, col, fields[static_cast<int>(col)]);
     }
     RequestRepaint();
+    NoteTextsChanged();
 }
 
 void CMSFlexGrid::RemoveItem(long index)
@@ -649,6 +652,21 @@ void CMSFlexGrid::RequestRepaint()
     {
         m_repaintPending = true;
         viewport()->update();
+    }
+}
+
+void CMSFlexGrid::NoteTextsChanged()
+{
+    if (!m_textsChangedPending)
+    {
+        m_textsChangedPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_textsChangedPending = false;
+                emit TextsChanged();
+            },
+            Qt::QueuedConnection);
     }
 }
 

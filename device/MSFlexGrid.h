@@ -118,6 +118,11 @@ public:
     // Typing does not move the current cell.
     void keyboardSearch(const QString& search) override;
 
+signals:
+    // Texts or rows changed; raised once from the event loop for any number
+    // of changes before it.
+    void TextsChanged();
+
 protected:
     // The control's events. Default handlers do nothing; OnKeyDown may set
     // *keyCode to 0 to take the key from the grid.
@@ -149,6 +154,7 @@ private:
     void ClampSelection();
     void UpdateFixedHeaders();
     void RequestRepaint();
+    void NoteTextsChanged();
     long PixelsToTwipsX(int pixels) const;
     long PixelsToTwipsY(int pixels) const;
 
@@ -161,4 +167,5 @@ private:
     bool m_syncing = false;
     bool m_redraw = true;
     bool m_repaintPending = false;
+    bool m_textsChangedPending = false;
 };

@@ -70,6 +70,10 @@ std::vector<MenuTemplate> MakeMenus()
                               {ID_POINTS_DELETE, "&Delete selected rows"},
                               {ID_POINTS_SET_NUMBER, "&Set number"},
                           }},
+                         {"&View",
+                          {
+                              {ID_VIEW_PLOT, "&Plot S-Parameters ..."},
+                          }},
                      }});
 
     return menus;

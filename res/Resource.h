@@ -112,3 +112,4 @@ constexpr int ID_POINTS_INSERT = 32784;
 constexpr int ID_POINTS_APPEND = 32798;
 constexpr int ID_POINTS_DELETE = 32786;
 constexpr int ID_POINTS_SET_NUMBER = 32804;
+constexpr int ID_VIEW_PLOT = 32830;

@@ -7,7 +7,7 @@ OSTREL_BUILD_DIR=${OSTREL_BUILD_DIR:-$OSTREL_ROOT/build}
 
 OSTREL_PACKAGES=(
   cmake ninja-build g++
-  qt6-base-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libboost-dev libboost-program-options-dev libboost-locale-dev libboost-thread-dev
   libboost-date-time-dev libboost-iostreams-dev
   libpugixml-dev zlib1g-dev

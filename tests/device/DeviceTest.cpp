@@ -13,6 +13,7 @@
 #include "MessageBeep.h"
 #include "MessageBox.h"
 #include "MessageBoxPresenter.h"
+#include "PlotWindow.h"
 #include "Resource.h"
 #include "S2PFileFormat.h"
 #include "SetnumberDialog.h"
@@ -24,6 +25,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPushButton>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -1102,6 +1110,124 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
                 "<", "<", {}, "Coupler 20dB|4e-9|400e-3"}),
     rows::Name());
+
+// The points a chart draws for one curve ("|S21|", "\u2220S21" or "S21 uncertainty": its upper edge), run by run.
+std::vector<std::vector<QPointF>> Drawn(QChart* chart, const QString& name)
+{
+    std::vector<std::vector<QPointF>> runs;
+    for (QAbstractSeries* series : chart->series())
+    {
+        auto* line = qobject_cast<QLineSeries*>(series);
+        auto* area = qobject_cast<QAreaSeries*>(series);
+        line = area != nullptr ? area->upperSeries() : line;
+        if (series->isVisible() && series->name() == name)
+        {
+            const QList<QPointF> points = line->points();
+            runs.emplace_back(points.begin(), points.end());
+        }
+    }
+    return runs;
+}
+
+// View > Plot on a read-only device: what it draws is the table, gaps where a cell is no number, and it follows the
+// table; the frequency axis zooms, pans and turns logarithmic; the readout names the nearest row; both pictures are
+// written whole or not at all.
+TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
+{
+    CTamrix data = Filled({4, "Attenuator", 1e-9f, 0.1f, -1, true});
+    data.SetSParaFreq(0, 0, 0);
+    Open(data, 0, true);
+    dialog->GetMenu().FindMenuItem(ID_VIEW_PLOT, MF_BYCOMMAND)->trigger();
+    Settle();
+    auto* plot = dialog->findChild<CPlotWindow*>();
+    ASSERT_TRUE(plot != nullptr && plot->isVisible());
+    // From the texts the grid shows.
+    const auto cell = [this](long row, long col) { return CellToDouble(*grid, row, col, NAN); };
+    const auto point = [&](long row, long col, bool phase) {
+        const double re = cell(row, col), im = cell(row, col + 1);
+        return QPointF(cell(row, 1), phase ? std::atan2(im, re) * 180 / M_PI : 20 * std::log10(std::hypot(re, im)));
+    };
+    const auto expectDrawn = [&](QChart* chart, const QString& name, std::vector<std::vector<long>> rows, long col, bool phase) {
+        std::vector<std::vector<QPointF>> expected;
+        for (const auto& run : rows)
+        {
+            expected.emplace_back();
+            for (const long row : run)
+            {
+                expected.back().push_back(point(row, col, phase));
+            }
+        }
+        const auto drawn = Drawn(chart, name);
+        ASSERT_EQ(drawn.size(), expected.size()) << name.toStdString();
+        for (std::size_t r = 0; r < drawn.size(); ++r)
+        {
+            ASSERT_EQ(drawn[r].size(), expected[r].size()) << name.toStdString();
+            for (std::size_t i = 0; i < drawn[r].size(); ++i)
+            {
+                EXPECT_DOUBLE_EQ(drawn[r][i].x(), expected[r][i].x()) << name.toStdString() << " " << r << "," << i;
+                EXPECT_NEAR(drawn[r][i].y(), expected[r][i].y(), 1e-9) << name.toStdString() << " " << r << "," << i;
+            }
+        }
+    };
+    expectDrawn(plot->MagnitudeChart(), "|S11|", {{1, 2, 3, 4}}, 2, false);
+    expectDrawn(plot->PhaseChart(), "\u2220S22", {{1, 2, 3, 4}}, 11, true);
+    const auto band = Drawn(plot->MagnitudeChart(), "S21 uncertainty");
+    ASSERT_EQ(band.size(), 1u);
+    EXPECT_NEAR(band[0][1].y(), 20 * std::log10(std::hypot(0.25, 250000) + 0.05), 1e-9);
+
+    // A cell that is no number leaves a gap; the row count follows the table.
+    grid->SetTextMatrix(2, 5, "x");
+    grid->SetRows(4);
+    Settle();
+    expectDrawn(plot->MagnitudeChart(), "|S21|", {{1}, {3}}, 5, false);
+    expectDrawn(plot->PhaseChart(), "\u2220S21", {{1}, {3}}, 5, true);
+
+    // The frequency axis: keys zoom and pan it, Reset zoom shows all; on the logarithmic axis 0 Hz has no place.
+    const double top = cell(3, 1);
+    EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.0, top));
+    QTest::keyClick(plot, Qt::Key_Plus);
+    EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.1 * top, 0.9 * top));
+    QTest::keyClick(plot, Qt::Key_Right);
+    EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.18 * top, 0.98 * top));
+    QTest::mouseClick(plot->findChildren<QPushButton*>()[0], Qt::LeftButton);
+    EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.0, top));
+    QTest::mouseClick(plot->findChild<QCheckBox*>(), Qt::LeftButton);
+    Settle();
+    for (QAbstractAxis* axis : plot->PhaseChart()->axes(Qt::Horizontal))
+    {
+        EXPECT_EQ(axis->isVisible(), qobject_cast<QLogValueAxis*>(axis) != nullptr);
+    }
+    expectDrawn(plot->MagnitudeChart(), "|S11|", {{2, 3}}, 2, false);
+
+    // The mouse over a chart names the nearest row.
+    auto* view = static_cast<QChartView*>(plot->PhaseChart()->scene()->views().value(0));
+    const QPointF at = plot->PhaseChart()->mapToPosition(QPointF(cell(2, 1) * 1.01, 0));
+    QTest::mouseMove(plot->windowHandle(), view->viewport()->mapTo(plot, view->mapFromScene(at)));
+    EXPECT_EQ(plot->Readout().left(20), "Row 2: 2.5e9 Hz   |S") << plot->Readout().toStdString();
+
+    // The pictures, through the buttons and their file dialogs.
+    for (const char* name : {"plot.png", "plot.svg", "none/plot.png", "none/plot.svg"})
+    {
+        answers.push_back(Path(name));
+        QTest::mouseClick(plot->findChildren<QPushButton*>()[QString(name).endsWith("svg") ? 2 : 1], Qt::LeftButton);
+        Settle();
+    }
+    const QImage picture(Path("plot.png"));
+    ASSERT_FALSE(picture.isNull());
+    int blue = 0; // |S11| runs across the chart; its legend mark is 10 by 10 pixels
+    for (int y = 0; y < picture.height(); ++y)
+    {
+        for (int x = 0; x < picture.width(); ++x)
+        {
+            blue += picture.pixelColor(x, y) == QColor(31, 119, 180);
+        }
+    }
+    EXPECT_GT(blue, 400) << "the S11 curves are in the picture";
+    EXPECT_TRUE(Bytes(Path("plot.svg")).contains("<svg"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), (QStringList{"plot.png", "plot.svg"}));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, FormatLibraryError(TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, Path("none/plot.svg").toStdString())));
+}
 
 struct NumberCase
 {

@@ -1,0 +1,677 @@
+#include "PlotWindow.h"
+
+#include "FileDialog.h"
+#include "LibraryError.h"
+#include "MSFlexGrid.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "TamrixError.h"
+#include "TextConversion.h"
+
+#include <QAreaSeries>
+#include <QBoxLayout>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+constexpr double noValue = std::numeric_limits<double>::quiet_NaN();
+constexpr const char* names[4] = {"S11", "S21", "S12", "S22"};
+const QColor colours[4] = {QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44), QColor(255, 127, 14)};
+// Above this many points in view a curve shows the smallest and largest value
+// of each of half as many runs of points: the same picture at any screen width.
+constexpr std::size_t mostPoints = 4000;
+
+double Cell(const CMSFlexGrid& grid, long row, long col)
+{
+    return ReadDouble(grid.GetTextMatrixUtf8(row, col)).value_or(noValue);
+}
+
+double Decibels(double magnitude)
+{
+    return magnitude > 0 && std::isfinite(magnitude) ? 20 * std::log10(magnitude) : noValue;
+}
+
+// The runs of points of `y` between rows `first` and `last` (inclusive) that
+// can be drawn, each as a polyline; `keep` picks which of a bucket's values
+// stand for it (-1 the smallest, 1 the largest, 0 both in their order).
+std::vector<QList<QPointF>> Runs(const std::vector<double>& x, const std::vector<double>& y, std::size_t first,
+                                 std::size_t last, std::size_t bucket, int keep)
+{
+    std::vector<QList<QPointF>> runs;
+    QList<QPointF> run;
+    const auto close = [&] {
+        if (!run.isEmpty())
+        {
+            runs.push_back(std::move(run));
+            run = {};
+        }
+    };
+    for (std::size_t start = first; start <= last; start += bucket)
+    {
+        const std::size_t end = std::min(start + bucket, last + 1);
+        std::size_t low = end, high = end;
+        bool gap = false;
+        for (std::size_t i = start; i < end; ++i)
+        {
+            if (!std::isfinite(x[i]) || !std::isfinite(y[i]))
+            {
+                gap = true;
+                continue;
+            }
+            low = low == end || y[i] < y[low] ? i : low;
+            high = high == end || y[i] > y[high] ? i : high;
+        }
+        if (low != end)
+        {
+            std::size_t picked[2] = {keep > 0 ? high : low, keep < 0 ? low : high};
+            if (picked[0] > picked[1])
+            {
+                std::swap(picked[0], picked[1]);
+            }
+            run.append(QPointF(x[picked[0]], y[picked[0]]));
+            if (picked[1] != picked[0])
+            {
+                run.append(QPointF(x[picked[1]], y[picked[1]]));
+            }
+        }
+        if (gap)
+        {
+            close();
+        }
+    }
+    close();
+    return runs;
+}
+
+
+} // namespace
+
+// A chart view that zooms the frequency axis and reports where the mouse is.
+class CPlotWindow::View : public QChartView
+{
+public:
+    explicit View(CPlotWindow& owner)
+        : QChartView(new QChart)
+        , m_owner(owner)
+    {
+        setRubberBand(QChartView::HorizontalRubberBand);
+        setRenderHint(QPainter::Antialiasing, false);
+        setMouseTracking(true);
+        chart()->legend()->setAlignment(Qt::AlignTop);
+        chart()->setMargins(QMargins(4, 4, 4, 4));
+        m_linearX = new QValueAxis;
+        m_linearX->setLabelFormat(QStringLiteral("%.4g"));
+        m_logX = new QLogValueAxis;
+        m_logX->setLabelFormat(QStringLiteral("%g"));
+        m_logX->setMinorTickCount(8);
+        m_y = new QValueAxis;
+        m_y->setLabelFormat(QStringLiteral("%.4g"));
+        for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(m_linearX), static_cast<QAbstractAxis*>(m_logX)})
+        {
+            axis->setTitleText(QStringLiteral("Frequency / Hz"));
+            chart()->addAxis(axis, Qt::AlignBottom);
+        }
+        chart()->addAxis(m_y, Qt::AlignLeft);
+        connect(m_linearX, &QValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
+        connect(m_logX, &QLogValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
+    }
+
+    // `fitted`: the value range is rounded out to ticks at round numbers.
+    void SetValueTitle(const QString& title, int ticks, bool fitted)
+    {
+        m_y->setTitleText(title);
+        m_y->setTickCount(ticks);
+        m_fitted = fitted;
+    }
+
+    // A run of a curve, or of a band between `points` and `lower`.
+    struct Item
+    {
+        QString name;
+        QColor colour;
+        bool legend;
+        QList<QPointF> points;
+        QList<QPointF> lower;
+    };
+
+    void Show(const std::vector<Item>& items, bool logarithmic, std::pair<double, double> x, std::pair<double, double> y)
+    {
+        QAbstractAxis* axisX = logarithmic ? static_cast<QAbstractAxis*>(m_logX) : m_linearX;
+        QAbstractAxis* otherX = logarithmic ? static_cast<QAbstractAxis*>(m_linearX) : m_logX;
+        otherX->setVisible(false);
+        axisX->setVisible(true);
+        axisX->setRange(x.first, x.second);
+        m_y->setRange(y.first, y.second);
+        if (m_fitted)
+        {
+            m_y->setTickCount(7);
+            m_y->applyNiceNumbers();
+        }
+        std::size_t lines = 0, areas = 0;
+        const auto take = [&](QAbstractSeries* series, const Item& item) {
+            if (series->attachedAxes().contains(otherX))
+            {
+                series->detachAxis(otherX);
+            }
+            if (!series->attachedAxes().contains(axisX))
+            {
+                series->attachAxis(axisX);
+            }
+            series->setName(item.name);
+            series->setVisible(true);
+            for (QLegendMarker* marker : chart()->legend()->markers(series))
+            {
+                marker->setVisible(item.legend);
+            }
+        };
+        for (const Item& item : items)
+        {
+            if (item.lower.isEmpty())
+            {
+                if (lines == m_lines.size())
+                {
+                    m_lines.push_back(Add(new QLineSeries));
+                }
+                QLineSeries* line = m_lines[lines++];
+                line->replace(item.points);
+                line->setColor(item.colour);
+                // A lone point between gaps has no line to show it.
+                line->setPointsVisible(item.points.size() == 1);
+                take(line, item);
+            }
+            else
+            {
+                if (areas == m_areas.size())
+                {
+                    m_areas.push_back(Add(new QAreaSeries(new QLineSeries, new QLineSeries)));
+                }
+                QAreaSeries* area = m_areas[areas++];
+                area->upperSeries()->replace(item.points);
+                area->lowerSeries()->replace(item.lower);
+                QColor band = item.colour;
+                band.setAlpha(50);
+                area->setPen(Qt::NoPen);
+                area->setBrush(band);
+                take(area, item);
+            }
+        }
+        for (std::size_t i = lines; i < m_lines.size(); ++i)
+        {
+            Hide(m_lines[i]);
+            m_lines[i]->clear();
+        }
+        for (std::size_t i = areas; i < m_areas.size(); ++i)
+        {
+            Hide(m_areas[i]);
+            m_areas[i]->upperSeries()->clear();
+            m_areas[i]->lowerSeries()->clear();
+        }
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::MiddleButton ||
+            (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier)))
+        {
+            m_panFrom = event->position().x();
+            return;
+        }
+        QChartView::mousePressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (m_panFrom)
+        {
+            const double width = std::max(chart()->plotArea().width(), 1.0);
+            m_owner.Pan((*m_panFrom - event->position().x()) / width);
+            m_panFrom = event->position().x();
+            return;
+        }
+        m_owner.ShowReadout(chart()->mapToValue(event->position()).x());
+        QChartView::mouseMoveEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (m_panFrom)
+        {
+            m_panFrom.reset();
+            return;
+        }
+        if (event->button() == Qt::RightButton)
+        {
+            m_owner.ResetZoom();
+            return;
+        }
+        QChartView::mouseReleaseEvent(event);
+    }
+    template <class Series>
+    Series* Add(Series* series)
+    {
+        chart()->addSeries(series);
+        series->attachAxis(m_y);
+        return series;
+    }
+    void Hide(QAbstractSeries* series)
+    {
+        series->setVisible(false);
+        for (QLegendMarker* marker : chart()->legend()->markers(series))
+        {
+            marker->setVisible(false);
+        }
+    }
+
+    void wheelEvent(QWheelEvent* event) override
+    {
+        m_owner.Zoom(event->angleDelta().y() > 0 ? 0.8 : 1.25, chart()->mapToValue(event->position()).x());
+    }
+
+private:
+    CPlotWindow& m_owner;
+    std::optional<double> m_panFrom;
+    QValueAxis* m_linearX;
+    QLogValueAxis* m_logX;
+    QValueAxis* m_y;
+    bool m_fitted = false;
+    // Series are kept and refilled: a chart frees the parts of a removed one
+    // only later, from the event loop.
+    std::vector<QLineSeries*> m_lines;
+    std::vector<QAreaSeries*> m_areas;
+};
+
+CPlotWindow::CPlotWindow(const CMSFlexGrid& grid, const QString& title, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_grid(grid)
+{
+    setWindowTitle(title);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_magnitude = new View(*this);
+    m_magnitude->SetValueTitle(QStringLiteral("Magnitude / dB"), 7, true);
+    m_phase = new View(*this);
+    m_phase->SetValueTitle(QStringLiteral("Phase / \u00b0"), 5, false);
+    m_readout = new QLabel;
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_logBox = new QCheckBox(QStringLiteral("&Logarithmic frequency axis"));
+    auto* reset = new QPushButton(QStringLiteral("&Reset zoom"));
+    auto* png = new QPushButton(QStringLiteral("Save as &PNG"));
+    auto* svg = new QPushButton(QStringLiteral("Save as &SVG"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_logBox);
+    buttons->addStretch();
+    for (QPushButton* button : {reset, png, svg})
+    {
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(m_magnitude, 3);
+    layout->addWidget(m_phase, 2);
+    layout->addWidget(m_readout);
+    connect(m_logBox, &QCheckBox::toggled, this, &CPlotWindow::SetLogarithmic);
+    connect(reset, &QPushButton::clicked, this, &CPlotWindow::ResetZoom);
+    connect(png, &QPushButton::clicked, this, [this] { OnSave(false); });
+    connect(svg, &QPushButton::clicked, this, [this] { OnSave(true); });
+    connect(&grid, &CMSFlexGrid::TextsChanged, this, &CPlotWindow::Reread);
+    resize(900, 640);
+    Reread();
+}
+
+CPlotWindow::~CPlotWindow() = default;
+
+CPlotWindow::Curves CPlotWindow::ReadCurves(const CMSFlexGrid& grid)
+{
+    Curves curves;
+    const auto rows = static_cast<std::size_t>(std::max(grid.GetRows() - 1, 0L));
+    curves.frequency.resize(rows);
+    for (std::size_t s = 0; s < 4; ++s)
+    {
+        for (auto* values : {&curves.magnitude[s], &curves.phase[s], &curves.upper[s], &curves.lower[s]})
+        {
+            values->resize(rows);
+        }
+    }
+    for (std::size_t i = 0; i < rows; ++i)
+    {
+        const long row = static_cast<long>(i) + 1;
+        curves.frequency[i] = Cell(grid, row, 1);
+        for (std::size_t s = 0; s < 4; ++s)
+        {
+            const long col = 2 + 3 * static_cast<long>(s);
+            const double re = Cell(grid, row, col);
+            const double im = Cell(grid, row, col + 1);
+            const double u = Cell(grid, row, col + 2);
+            const double magnitude = std::hypot(re, im);
+            curves.magnitude[s][i] = Decibels(magnitude);
+            curves.phase[s][i] = std::isfinite(re) && std::isfinite(im) ? std::atan2(im, re) * 180 / M_PI : noValue;
+            const bool band = u > 0 && std::isfinite(u) && std::isfinite(curves.magnitude[s][i]);
+            curves.upper[s][i] = band ? Decibels(magnitude + u) : noValue;
+            // Down to the bottom of the chart where the uncertainty reaches 0.
+            curves.lower[s][i] = !band ? noValue : magnitude > u ? Decibels(magnitude - u) : -HUGE_VAL;
+        }
+    }
+    return curves;
+}
+
+QChart* CPlotWindow::MagnitudeChart() const
+{
+    return m_magnitude->chart();
+}
+
+QChart* CPlotWindow::PhaseChart() const
+{
+    return m_phase->chart();
+}
+
+std::pair<double, double> CPlotWindow::FrequencyRange() const
+{
+    return m_view.value_or(m_full);
+}
+
+void CPlotWindow::SetFrequencyRange(double from, double to)
+{
+    if (std::isfinite(from) && std::isfinite(to) && from < to && (!m_logarithmic || from > 0))
+    {
+        m_view = std::make_pair(from, to);
+        Rebuild();
+    }
+}
+
+void CPlotWindow::ResetZoom()
+{
+    m_view.reset();
+    Rebuild();
+}
+
+void CPlotWindow::SetLogarithmic(bool logarithmic)
+{
+    if (m_logBox->isChecked() != logarithmic)
+    {
+        m_logBox->setChecked(logarithmic); // comes back here
+        return;
+    }
+    m_logarithmic = logarithmic;
+    m_view.reset();
+    Reread();
+}
+
+double CPlotWindow::ToAxis(double frequency) const
+{
+    return m_logarithmic ? std::log10(frequency) : frequency;
+}
+
+void CPlotWindow::Zoom(double factor, std::optional<double> around)
+{
+    const auto [from, to] = FrequencyRange();
+    const double a = ToAxis(from), b = ToAxis(to);
+    const double centre = around && std::isfinite(ToAxis(*around)) ? std::clamp(ToAxis(*around), a, b) : (a + b) / 2;
+    const double newA = centre - (centre - a) * factor, newB = centre + (b - centre) * factor;
+    const auto back = [this](double v) { return m_logarithmic ? std::pow(10.0, v) : v; };
+    SetFrequencyRange(back(newA), back(newB));
+}
+
+void CPlotWindow::Pan(double fraction)
+{
+    const auto [from, to] = FrequencyRange();
+    const double a = ToAxis(from), b = ToAxis(to), shift = (b - a) * fraction;
+    const auto back = [this](double v) { return m_logarithmic ? std::pow(10.0, v) : v; };
+    SetFrequencyRange(back(a + shift), back(b + shift));
+}
+
+void CPlotWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key())
+    {
+    case Qt::Key_Plus:
+        Zoom(0.8);
+        break;
+    case Qt::Key_Minus:
+        Zoom(1.25);
+        break;
+    case Qt::Key_Left:
+        Pan(-0.1);
+        break;
+    case Qt::Key_Right:
+        Pan(0.1);
+        break;
+    case Qt::Key_Home:
+        ResetZoom();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void CPlotWindow::Reread()
+{
+    m_curves = ReadCurves(m_grid);
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (const double f : m_curves.frequency)
+    {
+        if (std::isfinite(f) && (!m_logarithmic || f > 0))
+        {
+            low = std::min(low, f);
+            high = std::max(high, f);
+        }
+    }
+    if (!(low <= high))
+    {
+        low = m_logarithmic ? 1 : 0, high = m_logarithmic ? 10 : 1;
+    }
+    else if (m_logarithmic)
+    {
+        // Whole decades, so that the axis has labels.
+        low = std::pow(10.0, std::floor(std::log10(low)));
+        high = std::max(std::pow(10.0, std::ceil(std::log10(high))), 10 * low);
+    }
+    else if (low == high)
+    {
+        low -= 0.5, high += 0.5;
+    }
+    m_full = {low, high};
+    Rebuild();
+}
+
+void CPlotWindow::Rebuild()
+{
+    const QScopedValueRollback<bool> rebuilding(m_rebuilding, true);
+    const auto [from, to] = FrequencyRange();
+    const std::vector<double>& f = m_curves.frequency;
+    // Rows in view, with one on each side so that lines run to the edges; on
+    // the logarithmic axis points at or below 0 Hz are left out.
+    std::vector<double> x(f.size(), noValue);
+    std::size_t first = f.size(), last = 0;
+    for (std::size_t i = 0; i < f.size(); ++i)
+    {
+        if (!std::isfinite(f[i]) || (m_logarithmic && f[i] <= 0))
+        {
+            continue;
+        }
+        x[i] = f[i];
+        if (f[i] >= from && f[i] <= to)
+        {
+            first = std::min(first, i);
+            last = std::max(last, i);
+        }
+    }
+    const bool none = first == f.size();
+    first = none ? 0 : (first > 0 ? first - 1 : 0);
+    last = none ? 0 : std::min(last + 1, f.size() - 1);
+    const std::size_t count = none ? 0 : last - first + 1;
+    const std::size_t bucket = count > mostPoints ? (count + mostPoints / 2 - 1) / (mostPoints / 2) : 1;
+
+    // The magnitudes' axis fits what is in view.
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (std::size_t s = 0; s < 4; ++s)
+    {
+        for (std::size_t i = first; i < first + count; ++i)
+        {
+            for (const double v : {m_curves.magnitude[s][i], m_curves.upper[s][i], m_curves.lower[s][i]})
+            {
+                if (std::isfinite(x[i]) && x[i] >= from && x[i] <= to && std::isfinite(v))
+                {
+                    low = std::min(low, v);
+                    high = std::max(high, v);
+                }
+            }
+        }
+    }
+    if (!(low <= high))
+    {
+        low = -1, high = 1;
+    }
+    const double margin = std::max((high - low) * 0.05, 0.5);
+    low -= margin, high += margin;
+
+    std::vector<View::Item> magnitudes, phases;
+    for (std::size_t s = 0; s < 4 && count > 0; ++s)
+    {
+        std::vector<double> lower = m_curves.lower[s];
+        std::replace(lower.begin(), lower.end(), -HUGE_VAL, low);
+        const auto uppers = Runs(x, m_curves.upper[s], first, last, bucket, 1);
+        const auto lowers = Runs(x, lower, first, last, bucket, -1);
+        for (std::size_t r = 0; r < std::min(uppers.size(), lowers.size()); ++r)
+        {
+            magnitudes.push_back({QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], false, uppers[r], lowers[r]});
+        }
+    }
+    for (std::size_t s = 0; s < 4 && count > 0; ++s)
+    {
+        const auto magnitude = Runs(x, m_curves.magnitude[s], first, last, bucket, 0);
+        for (std::size_t r = 0; r < magnitude.size(); ++r)
+        {
+            magnitudes.push_back({QStringLiteral("|%1|").arg(names[s]), colours[s], r == 0, magnitude[r], {}});
+        }
+        const auto phase = Runs(x, m_curves.phase[s], first, last, bucket, 0);
+        for (std::size_t r = 0; r < phase.size(); ++r)
+        {
+            phases.push_back({QStringLiteral("\u2220%1").arg(names[s]), colours[s], r == 0, phase[r], {}});
+        }
+    }
+    m_magnitude->Show(magnitudes, m_logarithmic, {from, to}, {low, high});
+    m_phase->Show(phases, m_logarithmic, {from, to}, {-180, 180});
+}
+
+void CPlotWindow::OnAxisRange(double from, double to)
+{
+    // A drag across a chart zooms its axis; both charts then show that range,
+    // the value axes fitted to it. Not while the axes are being set up.
+    if (!m_rebuilding)
+    {
+        m_view = std::make_pair(from, to);
+        QMetaObject::invokeMethod(this, [this] { Rebuild(); }, Qt::QueuedConnection);
+    }
+}
+
+void CPlotWindow::ShowReadout(double frequency)
+{
+    const std::vector<double>& f = m_curves.frequency;
+    std::size_t nearest = f.size();
+    for (std::size_t i = 0; i < f.size(); ++i)
+    {
+        if (std::isfinite(f[i]) && (nearest == f.size() || std::fabs(f[i] - frequency) < std::fabs(f[nearest] - frequency)))
+        {
+            nearest = i;
+        }
+    }
+    if (nearest == f.size())
+    {
+        m_readout->clear();
+        return;
+    }
+    const auto number = [](double v, const char* unit, int decimals) {
+        return std::isfinite(v) ? QString::number(v, 'f', decimals) + QString::fromUtf8(unit) : QStringLiteral("-");
+    };
+    QString text = QStringLiteral("Row %1: %2 Hz").arg(nearest + 1).arg(FormatEngineering(f[nearest]));
+    for (std::size_t s = 0; s < 4; ++s)
+    {
+        text += QStringLiteral("   |%1| %2 %3").arg(names[s], number(m_curves.magnitude[s][nearest], " dB", 2),
+                                                    number(m_curves.phase[s][nearest], "\u00b0", 1));
+    }
+    m_readout->setText(text);
+}
+
+QString CPlotWindow::Readout() const
+{
+    return m_readout->text();
+}
+
+void CPlotWindow::PaintCharts(QPainter& painter)
+{
+    // The widgets as they show, one above the other (not the scene alone).
+    static_cast<QWidget*>(m_magnitude)->render(&painter);
+    static_cast<QWidget*>(m_phase)->render(&painter, QPoint(0, m_magnitude->height()));
+}
+
+bool CPlotWindow::SavePng(const QString& path)
+{
+    QImage image(m_magnitude->width(), m_magnitude->height() + m_phase->height(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PaintCharts(painter);
+    }
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+    if (!saved)
+    {
+        MessageBox(this, FormatLibraryError(TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, WideToPath(path))), QString(),
+                   MB_OK | MB_ICONSTOP);
+    }
+    return saved;
+}
+
+bool CPlotWindow::SaveSvg(const QString& path)
+{
+    QSaveFile file(path);
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved)
+    {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&file);
+        const QSize size(m_magnitude->width(), m_magnitude->height() + m_phase->height());
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(windowTitle());
+        QPainter painter(&generator);
+        PaintCharts(painter);
+        saved = painter.end() && file.commit();
+    }
+    if (!saved)
+    {
+        MessageBox(this, FormatLibraryError(TvxKyyCalcDLLError(TamrixErrorCode::FileWrite, WideToPath(path))), QString(),
+                   MB_OK | MB_ICONSTOP);
+    }
+    return saved;
+}
+
+void CPlotWindow::OnSave(bool svg)
+{
+    const QString extension = svg ? QStringLiteral("SVG") : QStringLiteral("PNG");
+    const QString filter = svg ? QStringLiteral("*.svg Files|*.svg;|All Files (*.*)|*.*||")
+                               : QStringLiteral("*.png Files|*.png;|All Files (*.*)|*.*||");
+    CFileDialog dialog(false, extension, QString(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter, this);
+    dialog.SetTitle(svg ? QStringLiteral("Save as SVG") : QStringLiteral("Save as PNG"));
+    if (dialog.DoModal() != IDOK || dialog.GetPathName().isEmpty())
+    {
+        return;
+    }
+    svg ? SaveSvg(dialog.GetPathName()) : SavePng(dialog.GetPathName());
+}
