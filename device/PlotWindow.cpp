@@ -129,13 +129,28 @@ public:
             chart()->addAxis(axis, Qt::AlignBottom);
         }
         chart()->addAxis(m_y, Qt::AlignLeft);
+        // The legend names the four parameters with series of their own, which
+        // draw nothing; the curves' runs come and go without it.
+        for (std::size_t s = 0; s < 4; ++s)
+        {
+            auto* key = new QLineSeries;
+            key->setColor(colours[s]);
+            chart()->addSeries(key);
+            key->attachAxis(m_linearX);
+            key->attachAxis(m_y);
+            m_keys.push_back(key);
+        }
         connect(m_linearX, &QValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
         connect(m_logX, &QLogValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
     }
 
     // `fitted`: the value range is rounded out to ticks at round numbers.
-    void SetValueTitle(const QString& title, int ticks, bool fitted)
+    void SetValueTitle(const QString& title, int ticks, bool fitted, const QString& keyFormat)
     {
+        for (std::size_t s = 0; s < m_keys.size(); ++s)
+        {
+            m_keys[s]->setName(keyFormat.arg(names[s]));
+        }
         m_y->setTitleText(title);
         m_y->setTickCount(ticks);
         m_fitted = fitted;
@@ -146,7 +161,6 @@ public:
     {
         QString name;
         QColor colour;
-        bool legend;
         QList<QPointF> points;
         QList<QPointF> lower;
     };
@@ -161,8 +175,14 @@ public:
         m_y->setRange(y.first, y.second);
         if (m_fitted)
         {
-            m_y->setTickCount(7);
-            m_y->applyNiceNumbers();
+            // Ticks at a step of 1, 2 or 5 times a power of ten, about six of them.
+            const double rough = (y.second - y.first) / 6;
+            const double decade = std::pow(10.0, std::floor(std::log10(rough)));
+            const double step = decade * (rough > 5 * decade ? 10 : rough > 2 * decade ? 5 : rough > decade ? 2 : 1);
+            m_y->setRange(std::floor(y.first / step) * step, std::ceil(y.second / step) * step);
+            m_y->setTickType(QValueAxis::TicksDynamic);
+            m_y->setTickAnchor(0);
+            m_y->setTickInterval(step);
         }
         std::size_t lines = 0, areas = 0;
         const auto take = [&](QAbstractSeries* series, const Item& item) {
@@ -176,10 +196,6 @@ public:
             }
             series->setName(item.name);
             series->setVisible(true);
-            for (QLegendMarker* marker : chart()->legend()->markers(series))
-            {
-                marker->setVisible(item.legend);
-            }
         };
         for (const Item& item : items)
         {
@@ -214,12 +230,12 @@ public:
         }
         for (std::size_t i = lines; i < m_lines.size(); ++i)
         {
-            Hide(m_lines[i]);
+            m_lines[i]->setVisible(false);
             m_lines[i]->clear();
         }
         for (std::size_t i = areas; i < m_areas.size(); ++i)
         {
-            Hide(m_areas[i]);
+            m_areas[i]->setVisible(false);
             m_areas[i]->upperSeries()->clear();
             m_areas[i]->lowerSeries()->clear();
         }
@@ -267,15 +283,11 @@ protected:
     {
         chart()->addSeries(series);
         series->attachAxis(m_y);
-        return series;
-    }
-    void Hide(QAbstractSeries* series)
-    {
-        series->setVisible(false);
         for (QLegendMarker* marker : chart()->legend()->markers(series))
         {
             marker->setVisible(false);
         }
+        return series;
     }
 
     void wheelEvent(QWheelEvent* event) override
@@ -292,6 +304,7 @@ private:
     bool m_fitted = false;
     // Series are kept and refilled: a chart frees the parts of a removed one
     // only later, from the event loop.
+    std::vector<QLineSeries*> m_keys;
     std::vector<QLineSeries*> m_lines;
     std::vector<QAreaSeries*> m_areas;
 };
@@ -303,9 +316,9 @@ CPlotWindow::CPlotWindow(const CMSFlexGrid& grid, const QString& title, QWidget*
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_magnitude = new View(*this);
-    m_magnitude->SetValueTitle(QStringLiteral("Magnitude / dB"), 7, true);
+    m_magnitude->SetValueTitle(QStringLiteral("Magnitude / dB"), 7, true, QStringLiteral("|%1|"));
     m_phase = new View(*this);
-    m_phase->SetValueTitle(QStringLiteral("Phase / \u00b0"), 5, false);
+    m_phase->SetValueTitle(QStringLiteral("Phase / \u00b0"), 5, false, QStringLiteral("\u2220%1"));
     m_readout = new QLabel;
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_logBox = new QCheckBox(QStringLiteral("&Logarithmic frequency axis"));
@@ -549,7 +562,7 @@ void CPlotWindow::Rebuild()
         const auto lowers = Runs(x, lower, first, last, bucket, -1);
         for (std::size_t r = 0; r < std::min(uppers.size(), lowers.size()); ++r)
         {
-            magnitudes.push_back({QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], false, uppers[r], lowers[r]});
+            magnitudes.push_back({QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], uppers[r], lowers[r]});
         }
     }
     for (std::size_t s = 0; s < 4 && count > 0; ++s)
@@ -557,12 +570,12 @@ void CPlotWindow::Rebuild()
         const auto magnitude = Runs(x, m_curves.magnitude[s], first, last, bucket, 0);
         for (std::size_t r = 0; r < magnitude.size(); ++r)
         {
-            magnitudes.push_back({QStringLiteral("|%1|").arg(names[s]), colours[s], r == 0, magnitude[r], {}});
+            magnitudes.push_back({QStringLiteral("|%1|").arg(names[s]), colours[s], magnitude[r], {}});
         }
         const auto phase = Runs(x, m_curves.phase[s], first, last, bucket, 0);
         for (std::size_t r = 0; r < phase.size(); ++r)
         {
-            phases.push_back({QStringLiteral("\u2220%1").arg(names[s]), colours[s], r == 0, phase[r], {}});
+            phases.push_back({QStringLiteral("\u2220%1").arg(names[s]), colours[s], phase[r], {}});
         }
     }
     m_magnitude->Show(magnitudes, m_logarithmic, {from, to}, {low, high});

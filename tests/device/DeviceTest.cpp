@@ -1120,9 +1120,9 @@ std::vector<std::vector<QPointF>> Drawn(QChart* chart, const QString& name)
         auto* line = qobject_cast<QLineSeries*>(series);
         auto* area = qobject_cast<QAreaSeries*>(series);
         line = area != nullptr ? area->upperSeries() : line;
-        if (series->isVisible() && series->name() == name)
+        const QList<QPointF> points = line->points();
+        if (series->isVisible() && series->name() == name && !points.isEmpty()) // the legend's keys draw nothing
         {
-            const QList<QPointF> points = line->points();
             runs.emplace_back(points.begin(), points.end());
         }
     }
