@@ -216,7 +216,11 @@ public:
             {
                 if (areas == m_areas.size())
                 {
-                    m_areas.push_back(Add(new QAreaSeries(new QLineSeries, new QLineSeries)));
+                    // An area series does not own its edges.
+                    auto* area = new QAreaSeries;
+                    area->setUpperSeries(new QLineSeries(area));
+                    area->setLowerSeries(new QLineSeries(area));
+                    m_areas.push_back(Add(area));
                 }
                 QAreaSeries* area = m_areas[areas++];
                 area->upperSeries()->replace(item.points);
