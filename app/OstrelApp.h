@@ -4,6 +4,14 @@
 // program ends when that window has closed.
 
 #include <QApplication>
+#include <QStringList>
+
+#include <optional>
+
+// The data set file among the program's arguments (those Qt did not take):
+// one argument that is not an option. Anything else gives nothing and
+// `complaint` the line to print on standard error.
+std::optional<QString> StartFileArgument(const QStringList& arguments, QString& complaint);
 
 class COstrelApp : public QApplication
 {

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QTimer>
 
 #include <utility>
 
@@ -113,7 +114,19 @@ bool COstrelDlg::OnInitDialog()
     m_statusLine->setFont(m_statusFont);
     m_statusLine->setEnabled(false);
     SetStatusText(StatusNotLoaded);
+    if (!m_startFile.isEmpty())
+    {
+        QTimer::singleShot(0, this, [this] {
+            LoadFileReporting(m_startFile, QString());
+            RefreshAll();
+        });
+    }
     return true;
+}
+
+void COstrelDlg::SetStartFile(const QString& path)
+{
+    m_startFile = path;
 }
 
 void COstrelDlg::DoDataExchange()

@@ -27,6 +27,10 @@ public:
     explicit COstrelDlg(QWidget* parent = nullptr);
     ~COstrelDlg() override;
 
+    // A data set file to load as File > Load would, once the window is shown
+    // (the file the desktop opens the program with).
+    void SetStartFile(const QString& path);
+
     // Shows the data set's devices, one row each, after the header row.
     void RefreshDeviceList();
     // Shows the data set's global flags and enables the boxes its version allows.
@@ -132,6 +136,7 @@ private:
     char m_version = '3';
     char m_revision = '0';
     bool m_loaded = false;
+    QString m_startFile;
     std::string m_calLab;
     std::string m_calEng;
     int m_timeout = 1000;

@@ -9,6 +9,7 @@
 #include "ListCtrl.h"
 #include "Menu.h"
 #include "MessageBoxPresenter.h"
+#include "OstrelApp.h"
 #include "OstrelDlg.h"
 #include "PrivateNetwork.h"
 #include "Resource.h"
@@ -181,10 +182,11 @@ public:
     void SetUp() override { Start(); }
 
     // A new window in place of the old one, which goes without closing, with fresh copies of the samples.
-    void Start()
+    void Start(const QString& file = QString())
     {
         for (const char* sample : Samples) Put(In(sample), Sample(sample));
         m_dialog = std::make_unique<COstrelDlg>();
+        m_dialog->SetStartFile(file);
         ASSERT_TRUE(m_dialog->Create());
         m_dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
@@ -456,7 +458,7 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         m_visa = std::shared_ptr<void>(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
     } else if (verb == "sensor") Run(SensorSession); // with the sensor that "serve" gave
     else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
-    else if (verb == "start") Start();
+    else if (verb == "start") Start(arg.isEmpty() ? QString() : In(arg)), Settle(); // with the file it was opened with
     else if (verb == "dlg") {
         const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
         Note(QString(request.open ? "open " : "save ") + (request.overwritePrompt ? "asking " : "") + request.fileName
@@ -529,8 +531,8 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
             "ran waiting | Visualize Content | (<set>) | ran waiting | Error S:\"/tmp/x.cal\": File read access failed! | Visualize Content | () | ran waiting | Visualize Content | part | clip=<set> | (<set>) | Visualize Content | (<set>) | open | clip=<set> | closed | Visualize Content | (<set>) | clip=  Sensor name             \"TLS-18G\"\n | clip=<set>", "user_v3.cal", "", User3, UserStamp},
         Row{"ClosingWritesTheSettings", "settings; cfg; load:user_v3.cal; append; close:flag; shown; cfg; start; ud:PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/ok; userdata; rc:250/90000/ret; remote; scan; factory; close:box; cfg; start; settings; ud:New lab/New eng/ok; userdata; close:full; shown; cfg",
             "user lab/user/1000/60000/off/off | (none) | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n | User Data(user lab/user) | Remote Control Settings(1000/60000) | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n | PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/250/90000/on/on | User Data(PRÜFLABOR KÖLN/JÖRG ÅSTRÖM) | closed | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n"},
-        Row{"DroppedAndRefusedLoads", "cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal; title; list; load:factory_v4.cal; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; text:text.cal; load:text.cal; drop:none.cal; drop:text.cal; fmt",
-            "title=user.data | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | S:\"@/none.cal\": File read access failed! | S:\"@/dir.cal\": File read access failed! | S:\"@/pipe.cal\": File read access failed! | S:\"@/text.cal\": Calibration data set has wrong signature! | Error S:\"@/none.cal\": File read access failed! | Error S:\"@/text.cal\": Calibration data set has wrong signature! | v40", "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
+        Row{"DroppedAndRefusedLoads", "start:none.cal; start:factory_v3.cal; title; cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal; title; list; load:factory_v4.cal; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; text:text.cal; load:text.cal; drop:none.cal; drop:text.cal; fmt",
+            "S:\"@/none.cal\": File read access failed! | title=factory_v3.cal | title=user.data | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | S:\"@/none.cal\": File read access failed! | S:\"@/dir.cal\": File read access failed! | S:\"@/pipe.cal\": File read access failed! | S:\"@/text.cal\": Calibration data set has wrong signature! | Error S:\"@/none.cal\": File read access failed! | Error S:\"@/text.cal\": Calibration data set has wrong signature! | v40", "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
         Row{"CancelledRefusedAndDevicelessCommands", "poke:2; load:-; list; load:; list; save:-; save:; export:-; export:; poke:3; import:-; list; import:; list; title; status; load:factory_v3.cal; append; save:missing/set.cal; dir:folder.cal; save:folder.cal; export:missing/devices.xml; dir:folder.xml; export:folder.xml; disk:factory_v3.cal; files; title; load:user_v3.cal; row:1; delete; row:1; delete; save:user_v3.cal; disk:user_v3.cal; export:none; insert; fig:0; row:1; key:Insert; list; stamp; load:factory_v3.cal; import:none.xml",
             "list= | list=1001 , 1002  | list=1001 , 1002  | list=1001 , 1002 , 1003  | title=Ostrel | status=No cal. data set loaded. | S:\"@/missing/set.cal\": File write access failed! | S:\"@/folder.cal\": File write access failed! | S:\"@/missing/devices.xml\": File write access failed! | S:\"@/folder.xml\": File write access failed! | factory_v3.cal=sample | files=folder.cal,folder.xml | title=factory_v3.cal | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user", "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
         Row{"RefusedImportsThenExportAndImport", "load:factory_v3.cal; import:none.xml; dir:folder.xml; import:folder.xml; fifo:pipe.xml; import:pipe.xml; text:Geräte.xml; import:Geräte.xml; export:Geräte; dlg; disk:Geräte.xml; status; row:1; delete; row:3; key:Delete; list; stamp; import:Geräte.xml; dlg; files; spoil:Geräte.xml; import:Geräte.xml",
@@ -550,5 +552,21 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
         Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
         Row{"SensorOverVisaUsb", "serve:usb; sensor", SensorLog, SensorTitle, "", SensorList, Today},
         Row{"SensorOverVisaLan", "serve:lan; scan; sensor", SensorLog, SensorTitle, "", SensorList, Today}), rows::Name());
+
+// The one argument the program takes is a data set file (from the desktop); anything else is ignored with a line.
+TEST(StartFile, IsTheOnlyArgumentUnlessItIsAnOption)
+{
+    const QString ignored = "Ostrel takes one data set file as its only argument; ignored: ";
+    const std::tuple<QStringList, std::optional<QString>, QString> rows[] = {
+        {{"ostrel"}, std::nullopt, ""}, {{"ostrel", "a.cal"}, QDir::current().absoluteFilePath("a.cal"), ""},
+        {{"ostrel", "/x/b.cal"}, "/x/b.cal", ""}, {{"ostrel", "-v"}, std::nullopt, ignored + "-v"},
+        {{"ostrel", "a.cal", "b.cal"}, std::nullopt, ignored + "a.cal b.cal"}};
+    for (const auto& [arguments, file, complaint] : rows)
+    {
+        QString said;
+        EXPECT_EQ(StartFileArgument(arguments, said), file) << arguments.join(' ').toStdString();
+        EXPECT_EQ(said, complaint);
+    }
+}
 
 } // namespace
