@@ -62,10 +62,7 @@ const QString columnHeaders[columnCount] = {
 const SParaType<1>* const columnTags[4] = {&SParaType<1>::S11, &SParaType<1>::S21, &SParaType<1>::S12,
                                            &SParaType<1>::S22};
 
-// A new point: 0 Hz, S11 = S22 = 0, S21 = S12 = 1, no uncertainty; column 0 is
-// numbered afterwards.
-const QString newPointText = QStringLiteral("0\t0\t0\t0\t0\t1\t0\t0\t1\t0\t0\t0\t0\t0");
-
+// A new point: 0 Hz, S11 = S22 = 0, S21 = S12 = 1, no uncertainty.
 QString NewPointCell(long col)
 {
     return col == 5 || col == 8 ? QStringLiteral("1") : QStringLiteral("0");
@@ -586,15 +583,8 @@ void CDevice::InsertBeforeSelection()
     const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
     const long count = r2 - r1 + 1;
     m_grid->InsertRows(r1, count);
-    const BatchCellWrites batch(*m_grid);
-    for (long row = r1; row < r1 + count; ++row)
-    {
-        for (long col = 1; col < columnCount; ++col)
-        {
-            m_grid->SetTextMatrix(row, col, NewPointCell(col));
-        }
-    }
-    Renumber(r1);
+    WriteNewPoints(r1, r1 + count);
+    Renumber(r1 + count);
 }
 
 void CDevice::AppendRow()
@@ -605,15 +595,14 @@ void CDevice::AppendRow()
 void CDevice::AppendRows(long count)
 {
     const long first = m_grid->GetRows();
-    if (count == 1)
-    {
-        m_grid->AddItem(newPointText, first);
-        m_grid->SetTextMatrix(first, 0, QString::number(first));
-        return;
-    }
     m_grid->InsertRows(first, count);
+    WriteNewPoints(first, first + count);
+}
+
+void CDevice::WriteNewPoints(long first, long end)
+{
     const BatchCellWrites batch(*m_grid);
-    for (long row = first; row < first + count; ++row)
+    for (long row = first; row < end; ++row)
     {
         m_grid->SetTextMatrix(row, 0, QString::number(row));
         for (long col = 1; col < columnCount; ++col)
@@ -695,13 +684,5 @@ void CDevice::SetNumber()
     const long rows = static_cast<long>(dialog.m_number) + 1;
     m_grid->SetRows(rows);
     ForgetLoadedPoints();
-    const BatchCellWrites batch(*m_grid);
-    for (long row = 1; row < rows; ++row)
-    {
-        m_grid->SetTextMatrix(row, 0, QString::number(row));
-        for (long col = 1; col < columnCount; ++col)
-        {
-            m_grid->SetTextMatrix(row, col, NewPointCell(col));
-        }
-    }
+    WriteNewPoints(1, rows);
 }

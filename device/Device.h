@@ -85,6 +85,8 @@ private:
     void InsertBeforeSelection();
     void AppendRow();
     void AppendRows(long count);
+    // Numbers rows `first` ... `end` - 1 and gives them a new point's values.
+    void WriteNewPoints(long first, long end);
     void DeleteSelectedRows();
     void ClearSelectedCells();
     // Numbers the rows from `firstRow` to the last.

@@ -434,22 +434,24 @@ double CPlotWindow::ToAxis(double frequency) const
     return m_logarithmic ? std::log10(frequency) : frequency;
 }
 
+double CPlotWindow::FromAxis(double position) const
+{
+    return m_logarithmic ? std::pow(10.0, position) : position;
+}
+
 void CPlotWindow::Zoom(double factor, std::optional<double> around)
 {
     const auto [from, to] = FrequencyRange();
     const double a = ToAxis(from), b = ToAxis(to);
     const double centre = around && std::isfinite(ToAxis(*around)) ? std::clamp(ToAxis(*around), a, b) : (a + b) / 2;
-    const double newA = centre - (centre - a) * factor, newB = centre + (b - centre) * factor;
-    const auto back = [this](double v) { return m_logarithmic ? std::pow(10.0, v) : v; };
-    SetFrequencyRange(back(newA), back(newB));
+    SetFrequencyRange(FromAxis(centre - (centre - a) * factor), FromAxis(centre + (b - centre) * factor));
 }
 
 void CPlotWindow::Pan(double fraction)
 {
     const auto [from, to] = FrequencyRange();
     const double a = ToAxis(from), b = ToAxis(to), shift = (b - a) * fraction;
-    const auto back = [this](double v) { return m_logarithmic ? std::pow(10.0, v) : v; };
-    SetFrequencyRange(back(a + shift), back(b + shift));
+    SetFrequencyRange(FromAxis(a + shift), FromAxis(b + shift));
 }
 
 void CPlotWindow::keyPressEvent(QKeyEvent* event)

@@ -77,7 +77,9 @@ private:
     void OnSave(bool svg);
     void OnAxisRange(double from, double to);
     void PaintCharts(QPainter& painter);
+    // Frequency to a position along the axis (its logarithm on a log axis) and back.
     double ToAxis(double frequency) const;
+    double FromAxis(double position) const;
 
     const CMSFlexGrid& m_grid;
     Curves m_curves;
