@@ -152,13 +152,19 @@ void TypeInto(CDialog* dialog, int id, const QString& text)
     QTest::keyClicks(field, text);
 }
 
+// The frequencies of the attenuator's 20 points, in GHz.
+double PointGHz(int i)
+{
+    return i == 0 ? 0.01 : i == 1 ? 0.5 : i - 1.0;
+}
+
 // A 6 dB attenuator up to 18 GHz as a network analyser writes it: magnitude in dB, angle in degrees.
 QByteArray AttenuatorFile()
 {
     QByteArray text = "! Ostrel guide: 6 dB attenuator, SMA, 18 GHz\n# GHZ S DB R 50\n";
     const auto angle = [](double degrees) { return std::remainder(degrees, 360.0); };
     for (int i = 0; i < 20; ++i) {
-        const double f = i == 0 ? 0.01 : i == 1 ? 0.5 : i - 1.0;
+        const double f = PointGHz(i);
         const double s11 = -36 + 0.75 * f, s22 = -34 + 0.7 * f, s21 = -6.02 - 0.022 * f;
         text += QString::asprintf("%-6g %7.2f %8.2f %7.3f %8.2f %7.3f %8.2f %7.2f %8.2f\n", f, s11, angle(95 - 21 * f),
                                   s21, angle(-28.8 * f), s21, angle(-28.8 * f), s22, angle(-80 - 23 * f))
@@ -172,7 +178,7 @@ QByteArray UncertaintyFile()
 {
     QByteArray text = "! Ostrel guide: uncertainties of the 6 dB attenuator\n# HZ U\n";
     for (int i = 0; i < 20; ++i) {
-        const double f = i == 0 ? 0.01 : i == 1 ? 0.5 : i - 1.0;
+        const double f = PointGHz(i);
         text += QString::asprintf("%.6g %.4f %.4f %.4f %.4f\n", f * 1e9, 0.008 + 0.0006 * f, 0.004 + 0.0004 * f,
                                   0.004 + 0.0004 * f, 0.008 + 0.0006 * f)
                     .toLatin1();
@@ -190,13 +196,13 @@ void Write(const QString& path, const QByteArray& bytes)
 void Session(const QTemporaryDir& files)
 {
     std::deque<QString> answers; // the file dialogs' choices, in turn
-    const ScopedFileDialogPresenter files_chosen([&answers](const FileDialogRequest&) -> std::optional<QString> {
+    const ScopedFileDialogPresenter chooser([&answers](const FileDialogRequest&) -> std::optional<QString> {
         if (answers.empty()) return std::nullopt;
         const QString path = answers.front();
         answers.pop_front();
         return path;
     });
-    const ScopedMessageBoxPresenter no_boxes([](const MessageBoxRequest& box) {
+    const ScopedMessageBoxPresenter boxes([](const MessageBoxRequest& box) {
         Fail("unexpected message: " + box.text);
         return box.buttons == MessageBoxButtons::YesNo ? IDNO : IDOK;
     });
@@ -290,7 +296,8 @@ int main(int argc, char** argv)
     if (!output.mkpath(".")) return Fail("cannot make " + output.path()), 1;
 
     const QTemporaryDir files;
-    QFile::copy(OSTREL_SOURCE_DIR "/samples/factory_v3.cal", files.filePath("factory_v3.cal"));
+    if (!QFile::copy(OSTREL_SOURCE_DIR "/samples/factory_v3.cal", files.filePath("factory_v3.cal")))
+        Fail("cannot copy the sample data set");
     Write(files.filePath("ATT 6dB 18G.s2p"), AttenuatorFile());
     Write(files.filePath("ATT 6dB 18G.txt"), UncertaintyFile());
 
