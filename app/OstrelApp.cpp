@@ -4,6 +4,7 @@
 #include "OstrelDlg.h"
 
 #include <QDir>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -26,6 +27,9 @@ COstrelApp::COstrelApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(AfxGetAppName());
+    // The desktop entry and icon an installation puts in place.
+    setDesktopFileName(QStringLiteral("ostrel"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("ostrel")));
     // The main window closes through its own cancel path only.
     setQuitOnLastWindowClosed(false);
 }

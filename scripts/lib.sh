@@ -23,6 +23,10 @@ OSTREL_PACKAGES=(
 # find, photograph and close its window.
 OSTREL_RUN_PACKAGES=(xvfb xauth xdotool imagemagick)
 
+# What making the Debian package needs, and the tools the test of the package
+# checks it with (scripts/test).
+OSTREL_PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }

@@ -32,7 +32,7 @@ std::vector<std::string> VisaLoader::DefaultCandidates()
     const std::filesystem::path folder = ProgramFolder();
     if (!folder.empty()) {
         candidates.push_back((folder / "libostrel-visa.so").string());
-        candidates.push_back((folder.parent_path() / "lib" / "ostrel" / "libostrel-visa.so").string());
+        candidates.push_back((folder.parent_path() / OSTREL_PRIVATE_LIBDIR / "libostrel-visa.so").string());
     }
     return candidates;
 }

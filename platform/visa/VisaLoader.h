@@ -34,7 +34,8 @@ class VisaLoader
 {
 public:
     // libvisa.so.7, libvisa.so.0, libvisa.so, then libostrel-visa.so in the
-    // program's folder and in ../lib/ostrel beside it (as installed).
+    // program's folder and in the installation's private library folder
+    // (../lib/<multiarch>/ostrel from the program's).
     static std::vector<std::string> DefaultCandidates();
 
     // The functions of the first candidate that has all of them, or null
