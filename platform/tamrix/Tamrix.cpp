@@ -74,7 +74,7 @@ bool IsStorable(const SParaPoint& point)
 void CheckPoints(const std::vector<SParaPoint>& points)
 {
     // One pass without early exit so that the compiler can vectorise it; the
-    // frequency point count is up to 100000 per device.
+    // frequency point count is up to 99999 per device.
     bool allGood = true;
     for (const SParaPoint& point : points)
         allGood &= IsStorable(point);
@@ -533,7 +533,9 @@ void CTamrix::SetSParaValue(long device, long point, const SParaType<1>* which, 
     const std::size_t first = 3 * static_cast<std::size_t>(SParaIndex(which));
     const float real = ToStoredValue(std::get<0>(value));
     const float imaginary = ToStoredValue(std::get<1>(value));
-    const float uncertainty = ToStoredValue(std::get<2>(value));
+    // An uncertainty is a magnitude. Data sets stored with a negative one
+    // still load and store as they are; only new values are refused.
+    const float uncertainty = ToStoredNonNegative(std::get<2>(value));
     target.values[first] = real;
     target.values[first + 1] = imaginary;
     target.values[first + 2] = uncertainty;

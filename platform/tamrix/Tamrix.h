@@ -103,7 +103,7 @@ constexpr long maxInfoStringLength = 32;
 constexpr long maxMnemonicLength = 255;
 // Most S-parameter devices in one data set, and most points in one device.
 constexpr long maxSParaDeviceNumber = 64;
-constexpr long maxSParaFreqNumber = 100000;
+constexpr long maxSParaFreqNumber = 99999;
 // Largest stored data set in bytes; larger data sets are neither stored nor loaded.
 constexpr std::size_t maxDataSetSize = 128u * 1024u * 1024u;
 

@@ -50,3 +50,18 @@ int AfxMessageBox(const QString& text, UINT flags)
 {
     return MessageBox(nullptr, text, AfxGetAppName(), flags);
 }
+
+SaveChoice AskToSaveChanges(QWidget* parent, const QString& text)
+{
+    const MessageBoxRequest request{parent, text, AfxGetAppName(), MessageBoxIcon::Exclamation,
+                                    MessageBoxButtons::SaveDiscardCancel, IDYES};
+    switch (PresentMessageBox(request))
+    {
+    case IDYES:
+        return SaveChoice::Save;
+    case IDNO:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}

@@ -18,3 +18,13 @@ int MessageBox(QWidget* parent, const QString& text, const QString& caption, UIN
 
 // The same with the application's name as caption and no parent.
 int AfxMessageBox(const QString& text, UINT flags = MB_OK);
+
+// The question before unsaved changes would be lost: Save, Discard and Cancel
+// buttons, the exclamation icon, Save as the default and Escape as Cancel.
+enum class SaveChoice
+{
+    Save,
+    Discard,
+    Cancel
+};
+SaveChoice AskToSaveChanges(QWidget* parent, const QString& text);

@@ -63,6 +63,16 @@ int ShowQtMessageBox(const MessageBoxRequest& request)
         box.exec();
         return box.clickedButton() == yes ? IDYES : IDNO;
     }
+    if (request.buttons == MessageBoxButtons::SaveDiscardCancel)
+    {
+        QPushButton* save = box.addButton(QStringLiteral("&Save"), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(save);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == save ? IDYES : box.clickedButton() == discard ? IDNO : IDCANCEL;
+    }
     box.setDefaultButton(box.addButton(QMessageBox::Ok));
     box.exec();
     return IDOK;

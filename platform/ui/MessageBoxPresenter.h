@@ -21,7 +21,9 @@ enum class MessageBoxIcon
 enum class MessageBoxButtons
 {
     Ok,
-    YesNo
+    YesNo,
+    // Save (IDYES), Discard (IDNO), Cancel (IDCANCEL).
+    SaveDiscardCancel
 };
 
 struct MessageBoxRequest
@@ -34,7 +36,7 @@ struct MessageBoxRequest
     int defaultButton; // IDOK, IDYES or IDNO
 };
 
-// Returns IDOK, IDYES or IDNO.
+// Returns IDOK, IDYES, IDNO or IDCANCEL.
 using MessageBoxPresenter = std::function<int(const MessageBoxRequest&)>;
 
 // Installs a presenter for the whole process (an empty one restores the default)

@@ -91,7 +91,7 @@ const RefusalRow refusalRows[] = {
     {"NullSParameter", EDIT(s.SetSParaValue(0, 0, nullptr, zeros)), 104}, {"UnknownSParameter", EDIT(s.SetSParaValue(0, 0, &SParaType<1>::Unknown, zeros)), 104},
     {"GetUnknownSParameter", EDIT(s.GetSParaValue(0, 0, &SParaType<1>::Unknown)), 104}, {"SParameterLookalike", EDIT(s.SetSParaValue(0, 0, &lookalike, zeros)), 104},
     {"NanValue", EDIT(s.SetSParaValue(0, 0, S21, {1.0, nan, 0.0})), 104}, {"InfiniteUncertainty", EDIT(s.SetSParaValue(0, 0, S21, {1.0, 0.0, infinity})), 104},
-    {"NegativeInfiniteValue", EDIT(s.SetSParaValue(0, 0, S22, {-infinity, 0, 0})), 104}, {"NegativeFrequency", EDIT(s.SetSParaFreq(0, 0, -1.0)), 104},
+    {"NegativeInfiniteValue", EDIT(s.SetSParaValue(0, 0, S22, {-infinity, 0, 0})), 104}, {"NegativeUncertainty", EDIT(s.SetSParaValue(0, 0, S21, {0.5, 0.5, -1e-9})), 104}, {"NegativeFrequency", EDIT(s.SetSParaFreq(0, 0, -1.0)), 104},
     {"NanFrequency", EDIT(s.SetSParaFreq(0, 0, nan)), 104}, {"InfiniteFrequency", EDIT(s.SetSParaFreq(0, 0, infinity)), 104},
     {"NegativePowerLimit", EDIT(s.SetSParaMinPower(0, -1.0e-9)), 104}, {"NanPowerLimit", EDIT(s.SetSParaMaxPower(0, nan)), 104},
     {"InfinitePowerLimit", EDIT(s.SetSParaMaxPower(0, infinity)), 104}, {"DeviceCountMinus1", EDIT(s.SetSParaDeviceNumber(-1)), 104},
@@ -104,7 +104,7 @@ const RefusalRow refusalRows[] = {
     {"TableValueCount", Table(CMeasurement::Abso, {1.0, 2.0}, 1, {1.0f}), 104},
     {"TableValueNan", Table(CMeasurement::Lin, {1.0, 2.0}, 1, {1.0f, std::numeric_limits<float>::quiet_NaN()}), 104},
     {"TableAxisInfinite", Table(CMeasurement::Refl, {1.0, infinity}, 1, {1.0f, 2.0f}), 104}, {"TableValuesWithoutWidth", Table(CMeasurement::Refl, {1.0}, 0, {1.0f}), 104},
-    {"ValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {1.0e39, 0.0, 0.0})), 215}, {"NegativeValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {0.0, 0.0, -1.0e300})), 215},
+    {"ValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {1.0e39, 0.0, 0.0})), 215}, {"NegativeValueBeyondFloat", EDIT(s.SetSParaValue(0, 0, S11, {0.0, -1.0e300, 0.0})), 215},
     {"PowerLimitBeyondFloat", EDIT(s.SetSParaMaxPower(0, 1.0e39)), 215},
     // A replaced content keeps the same rules as a loaded one (each tried with the stored format).
     {"ContentWithPointCountAboveTheMost", CONTENT(c.devices[0].points.resize(100001)), 104},

@@ -99,7 +99,7 @@ std::vector<ShownRow> ShownRows()
                         return WithDevices(devices);
                     }});
     rows.push_back({"most_devices", [] { return WithDevices(std::vector<SParaDevice>(64, Device("d"))); }, false});
-    rows.push_back({"most_points", [] { return WithDevices({Device("d", 100000)}); }, false});
+    rows.push_back({"most_points", [] { return WithDevices({Device("d", maxSParaFreqNumber)}); }, false});
     // Every setter of a new set once: the identity texts, figures and flags, a calibration record and table per measurement, three devices (the
     // first new but for a mnemonic, the default one write protected with each S-parameter in its place, one with values in single precision and
     // points added at 0 Hz after its first).

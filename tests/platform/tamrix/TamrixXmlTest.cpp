@@ -86,7 +86,7 @@ const RefusalRow refusalRows[] = {
     {"ValueBeyondDoublePrecision", "real=\"0.5\"", "real=\"1e400\"", 215}, {"FrequencyBeyondDoublePrecision", "frequency=\"1e+07\"", "frequency=\"1e400\"", 104, nullptr, "Device 1, point 1"},
     // What a number may hold is the model's rules.
     {"ValueNotANumber", "real=\"0.5\"", "real=\"nan\"", 104, nullptr, "Device 1, point 1"}, {"MnemonicTooLong", "Pad 6 dB", std::string(256, 'm'), 104, nullptr, "Device 1"},
-    {"OneDeviceTooMany", "", "", 104, OneMore(64, 1, "  <Device>", "</Device>\n")}, {"OnePointTooMany", "", "", 104, OneMore(1, 100000, "      <Point ", "</Point>\n"), "Device 1, point 100001"},
+    {"OneDeviceTooMany", "", "", 104, OneMore(64, 1, "  <Device>", "</Device>\n")}, {"OnePointTooMany", "", "", 104, OneMore(1, 99999, "      <Point ", "</Point>\n"), "Device 1, point 100000"},
 };
 INSTANTIATE_TEST_SUITE_P(Tamrix, XmlRefusal, ::testing::ValuesIn(refusalRows), RowName);
 
