@@ -60,6 +60,9 @@ std::vector<MenuTemplate> MakeMenus()
                           }},
                          {"&Edit",
                           {
+                              {ID_EDIT_UNDO, "&Undo\tCtrl+Z"},
+                              {ID_EDIT_REDO, "&Redo\tCtrl+Shift+Z; Ctrl+Y"},
+                              Separator,
                               {ID_EDIT_COPY, "&Copy selected cells to clipboard"},
                               {ID_EDIT_PASTE, "&Paste from clipboard"},
                           }},

@@ -4,6 +4,7 @@
 #include "MenuTemplate.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -24,7 +25,14 @@ QMenuBar* BuildMenuBar(const MenuTemplate& menu, QWidget* parent, MenuCommandHan
                 popup->addSeparator();
                 continue;
             }
-            QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            // "&Undo\tCtrl+Z": the text after the tab is the item's shortcut, shown
+            // beside it; further keys for the same item follow after "; ".
+            const QStringList parts = QString::fromUtf8(item.text).split(QLatin1Char('\t'));
+            QAction* action = popup->addAction(parts.front());
+            if (parts.size() > 1)
+            {
+                action->setShortcuts(QKeySequence::listFromString(parts.at(1), QKeySequence::PortableText));
+            }
             action->setData(item.id);
             QObject::connect(action, &QAction::triggered, bar, [action, id = item.id, onCommand] {
                 RestoreMenuItemCheckMark(action);

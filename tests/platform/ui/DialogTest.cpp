@@ -477,8 +477,12 @@ TEST(Menu, ChoosesGreysAndEnablesTheItemsOfTheDeviceEditor)
     ASSERT_TRUE(dialog.Create());
     CMenu bar = dialog.GetMenu();
     bar.FindMenuItem(ID_POINTS_SET_NUMBER, Command)->trigger();
-    bar.GetSubMenu(1).FindMenuItem(1, Position)->trigger();
+    bar.GetSubMenu(1).FindMenuItem(4, Position)->trigger();
     EXPECT_EQ(dialog.log, Strings({"OnInitDialog", "command 32804", "command 57637"}));
+    const QAction* redo = bar.FindMenuItem(ID_EDIT_REDO, Command);
+    EXPECT_EQ(std::make_pair(redo->text(), redo->shortcuts()),
+              std::make_pair(QStringLiteral("&Redo"), QKeySequence::listFromString("Ctrl+Shift+Z; Ctrl+Y")))
+        << "the text after the tab is the item's keys";
     EXPECT_EQ(Item(bar, ID_EDIT_PASTE, Command), "&Paste from clipboard") << "choosing sets no mark";
     EXPECT_EQ(bar.GetSubMenu(0).EnableMenuItem(0, Position | MF_DISABLED), MF_ENABLED);
     EXPECT_EQ(Item(bar, ID_IMPORT_S2P, Command), "&Import S2P ... grayed");
