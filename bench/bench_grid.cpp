@@ -45,6 +45,12 @@ std::unique_ptr<CEditFlexGrid> MakeGrid(long rows)
     }
     grid->SetFixedCols(1);
     grid->SetupColumns(columns, types, headers);
+    grid->SetColFormat(0, CellFormat::RowNumber);
+    grid->SetColFormat(1, CellFormat::Engineering);
+    for (long col = 2; col < columns; ++col)
+    {
+        grid->SetColFormat(col, CellFormat::Value);
+    }
     grid->SetRows(rows + 1);
     grid->resize(1000, 700);
     grid->show();
@@ -153,7 +159,7 @@ void BM_PasteFullBlock(benchmark::State& state)
     {
         grid->SetRow(1);
         grid->SetCol(1);
-        PasteCellBlockText(*grid, text, [](long) {});
+        PasteCellBlockText(*grid, text, CellBlock(1, columns));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
@@ -166,9 +172,8 @@ void BM_PasteFullBlockAppendingRows(benchmark::State& state)
     {
         state.PauseTiming();
         auto grid = MakeGrid(0);
-        CEditFlexGrid* target = grid.get();
         state.ResumeTiming();
-        PasteCellBlockText(*grid, text, [target](long count) { target->InsertRows(target->GetRows(), count); });
+        PasteCellBlockText(*grid, text, CellBlock(1, columns));
         state.PauseTiming();
         grid.reset();
         state.ResumeTiming();

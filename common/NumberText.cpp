@@ -96,6 +96,80 @@ std::optional<double> ReadPlainDecimal(std::string_view text)
     return value;
 }
 
+// The shortest decimal digits of a positive finite value, as to_chars finds
+// them: value = 0.d1d2d3... x 10^(exponent + 1), the first digit not 0.
+struct ShortestDigits
+{
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+};
+
+ShortestDigits DigitsOf(double a)
+{
+    char buffer[BufferSize];
+    const char* const end = std::to_chars(buffer, buffer + BufferSize, a, std::chars_format::scientific).ptr;
+    ShortestDigits d;
+    const char* p = buffer;
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p != '.') {
+            d.digits[d.count++] = *p;
+        }
+    }
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, d.exponent);
+    return d;
+}
+
+// Writes digits[from, to), with zeros for digits beyond the last.
+void AppendDigits(std::string& out, const ShortestDigits& d, int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        out += i < d.count ? d.digits[i] : '0';
+    }
+}
+
+void AppendExponent(std::string& out, int exponent)
+{
+    if (exponent != 0) {
+        char buffer[8];
+        out += 'e';
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, exponent).ptr);
+    }
+}
+
+// Zero, infinities and NaN in both notations; false for any other value.
+bool AppendSpecial(std::string& out, double value)
+{
+    if (std::isnan(value)) {
+        out += "nan";
+    } else if (std::isinf(value)) {
+        out += value < 0 ? "-inf" : "inf";
+    } else if (value == 0) {
+        out += std::signbit(value) ? "-0" : "0";
+    } else {
+        if (value < 0) {
+            out += '-';
+        }
+        return false;
+    }
+    return true;
+}
+
+// The digits with the point after `whole` of them (whole >= 1).
+void AppendMantissa(std::string& out, const ShortestDigits& d, int whole)
+{
+    AppendDigits(out, d, 0, whole);
+    if (d.count > whole) {
+        out += '.';
+        AppendDigits(out, d, whole, d.count);
+    }
+}
+
+QString ToQString(const std::string& ascii)
+{
+    return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
+}
+
 std::optional<double> ParseDouble(const QString& text)
 {
     const std::string latin1 = WideToLatin1(text);
@@ -159,6 +233,68 @@ QString FormatValue(double value)
     return Compose(value < 0, a, e);
 }
 
+// Shortest digits placed in a notation give the same text as six digits
+// rounded and placed by the formats above whenever six digits hold the value
+// exactly; with more digits only this text reads back to the value.
+void AppendEngineeringExact(std::string& out, double value)
+{
+    if (AppendSpecial(out, value)) {
+        return;
+    }
+    const ShortestDigits d = DigitsOf(std::fabs(value));
+    // The exponent of the first digit, rounded down to a multiple of 3.
+    const int exponent = d.exponent >= 0 ? d.exponent / 3 * 3 : -((2 - d.exponent) / 3 * 3);
+    AppendMantissa(out, d, d.exponent - exponent + 1);
+    AppendExponent(out, exponent);
+}
+
+void AppendValueExact(std::string& out, double value)
+{
+    if (AppendSpecial(out, value)) {
+        return;
+    }
+    const double a = std::fabs(value);
+    const ShortestDigits d = DigitsOf(a);
+    if (a > 100000 || a < 0.0001) {
+        AppendMantissa(out, d, 1);
+        AppendExponent(out, d.exponent);
+    } else if (d.exponent >= 0) {
+        AppendMantissa(out, d, d.exponent + 1);
+    } else {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-d.exponent - 1), '0');
+        AppendDigits(out, d, 0, d.count);
+    }
+}
+
+QString FormatEngineeringExact(double value)
+{
+    std::string text;
+    AppendEngineeringExact(text, value);
+    return ToQString(text);
+}
+
+QString FormatValueExact(double value)
+{
+    std::string text;
+    AppendValueExact(text, value);
+    return ToQString(text);
+}
+
+double DecimalOfSingle(float value)
+{
+    char buffer[BufferSize];
+    const char* const end = std::to_chars(buffer, buffer + BufferSize, value).ptr;
+    double decimal = 0;
+    const std::from_chars_result read = std::from_chars(buffer, end, decimal);
+    // A text at the very edge of the value's rounding interval can read as the
+    // double halfway between two floats, which rounds to the other one.
+    if (read.ec != std::errc() || static_cast<float>(decimal) != value || std::isnan(value)) {
+        return static_cast<double>(value);
+    }
+    return decimal;
+}
+
 bool NormalizeNumber(QString& text, bool engineering)
 {
     text = text.trimmed();
@@ -166,7 +302,7 @@ bool NormalizeNumber(QString& text, bool engineering)
     if (!value) {
         return false;
     }
-    text = engineering ? FormatEngineering(*value) : FormatValue(*value);
+    text = engineering ? FormatEngineeringExact(*value) : FormatValueExact(*value);
     return true;
 }
 
@@ -184,6 +320,11 @@ std::optional<double> ReadDouble(std::string_view text)
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<double> TextToNumber(const QString& text)
+{
+    return ParseDouble(text);
 }
 
 double TextToDouble(const QString& text, double fallback)

@@ -3,11 +3,14 @@
 #include "DeviceValues.h"
 #include "EditFlexGrid.h"
 #include "FontFallback.h"
-#include "GridBatch.h"
+#include "CellBlock.h"
+#include "CellEdit.h"
+#include "Clipboard.h"
 #include "GridClipboard.h"
 #include "GridColumnType.h"
 #include "GridMessages.h"
 #include "GridNumbers.h"
+#include "GridUndo.h"
 #include "LibraryError.h"
 #include "MessageBeep.h"
 #include "MessageBox.h"
@@ -26,10 +29,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScopedValueRollback>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <tuple>
 #include <vector>
 
@@ -63,9 +66,15 @@ const SParaType<1>* const columnTags[4] = {&SParaType<1>::S11, &SParaType<1>::S2
                                            &SParaType<1>::S22};
 
 // A new point: 0 Hz, S11 = S22 = 0, S21 = S12 = 1, no uncertainty.
-QString NewPointCell(long col)
+double NewPointValue(long col)
 {
-    return col == 5 || col == 8 ? QStringLiteral("1") : QStringLiteral("0");
+    return col == 5 || col == 8 ? 1 : 0;
+}
+
+// The place of a table's first point too many.
+std::string RowPlace(long row)
+{
+    return "Row " + std::to_string(row);
 }
 
 // Moves a control (keeping its size) so that its top-left corner is at (x, y),
@@ -110,6 +119,8 @@ CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
     MapMessage(WM_GRID_PASTE, &CDevice::OnGridPaste);
     MapCommand(ID_EDIT_COPY, &CDevice::OnEditCopy);
     MapCommand(ID_EDIT_PASTE, &CDevice::OnEditPaste);
+    MapCommand(ID_EDIT_UNDO, &CDevice::OnEditUndo);
+    MapCommand(ID_EDIT_REDO, &CDevice::OnEditRedo);
     MapCommand(ID_POINTS_INSERT, &CDevice::OnInsertRows);
     MapCommand(ID_POINTS_APPEND, &CDevice::OnAppendRow);
     MapCommand(ID_POINTS_DELETE, &CDevice::OnDeleteRows);
@@ -123,9 +134,23 @@ CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
     MapCommand(IDC_S21_FOR_S12, [this] { OnMirrorOption(m_s21ForS12, s12Column); });
     MapKillFocus(IDC_LOWER_LIMIT, [this] { OnPowerLimitKillFocus(m_lowerLimit); });
     MapKillFocus(IDC_UPPER_LIMIT, [this] { OnPowerLimitKillFocus(m_upperLimit); });
+    MapKillFocus(IDC_MNEMONIC, [this] {
+        if (!m_closing)
+        {
+            CommitFieldEdits();
+        }
+    });
 }
 
-CDevice::~CDevice() = default;
+CDevice::~CDevice()
+{
+    // The stack goes with the window's children, after this object: it must
+    // not tell this object of its clearing then.
+    if (m_undo != nullptr)
+    {
+        m_undo->disconnect(this);
+    }
+}
 
 bool CDevice::OnInitDialog()
 {
@@ -139,10 +164,18 @@ bool CDevice::OnInitDialog()
         m_grid->m_hNotifyWnd = GetSafeHwnd();
         SetupGrid();
         m_mnemonic->setText(Utf8ToWide(m_dataSet->GetSPDMnemonic(m_device)));
-        m_lowerLimit->setText(FormatEngineering(m_dataSet->GetSParaMinPower(m_device)));
-        m_upperLimit->setText(FormatEngineering(m_dataSet->GetSParaMaxPower(m_device)));
+        // The data set keeps limits in single precision: the field shows the
+        // number their text means, so that OK stores them as they were.
+        m_lowerLimit->setText(
+            FormatEngineeringExact(DecimalOfSingle(static_cast<float>(m_dataSet->GetSParaMinPower(m_device)))));
+        m_upperLimit->setText(
+            FormatEngineeringExact(DecimalOfSingle(static_cast<float>(m_dataSet->GetSParaMaxPower(m_device)))));
         CheckPowerLimit(m_lowerLimit);
         CheckPowerLimit(m_upperLimit);
+        for (QLineEdit* field : {m_mnemonic, m_lowerLimit, m_upperLimit})
+        {
+            CommittedText(field) = field->text();
+        }
         LoadTable();
     }
     catch (const TvxKyyCalcDLLError& error)
@@ -156,6 +189,12 @@ bool CDevice::OnInitDialog()
     {
         ApplyReadOnly();
     }
+    else
+    {
+        m_grid->SetUndoStack(m_undo);
+    }
+    m_undo->clear();
+    UpdateUndoItems();
     const QRect outer = frameGeometry();
     m_minWidth = outer.width();
     m_minHeight = outer.height();
@@ -167,6 +206,11 @@ bool CDevice::OnInitDialog()
 
 void CDevice::DoDataExchange()
 {
+    if (m_undo == nullptr)
+    {
+        m_undo = new QUndoStack(this);
+        connect(m_undo, &QUndoStack::indexChanged, this, [this] { UpdateUndoItems(); });
+    }
     m_grid = new CEditFlexGrid;
     ReplaceDlgItem(IDC_POINT_GRID, m_grid);
     m_mnemonic = GetDlgItemAs<QLineEdit>(IDC_MNEMONIC);
@@ -193,6 +237,12 @@ void CDevice::SetupGrid()
     m_grid->SetFixedCols(1);
     m_grid->SetupColumns(columnCount, types, columnHeaders);
     m_grid->SetRows(1);
+    m_grid->SetColFormat(0, CellFormat::RowNumber);
+    m_grid->SetColFormat(frequencyColumn, CellFormat::Engineering);
+    for (long col = frequencyColumn + 1; col < columnCount; ++col)
+    {
+        m_grid->SetColFormat(col, CellFormat::Value);
+    }
     for (long col = 0; col < columnCount; ++col)
     {
         m_grid->SetColWidth(col, col == 0 ? idColumnWidth : valueColumnWidth);
@@ -207,27 +257,22 @@ void CDevice::LoadTable()
     {
         return;
     }
-    m_grid->SetRows(count + 1);
-    m_loaded.resize(static_cast<std::size_t>(count));
-    const BatchCellWrites batch(*m_grid);
+    CellBlock rows(count, columnCount);
     for (long point = 0; point < count; ++point)
     {
-        const long row = point + 1;
-        DevicePoint& loaded = m_loaded[static_cast<std::size_t>(point)];
-        loaded.frequency = m_dataSet->GetSParaFreq(m_device, point);
-        m_grid->SetRowData(row, row);
-        m_grid->SetTextMatrix(row, 0, QString::number(row));
-        m_grid->SetTextMatrix(row, frequencyColumn, FormatEngineering(loaded.frequency));
+        rows.SetNumber(point, frequencyColumn, m_dataSet->GetSParaFreq(m_device, point));
         long col = frequencyColumn + 1;
-        for (std::size_t s = 0; s < 4; ++s)
+        for (const SParaType<1>* tag : columnTags)
         {
-            SParaValue& value = loaded.values[s];
-            value = m_dataSet->GetSParaValue(m_device, point, columnTags[s]);
-            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<0>(value)));
-            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<1>(value)));
-            m_grid->SetTextMatrix(row, col++, FormatValue(std::get<2>(value)));
+            // The data set keeps these in single precision; each cell holds the
+            // number its shortest text means, which stores as the same value.
+            const SParaValue value = m_dataSet->GetSParaValue(m_device, point, tag);
+            rows.SetNumber(point, col++, DecimalOfSingle(static_cast<float>(std::get<0>(value))));
+            rows.SetNumber(point, col++, DecimalOfSingle(static_cast<float>(std::get<1>(value))));
+            rows.SetNumber(point, col++, DecimalOfSingle(static_cast<float>(std::get<2>(value))));
         }
     }
+    m_grid->ReplaceRowBlock(1, m_grid->GetRows() - 1, rows);
 }
 
 DeviceValues CDevice::ReadValues() const
@@ -243,33 +288,16 @@ DeviceValues CDevice::ReadValues() const
     for (long row = 1; row <= count; ++row)
     {
         DevicePoint& point = values.points[static_cast<std::size_t>(row - 1)];
-        const auto origin = static_cast<std::size_t>(m_grid->GetRowData(row) - 1);
-        const DevicePoint* loaded = origin < m_loaded.size() ? &m_loaded[origin] : nullptr;
-        point.frequency = CellValue(row, frequencyColumn, loaded != nullptr ? &loaded->frequency : nullptr);
+        point.frequency = CellToDouble(*m_grid, row, frequencyColumn, 0);
         long col = frequencyColumn + 1;
-        for (std::size_t s = 0; s < 4; ++s)
+        for (SParaValue& value : point.values)
         {
-            const SParaValue* was = loaded != nullptr ? &loaded->values[s] : nullptr;
-            std::get<0>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<0>(*was) : nullptr);
-            std::get<1>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<1>(*was) : nullptr);
-            std::get<2>(point.values[s]) = CellValue(row, col++, was != nullptr ? &std::get<2>(*was) : nullptr);
+            std::get<0>(value) = CellToDouble(*m_grid, row, col++, 0);
+            std::get<1>(value) = CellToDouble(*m_grid, row, col++, 0);
+            std::get<2>(value) = CellToDouble(*m_grid, row, col++, 0);
         }
     }
     return values;
-}
-
-double CDevice::CellValue(long row, long col, const double* loaded) const
-{
-    const std::string& text = m_grid->GetTextMatrixUtf8(row, col);
-    if (loaded != nullptr)
-    {
-        const QString shown = col == frequencyColumn ? FormatEngineering(*loaded) : FormatValue(*loaded);
-        if (text.size() == static_cast<std::size_t>(shown.size()) && QLatin1String(text.data(), shown.size()) == shown)
-        {
-            return *loaded;
-        }
-    }
-    return ReadDouble(text).value_or(0);
 }
 
 void CDevice::ShowRefusal(const DeviceTableRefused& refusal)
@@ -310,6 +338,7 @@ void CDevice::OnOK()
     {
         return;
     }
+    CommitFieldEdits();
     // Enter in a limit field presses OK without the field losing the focus.
     const bool lowerIsNumber = CheckPowerLimit(m_lowerLimit);
     const bool upperIsNumber = CheckPowerLimit(m_upperLimit);
@@ -326,9 +355,10 @@ void CDevice::OnOK()
     {
         return;
     }
+    bool changed = false;
     try
     {
-        StoreDeviceValuesSafely(*m_dataSet, m_device, ReadValues());
+        changed = StoreDeviceValuesSafely(*m_dataSet, m_device, ReadValues());
     }
     catch (const DeviceTableRefused& refusal)
     {
@@ -341,13 +371,107 @@ void CDevice::OnOK()
         return;
     }
     m_closing = true;
-    CDialog::OnOK();
+    // Nothing to store is closing as Cancel would: the data set keeps its record
+    // of who calibrated the device last.
+    EndDialog(changed ? IDOK : IDCANCEL);
 }
 
 void CDevice::OnCancel()
 {
+    if (!m_readOnly && HasChanges())
+    {
+        switch (AskToSaveChanges(this, QStringLiteral("This device has been changed.\r\nDo you want to save the changes?")))
+        {
+        case SaveChoice::Save:
+            OnOK();
+            return;
+        case SaveChoice::Cancel:
+            return;
+        case SaveChoice::Discard:
+            break;
+        }
+    }
     m_closing = true;
     CDialog::OnCancel();
+}
+
+bool CDevice::HasChanges()
+{
+    // An edit still open counts when its text is not the cell's.
+    if (m_grid->IsEditing())
+    {
+        const CCellEdit& edit = m_grid->GetCellEdit();
+        if (edit.text() != m_grid->GetTextMatrixExact(edit.GetRow(), edit.GetCol()))
+        {
+            return true;
+        }
+    }
+    for (QLineEdit* field : {m_mnemonic, m_lowerLimit, m_upperLimit})
+    {
+        if (field->text() != CommittedText(field))
+        {
+            return true;
+        }
+    }
+    return !m_undo->isClean();
+}
+
+QString& CDevice::CommittedText(QLineEdit* field)
+{
+    return m_committedTexts[field == m_mnemonic ? 0 : field == m_lowerLimit ? 1 : 2];
+}
+
+void CDevice::CommitFieldEdits()
+{
+    for (QLineEdit* field : {m_mnemonic, m_lowerLimit, m_upperLimit})
+    {
+        SetFieldText(field, field->text());
+    }
+}
+
+void CDevice::SetFieldText(QLineEdit* field, const QString& text)
+{
+    const QString before = CommittedText(field);
+    if (field->text() != text)
+    {
+        field->setText(text);
+    }
+    if (text == before)
+    {
+        return;
+    }
+    CommittedText(field) = text;
+    m_undo->push(new CAppliedCommand(QStringLiteral("Edit field"), [this, field, before, text](bool redo) {
+        field->setText(redo ? text : before);
+        CommittedText(field) = field->text();
+    }));
+}
+
+void CDevice::UpdateUndoItems()
+{
+    CMenu menu = GetMenu();
+    menu.EnableMenuItem(ID_EDIT_UNDO, MF_BYCOMMAND | (!m_readOnly && m_undo->canUndo() ? MF_ENABLED : MF_GRAYED));
+    menu.EnableMenuItem(ID_EDIT_REDO, MF_BYCOMMAND | (!m_readOnly && m_undo->canRedo() ? MF_ENABLED : MF_GRAYED));
+}
+
+void CDevice::OnEditUndo()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    CommitFieldEdits();
+    m_undo->undo();
+}
+
+void CDevice::OnEditRedo()
+{
+    if (m_readOnly || !m_grid->CommitEdit())
+    {
+        return;
+    }
+    CommitFieldEdits();
+    m_undo->redo();
 }
 
 void CDevice::OnSize(int, int)
@@ -442,16 +566,22 @@ void CDevice::OnPowerLimitKillFocus(QLineEdit* field)
     if (!m_checkingLimit && !m_closing && field != nullptr && field->isEnabled())
     {
         CheckPowerLimit(field);
+        CommitFieldEdits();
     }
 }
 
 void CDevice::OnMirrorOption(QAbstractButton* box, long firstColumn)
 {
-    const int type = box->isChecked() ? Locked : Value;
-    for (long col = firstColumn; col < firstColumn + 3; ++col)
-    {
-        m_grid->SetColumnType(col, type);
-    }
+    const auto apply = [this, box, firstColumn](bool checked) {
+        box->setChecked(checked);
+        for (long col = firstColumn; col < firstColumn + 3; ++col)
+        {
+            m_grid->SetColumnType(col, checked ? Locked : Value);
+        }
+    };
+    const bool checked = box->isChecked();
+    apply(checked);
+    m_undo->push(new CAppliedCommand(box->text(), [apply, checked](bool redo) { apply(redo == checked); }));
 }
 
 void CDevice::OnGridInsert(WPARAM, LPARAM)
@@ -516,8 +646,12 @@ void CDevice::OnEditPaste()
     {
         return;
     }
-    const RedrawOff redrawOff(*m_grid);
-    PasteCells(*m_grid, [this](long count) { AppendRows(count); });
+    PastedRows paste = PasteRows(*m_grid, GetClipboardText8(), NewPoints(1));
+    if (FitsInDevice(paste.first + paste.rows.Rows() + (m_grid->GetRows() - paste.first - paste.replaced),
+                     RowPlace(maxSParaFreqNumber + 1)))
+    {
+        ChangeRows(paste.first, paste.replaced, std::move(paste.rows), QStringLiteral("Paste"));
+    }
 }
 
 void CDevice::OnInsertRows()
@@ -582,34 +716,47 @@ void CDevice::InsertBeforeSelection()
     const long r1 = std::min(m_grid->GetRow(), m_grid->GetRowSel());
     const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
     const long count = r2 - r1 + 1;
-    m_grid->InsertRows(r1, count);
-    WriteNewPoints(r1, r1 + count);
-    Renumber(r1 + count);
+    if (FitsInDevice(m_grid->GetRows() + count, RowPlace(maxSParaFreqNumber + 1)))
+    {
+        ChangeRows(r1, 0, NewPoints(count), QStringLiteral("Insert rows"));
+    }
 }
 
 void CDevice::AppendRow()
 {
-    AppendRows(1);
-}
-
-void CDevice::AppendRows(long count)
-{
-    const long first = m_grid->GetRows();
-    m_grid->InsertRows(first, count);
-    WriteNewPoints(first, first + count);
-}
-
-void CDevice::WriteNewPoints(long first, long end)
-{
-    const BatchCellWrites batch(*m_grid);
-    for (long row = first; row < end; ++row)
+    if (FitsInDevice(m_grid->GetRows() + 1, RowPlace(maxSParaFreqNumber + 1)))
     {
-        m_grid->SetTextMatrix(row, 0, QString::number(row));
-        for (long col = 1; col < columnCount; ++col)
+        ChangeRows(m_grid->GetRows(), 0, NewPoints(1), QStringLiteral("Append row"));
+    }
+}
+
+CellBlock CDevice::NewPoints(long count) const
+{
+    CellBlock rows(count, columnCount);
+    for (long row = 0; row < count; ++row)
+    {
+        for (long col = frequencyColumn; col < columnCount; ++col)
         {
-            m_grid->SetTextMatrix(row, col, NewPointCell(col));
+            rows.SetNumber(row, col, NewPointValue(col));
         }
     }
+    return rows;
+}
+
+void CDevice::ChangeRows(long first, long count, CellBlock rows, const QString& what)
+{
+    PushTableChange(*m_undo, *m_grid, first, count, std::move(rows), what);
+}
+
+bool CDevice::FitsInDevice(long rows, const std::string& firstTooMany)
+{
+    if (rows - 1 <= maxSParaFreqNumber)
+    {
+        return true;
+    }
+    MessageBox(this, FormatLibraryError(TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument, firstTooMany)), QString(),
+               MB_OK | MB_ICONSTOP);
+    return false;
 }
 
 void CDevice::DeleteSelectedRows()
@@ -622,15 +769,7 @@ void CDevice::DeleteSelectedRows()
     {
         return;
     }
-    if (r2 == rows - 1)
-    {
-        m_grid->SetRows(rows - count);
-    }
-    else
-    {
-        m_grid->RemoveRows(r1, count);
-        Renumber(r1);
-    }
+    ChangeRows(r1, count, CellBlock(0, columnCount), QStringLiteral("Delete rows"));
 }
 
 void CDevice::ClearSelectedCells()
@@ -639,32 +778,19 @@ void CDevice::ClearSelectedCells()
     const long r2 = std::max(m_grid->GetRow(), m_grid->GetRowSel());
     const long c1 = std::max(std::min(m_grid->GetCol(), m_grid->GetColSel()), 1L);
     const long c2 = std::max(m_grid->GetCol(), m_grid->GetColSel());
-    const BatchCellWrites batch(*m_grid);
-    for (long row = r1; row <= r2; ++row)
+    if (r2 < r1)
+    {
+        return;
+    }
+    CellBlock rows = m_grid->GetRowBlock(r1, r2 - r1 + 1);
+    for (long row = 0; row < rows.Rows(); ++row)
     {
         for (long col = c1; col <= c2; ++col)
         {
-            m_grid->SetTextMatrix(row, col, QStringLiteral("0"));
+            rows.SetNumber(row, col, 0);
         }
     }
-}
-
-void CDevice::Renumber(long firstRow)
-{
-    const BatchCellWrites batch(*m_grid);
-    const long rows = m_grid->GetRows();
-    for (long row = firstRow; row < rows; ++row)
-    {
-        m_grid->SetTextMatrix(row, 0, QString::number(row));
-    }
-}
-
-void CDevice::ForgetLoadedPoints()
-{
-    for (long row = 1; row < m_grid->GetRows(); ++row)
-    {
-        m_grid->SetRowData(row, 0);
-    }
+    ChangeRows(r1, rows.Rows(), std::move(rows), QStringLiteral("Clear cells"));
 }
 
 void CDevice::SetNumber()
@@ -681,8 +807,5 @@ void CDevice::SetNumber()
     {
         return;
     }
-    const long rows = static_cast<long>(dialog.m_number) + 1;
-    m_grid->SetRows(rows);
-    ForgetLoadedPoints();
-    WriteNewPoints(1, rows);
+    ChangeRows(1, m_grid->GetRows() - 1, NewPoints(std::max(dialog.m_number, 0)), QStringLiteral("Set number"));
 }

@@ -6,11 +6,14 @@
 // uncertainty of S11, S21, S12 and S22).
 //
 // The device is copied into the controls when the dialog opens and written back
-// in one go by OK; Cancel leaves the data set untouched. A write-protected
-// device opens read-only: only viewing, selecting and copying remain.
+// in one go by OK; Cancel leaves the data set untouched, after asking whether to
+// save when something was changed. Every change of the table, the fields and the
+// mirror options is an undo step. A write-protected device opens read-only:
+// only viewing, selecting and copying remain.
 //
-// DoModal returns IDOK when the device was stored, IDCANCEL otherwise (also when
-// the data set refused to give the device; its error was shown then).
+// DoModal returns IDOK when the device was stored and differs from before,
+// IDCANCEL otherwise (also when OK found nothing changed, and when the data set
+// refused to give the device; its error was shown then).
 
 #include "Dialog.h"
 
@@ -25,7 +28,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct DevicePoint;
+class QUndoStack;
+class CellBlock;
 struct DeviceTableRefused;
 struct DeviceValues;
 
@@ -49,8 +53,10 @@ private:
     void SetupGrid();
     void LoadTable();
     DeviceValues ReadValues() const;
-    double CellValue(long row, long col, const double* loaded) const;
     void ShowRefusal(const DeviceTableRefused& refusal);
+    // Refuses (with the message of a refused table) a table of more points than
+    // a device holds; `firstTooMany` names the place of the first one too many.
+    bool FitsInDevice(long rows, const std::string& firstTooMany);
     void ApplyReadOnly();
     void Layout();
 
@@ -67,6 +73,8 @@ private:
     void OnGridPaste(WPARAM wParam, LPARAM lParam);
     void OnEditCopy();
     void OnEditPaste();
+    void OnEditUndo();
+    void OnEditRedo();
     void OnInsertRows();
     void OnAppendRow();
     void OnDeleteRows();
@@ -81,19 +89,27 @@ private:
     void OnExportUncertainty();
     // Shows where the reader stopped in a file, before its error is shown.
     void ShowParserError(const std::string& message);
+    // Warns that the frequencies of an imported file fall at its line `line`.
+    void WarnFallingFrequency(const std::string& fileName, unsigned line);
 
     void InsertBeforeSelection();
     void AppendRow();
-    void AppendRows(long count);
-    // Numbers rows `first` ... `end` - 1 and gives them a new point's values.
-    void WriteNewPoints(long first, long end);
     void DeleteSelectedRows();
     void ClearSelectedCells();
-    // Numbers the rows from `firstRow` to the last.
-    void Renumber(long firstRow);
-    // Rows whose points were replaced as a whole no longer stand for a loaded point.
-    void ForgetLoadedPoints();
     void SetNumber();
+    // `count` rows of a new point's values.
+    CellBlock NewPoints(long count) const;
+    // Replaces `count` rows from `first` by `rows` as one undo step.
+    void ChangeRows(long first, long count, CellBlock rows, const QString& what);
+
+    // Field texts as undo steps: a field left with a new text becomes a step;
+    // the commands and the closing buttons take pending ones first.
+    void CommitFieldEdits();
+    void SetFieldText(QLineEdit* field, const QString& text);
+    QString& CommittedText(QLineEdit* field);
+    // Something that OK would store differs from what the dialog opened with.
+    bool HasChanges();
+    void UpdateUndoItems();
 
     long m_device;
     int m_minWidth = 0;
@@ -103,10 +119,10 @@ private:
     CEditFlexGrid* m_grid = nullptr;
     // View > Plot: made on first use, closed with the editor.
     CPlotWindow* m_plot = nullptr;
-    // The points as loaded. A row's data is its loaded point's index + 1 (0 for
-    // a new row), and a cell that still shows the text its value was loaded with
-    // stores that value as it was, not the rounded value of the text.
-    std::vector<DevicePoint> m_loaded;
+    QUndoStack* m_undo = nullptr;
+    // The field texts of the last undo step (or of opening): mnemonic, lower
+    // and upper limit.
+    QString m_committedTexts[3];
     QLineEdit* m_mnemonic = nullptr;
     QLineEdit* m_lowerLimit = nullptr;
     QLineEdit* m_upperLimit = nullptr;

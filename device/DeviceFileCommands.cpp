@@ -6,7 +6,7 @@
 
 #include "EditFlexGrid.h"
 #include "FileDialog.h"
-#include "GridBatch.h"
+#include "CellBlock.h"
 #include "GridNumbers.h"
 #include "LibraryError.h"
 #include "MessageBox.h"
@@ -19,6 +19,7 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <array>
@@ -84,50 +85,39 @@ void ShowLibraryError(QWidget* owner, const TvxKyyCalcDLLError& error)
     MessageBox(owner, FormatLibraryError(error), QString(), MB_OK | MB_ICONSTOP);
 }
 
-struct ImportedPoint
-{
-    double frequency;
-    std::array<double, 8> values;
-};
-
-std::vector<ImportedPoint> ReadPoints(const CS2PDataFile& file)
+// The file's points as the rows of the table, every number as the file gives
+// it, no uncertainties.
+CellBlock ReadPoints(const CS2PDataFile& file, long cols)
 {
     const unsigned count = file.GetNumPoints();
-    std::vector<ImportedPoint> points(count);
+    CellBlock rows(static_cast<long>(count), cols);
     for (unsigned i = 0; i < count; ++i)
     {
-        ImportedPoint& point = points[i];
-        point.frequency = file.GetFrequency(i);
+        const long row = static_cast<long>(i);
+        rows.SetNumber(row, frequencyColumn, file.GetFrequency(i));
         for (std::size_t s = 0; s < 4; ++s)
         {
             const SParaValue value = file.GetSPara(i, touchstoneOrder[s]);
-            point.values[2 * s] = std::get<0>(value);
-            point.values[2 * s + 1] = std::get<1>(value);
-        }
-    }
-    return points;
-}
-
-// The whole table is replaced: as many data rows as points.
-void WritePoints(CEditFlexGrid& grid, const std::vector<ImportedPoint>& points)
-{
-    const auto count = static_cast<long>(points.size());
-    grid.SetRows(count + 1);
-    const BatchCellWrites batch(grid);
-    const QString noUncertainty = QStringLiteral("0");
-    for (long row = 1; row <= count; ++row)
-    {
-        const ImportedPoint& point = points[static_cast<std::size_t>(row - 1)];
-        grid.SetTextMatrix(row, 0, QString::number(row));
-        grid.SetTextMatrix(row, frequencyColumn, FormatEngineering(point.frequency));
-        for (std::size_t i = 0; i < point.values.size(); ++i)
-        {
-            grid.SetTextMatrix(row, valueColumns[i], FormatValue(point.values[i]));
+            rows.SetNumber(row, valueColumns[2 * s], std::get<0>(value));
+            rows.SetNumber(row, valueColumns[2 * s + 1], std::get<1>(value));
         }
         for (const long col : uncertaintyColumns)
         {
-            grid.SetTextMatrix(row, col, noUncertainty);
+            rows.SetNumber(row, col, 0);
         }
+    }
+    return rows;
+}
+
+// The file's points beyond the most a device holds are refused at the first
+// of them, before the table changes.
+void CheckPointCount(const CS2PDataFile& file, const std::string& fileName)
+{
+    const auto most = static_cast<unsigned>(maxSParaFreqNumber);
+    if (file.GetNumPoints() > most)
+    {
+        throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument, fileName + ", point " + std::to_string(most + 1) +
+                                                                     ", line " + std::to_string(file.GetLine(most)));
     }
 }
 
@@ -157,29 +147,19 @@ long DataRows(const CMSFlexGrid& grid)
     return std::max(grid.GetRows() - 1, 0L);
 }
 
-// The cell's text as ISO-8859-1 bytes. The grid keeps texts as UTF-8, which for
-// the usual ASCII number texts are the same bytes; only other texts are converted.
-std::string_view CellLatin1(const CMSFlexGrid& grid, long row, long col, std::string& converted)
-{
-    const std::string& stored = grid.GetTextMatrixUtf8(row, col);
-    if (std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    {
-        return stored;
-    }
-    converted = WideToLatin1(grid.GetTextMatrix(row, col));
-    return converted;
-}
-
-// The fields of one grid row for a file that writes the given columns.
+// The fields of one grid row for a file that writes the given columns: every
+// number with as many digits as reading it back takes.
 template <std::size_t Count>
 auto RowFieldsOf(const CMSFlexGrid& grid, const long (&columns)[Count])
 {
-    return [&grid, &columns, converted = std::array<std::string, Count>()](
+    return [&grid, &columns, texts = std::array<std::string, Count>()](
                std::size_t index, std::array<std::string_view, Count>& fields) mutable {
         const long row = static_cast<long>(index) + 1;
         for (std::size_t i = 0; i < Count; ++i)
         {
-            fields[i] = CellLatin1(grid, row, columns[i], converted[i]);
+            texts[i].clear();
+            grid.AppendTextMatrixExact(texts[i], row, columns[i]);
+            fields[i] = texts[i];
         }
     };
 }
@@ -216,33 +196,39 @@ void CDevice::OnImportS2P()
     {
         return;
     }
-    std::vector<ImportedPoint> points;
+    const std::string fileName = WideToPath(*path);
+    CellBlock rows;
     std::optional<std::pair<QString, QString>> limits;
+    std::optional<unsigned> fallingLine;
     try
     {
-        const CS2PDataFile file('s', WideToPath(*path),
-                                [this](const std::string& message) { ShowParserError(message); });
-        // Refused before the table changes, as OK would refuse the table.
-        if (file.GetNumPoints() > static_cast<unsigned>(maxSParaFreqNumber))
-        {
-            throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument,
-                                     WideToPath(*path) + ", point " + std::to_string(maxSParaFreqNumber + 1));
-        }
-        points = ReadPoints(file);
+        const CS2PDataFile file('s', fileName, [this](const std::string& message) { ShowParserError(message); });
+        CheckPointCount(file, fileName);
+        rows = ReadPoints(file, m_grid->GetCols());
         limits = DerivedPowerLimits(file, *m_dataSet);
+        if (const std::optional<unsigned> falling = file.GetFirstFallingRow())
+        {
+            fallingLine = file.GetLine(*falling);
+        }
     }
     catch (const TvxKyyCalcDLLError& error)
     {
         ShowLibraryError(this, error);
         return;
     }
-    WritePoints(*m_grid, points);
-    ForgetLoadedPoints();
-    m_mnemonic->setText(QFileInfo(*path).completeBaseName());
+    CommitFieldEdits();
+    m_undo->beginMacro(QStringLiteral("Import S2P"));
+    ChangeRows(1, m_grid->GetRows() - 1, std::move(rows), QStringLiteral("Import S2P"));
+    SetFieldText(m_mnemonic, QFileInfo(*path).completeBaseName());
     if (limits)
     {
-        m_lowerLimit->setText(limits->first);
-        m_upperLimit->setText(limits->second);
+        SetFieldText(m_lowerLimit, limits->first);
+        SetFieldText(m_upperLimit, limits->second);
+    }
+    m_undo->endMacro();
+    if (fallingLine)
+    {
+        WarnFallingFrequency(fileName, *fallingLine);
     }
 }
 
@@ -257,18 +243,26 @@ void CDevice::OnImportUncertainty()
     {
         return;
     }
+    const std::string fileName = WideToPath(*path);
     const long rows = DataRows(*m_grid);
-    std::vector<std::array<double, 4>> uncertainties(static_cast<std::size_t>(rows));
+    CellBlock table = m_grid->GetRowBlock(1, rows);
+    std::optional<unsigned> fallingLine;
     try
     {
-        const CS2PDataFile file('u', WideToPath(*path),
-                                [this](const std::string& message) { ShowParserError(message); });
-        for (long row = 1; row <= rows; ++row)
+        const CS2PDataFile file('u', fileName, [this](const std::string& message) { ShowParserError(message); });
+        for (long row = 0; row < rows; ++row)
         {
             // The file's points need not be the grid's: the reader picks the
             // line that applies at each grid frequency.
-            uncertainties[static_cast<std::size_t>(row - 1)] =
-                file.GetUncertainty(CellToDouble(*m_grid, row, frequencyColumn, 0.0));
+            const std::array<double, 4> values = file.GetUncertainty(CellToDouble(*m_grid, row + 1, frequencyColumn, 0.0));
+            for (std::size_t s = 0; s < values.size(); ++s)
+            {
+                table.SetNumber(row, uncertaintyColumns[s], values[s]);
+            }
+        }
+        if (const std::optional<unsigned> falling = file.GetFirstFallingRow())
+        {
+            fallingLine = file.GetLine(*falling);
         }
     }
     catch (const TvxKyyCalcDLLError& error)
@@ -276,14 +270,10 @@ void CDevice::OnImportUncertainty()
         ShowLibraryError(this, error);
         return;
     }
-    const BatchCellWrites batch(*m_grid);
-    for (long row = 1; row <= rows; ++row)
+    ChangeRows(1, rows, std::move(table), QStringLiteral("Import uncertainty"));
+    if (fallingLine)
     {
-        const std::array<double, 4>& values = uncertainties[static_cast<std::size_t>(row - 1)];
-        for (std::size_t s = 0; s < values.size(); ++s)
-        {
-            m_grid->SetTextMatrix(row, uncertaintyColumns[s], FormatValue(values[s]));
-        }
+        WarnFallingFrequency(fileName, *fallingLine);
     }
 }
 
@@ -318,6 +308,16 @@ void CDevice::OnExportUncertainty()
         MakeUncertaintyFileText(ExportComment(*m_mnemonic), static_cast<std::size_t>(DataRows(*m_grid)),
                                 RowFieldsOf(*m_grid, uncertaintyFileColumns));
     WriteExport(this, *path, text);
+}
+
+void CDevice::WarnFallingFrequency(const std::string& fileName, unsigned line)
+{
+    MessageBox(this,
+               QStringLiteral("The frequency falls at line %1 of\r\n%2\r\nThe file was imported; OK stores the device only "
+                              "once its frequencies do not fall.")
+                   .arg(line)
+                   .arg(PathToWide(fileName)),
+               QString(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CDevice::ShowParserError(const std::string& message)

@@ -1,5 +1,9 @@
 #include "DeviceValues.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 namespace
 {
 
@@ -56,6 +60,21 @@ void CheckTable(CTamrix& scratch, const DeviceValues& values)
     }
 }
 
+// What the editor writes, bit for bit; the flags are not the editor's.
+bool SameContent(const SParaDevice& a, const SParaDevice& b)
+{
+    const auto bits = [](const auto& value) {
+        std::array<unsigned char, sizeof value> bytes;
+        std::memcpy(bytes.data(), &value, sizeof value);
+        return bytes;
+    };
+    return a.mnemonic == b.mnemonic && bits(a.minPower) == bits(b.minPower) && bits(a.maxPower) == bits(b.maxPower) &&
+           std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(),
+                      [&bits](const SParaPoint& p, const SParaPoint& q) {
+                          return bits(p.frequency) == bits(q.frequency) && bits(p.values) == bits(q.values);
+                      });
+}
+
 } // namespace
 
 void StoreDeviceValues(CTamrix& dataSet, long device, const DeviceValues& values)
@@ -82,7 +101,7 @@ void StoreDeviceValues(CTamrix& dataSet, long device, const DeviceValues& values
     }
 }
 
-void StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& values)
+bool StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& values)
 {
     // An index that names no device throws here, before anything is written.
     (void)dataSet.GetSParaFreqNumber(device);
@@ -94,5 +113,11 @@ void StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& 
     scratch.SetSPDMnemonic(0, values.mnemonic);
     CheckTable(scratch, values);
     // Every value has now passed the same setters; the real write cannot fail.
+    StoreDeviceValues(scratch, 0, values);
+    if (SameContent(scratch.Content().devices.front(), dataSet.Content().devices.at(static_cast<std::size_t>(device))))
+    {
+        return false;
+    }
     StoreDeviceValues(dataSet, device, values);
+    return true;
 }

@@ -47,4 +47,6 @@ struct DeviceTableRefused
 // The same, but all or nothing: every value is tried on a scratch data set
 // first. Throws TvxKyyCalcDLLError for a limit or the mnemonic and
 // DeviceTableRefused for the table, in both cases before `dataSet` changes.
-void StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& values);
+// Returns false, and writes nothing, when the device would be stored as it is
+// (the data set keeps values in single precision).
+bool StoreDeviceValuesSafely(CTamrix& dataSet, long device, const DeviceValues& values);

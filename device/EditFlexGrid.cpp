@@ -3,6 +3,7 @@
 #include "Bitmaps.h"
 #include "CellEdit.h"
 #include "GridMessages.h"
+#include "GridUndo.h"
 #include "MessageBeep.h"
 #include "MessageBox.h"
 #include "NumberText.h"
@@ -132,7 +133,8 @@ void CEditFlexGrid::StartEdit()
                       FromColorRef(cellBack != 0 ? cellBack : GetBackColor()));
     m_edit->setFont(font());
     m_edit->show();
-    m_edit->setText(GetText());
+    // Every digit of the cell's number, so that Enter without a change keeps it.
+    m_edit->setText(GetTextMatrixExact(row, col));
 
     const short alignment = GetColAlignment(col);
     Qt::Alignment horizontal = Qt::AlignRight;
@@ -167,7 +169,17 @@ bool CEditFlexGrid::ValidateEdit(bool frequency)
 
 void CEditFlexGrid::EndEdit()
 {
-    SetTextMatrix(m_edit->GetRow(), m_edit->GetCol(), m_edit->text());
+    const long row = m_edit->GetRow();
+    if (m_undoStack != nullptr)
+    {
+        TableChange change(*this, row, 1);
+        SetTextMatrix(row, m_edit->GetCol(), m_edit->text());
+        change.Finish(*m_undoStack, 1, QStringLiteral("Edit cell"));
+    }
+    else
+    {
+        SetTextMatrix(row, m_edit->GetCol(), m_edit->text());
+    }
     // Hiding the focused editor would hand the focus on and move the current cell.
     if (m_edit->hasFocus())
     {
@@ -193,6 +205,11 @@ bool CEditFlexGrid::CommitEdit()
 bool CEditFlexGrid::IsEditing() const
 {
     return !m_edit->isHidden();
+}
+
+void CEditFlexGrid::SetUndoStack(QUndoStack* stack)
+{
+    m_undoStack = stack;
 }
 
 CCellEdit& CEditFlexGrid::GetCellEdit() const

@@ -5,8 +5,9 @@
 // cells show check boxes and radio buttons, and keys become messages to the
 // owner (GridMessages.h).
 //
-// Editing: a double-click or Enter on an editable cell opens the editor; Enter
-// in the editor checks the number, writes it in the column's format and opens
+// Editing: a double-click or Enter on an editable cell opens the editor with
+// the cell's exact text; Enter in the editor checks the number, writes it as
+// it reads (the cell shows it in the column's format) and opens
 // the editor one row further down (on the last row: one column to the right).
 // A text that is not a number beeps and keeps the editor. Escape drops the edit.
 // Leaving the cell commits; scrolling writes the text as it stands.
@@ -24,6 +25,7 @@
 #include <vector>
 
 class CCellEdit;
+class QUndoStack;
 
 class CEditFlexGrid : public CMSFlexGrid
 {
@@ -62,6 +64,9 @@ public:
     bool CommitEdit();
     bool IsEditing() const;
     CCellEdit& GetCellEdit() const;
+    // Where a committed edit that changed its cell is pushed as one step; none
+    // by default.
+    void SetUndoStack(QUndoStack* stack);
 
     // The owner's window, which receives the grid's messages.
     HWND m_hNotifyWnd = NULL_HWND;
@@ -80,6 +85,7 @@ private:
     void SetPictureCell(long row, long col, const QPixmap& picture);
 
     CCellEdit* m_edit;
+    QUndoStack* m_undoStack = nullptr;
     std::vector<int> m_columnTypes;
     QPixmap m_checkTicked;
     QPixmap m_checkEmpty;

@@ -3,27 +3,11 @@
 #include "Clipboard.h"
 #include "MSFlexGrid.h"
 #include "NumberText.h"
-#include "TextConversion.h"
-
-#include <QString>
 
 #include <algorithm>
-#include <string_view>
 
 namespace
 {
-
-// Cells hold UTF-8; the clipboard takes Latin-1. Number texts are ASCII and are
-// copied as they are.
-void AppendLatin1(std::string& out, const std::string& utf8)
-{
-    if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-    {
-        out += utf8;
-        return;
-    }
-    out += WideToLatin1(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-}
 
 // Lines end at every CR and every LF; empty lines are skipped.
 template <class Visit>
@@ -41,25 +25,49 @@ void ForEachLine(std::string_view text, Visit visit)
     }
 }
 
-// Paints once when the paste is done, also when the row appender throws.
-class RedrawOffScope
+// The blanks a text field may have around its number: the white space of
+// ISO-8859-1, no-break space and next line included.
+bool IsBlank(char c)
 {
-public:
-    explicit RedrawOffScope(CMSFlexGrid& grid)
-        : m_grid(grid)
-        , m_redraw(grid.GetRedraw())
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == ' ' || (byte >= '\t' && byte <= '\r') || byte == 0x85 || byte == 0xA0;
+}
+
+std::string_view Trimmed(std::string_view field)
+{
+    while (!field.empty() && IsBlank(field.front()))
     {
-        m_grid.SetRedraw(false);
+        field.remove_prefix(1);
     }
-    ~RedrawOffScope() { m_grid.SetRedraw(m_redraw); }
+    while (!field.empty() && IsBlank(field.back()))
+    {
+        field.remove_suffix(1);
+    }
+    return field;
+}
 
-    RedrawOffScope(const RedrawOffScope&) = delete;
-    RedrawOffScope& operator=(const RedrawOffScope&) = delete;
-
-private:
-    CMSFlexGrid& m_grid;
-    bool m_redraw;
-};
+// A number into a cell of the pasted rows: kept as it is where the column
+// keeps numbers; elsewhere as its exact text, frequencies (column 1) in
+// engineering format.
+void PutNumber(const CMSFlexGrid& grid, CellBlock& rows, long row, long col, double value)
+{
+    switch (grid.GetColFormat(col))
+    {
+    case CellFormat::Value:
+    case CellFormat::Engineering:
+        rows.SetNumber(row, col, value);
+        break;
+    case CellFormat::Text:
+    {
+        std::string text;
+        col == 1 ? AppendEngineeringExact(text, value) : AppendValueExact(text, value);
+        rows.SetText(row, col, std::move(text));
+        break;
+    }
+    case CellFormat::RowNumber:
+        break;
+    }
+}
 
 } // namespace
 
@@ -75,10 +83,10 @@ std::string CellBlockText(const CMSFlexGrid& grid)
     {
         for (long col = c1; col < c2; ++col)
         {
-            AppendLatin1(text, grid.GetTextMatrixUtf8(row, col));
+            grid.AppendTextMatrixExact(text, row, col);
             text += '\t';
         }
-        AppendLatin1(text, grid.GetTextMatrixUtf8(row, c2));
+        grid.AppendTextMatrixExact(text, row, c2);
         text += "\r\n";
     }
     return text;
@@ -89,50 +97,44 @@ void CopyCells(const CMSFlexGrid& grid)
     SetClipboardText8(CellBlockText(grid));
 }
 
-void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const RowAppender& rowAppender)
+PastedRows PasteRows(const CMSFlexGrid& grid, std::string_view text, const CellBlock& newRow)
 {
-    long row = std::min(grid.GetRow(), grid.GetRowSel());
+    const long selected = std::min(grid.GetRow(), grid.GetRowSel());
     const long firstCol = std::min(grid.GetCol(), grid.GetColSel());
     long lines = 0;
     ForEachLine(text, [&lines](std::string_view) { ++lines; });
-    const RedrawOffScope redrawOff(grid);
-    // All rows in one go: rows added one by one cost the view time in the
-    // number of rows each.
-    const long missing = row == 0 ? std::max(lines, 1L) : row + lines - grid.GetRows();
-    if (missing > 0)
+    PastedRows paste;
+    paste.first = std::max(selected, 1L);
+    const long rowCount = selected == 0 ? std::max(lines, 1L) : lines;
+    paste.replaced = std::clamp(grid.GetRows() - paste.first, 0L, rowCount);
+    paste.rows = grid.GetRowBlock(paste.first, paste.replaced);
+    for (long added = paste.replaced; added < rowCount; ++added)
     {
-        rowAppender(missing);
+        paste.rows.Append(newRow);
     }
-    row = std::max(row, 1L);
+    long row = 0;
     ForEachLine(text, [&](std::string_view line) {
-        if (row >= grid.GetRows())
-        {
-            return;
-        }
         std::size_t fieldStart = 0;
         bool fieldsLeft = true;
         for (long col = firstCol; col < grid.GetCols() && fieldsLeft; ++col)
         {
             const std::size_t tab = line.find('\t', fieldStart);
             const std::size_t fieldEnd = tab == std::string_view::npos ? line.size() : tab;
-            const std::string_view field = line.substr(fieldStart, fieldEnd - fieldStart);
+            const std::string_view field = Trimmed(line.substr(fieldStart, fieldEnd - fieldStart));
             fieldsLeft = tab != std::string_view::npos;
             fieldStart = fieldEnd + 1;
-            if (field.empty())
+            if (const std::optional<double> value = field.empty() ? std::nullopt : ReadDouble(field))
             {
-                continue;
-            }
-            QString number = Latin1ToWide(std::string(field));
-            if (NormalizeNumber(number, col == 1))
-            {
-                grid.SetTextMatrix(row, col, number);
+                PutNumber(grid, paste.rows, row, col, *value);
             }
         }
         ++row;
     });
+    return paste;
 }
 
-void PasteCells(CMSFlexGrid& grid, const RowAppender& rowAppender)
+void PasteCellBlockText(CMSFlexGrid& grid, std::string_view text, const CellBlock& newRow)
 {
-    PasteCellBlockText(grid, GetClipboardText8(), rowAppender);
+    const PastedRows paste = PasteRows(grid, text, newRow);
+    grid.ReplaceRowBlock(paste.first, paste.replaced, paste.rows);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 // Blocks of cells on the clipboard as 8-bit text: fields separated by TAB, each
-// row ending in CR LF, texts exactly as the cells show them.
+// row ending in CR LF, every number as its exact text (as many digits as
+// reading it back takes), other texts as the cells show them.
 
-#include <functional>
+#include "CellBlock.h"
+
 #include <string>
+#include <string_view>
 
 class CMSFlexGrid;
 
@@ -13,14 +16,20 @@ std::string CellBlockText(const CMSFlexGrid& grid);
 // Puts CellBlockText on the clipboard.
 void CopyCells(const CMSFlexGrid& grid);
 
-// Writes the cell block text from the top-left corner of the selection: lines
-// at CR or LF (empty lines skipped), fields at TAB. A field is written only when
-// it is a number, in engineering format in column 1 and value format elsewhere;
-// empty fields and other texts leave their cells. Fields beyond the last column
-// are ignored. `rowAppender(count)` adds rows at the end: once, before any cell
-// is written, as many as the lines beyond the last row (at least one when the
-// table has no data rows), and not at all when the lines fit.
-using RowAppender = std::function<void(long count)>;
-void PasteCellBlockText(CMSFlexGrid& grid, const std::string& text, const RowAppender& rowAppender);
-// PasteCellBlockText with the clipboard's text.
-void PasteCells(CMSFlexGrid& grid, const RowAppender& rowAppender);
+// What pasting a cell block text at the top-left corner of the selection does
+// to the table: rows `replaced` rows from `first` become `rows`, which ends with
+// a row for each line beyond the last row (at least one when the table has no
+// data rows), each a copy of `newRow` before the fields go in. Lines at CR or
+// LF (empty lines skipped), fields at TAB; a field that is a number (blanks
+// around it allowed) goes into its cell exactly as it reads; empty fields and
+// other texts leave their cells; fields beyond the last column are ignored.
+struct PastedRows
+{
+    long first = 1;
+    long replaced = 0;
+    CellBlock rows;
+};
+PastedRows PasteRows(const CMSFlexGrid& grid, std::string_view text, const CellBlock& newRow);
+
+// PasteRows, put into the grid in one go.
+void PasteCellBlockText(CMSFlexGrid& grid, std::string_view text, const CellBlock& newRow);

@@ -7,9 +7,7 @@
 
 double CellToDouble(const CMSFlexGrid& grid, long row, long col, double fallback)
 {
-    // The grid keeps its texts as UTF-8; a number is plain ASCII, so the bytes
-    // read as they would through the window text.
-    return ReadDouble(grid.GetTextMatrixUtf8(row, col)).value_or(fallback);
+    return grid.GetValueMatrix(row, col).value_or(fallback);
 }
 
 double WindowToDouble(const QWidget* edit, double fallback)

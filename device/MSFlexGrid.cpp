@@ -1,7 +1,7 @@
 #include "MSFlexGrid.h"
 
 #include "GridCellDelegate.h"
-#include "GridTextModel.h"
+#include "GridCellModel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -95,7 +95,7 @@ unsigned int ToColorRef(const QColor& color)
 
 CMSFlexGrid::CMSFlexGrid(QWidget* parent)
     : QTableView(parent)
-    , m_model(new CGridTextModel(this))
+    , m_model(new CGridCellModel(this))
     , m_delegate(new CGridCellDelegate(this))
 {
     setModel(m_model);
@@ -259,7 +259,7 @@ void CMSFlexGrid::SetSelectionMode(short mode)
 
 QString CMSFlexGrid::GetText() const
 {
-    return m_model->TextQ(m_row, m_col);
+    return m_model->Text(m_row, m_col);
 }
 
 void CMSFlexGrid::SetText(const QString& text)
@@ -269,29 +269,58 @@ void CMSFlexGrid::SetText(const QString& text)
 
 QString CMSFlexGrid::GetTextMatrix(long row, long col) const
 {
-    return m_model->TextQ(row, col);
+    return m_model->Text(row, col);
 }
 
 void CMSFlexGrid::SetTextMatrix(long row, long col, const QString& text)
 {
-    m_model->SetTextQuietly(row, col, text);
+    m_model->SetText(row, col, text);
     RequestRepaint();
     NoteTextsChanged();
 }
 
-const std::string& CMSFlexGrid::GetTextMatrixUtf8(long row, long col) const
+QString CMSFlexGrid::GetTextMatrixExact(long row, long col) const
 {
-    return m_model->Text(row, col);
+    return m_model->ExactText(row, col);
 }
 
-long CMSFlexGrid::GetRowData(long row) const
+void CMSFlexGrid::AppendTextMatrixExact(std::string& latin1, long row, long col) const
 {
-    return m_model->RowData(row);
+    m_model->AppendExactText(latin1, row, col);
 }
 
-void CMSFlexGrid::SetRowData(long row, long value)
+std::optional<double> CMSFlexGrid::GetValueMatrix(long row, long col) const
 {
-    m_model->SetRowData(row, value);
+    return m_model->Value(row, col);
+}
+
+void CMSFlexGrid::SetValueMatrix(long row, long col, double value)
+{
+    m_model->SetValue(row, col, value);
+    RequestRepaint();
+    NoteTextsChanged();
+}
+
+void CMSFlexGrid::SetColFormat(long col, CellFormat format)
+{
+    m_model->SetColFormat(col, format);
+    NoteTextsChanged();
+}
+
+CellFormat CMSFlexGrid::GetColFormat(long col) const
+{
+    return m_model->ColFormat(col);
+}
+
+CellBlock CMSFlexGrid::GetRowBlock(long first, long count) const
+{
+    return m_model->ReadRows(first, count);
+}
+
+void CMSFlexGrid::ReplaceRowBlock(long first, long count, const CellBlock& rows)
+{
+    ChangeStructure([this, first, count, &rows] { m_model->ReplaceRows(first, count, rows); });
+    RequestRepaint();
 }
 
 long CMSFlexGrid::GetCellLeft() const
@@ -415,7 +444,7 @@ void CMSFlexGrid::AddItem(const QString& tabSeparated, long index)
     const long count = std::min(static_cast<long>(fields.size()), m_model->Cols());
     for (long col = 0; col < count; ++col)
     {
-        m_model->SetTextQuietly(index, col, fields[static_cast<int>(col)]);
+        m_model->SetText(index, col, fields[static_cast<int>(col)]);
     }
     RequestRepaint();
     NoteTextsChanged();

@@ -17,13 +17,17 @@
 // Cells out of range read as empty texts and ignore writes, so that a stale
 // coordinate can never write outside the table.
 
+#include "CellBlock.h"
+#include "GridCellModel.h"
+
 #include <QPixmap>
 #include <QString>
 #include <QTableView>
 
+#include <optional>
 #include <string>
 
-class CGridTextModel;
+class CGridCellModel;
 class CGridCellDelegate;
 
 // A new grid has Rows = 2, Cols = 2, one fixed row and no fixed column.
@@ -68,10 +72,23 @@ public:
     QString GetTextMatrix(long row, long col) const;
     void SetTextMatrix(long row, long col, const QString& text);
 
-    // The row's number for the program's own use; it moves with the row when
-    // rows are inserted or removed. New rows have 0; out of range reads 0.
-    long GetRowData(long row) const;
-    void SetRowData(long row, long value);
+    // How a column's data cells keep and show their contents (texts, numbers in
+    // a format, row numbers); every column starts with texts.
+    void SetColFormat(long col, CellFormat format);
+    CellFormat GetColFormat(long col) const;
+    // A number column keeps numbers bit for bit and shows six digits. Its exact
+    // text has as many digits as reading back to the number takes.
+    QString GetTextMatrixExact(long row, long col) const;
+    // The exact text as ISO-8859-1 bytes, appended.
+    void AppendTextMatrixExact(std::string& latin1, long row, long col) const;
+    // The cell's number (or the number its text reads as); nothing otherwise.
+    std::optional<double> GetValueMatrix(long row, long col) const;
+    void SetValueMatrix(long row, long col, double value);
+
+    // Whole rows in and out, fixed cells included: `count` rows from `first`
+    // are replaced by the rows of the block in one model operation.
+    CellBlock GetRowBlock(long first, long count) const;
+    void ReplaceRowBlock(long first, long count, const CellBlock& rows);
 
     long GetCellLeft() const;
     long GetCellTop() const;
@@ -111,9 +128,6 @@ public:
     // With redraw off, writes do not repaint; turning it on repaints once.
     bool GetRedraw() const;
     void SetRedraw(bool redraw);
-
-    // The cell's text as bytes (UTF-8), without making a QString; empty out of range.
-    const std::string& GetTextMatrixUtf8(long row, long col) const;
 
     // Typing does not move the current cell.
     void keyboardSearch(const QString& search) override;
@@ -158,7 +172,7 @@ private:
     long PixelsToTwipsX(int pixels) const;
     long PixelsToTwipsY(int pixels) const;
 
-    CGridTextModel* m_model;
+    CGridCellModel* m_model;
     CGridCellDelegate* m_delegate;
     long m_row = 0;
     long m_col = 0;

@@ -40,7 +40,7 @@ constexpr std::size_t mostPoints = 4000;
 
 double Cell(const CMSFlexGrid& grid, long row, long col)
 {
-    return ReadDouble(grid.GetTextMatrixUtf8(row, col)).value_or(noValue);
+    return grid.GetValueMatrix(row, col).value_or(noValue);
 }
 
 double Decibels(double magnitude)

@@ -128,6 +128,21 @@ double CS2PDataFile::GetFrequency(unsigned row) const
     return m_data.data[row][0] * m_data.option_line.frequency_unit->multiplier;
 }
 
+unsigned CS2PDataFile::GetLine(unsigned row) const
+{
+    (void)m_data.data.at(row);
+    return 0;
+}
+
+std::optional<unsigned> CS2PDataFile::GetFirstFallingRow() const
+{
+    for (std::size_t row = 0; row < m_data.data.size(); ++row) {
+        if (std::isnan(m_data.data[row][0]) || (row > 0 && m_data.data[row][0] < m_data.data[row - 1][0]))
+            return static_cast<unsigned>(row);
+    }
+    return std::nullopt;
+}
+
 SParaValue CS2PDataFile::GetSPara(unsigned row, const SParaType<1>* which) const
 {
     const unsigned column = FirstColumnOf(which);

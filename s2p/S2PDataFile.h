@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,12 @@ public:
     double GetValue(unsigned row, unsigned column) const;
     // In Hz.
     double GetFrequency(unsigned row) const;
+    // The line of the file (from 1) where the row starts; std::out_of_range
+    // outside the table.
+    unsigned GetLine(unsigned row) const;
+    // The first row whose frequency is lower than the one before (or not a
+    // number); nothing while they never fall.
+    std::optional<unsigned> GetFirstFallingRow() const;
     // (real, imaginary, 0) of S11, S21, S12 or S22.
     SParaValue GetSPara(unsigned row, const SParaType<1>* which) const;
     // The largest |S21|^2 over all points; minus infinity without points.

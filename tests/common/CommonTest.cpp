@@ -12,7 +12,10 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string_view>
+#include <utility>
 
 // GoogleTest shows a QString in failure messages as its UTF-8 text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -126,6 +129,61 @@ const FormatRow FormatRows[] = {
     {"PlainBottomCarry", 9.9999999e-5, "100e-6", "0.0001"}, {"OntoPlainTop", 100000.00006, "100e3", "100000"}};
 INSTANTIATE_TEST_SUITE_P(NumberText, Format, ::testing::ValuesIn(FormatRows), RowName);
 
+// Texts that leave the program: the same notation, as many digits as reading back takes.
+using ExactFormat = ::testing::TestWithParam<FormatRow>;
+TEST_P(ExactFormat, ReadsBackBitForBit)
+{
+    InEveryLocale([] {
+        const double value = GetParam().value;
+        for (const auto& [format, expected] : {std::pair{&FormatEngineeringExact, GetParam().engineering}, std::pair{&FormatValueExact, GetParam().plain}}) {
+            const QString text = format(value);
+            EXPECT_EQ(text, QString::fromLatin1(expected));
+            const std::optional<double> read = ReadDouble(text.toStdString());
+            ASSERT_TRUE(read.has_value());
+            EXPECT_TRUE(std::memcmp(&*read, &value, sizeof value) == 0 || std::isnan(value)) << text.toStdString();
+        }
+    });
+}
+const FormatRow ExactFormatRows[] = {
+    {"VnaFrequency", 176258471.25, "176.25847125e6", "1.7625847125e8"}, {"Typed", 50.1234567e6, "50.1234567e6", "5.01234567e7"},
+    {"SinglePrecisionText", 0.008337396, "8.337396e-3", "0.008337396"}, {"LongFraction", -0.1234567890123, "-123.4567890123e-3", "-0.1234567890123"},
+    {"NotQuiteMega", 999999.9, "999.9999e3", "9.999999e5"}, {"JustAbovePlain", 100000.00006, "100.00000006e3", "1.0000000006e5"},
+    {"JustBelowPlain", 9.9999999e-5, "99.999999e-6", "9.9999999e-5"}, {"SmallPlain", 0.00012345678, "123.45678e-6", "0.00012345678"},
+    {"Seventeen", 0.1 + 0.2, "300.00000000000004e-3", "0.30000000000000004"}, {"NegZero", -0.0, "-0", "-0"},
+    // Six digits suffice: the texts of today.
+    {"Kilo", 1500, "1.5e3", "1500"}, {"Rounded", 123456, "123.456e3", "1.23456e5"}, {"Milli", 0.001, "1e-3", "0.001"},
+    {"Tenth", 0.1, "100e-3", "0.1"}, {"Large", 1e21, "1e21", "1e21"}, {"Inf", -Inf, "-inf", "-inf"}, {"NaN", NaN, "nan", "nan"}};
+INSTANTIATE_TEST_SUITE_P(NumberText, ExactFormat, ::testing::ValuesIn(ExactFormatRows), RowName);
+
+// Wherever six digits hold a value exactly, the exact texts are today's texts; everywhere they read back.
+TEST(NumberText, ExactTextsAreTodaysWhereSixDigitsSuffice)
+{
+    std::mt19937_64 random(27);
+    for (int i = 0; i < 200000; ++i) {
+        const int exponent = static_cast<int>(random() % 600) - 300;
+        const double six = std::stod(std::to_string(100000 + random() % 900000) + "e" + std::to_string(exponent));
+        const double any = std::ldexp(static_cast<double>(random() >> 11), exponent) * (i % 2 ? -1 : 1);
+        EXPECT_EQ(FormatEngineeringExact(six), FormatEngineering(six)) << six;
+        EXPECT_EQ(FormatValueExact(six), FormatValue(six)) << six;
+        for (const QString& text : {FormatEngineeringExact(any), FormatValueExact(any)})
+            ASSERT_EQ(ReadDouble(text.toStdString()), any) << text.toStdString();
+    }
+}
+
+// A value kept in single precision is the number its shortest text means.
+TEST(NumberText, SinglePrecisionValuesAreTheirDecimals)
+{
+    EXPECT_EQ(DecimalOfSingle(0.1f), 0.1);
+    EXPECT_EQ(DecimalOfSingle(0.008337396f), 0.008337396);
+    std::mt19937 random(27);
+    for (int i = 0; i < 200000; ++i) {
+        std::uint32_t bits = static_cast<std::uint32_t>(random()) & 0x7F7FFFFFu;
+        float single;
+        std::memcpy(&single, &bits, sizeof single);
+        ASSERT_EQ(static_cast<float>(DecimalOfSingle(single)), single) << bits;
+    }
+}
+
 // The whole text as one number, for doubles and whole numbers alike.
 struct ReadRow : Row { std::u16string text; double real; int whole = -777; };
 using Read = ::testing::TestWithParam<ReadRow>;
@@ -162,6 +220,7 @@ TEST_P(Normalize, TrimsAndFormatsANumber)
 }
 const NormalizeRow NormalizeRows[] = {
     {"Spaces", u" 1.5e3 ", true, true, u"1.5e3"}, {"ToEngineering", u"1500", true, true, u"1.5e3"},
+    {"KeepsEveryDigit", u"50.1234567e6", true, true, u"50.1234567e6"}, {"KeepsEveryDigitPlain", u"0.0083373961", false, true, u"0.0083373961"},
     {"ToValue", u"1500", false, true, u"1500"}, {"TabNewline", u"\t-1e-7\n", true, true, u"-100e-9"},
     {"NoBreakSpaces", u"\u00A01.5\u00A0", false, true, u"1.5"}, {"LettersInSpaces", u"  x  ", true, false, u"x"},
     {"UnicodeMinus", u" \u22120.5 ", false, false, u"\u22120.5"}, {"Blank", u"   ", true, false, u""}};

@@ -231,9 +231,10 @@ public:
     std::vector<MessageBoxRequest> boxes;
     int beeps = 0;
     int answer = IDYES;
+    int saveAnswer = IDNO; // Discard
     ScopedMessageBoxPresenter presenter{[this](const MessageBoxRequest& request) {
         boxes.push_back(request);
-        return request.buttons == MessageBoxButtons::YesNo ? answer : IDOK;
+        return request.buttons == MessageBoxButtons::YesNo ? answer : request.buttons == MessageBoxButtons::Ok ? IDOK : saveAnswer;
     }};
     ScopedBeepHook beepHook{[this](UINT type) { beeps += type == MB_DEFAULT_BEEP ? 1 : 100; }};
     QTemporaryDir folder;
@@ -431,6 +432,8 @@ Box Invalid(const char* text) { return {QStringLiteral("Invalid floating point v
 Box Refused(std::int32_t code) { return {FormatLibraryError(TvxKyyCalcDLLError(code))}; }
 Box RefusedAt(std::int32_t code, const char* place) { return {FormatLibraryError(TvxKyyCalcDLLError(code, place))}; }
 
+const Box saveChanges{"This device has been changed.\r\nDo you want to save the changes?", MessageBoxIcon::Exclamation,
+                      MessageBoxButtons::SaveDiscardCancel, IDYES};
 const Box proceed{"Upper power limit should be higher than lower power limit. Proceed?", MessageBoxIcon::Exclamation,
                   MessageBoxButtons::YesNo, IDNO};
 
@@ -722,10 +725,11 @@ INSTANTIATE_TEST_SUITE_P(
                 {1, 2, 3}, IDCANCEL, {{2, 1, "3e9", 0}, {2, 5, "0.5", 0}, {3, 1, "2e9", 0}},
                 {RefusedAt(TamrixErrorCode::WrongArgument, "Row 2, Freq./Hz"),
                  RefusedAt(TamrixErrorCode::SinglePrecisionOverflow, "Row 2, S21-Re"),
-                 RefusedAt(TamrixErrorCode::FrequenciesNotAscending, "Row 3, Freq./Hz")}, 0, {}, 0, nullptr, false, {3, 1, 3, 1}},
-        Session{"MorePointsThanADeviceHolds", 0, {Clip(tooManyPoints.c_str()), Key(Qt::Key_V, ctrl), Ok}, {-100001}, 0,
-                {{1, 1, "1", 0, 100001}}, {RefusedAt(TamrixErrorCode::WrongArgument, "Row 100001")}, 0, {}, IDC_POINT_GRID,
-                nullptr, false, {100001, 1, 100001, 1}},
+                 RefusedAt(TamrixErrorCode::FrequenciesNotAscending, "Row 3, Freq./Hz"), saveChanges}, 0, {}, 0, nullptr, false, {3, 1, 3, 1}},
+        // A paste that would hold more points than a device changes nothing.
+        Session{"MorePointsThanADeviceHolds", 1, {Clip(tooManyPoints.c_str()), Click(1, 1), Key(Qt::Key_V, ctrl)}, {1}, 0,
+                {}, {RefusedAt(TamrixErrorCode::WrongArgument, "Row 100000")}, 0, {}, IDC_POINT_GRID,
+                nullptr, false, {1, 1, 1, 1}},
         // Cells that still show their loaded text store the loaded value, not the text's rounded one, also
         // after rows before them went away.
         Session{"UnchangedCellsStoreTheirValueBitForBit", 4, {unrounded, Click(2, 0), Key(Qt::Key_Delete), Edit(1, 3, "0.5"), Ok},
@@ -749,7 +753,7 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"OtherRefusedFieldGivesOneMessage", 1, {SetText(upperId, "x"), Type(lowerId, "1m"),
                 Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {Invalid("1m")}, 1, {{upperId, "x"}, {lowerId, "1m"}}, lowerId},
         Session{"EscapeInAFieldThatIsNoNumber", 2, {Edit(1, 2, "0.75"), Type(lowerId, "1m"),
-                Key(Qt::Key_Escape, {}, lowerId)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}},
+                Key(Qt::Key_Escape, {}, lowerId)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}, {saveChanges}},
         // The mirror boxes.
         Session{"S11ForS22AndS21ForS12", 2,
                 {Press(IDC_S11_FOR_S22), Edit(2, 12, "9"), Press(IDC_S21_FOR_S12), Edit(1, 9, "9"), Ok}, {1, 2}, IDOK,
@@ -820,12 +824,12 @@ INSTANTIATE_TEST_SUITE_P(
                   g.AddItem(QString::fromStdString(widerItem), 2), g.AddItem("w", -1), g.RemoveItem(1), g.InsertRows(2, 2);
                   g.RemoveRows(4, 2), g.SetTextMatrix(9, 0, "nowhere"), g.SetTextMatrix(2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8");
               })},
-             {1, 1, 1, 1}, "", {}, {{1, 0, "", 0, 4, 13}, {1, 0, "z", 0}, {1, 2, "9", 0}, {2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8", 0},
-             {4, 0, "w", 0}}, IDC_POINT_GRID, 0, {-4}),
+             {1, 1, 1, 1}, "", {}, {{1, 1, "", 0, 4, 13}, {1, 2, "9", 0}, {2, 2, "S\u2081\u2081 \u00b5W \U0001F4C8", 0}},
+             IDC_POINT_GRID, 0, {-4}),
         Grid("PicturesSitCentredAndMoveWithTheirRows",
              {pictures, Pictures("1,2t 1,3c 2,2e 2,3s 3,2g 3,3c "), Call([](CEditFlexGrid& g) { g.AddItem("x", 1), g.RemoveItem(2); }),
               Pictures("2,2e 2,3s 3,2g 3,3c "), Click(2, 3), Call([](CEditFlexGrid& g) { EXPECT_EQ(g.GetCellPictureAlignment(), 4); })},
-             {2, 3, 2, 3}, "", {}, {{1, 0, "x", 0}, {1, 1, "", 0, 1, 13}}, IDC_POINT_GRID, 0, {-1, 2, 3}),
+             {2, 3, 2, 3}, "", {}, {{1, 1, "", 0, 1, 13}}, IDC_POINT_GRID, 0, {-1, 2, 3}),
         Grid("ColumnWidthsAndTheCellRectangleAreInTwips",
              {Call([](CEditFlexGrid& g) { g.SetColWidth(2, 1440); }), Click(2, 2), Call([](CEditFlexGrid& g) {
                   const long pixel = 1440 / g.logicalDpiX() + 1;
@@ -887,11 +891,11 @@ INSTANTIATE_TEST_SUITE_P(
              {Resized({200, 150}, {200, 150}), Resized({-300, -200}, {-200, -150}), Resized({100, -50}, {100, 0})}, {}),
         // The samples' devices as they open, and what a read-only one greys.
         Sample("FactoryFirst", "factory_v3.cal", 0, "Device: 1",
-               {{mnemonicId, "ATT 3dB 18G"}, {lowerId, "199.526e-12"}, {upperId, "399.052e-3"}}),
+               {{mnemonicId, "ATT 3dB 18G"}, {lowerId, "199.52623e-12"}, {upperId, "399.05247e-3"}}),
         Sample("UserFirst", "user_v3.cal", 0, "Device: 1001",
                {{mnemonicId, "Cable 1 m SMA"}, {lowerId, "100e-12"}, {upperId, "200e-3"}}),
         Sample("UserSecondReadOnly", "user_v3.cal", 1, "Device: 1002",
-               {{mnemonicId, "User 6 dB pad"}, {lowerId, "398.107e-12"}, {upperId, "796.214e-3"}}, true),
+               {{mnemonicId, "User 6 dB pad"}, {lowerId, "398.10716e-12"}, {upperId, "796.21434e-3"}}, true),
         Sample("NoSuchDevice", "user_v3.cal", 40, nullptr, {})),
     rows::Name());
 
@@ -1066,7 +1070,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Import(ID_IMPORT_S2P, "many.s2p", s2pHeader + [] { std::string l; for (int i = 0; i <= maxSParaFreqNumber; ++i) l += "1 0 0 0 0 0 0 0 0\n"; return l; }())},
                 "=", "=", {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.s2p\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
-                 "\t\"@none.s2p\": File read access failed!", "\t\"@many.s2p, point 100001\": Missing or wrong argument(s)!"}},
+                 "\t\"@none.s2p\": File read access failed!", "\t\"@many.s2p, point 100000, line 100001\": Missing or wrong argument(s)!"}},
         FileSession{"RefusedUncertaintyFiles", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n"),
                  Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")},
                 "=", "=", {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
