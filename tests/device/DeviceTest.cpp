@@ -48,7 +48,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <sstream>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -337,6 +340,9 @@ const Step Ok = Press(IDOK);
 
 Step Command(int id) { return [=](DeviceEditor& e) { e.dialog->SendCommand(id); }; }
 Step Answer(int button) { return [=](DeviceEditor& e) { e.answer = button; }; }
+// How the question before changes are lost is answered: IDYES Save, IDNO Discard, IDCANCEL Cancel.
+Step SaveAnswer(int button) { return [=](DeviceEditor& e) { e.saveAnswer = button; }; }
+const Step closeBox = [](DeviceEditor& e) { e.dialog->close(); };
 Step Clip(const char* text) { return [=](DeviceEditor&) { SetClipboardText8(text); }; }
 
 // The point number command; its dialog, showing the number of points, gets the typed text
@@ -754,6 +760,24 @@ INSTANTIATE_TEST_SUITE_P(
                 Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {Invalid("1m")}, 1, {{upperId, "x"}, {lowerId, "1m"}}, lowerId},
         Session{"EscapeInAFieldThatIsNoNumber", 2, {Edit(1, 2, "0.75"), Type(lowerId, "1m"),
                 Key(Qt::Key_Escape, {}, lowerId)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}, {saveChanges}},
+        // Closing asks only when something would be lost, and each answer does what it says.
+        Session{"CancelWithoutAChangeClosesAtOnce", 2, {Edit(1, 2, "0.125"), Press(IDCANCEL)}, {1, 2}, IDCANCEL},
+        Session{"OkWithoutAChangeClosesAsCancel", 2, {Edit(1, 2, "0.125"), Type(mnemonicId, "Attenuator"), Ok}, {1, 2}, IDCANCEL},
+        Session{"ChangedThenCancelledStaysOpen", 2, {Edit(1, 2, "0.75"), SaveAnswer(IDCANCEL), closeBox}, {1, 2}, 0,
+                {{1, 2, "0.75", 0}}, {saveChanges}},
+        Session{"ChangedThenSavedByEscape", 2, {Type(mnemonicId, "Pad"), SaveAnswer(IDYES), Key(Qt::Key_Escape, {}, mnemonicId)},
+                {1, 2}, IDOK, {}, {saveChanges}, 0, {{mnemonicId, "Pad"}}},
+        Session{"UndoneChangesCloseWithoutAQuestion", 2, {Edit(1, 2, "0.75"), Type(mnemonicId, "Pad"), Click(1, 1),
+                Key(Qt::Key_Z, ctrl), Key(Qt::Key_Z, ctrl), Press(IDCANCEL)}, {1, 2}, IDCANCEL, {}, {}, 0, {{mnemonicId, "Attenuator"}}},
+        Session{"AnOpenEditIsAChange", 2, {Edit(1, 2, "0.75", false), Press(IDCANCEL)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}, {saveChanges}},
+        // Every digit typed is stored; the cell shows six and its editor all of them again.
+        Session{"TypedDigitsAreKept", 2, {Edit(1, 1, "50.1234567e6"), Edit(2, 3, "-0.123456789"), Double(2, 3)}, {1, 2}, 0,
+                {{1, 1, "50.1235e6", 0}, {2, 3, "-0.123457", 0}}, {}, 0, {}, inEditor, nullptr, false, {}, nullptr,
+                {2, 3, "-0.123456789"}},
+        Session{"TypedDigitsAreStored", 2, {Edit(1, 1, "50.1234567e6"), Double(2, 3), EditKey(Qt::Key_Return), EditKey(Qt::Key_Escape), Ok},
+                {1, 2}, IDOK, {{1, 1, "50.1235e6", 50.1234567e6}}},
+        Session{"NegativeUncertaintyRefusedAtItsCell", 2, {Edit(2, 4, "-0.01"), Ok}, {1, 2}, 0, {{2, 4, "-0.01", 0}},
+                {RefusedAt(TamrixErrorCode::WrongArgument, "Row 2, S11-Unc")}, 0, {}, IDC_POINT_GRID, nullptr, false, {2, 4, 2, 4}},
         // The mirror boxes.
         Session{"S11ForS22AndS21ForS12", 2,
                 {Press(IDC_S11_FOR_S22), Edit(2, 12, "9"), Press(IDC_S21_FOR_S12), Edit(1, 9, "9"), Ok}, {1, 2}, IDOK,
@@ -923,8 +947,8 @@ Step Import(int id, const char* name, std::string content)
 const Step editorClosed = [](DeviceEditor& t) { EXPECT_FALSE(t.grid->IsEditing()); };
 
 // What a row expects of an export: its bytes, "=" the bytes at the opening, "<" those of exports/SCENARIO.s2p
-// or .txt in this folder, "" not looked at. Boxes:
-// caption (empty: the program's name), TAB, text, with "@" for the folder of the files. Fields: mnemonic,
+// or .txt in this folder, "" not looked at. Boxes: "!" for a warning, caption (empty: the program's name),
+// TAB, text, with "@" for the folder of the files. Fields: mnemonic,
 // lower and upper limit separated by '|', "*" not looked at; "=" all as at the opening.
 struct FileSession
 {
@@ -960,8 +984,8 @@ TEST_P(FileCommand, ShowsAndWritesWhatTheFileSays)
     std::vector<std::string> shown;
     for (const MessageBoxRequest& box : boxes)
     {
-        EXPECT_TRUE(box.icon == MessageBoxIcon::Stop && box.buttons == MessageBoxButtons::Ok);
-        const QString caption = box.caption == AfxGetAppName() ? "" : box.caption;
+        EXPECT_TRUE((box.icon == MessageBoxIcon::Stop || box.icon == MessageBoxIcon::Exclamation) && box.buttons == MessageBoxButtons::Ok);
+        const QString caption = QString(box.icon == MessageBoxIcon::Exclamation ? "!" : "") + (box.caption == AfxGetAppName() ? "" : box.caption);
         shown.push_back(QString(caption + '\t' + box.text).replace(folder.path() + "/", "@").toStdString());
     }
     EXPECT_EQ(shown, std::vector<std::string>(c.boxes.begin(), c.boxes.end()));
@@ -1071,6 +1095,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "=", "=", {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.s2p\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
                  "\t\"@none.s2p\": File read access failed!", "\t\"@many.s2p, point 100000, line 100001\": Missing or wrong argument(s)!"}},
+        // Frequencies that fall are imported, and the line where they first fall is named at once.
+        FileSession{"FallingFrequenciesImportedWithAWarning", {},
+                {Import(ID_IMPORT_S2P, "falling.s2p", "! two\r\n# HZ S RI R 50\r\n1 0 0 1 0 1 0 0 0\r\n\r\n3 0 0 1 0 1 0 0 0\r\n2 0 0 1 0 1 0 0 0\r\n"),
+                 Import(ID_IMPORT_UNCERTAINTY, "falling.txt", "# HZ U\r\n5 1 1 1 1\r\n4 1 1 1 1\r\n")}, "", "",
+                {"!\tThe frequency falls at line 6 of\r\n@falling.s2p\r\nThe file was imported; OK stores the device only once "
+                 "its frequencies do not fall.", "!\tThe frequency falls at line 3 of\r\n@falling.txt\r\nThe file was imported; OK "
+                 "stores the device only once its frequencies do not fall."}, "falling|*|*"},
         FileSession{"RefusedUncertaintyFiles", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n"),
                  Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")},
                 "=", "=", {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
@@ -1114,6 +1145,184 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
                 "<", "<", {}, "Coupler 20dB|4e-9|400e-3"}),
     rows::Name());
+
+// Everything OK would store, and the mirror options: the rows bit for bit, the fields' texts.
+struct EditorState
+{
+    CellBlock rows;
+    QStringList fields;
+    bool operator==(const EditorState& other) const { return rows == other.rows && fields == other.fields; }
+};
+
+EditorState StateOf(const DeviceEditor& e)
+{
+    return {e.grid->GetRowBlock(1, e.grid->GetRows() - 1),
+            {e.LineEdit(mnemonicId)->text(), e.LineEdit(lowerId)->text(), e.LineEdit(upperId)->text(),
+             QString::number(e.dialog->IsDlgButtonChecked(IDC_S11_FOR_S22)), QString::number(e.dialog->IsDlgButtonChecked(IDC_S21_FOR_S12)),
+             QString::number(e.grid->GetColumnType(8)), QString::number(e.grid->GetColumnType(11))}};
+}
+
+// Steps that make `undoSteps` undo steps.
+struct UndoCase
+{
+    const char* scenario;
+    std::vector<Step> steps;
+    int undoSteps;
+};
+
+using UndoSession = Rows<DeviceEditor, UndoCase>;
+
+// Undone step by step (Ctrl+Z) the editor is as it opened and OK stores nothing; redone (Ctrl+Shift+Z and
+// Ctrl+Y in turn) it is as the steps left it and OK stores what the steps alone store.
+TEST_P(UndoSession, EndsWhereItStartedAndRedoesWhatWasDone)
+{
+    const UndoCase& c = GetParam();
+    Open(Filled({3}));
+    const EditorState opening = StateOf(*this);
+    const auto undoItem = [this](int id) { return (dialog->GetMenu().GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) == 0; };
+    EXPECT_FALSE(undoItem(ID_EDIT_UNDO) || undoItem(ID_EDIT_REDO));
+    Play(c.steps);
+    const EditorState done = StateOf(*this);
+    ASSERT_FALSE(done == opening);
+    for (int i = 0; i <= c.undoSteps; ++i) // one more than there are: nothing happens
+    {
+        Play({Key(Qt::Key_Z, ctrl)});
+        EXPECT_EQ(StateOf(*this) == opening, i >= c.undoSteps - 1) << "after undo " << i + 1;
+    }
+    EXPECT_FALSE(undoItem(ID_EDIT_UNDO));
+    for (int i = 0; i < c.undoSteps; ++i)
+    {
+        Play({i % 2 ? Key(Qt::Key_Y, ctrl) : Key(Qt::Key_Z, ctrl | Qt::ShiftModifier)});
+    }
+    EXPECT_TRUE(StateOf(*this) == done);
+    EXPECT_FALSE(undoItem(ID_EDIT_REDO));
+    Play({Ok, Answer(IDYES)});
+    ASSERT_EQ(dialog->result(), IDOK);
+    const CTamrix redone = set;
+    Open(Filled({3}));
+    Play(c.steps);
+    Play({Ok});
+    ASSERT_EQ(dialog->result(), IDOK);
+    EXPECT_TRUE(Same(redone.Content().devices[0], set.Content().devices[0]));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Undo, UndoSession,
+    testing::Values(UndoCase{"CellEdits", {Edit(1, 2, "0.75"), Edit(3, 1, "30.000000001e9")}, 2},
+                    UndoCase{"PasteAddingRows", {Clip("1e9\t0.5\r\n2e9\t\t0.25\r\n3e9\r\n4e9\r\n"), Click(2, 1), Key(Qt::Key_V, ctrl)}, 1},
+                    UndoCase{"RowCommands", {Select(1, 1, 2, 1), Key(Qt::Key_Insert), Select(2, 1, 4, 13), Key(Qt::Key_Delete),
+                             Command(ID_POINTS_APPEND), Edit(3, 1, "9e9")}, 4},
+                    UndoCase{"ClearedCellsAndSetNumber", {Select(1, 2, 2, 4), Key(Qt::Key_Delete), SetNumber("7", true), FocusTo(1)}, 2},
+                    UndoCase{"Imports", {Import(ID_IMPORT_S2P, "in.s2p", "# MHZ S RI R 50\r\n100 0.125 -0.25 0.5 0 0.0625 0.75 -0.5 0.375\r\n"),
+                             Import(ID_IMPORT_UNCERTAINTY, "in.txt", "# MHZ U\r\n100 0.01 0.02 0.03 0.04\r\n")}, 2},
+                    UndoCase{"MirrorsAndFields", {Press(IDC_S11_FOR_S22), Type(mnemonicId, "Pad"), Type(lowerId, "0.0012345678"),
+                             Click(1, 1), Press(IDC_S21_FOR_S12)}, 4}),
+    rows::Name());
+
+// The numbers of a Touchstone file's data lines, or of a cell block, each as from_chars reads it (the
+// correctly rounded double, as any other reader's).
+std::vector<double> Numbers(const std::string& text)
+{
+    std::vector<double> numbers;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+    {
+        std::istringstream tokens(line);
+        for (std::string token; tokens >> token && token[0] != '!' && token[0] != '#';)
+        {
+            double value = 0;
+            EXPECT_EQ(std::from_chars(token.data(), token.data() + token.size(), value).ec, std::errc()) << token;
+            numbers.push_back(value);
+        }
+    }
+    return numbers;
+}
+
+// Bit for bit, as doubles or, for what the data set keeps in single precision, as floats.
+template <class Number>
+bool BitsEqual(Number a, Number b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool SameBits(double a, double b, bool single)
+{
+    return single ? BitsEqual(float(a), float(b)) : BitsEqual(a, b);
+}
+
+// What a real file with up to 15 digits, typed values and a pasted block become, checked where each leaves the
+// editor: cells, the S2P export, the clipboard, the data set, a data set file, the XML exchange, and another
+// device pasted from this one.
+TEST_F(DeviceEditor, KeepsEveryNumberAsItCameFromFileKeyboardAndClipboard)
+{
+    CTamrix data = Filled({2});
+    data.SetSParaDeviceNumber(2);
+    Open(data);
+    const QString source = OSTREL_SOURCE_DIR "/tests/s2p/data/corpus/Clarity_example.S2P";
+    const std::vector<double> file = Numbers(Bytes(source).toStdString());
+    ASSERT_EQ(file.size() % 9, 0u);
+    const long points = static_cast<long>(file.size() / 9);
+    // The table in the editor's columns 1 ... 13, row by row: the file's numbers, no uncertainties.
+    std::vector<std::array<double, 14>> table(static_cast<std::size_t>(points));
+    for (long p = 0; p < points; ++p)
+    {
+        const double* line = &file[static_cast<std::size_t>(p) * 9];
+        table[p] = {0, line[0], line[1], line[2], 0, line[3], line[4], 0, line[5], line[6], 0, line[7], line[8], 0};
+    }
+    Run(ID_IMPORT_S2P, source);
+    Play({Edit(1, 13, "0.000123456789012345"), Edit(2, 4, "1.00000000000001e-3"),
+          Clip("0.333333333333333314829616256247\t-1.2345678901234567e-7\r\n"), Click(3, 2), Key(Qt::Key_V, ctrl)});
+    table[0][13] = 0.000123456789012345, table[1][4] = 1.00000000000001e-3;
+    table[2][2] = 0.333333333333333314829616256247, table[2][3] = -1.2345678901234567e-7;
+    const auto expectTable = [&](const std::vector<double>& numbers, const std::vector<long>& columns, bool single, const char* where) {
+        ASSERT_EQ(numbers.size(), columns.size() * static_cast<std::size_t>(points)) << where;
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+        {
+            const long col = columns[i % columns.size()];
+            EXPECT_TRUE(SameBits(numbers[i], table[i / columns.size()][col], single && col > 1)) << where << " " << i;
+        }
+    };
+    const std::vector<long> allColumns{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    std::vector<double> cells;
+    for (long row = 1; row <= points; ++row)
+        for (const long col : allColumns)
+            cells.push_back(grid->GetValueMatrix(row, col).value_or(-1));
+    expectTable(cells, allColumns, false, "cells");
+    Run(ID_EXPORT_S2P, exports.filePath("exact.s2p"));
+    expectTable(Numbers(Bytes(exports.filePath("exact.s2p")).toStdString()), {1, 2, 3, 5, 6, 8, 9, 11, 12}, false, "export");
+    Play({Key(Qt::Key_A, ctrl), Key(Qt::Key_C, ctrl)});
+    const std::string copied = GetClipboardText8();
+    expectTable(Numbers(copied), allColumns, false, "clipboard");
+
+    Play({Ok});
+    ASSERT_EQ(dialog->result(), IDOK);
+    std::vector<double> stored;
+    for (long p = 0; p < points; ++p)
+        for (const long col : allColumns)
+            stored.push_back(Stored(set, p, col));
+    expectTable(stored, allColumns, true, "data set");
+    std::string bytes;
+    CTamrixUtil::StoreTMXToBuffer2(set, bytes, '3', '0');
+    CTamrix loaded;
+    loaded.EnableUtf8Support(true);
+    CTamrixUtil::LoadTMXFromBuffer2(loaded, bytes);
+    std::stringstream xml;
+    loaded.ExportSPara(xml);
+    CTamrix exchanged = Filled({1});
+    exchanged.ImportSPara(xml);
+    EXPECT_TRUE(Same(exchanged.Content().devices[0], set.Content().devices[0])) << "XML";
+    Open(exchanged);
+    Run(ID_EXPORT_S2P, exports.filePath("again.s2p"));
+    expectTable(Numbers(Bytes(exports.filePath("again.s2p")).toStdString()), {1, 2, 3, 5, 6, 8, 9, 11, 12}, true, "file");
+    Play({Key(Qt::Key_A, ctrl), Key(Qt::Key_C, ctrl), Press(IDCANCEL)});
+    Open(exchanged, 1);
+    Play({Key(Qt::Key_V, ctrl), Ok});
+    ASSERT_EQ(dialog->result(), IDOK);
+    const auto& devices = set.Content().devices;
+    EXPECT_TRUE(std::equal(devices[0].points.begin(), devices[0].points.end(), devices[1].points.begin(), devices[1].points.end(),
+                           [](const SParaPoint& a, const SParaPoint& b) { return a.frequency == b.frequency && a.values == b.values; }))
+        << "pasted into another device";
+}
 
 // The points a chart draws for one curve ("|S21|", "\u2220S21" or "S21 uncertainty": its upper edge), run by run.
 std::vector<std::vector<QPointF>> Drawn(QChart* chart, const QString& name)
