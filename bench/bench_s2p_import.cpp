@@ -1,15 +1,18 @@
-// The device editor's Touchstone commands on the largest table a device holds:
-// a two-port file of 100,000 points in MA format (about 12 MB, CR LF, a comment
-// header) imported through the File menu's handler into an open editor (read,
-// parse, fill the grid), and the export of that table as S2P and uncertainty
-// file. The file dialogs are answered with paths in a temporary folder.
-// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// The device editor's Touchstone commands on two-port files of 1,000, 10,000
+// and 99,999 points (the most a device holds; about 12 MB, MA format, CR LF, a
+// comment header): the import through the File menu's handler into an open
+// editor (read, parse, fill the table), undoing it, and, as their anchor in the
+// same run, the reader alone on the same file; then the export of the largest
+// table as S2P and uncertainty file. The file dialogs are answered with paths
+// in a temporary folder. Runs on the offscreen platform unless QT_QPA_PLATFORM
+// says otherwise.
 
 #include "Device.h"
 #include "EditFlexGrid.h"
 #include "FileDialogPresenter.h"
 #include "MessageBoxPresenter.h"
 #include "Resource.h"
+#include "S2PDataFile.h"
 #include "Tamrix.h"
 #include "TextConversion.h"
 
@@ -27,7 +30,7 @@
 namespace
 {
 
-constexpr long points = 100000;
+constexpr long mostPoints = 99999;
 
 void AppendNumber(std::string& line, double value, int precision)
 {
@@ -39,9 +42,9 @@ void AppendNumber(std::string& line, double value, int precision)
 
 // Frequencies from 10 MHz in steps of 100 kHz; magnitudes and angles that
 // change from point to point.
-std::string LargeMagnitudeAngleFile()
+std::string MagnitudeAngleFile(long points)
 {
-    std::string text = "! Two-port data, 100000 points\r\n! Generated for the import benchmark\r\n# HZ S MA R 50\r\n";
+    std::string text = "! Two-port data\r\n! Generated for the import benchmark\r\n# HZ S MA R 50\r\n";
     text.reserve(13 * 1000 * 1000);
     for (long i = 0; i < points; ++i)
     {
@@ -106,9 +109,9 @@ private:
 
 struct Folder
 {
-    Folder()
+    explicit Folder(long points)
     {
-        const std::string text = LargeMagnitudeAngleFile();
+        const std::string text = MagnitudeAngleFile(points);
         std::ofstream(WideToPath(input), std::ios::binary) << text;
     }
 
@@ -116,35 +119,67 @@ struct Folder
     QString input = dir.filePath(QStringLiteral("large.s2p"));
 };
 
-void BM_ImportS2P(benchmark::State& state)
+void Points(benchmark::internal::Benchmark* bench)
 {
-    const Folder folder;
+    bench->Arg(1000)->Arg(10000)->Arg(mostPoints)->Unit(benchmark::kMillisecond);
+}
+
+void BM_ReaderAlone(benchmark::State& state)
+{
+    const Folder folder(state.range(0));
+    for (auto _ : state)
+    {
+        const CS2PDataFile file('s', WideToPath(folder.input), [](const std::string&) {});
+        benchmark::DoNotOptimize(file.GetNumPoints());
+    }
+}
+BENCHMARK(BM_ReaderAlone)->Apply(Points);
+
+// File > Import S2P into a device of one point (`undo`: then Edit > Undo,
+// which is what is timed).
+void Import(benchmark::State& state, bool undo)
+{
+    const Folder folder(state.range(0));
     state.counters["file_MB"] = static_cast<double>(QFileInfo(folder.input).size()) / 1e6;
     BenchEditor editor(state);
     editor.path = folder.input;
     for (auto _ : state)
     {
-        editor.Command(ID_IMPORT_S2P);
         state.PauseTiming();
-        if (editor.grid->GetRows() != points + 1)
+        undo ? editor.Command(ID_IMPORT_S2P) : void();
+        state.ResumeTiming();
+        editor.Command(undo ? ID_EDIT_UNDO : ID_IMPORT_S2P);
+        state.PauseTiming();
+        if (editor.grid->GetRows() != (undo ? 2 : state.range(0) + 1))
         {
-            state.SkipWithError("the table was not imported");
+            state.SkipWithError("the import did not do what it should");
         }
-        // The next import starts again from a small table.
-        editor.grid->SetRows(2);
+        // The next import starts again from the small table.
+        undo ? void() : editor.Command(ID_EDIT_UNDO);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_ImportS2P)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ImportS2P(benchmark::State& state)
+{
+    Import(state, false);
+}
+BENCHMARK(BM_ImportS2P)->Apply(Points);
+
+void BM_UndoImportS2P(benchmark::State& state)
+{
+    Import(state, true);
+}
+BENCHMARK(BM_UndoImportS2P)->Apply(Points);
 
 void BM_Export(benchmark::State& state, int command, const char* name)
 {
-    const Folder folder;
+    const Folder folder(mostPoints);
     BenchEditor editor(state);
     editor.path = folder.input;
     editor.Command(ID_IMPORT_S2P);
-    if (editor.grid->GetRows() != points + 1)
+    if (editor.grid->GetRows() != mostPoints + 1)
     {
         state.SkipWithError("the table was not imported");
     }

@@ -75,22 +75,17 @@ template <typename T> std::optional<T> Parse(const QString& text)
     return value;
 }
 
-// The usual cell text (digits, a point, an exponent, minus signs) is read with
-// from_chars, which is correctly rounded like the stream parser behind
-// lexical_cast and about ten times faster; every text from_chars does not take
-// whole and in range goes to lexical_cast, which then decides.
-std::optional<double> ReadPlainDecimal(std::string_view text)
+// Whatever from_chars takes whole and in range is read by it: it is correctly
+// rounded like the stream parser behind lexical_cast, takes the same texts
+// (but a leading "+"), and is about ten times faster. Everything else, and
+// every NaN (lexical_cast refuses "nan(chars)"), goes to lexical_cast, which
+// then decides.
+std::optional<double> ReadWhole(std::string_view text)
 {
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-';
-    });
-    if (!plain) {
-        return std::nullopt;
-    }
     double value = 0;
     const char* const end = text.data() + text.size();
     const std::from_chars_result result = std::from_chars(text.data(), end, value);
-    if (result.ec != std::errc() || result.ptr != end) {
+    if (result.ec != std::errc() || result.ptr != end || std::isnan(value)) {
         return std::nullopt;
     }
     return value;
@@ -225,7 +220,7 @@ QString FormatValue(double value)
         // Six digits can round a value just outside the plain range onto its
         // edge (100000.00006 to "1e5", 0.0000999999995 to "1e-4"); that text
         // reads back as a value shown plainly, so it is shown plainly now.
-        const std::optional<double> shown = ReadPlainDecimal(Compose(false, a, e).toStdString());
+        const std::optional<double> shown = ReadWhole(Compose(false, a, e).toStdString());
         if (shown && *shown <= 100000 && *shown >= 0.0001) {
             return Compose(value < 0, std::fabs(value), 0);
         }
@@ -308,7 +303,7 @@ bool NormalizeNumber(QString& text, bool engineering)
 
 std::optional<double> ReadDouble(std::string_view text)
 {
-    if (const std::optional<double> value = ReadPlainDecimal(text)) {
+    if (const std::optional<double> value = ReadWhole(text)) {
         return value;
     }
     double value = 0;

@@ -58,7 +58,10 @@ bool CellBlock::IsMarker(double value)
 
 void CellBlock::SetNumber(long row, long col, double value)
 {
-    m_texts.erase({row, col});
+    if (!m_texts.empty())
+    {
+        m_texts.erase({row, col});
+    }
     m_cells[Offset(row, col)] = IsMarker(value) ? std::numeric_limits<double>::quiet_NaN() : value;
 }
 

@@ -5,6 +5,10 @@
 #include "NumberText.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <vector>
 
 namespace
 {
@@ -13,15 +17,19 @@ namespace
 template <class Visit>
 void ForEachLine(std::string_view text, Visit visit)
 {
-    std::size_t start = 0;
-    while (start < text.size())
+    const char* const end = text.data() + text.size();
+    for (const char* start = text.data(); start < end;)
     {
-        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
-        if (end > start)
+        const char* stop = start;
+        while (stop != end && *stop != '\r' && *stop != '\n')
         {
-            visit(text.substr(start, end - start));
+            ++stop;
         }
-        start = end + 1;
+        if (stop != start)
+        {
+            visit(std::string_view(start, static_cast<std::size_t>(stop - start)));
+        }
+        start = stop + 1;
     }
 }
 
@@ -31,6 +39,32 @@ bool IsBlank(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
     return byte == ' ' || (byte >= '\t' && byte <= '\r') || byte == 0x85 || byte == 0xA0;
+}
+
+// A number that from_chars reads whole at `at`, blanks around it allowed, up
+// to the end of its field, which `at` is then moved to; nothing (and `at` as it
+// was) for anything else.
+std::optional<double> ReadNumberAt(const char*& at, const char* end)
+{
+    const char* start = at;
+    while (start != end && *start != '\t' && IsBlank(*start) && *start != '\r' && *start != '\n')
+    {
+        ++start;
+    }
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(start, end, value);
+    const char* stop = read.ptr;
+    while (stop != end && *stop != '\t' && IsBlank(*stop) && *stop != '\r' && *stop != '\n')
+    {
+        ++stop;
+    }
+    if (read.ec != std::errc() || read.ptr == start || std::isnan(value) ||
+        (stop != end && *stop != '\t' && *stop != '\r' && *stop != '\n'))
+    {
+        return std::nullopt;
+    }
+    at = stop;
+    return value;
 }
 
 std::string_view Trimmed(std::string_view field)
@@ -46,26 +80,15 @@ std::string_view Trimmed(std::string_view field)
     return field;
 }
 
-// A number into a cell of the pasted rows: kept as it is where the column
-// keeps numbers; elsewhere as its exact text, frequencies (column 1) in
-// engineering format.
-void PutNumber(const CMSFlexGrid& grid, CellBlock& rows, long row, long col, double value)
+// A number into a cell of the pasted rows that keeps texts: its exact text,
+// frequencies (column 1) in engineering format. A row number stays.
+void PutNumberAsText(const CMSFlexGrid& grid, CellBlock& rows, long row, long col, double value)
 {
-    switch (grid.GetColFormat(col))
-    {
-    case CellFormat::Value:
-    case CellFormat::Engineering:
-        rows.SetNumber(row, col, value);
-        break;
-    case CellFormat::Text:
+    if (grid.GetColFormat(col) == CellFormat::Text)
     {
         std::string text;
         col == 1 ? AppendEngineeringExact(text, value) : AppendValueExact(text, value);
         rows.SetText(row, col, std::move(text));
-        break;
-    }
-    case CellFormat::RowNumber:
-        break;
     }
 }
 
@@ -101,6 +124,7 @@ PastedRows PasteRows(const CMSFlexGrid& grid, std::string_view text, const CellB
 {
     const long selected = std::min(grid.GetRow(), grid.GetRowSel());
     const long firstCol = std::min(grid.GetCol(), grid.GetColSel());
+    const long cols = grid.GetCols();
     long lines = 0;
     ForEachLine(text, [&lines](std::string_view) { ++lines; });
     PastedRows paste;
@@ -112,24 +136,53 @@ PastedRows PasteRows(const CMSFlexGrid& grid, std::string_view text, const CellB
     {
         paste.rows.Append(newRow);
     }
-    long row = 0;
-    ForEachLine(text, [&](std::string_view line) {
-        std::size_t fieldStart = 0;
-        bool fieldsLeft = true;
-        for (long col = firstCol; col < grid.GetCols() && fieldsLeft; ++col)
+    std::vector<bool> numberColumns(static_cast<std::size_t>(std::max(cols, 0L)));
+    for (long col = 0; col < cols; ++col)
+    {
+        const CellFormat format = grid.GetColFormat(col);
+        numberColumns[static_cast<std::size_t>(col)] = format == CellFormat::Value || format == CellFormat::Engineering;
+    }
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    for (long row = 0; at < end; ++row)
+    {
+        while (at < end && (*at == '\r' || *at == '\n'))
         {
-            const std::size_t tab = line.find('\t', fieldStart);
-            const std::size_t fieldEnd = tab == std::string_view::npos ? line.size() : tab;
-            const std::string_view field = Trimmed(line.substr(fieldStart, fieldEnd - fieldStart));
-            fieldsLeft = tab != std::string_view::npos;
-            fieldStart = fieldEnd + 1;
-            if (const std::optional<double> value = field.empty() ? std::nullopt : ReadDouble(field))
-            {
-                PutNumber(grid, paste.rows, row, col, *value);
-            }
+            ++at;
         }
-        ++row;
-    });
+        if (at == end)
+        {
+            break;
+        }
+        // One line, field by field: most fields are a number that from_chars
+        // reads whole; the others are found, trimmed and read by the rules.
+        for (long col = firstCol;; ++col)
+        {
+            const char* fieldEnd = at;
+            std::optional<double> value = ReadNumberAt(fieldEnd, end);
+            if (!value)
+            {
+                fieldEnd = at;
+                while (fieldEnd != end && *fieldEnd != '\t' && *fieldEnd != '\r' && *fieldEnd != '\n')
+                {
+                    ++fieldEnd;
+                }
+                const std::string_view field = Trimmed(std::string_view(at, static_cast<std::size_t>(fieldEnd - at)));
+                value = field.empty() ? std::nullopt : ReadDouble(field);
+            }
+            if (value && col < cols)
+            {
+                numberColumns[static_cast<std::size_t>(col)] ? paste.rows.SetNumber(row, col, *value)
+                                                             : PutNumberAsText(grid, paste.rows, row, col, *value);
+            }
+            at = fieldEnd;
+            if (at == end || *at != '\t')
+            {
+                break;
+            }
+            ++at;
+        }
+    }
     return paste;
 }
 
