@@ -2,6 +2,8 @@
 
 #include "S2PNumber.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -16,10 +18,12 @@ S2P_ALWAYS_INLINE bool SkipLineEnd(const char*& p, const char* last)
 }
 
 // Room for as many more rows as lines of the size of the first would fill the
-// rest of the text, so that a table is not moved while it grows.
+// rest of the text, so that a table is not moved while it grows; but not for
+// millions on the word of one short line that a long comment may follow.
 void ReserveRows(s2p_table_t& table, std::size_t rowBytes, std::size_t bytesLeft)
 {
-    const std::size_t rows = table.rows() + bytesLeft / rowBytes + 1;
+    constexpr std::size_t mostRows = std::size_t{1} << 20;
+    const std::size_t rows = table.rows() + std::min(bytesLeft / rowBytes + 1, mostRows);
     table.values.reserve(rows * table.columns);
     table.frequencies.reserve(rows);
     table.lines.reserve(rows);
@@ -76,8 +80,9 @@ std::size_t ReadDataLines(const char*& first, const char* last, s2p_data_state& 
     const int shift = state.frequency_unit->exponent;
     table.columns = columns;
     const char* p = first;
-    // Only line ends between the numbers count, so NaN, whose brackets may
-    // hold line ends, is left to the grammar together with infinity.
+    // Lines are counted by the line ends read after each row, so NaN, whose
+    // brackets may hold line ends of their own, is left to the grammar (and
+    // infinity with it).
     unsigned line = state.lines.LineOf(p);
     std::size_t rows = 0;
     for (;;) {

@@ -89,7 +89,7 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
 
     // After the leading blank and comment lines every element is an
     // expectation point: a failure is reported and ends the parse.
-    input = m_textStart >> *eol > option_line > *ignored_option_line > data_line_list > noise_params > eoi;
+    input = (m_textStart >> *eol) > option_line > *ignored_option_line > data_line_list > noise_params > eoi;
 
     option_line = lit('#')[phx::bind(&s2p_option_line_t::option_line_missing, _val) = false] >
                   (+eol | ((frequency_unit[phx::bind(&s2p_option_line_t::frequency_unit, _val) = _1] ^
@@ -100,7 +100,7 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
     // A later "#" line is read without being examined, as long as it is 7-bit
     // text: a byte above 0x7F ends the run and the line end then fails. The
     // skip grammar still takes a comment at its end, whatever its bytes.
-    ignored_option_line = lit('#') >> *(sevenBit - lit('\r') - lit('\n')) > +eol;
+    ignored_option_line = (lit('#') >> *(sevenBit - lit('\r') - lit('\n'))) > +eol;
 
     frequency_unit = distinct(wordTail)[m_unitKeywords][_val = _1, phx::ref(state.frequency_unit) = _1];
 
@@ -115,9 +115,8 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
     // A line that ends before the count is complete is not a data line (in a
     // two-port file it may be the first noise line); anything after the
     // count is an error.
-    data_line = eps[phx::reserve(_val, phx::ref(state.values_per_line))] >>
-                    repeat(phx::ref(state.values_per_line))[number[phx::push_back(_val, _1)]] >
-                +eol;
+    data_line = (eps[phx::reserve(_val, phx::ref(state.values_per_line))] >>
+                 repeat(phx::ref(state.values_per_line))[number[phx::push_back(_val, _1)]]) > +eol;
 
     // Runs of data lines are read in bulk (m_dataLines reads what data_line
     // would, row for row); data_line takes the lines it leaves and reports a

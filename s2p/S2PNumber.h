@@ -136,17 +136,21 @@ S2P_ALWAYS_INLINE bool Read(const char*& first, const char* last, double& value,
 
     // Without an exponent a number of up to 19 digits is a product or quotient
     // of two exact doubles, which is rounded once, correctly.
-    if ((p == last || (*p != 'e' && *p != 'E')) && count <= mantissaDigits && mantissa <= largestExactInteger) {
-        // The sign without a branch: it changes from number to number.
-        const double m = static_cast<double>(static_cast<long long>(mantissa)) * (negative ? -1.0 : 1.0);
+    const long long shifted = exponentShift - static_cast<long long>(fractionDigits);
+    if ((p == last || (*p != 'e' && *p != 'E')) && count <= mantissaDigits && mantissa <= largestExactInteger &&
+        shifted >= -largestExactPower && shifted <= largestExactPower) {
+        // The sign is set as a bit: it changes from number to number, which a
+        // branch would mispredict.
+        double m = static_cast<double>(static_cast<long long>(mantissa));
+        std::uint64_t bits;
+        std::memcpy(&bits, &m, sizeof bits);
+        bits |= static_cast<std::uint64_t>(negative) << 63;
+        std::memcpy(&m, &bits, sizeof m);
         const double result = m / exactPowersOfTen[fractionDigits];
-        if (exponentShift == 0)
-            scaled = result;
-        else if (static_cast<std::size_t>(exponentShift) >= fractionDigits)
-            scaled = m * exactPowersOfTen[static_cast<std::size_t>(exponentShift) - fractionDigits];
-        else
-            scaled = m / exactPowersOfTen[fractionDigits - static_cast<std::size_t>(exponentShift)];
         value = result;
+        scaled = exponentShift == 0 ? result
+                 : shifted < 0      ? m / exactPowersOfTen[-shifted]
+                                    : m * exactPowersOfTen[shifted];
         first = p;
         return true;
     }
