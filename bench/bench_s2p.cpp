@@ -230,7 +230,7 @@ void BM_ScikitRf(benchmark::State& state)
 {
     const TestFile& file = File(static_cast<int>(state.range(0)));
     double ourBest = 1e9;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 20; ++i)
         ourBest = std::min(ourBest, ReadFromFile(file));
     for (auto _ : state) {
         const double seconds = ScikitRfSeconds(file.path, 5);
