@@ -49,6 +49,10 @@ def touchstone():
         write("touchstone", path.stem, b"\x00" + path.read_bytes()[:CUT])
     write("touchstone", "uncertainty", "\x01# HZ U\n1e6 0.01 0.02 0.02 0.01\n2e6 0.02 0.03 0.03 0.02\n")
     write("touchstone", "noise", "\x00# GHZ S MA R 50\n1 .5 10 .9 -5 .1 20 .4 -30\n1 1.2 .3 40 .5\n")
+    for name, text in [("fixed", "\x00-0.09375792741775513 "), ("ghz", "\x030.17625847125\r\n"), ("exponent", "\x011.5E-30x"),
+                       ("edges", "\x0210e308"), ("digits", "\x00123456789012345678901.5e-3"), ("nan", "\x00-NaN(x)"),
+                       ("infinity", "\x03+Infinity"), ("dots", "\x00.5e")]:
+        write("touchstone_number", name, text)
 
 
 def xml():

@@ -1,12 +1,14 @@
 // The Touchstone reader on a file's bytes (first byte: the parameter type the
 // editor asks for). What reads has at least one row, every row exactly the
-// numbers its type has, and uncertainties that are values of the file; what
-// does not read fails with one of the reader's codes.
+// numbers its type has, rows on lines further and further down the file, and
+// uncertainties that are values of the file; what does not read fails with one
+// of the reader's codes.
 
 #include "FuzzCheck.h"
 #include "S2PDataFile.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace
@@ -47,9 +49,20 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                                     Check(!message.empty(), "a parser error has a description");
                                 });
         Check(file.GetNumPoints() > 0, "a file that reads has a data line");
-        for (unsigned row = 0; row < file.GetNumPoints(); ++row)
+        // A row's line is at most one past the CRs and LFs before it.
+        const auto lineEnds =
+            static_cast<unsigned>(std::count(data, data + size, '\r') + std::count(data, data + size, '\n'));
+        unsigned line = 0;
+        for (unsigned row = 0; row < file.GetNumPoints(); ++row) {
             Check(!ThrowsOutOfRange(file, row, columns - 1) && ThrowsOutOfRange(file, row, columns),
                   "every row holds the numbers of its type");
+            Check(file.GetLine(row) > line && file.GetLine(row) <= lineEnds + 1, "each row starts on a later line");
+            line = file.GetLine(row);
+        }
+        const std::optional<unsigned> falling = file.GetFirstFallingRow();
+        Check(!falling || (*falling > 0 && *falling < file.GetNumPoints() &&
+                           !(file.GetFrequency(*falling) >= file.GetFrequency(*falling - 1))),
+              "the first falling row does not rise");
         if (type == 'S')
             file.GetMaxS21Gain();
         if (type == 'U') {

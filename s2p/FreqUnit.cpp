@@ -1,6 +1,6 @@
 #include "FreqUnit.h"
 
-const CFreqUnit CFreqUnit::Hz{"Hz", 1};
-const CFreqUnit CFreqUnit::kHz{"kHz", 1000};
-const CFreqUnit CFreqUnit::MHz{"MHz", 1000000};
-const CFreqUnit CFreqUnit::GHz{"GHz", 1000000000};
+const CFreqUnit CFreqUnit::Hz{"Hz", 0};
+const CFreqUnit CFreqUnit::kHz{"kHz", 3};
+const CFreqUnit CFreqUnit::MHz{"MHz", 6};
+const CFreqUnit CFreqUnit::GHz{"GHz", 9};

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <cstdint>
-
 // A frequency unit of the option line. The four instances are the only ones;
 // records refer to them by address.
 struct CFreqUnit
 {
     const char* name;
-    std::int32_t multiplier; // to Hz
+    int exponent; // the unit is 10^exponent Hz
 
     static const CFreqUnit Hz;
     static const CFreqUnit kHz;
     static const CFreqUnit MHz;
     static const CFreqUnit GHz;
 
-    constexpr CFreqUnit(const char* unitName, std::int32_t toHz) : name(unitName), multiplier(toHz) {}
+    constexpr CFreqUnit(const char* unitName, int powerOfTen) : name(unitName), exponent(powerOfTen) {}
     CFreqUnit(const CFreqUnit&) = delete;
     CFreqUnit& operator=(const CFreqUnit&) = delete;
 };

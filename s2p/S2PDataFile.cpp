@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace
@@ -85,7 +86,7 @@ CS2PDataFile::CS2PDataFile(char type, std::string content, const std::string& so
 
 void CS2PDataFile::Parse(std::string_view text, const std::string& sourceName, const ParserErrorCallback& onParserError)
 {
-    m_data.option_line = s2p_option_line_t{};
+    m_data = s2p_data_t{};
 
     if (StartsWithByteOrderMark(text))
         throw TvxKyyCalcDLLError(315, sourceName);
@@ -101,54 +102,53 @@ void CS2PDataFile::Parse(std::string_view text, const std::string& sourceName, c
     if (m_data.option_line.param_type != m_expectedType)
         throw TvxKyyCalcDLLError(402);
 
-    m_ascending = std::is_sorted(m_data.data.begin(), m_data.data.end(),
-                                 [](const std::vector<double>& a, const std::vector<double>& b) {
-                                     return a[0] < b[0];
-                                 }) &&
-                  std::none_of(m_data.data.begin(), m_data.data.end(),
-                               [](const std::vector<double>& row) { return std::isnan(row[0]); });
+    const std::vector<double>& frequencies = m_data.table.frequencies;
+    const auto falling = std::adjacent_find(frequencies.begin(), frequencies.end(),
+                                            [](double previous, double next) { return !(next >= previous); });
+    if (falling != frequencies.end())
+        m_firstFallingRow = static_cast<unsigned>(falling - frequencies.begin()) + 1;
+    m_ascending = !m_firstFallingRow && (frequencies.empty() || !std::isnan(frequencies[0]));
 }
 
 CS2PDataFile::~CS2PDataFile() = default;
 
 unsigned CS2PDataFile::GetNumPoints() const
 {
-    return static_cast<unsigned>(m_data.data.size());
+    return static_cast<unsigned>(m_data.table.rows());
 }
 
 double CS2PDataFile::GetValue(unsigned row, unsigned column) const
 {
-    return m_data.data.at(row).at(column);
+    const s2p_table_t& table = m_data.table;
+    if (row >= table.rows() || column >= table.columns)
+        throw std::out_of_range("no value at row " + std::to_string(row) + ", column " + std::to_string(column));
+    return table.values[std::size_t{row} * table.columns + column];
 }
 
 double CS2PDataFile::GetFrequency(unsigned row) const
 {
-    if (row >= m_data.data.size())
+    if (row >= m_data.table.rows())
         throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
-    return m_data.data[row][0] * m_data.option_line.frequency_unit->multiplier;
+    return m_data.table.frequencies[row];
 }
 
 unsigned CS2PDataFile::GetLine(unsigned row) const
 {
-    (void)m_data.data.at(row);
-    return 0;
+    return m_data.table.lines.at(row);
 }
 
 std::optional<unsigned> CS2PDataFile::GetFirstFallingRow() const
 {
-    for (std::size_t row = 0; row < m_data.data.size(); ++row) {
-        if (std::isnan(m_data.data[row][0]) || (row > 0 && m_data.data[row][0] < m_data.data[row - 1][0]))
-            return static_cast<unsigned>(row);
-    }
-    return std::nullopt;
+    return m_firstFallingRow;
 }
 
 SParaValue CS2PDataFile::GetSPara(unsigned row, const SParaType<1>* which) const
 {
+    const s2p_table_t& table = m_data.table;
     const unsigned column = FirstColumnOf(which);
-    if (row >= m_data.data.size() || column == 0 || column + 1 >= m_data.data[row].size())
+    if (row >= table.rows() || column == 0 || column + 1 >= table.columns)
         throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
-    const std::vector<double>& values = m_data.data[row];
+    const double* values = &table.values[std::size_t{row} * table.columns];
     return m_data.option_line.data_format->convert(values[column], values[column + 1]);
 }
 
@@ -173,7 +173,7 @@ std::array<double, 4> CS2PDataFile::GetUncertainty(double frequency) const
         throw TvxKyyCalcDLLError(TamrixErrorCode::InvalidTableAccess);
 
     const auto rowValues = [this](unsigned row) {
-        const std::vector<double>& values = m_data.data[row];
+        const double* values = &m_data.table.values[std::size_t{row} * m_data.table.columns];
         return std::array<double, 4>{values[1], values[2], values[3], values[4]};
     };
     const double below = frequency * belowFactor;
@@ -188,12 +188,9 @@ std::array<double, 4> CS2PDataFile::GetUncertainty(double frequency) const
     if (m_ascending) {
         // The same row as the scan below finds, in logarithmic time: a grid of
         // many points asks once per point.
-        const auto begin = m_data.data.begin() + 1;
-        const auto end = m_data.data.begin() + (count - 1);
-        const auto firstAbove = std::upper_bound(begin, end, above, [this](double f, const std::vector<double>& row) {
-            return f < row[0] * m_data.option_line.frequency_unit->multiplier;
-        });
-        k = static_cast<unsigned>(firstAbove - m_data.data.begin()) - 1;
+        const std::vector<double>& frequencies = m_data.table.frequencies;
+        const auto firstAbove = std::upper_bound(frequencies.begin() + 1, frequencies.begin() + (count - 1), above);
+        k = static_cast<unsigned>(firstAbove - frequencies.begin()) - 1;
     } else {
         for (unsigned j = 1; k + 2 < count; ++j) {
             if (GetFrequency(j) > above)

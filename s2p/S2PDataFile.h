@@ -37,6 +37,8 @@ public:
     CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError);
     // The same for a file's bytes already in memory: `content` is parsed as the
     // file would be (code 1 cannot occur), `sourceName` is the errors' context.
+    // A line end is appended to `content`; with room for two more bytes it is
+    // not copied.
     CS2PDataFile(char type, std::string content, const std::string& sourceName, ParserErrorCallback onParserError);
     virtual ~CS2PDataFile();
 
@@ -44,15 +46,17 @@ public:
     CS2PDataFile& operator=(const CS2PDataFile&) = delete;
 
     unsigned GetNumPoints() const;
-    // The number as written; std::out_of_range outside the table.
+    // The number as written (the correctly rounded double of its text);
+    // std::out_of_range outside the table.
     double GetValue(unsigned row, unsigned column) const;
-    // In Hz.
+    // In Hz: the correctly rounded double of the number written times the
+    // unit, not the number times the unit rounded once more.
     double GetFrequency(unsigned row) const;
-    // The line of the file (from 1) where the row starts; std::out_of_range
-    // outside the table.
+    // The 1-based line of the file on which `row` starts; a line ends with
+    // CR LF, a lone CR or a lone LF. std::out_of_range outside the table.
     unsigned GetLine(unsigned row) const;
-    // The first row whose frequency is lower than the one before (or not a
-    // number); nothing while they never fall.
+    // The first row whose frequency is lower than the one before it, or where
+    // either is NaN; nothing when the frequencies never fall.
     std::optional<unsigned> GetFirstFallingRow() const;
     // (real, imaginary, 0) of S11, S21, S12 or S22.
     SParaValue GetSPara(unsigned row, const SParaType<1>* which) const;
@@ -70,6 +74,7 @@ private:
 
     const CParamType* m_expectedType;
     s2p_data_t m_data;
+    std::optional<unsigned> m_firstFallingRow;
     // Frequencies never fall from one row to the next (and none is NaN).
     bool m_ascending = false;
 };

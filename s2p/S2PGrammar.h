@@ -7,11 +7,12 @@
 #include "DataFormat.h"
 #include "FreqUnit.h"
 #include "ParamType.h"
+#include "S2PDataLines.h"
+#include "S2PParsers.h"
 #include "TvxErrorHandler.h"
 
 #include <boost/fusion/include/adapt_struct.hpp>
 #include <boost/phoenix/function/function.hpp>
-#include <boost/spirit/home/qi/parser.hpp>
 #include <boost/spirit/include/qi_grammar.hpp>
 #include <boost/spirit/include/qi_rule.hpp>
 #include <boost/spirit/include/qi_symbols.hpp>
@@ -29,54 +30,14 @@ struct s2p_option_line_t
     double impedance = 50.0; // stored, never used: values are not renormalised
 };
 
-// The whole file: the option line and one row per data line, each row the
-// line's numbers in file order (column 0 is the frequency in file units).
+// The whole file: the option line and a row per data line.
 struct s2p_data_t
 {
     s2p_option_line_t option_line;
-    std::vector<std::vector<double>> data;
+    s2p_table_t table;
 };
 
-BOOST_FUSION_ADAPT_STRUCT(s2p_data_t, option_line, data)
-
-// The skip grammar: blanks (space, tab) and comments, a comment being "!" and
-// every following byte up to, not including, the line end. Line ends are
-// tokens and are never skipped. It runs before every token, so it is a plain
-// loop over the bytes rather than a rule behind a function call.
-struct s2p_skipper : boost::spirit::qi::primitive_parser<s2p_skipper>
-{
-    template <typename Context, typename Iterator>
-    struct attribute
-    {
-        using type = boost::spirit::unused_type;
-    };
-
-    template <typename Iterator, typename Context, typename Skipper, typename Attribute>
-    bool parse(Iterator& first, const Iterator& last, Context&, const Skipper&, Attribute&) const
-    {
-        Iterator it = first;
-        while (it != last) {
-            if (*it == ' ' || *it == '\t') {
-                ++it;
-            } else if (*it == '!') {
-                while (it != last && *it != '\r' && *it != '\n')
-                    ++it;
-            } else {
-                break;
-            }
-        }
-        if (it == first)
-            return false;
-        first = it;
-        return true;
-    }
-
-    template <typename Context>
-    boost::spirit::info what(Context&) const
-    {
-        return boost::spirit::info("s2p_skipper");
-    }
-};
+BOOST_FUSION_ADAPT_STRUCT(s2p_data_t, option_line, table)
 
 template <typename Iterator>
 struct s2p_grammar : boost::spirit::qi::grammar<Iterator, s2p_data_t(), s2p_skipper>
@@ -96,15 +57,29 @@ struct s2p_grammar : boost::spirit::qi::grammar<Iterator, s2p_data_t(), s2p_skip
     rule<const CDataFormat*()> data_format;
     rule<double()> impedance;
     rule<std::vector<double>()> data_line;
-    rule<std::vector<std::vector<double>>()> data_line_list;
+    rule<s2p_table_t()> data_line_list;
     rule<void()> noise_params;
 
-    // 9 for S, Z, Y, H and G files, 5 for U files; set by `param_type`.
-    unsigned values_per_line = 9;
+    // Set by `param_type` and `frequency_unit`, and where the text starts.
+    s2p_data_state state;
 
     boost::phoenix::function<tvx_error_handler_impl> error_handler;
 
 private:
+    // Appends a row that data_line read to the table.
+    struct append_row_impl
+    {
+        s2p_data_state* state;
+        void operator()(s2p_table_t& table, const char* start, const std::vector<double>& values) const
+        {
+            AppendRow(table, *state, start, values);
+        }
+    };
+
+    s2p_text_start_parser m_textStart{state};
+    s2p_row_start_parser m_rowStart;
+    s2p_data_lines_parser m_dataLines{state};
+    boost::phoenix::function<append_row_impl> m_appendRow{append_row_impl{&state}};
     boost::spirit::qi::symbols<char, const CFreqUnit*> m_unitKeywords;
     boost::spirit::qi::symbols<char, const CParamType*> m_typeKeywords;
     boost::spirit::qi::symbols<char, const CDataFormat*> m_formatKeywords;

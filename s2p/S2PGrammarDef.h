@@ -14,20 +14,9 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 
 namespace s2p_detail
 {
-
-// Appends a row by moving it: rows are the bulk of a file.
-struct move_back_impl
-{
-    template <typename Container, typename Value>
-    void operator()(Container& container, Value& value) const
-    {
-        container.push_back(std::move(value));
-    }
-};
 
 // A keyword of the option line, written in lower case; the file may use
 // either case.
@@ -76,14 +65,16 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
     namespace phx = boost::phoenix;
     using boost::spirit::repository::qi::distinct;
     using qi::_1;
+    using qi::_2;
     using qi::_val;
-    using qi::double_;
     using qi::eoi;
     using qi::eol;
     using qi::eps;
     using qi::lexeme;
     using qi::lit;
+    using qi::omit;
     using qi::repeat;
+    using s2p_detail::number;
     using qi::standard::char_;
 
     s2p_detail::AddKeywords(m_unitKeywords, s2p_detail::unitKeywords);
@@ -95,11 +86,10 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
     const auto wordTail = qi::copy(char_('\x21', '\x7e'));
     const auto blank = qi::copy(lit(' ') | lit('\t'));
     const auto sevenBit = qi::copy(char_('\x00', '\x7f'));
-    const phx::function<s2p_detail::move_back_impl> move_back;
 
     // After the leading blank and comment lines every element is an
     // expectation point: a failure is reported and ends the parse.
-    input = *eol > option_line > *ignored_option_line > data_line_list > noise_params > eoi;
+    input = (m_textStart >> *eol) > option_line > *ignored_option_line > data_line_list > noise_params > eoi;
 
     option_line = lit('#')[phx::bind(&s2p_option_line_t::option_line_missing, _val) = false] >
                   (+eol | ((frequency_unit[phx::bind(&s2p_option_line_t::frequency_unit, _val) = _1] ^
@@ -110,30 +100,32 @@ s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onPar
     // A later "#" line is read without being examined, as long as it is 7-bit
     // text: a byte above 0x7F ends the run and the line end then fails. The
     // skip grammar still takes a comment at its end, whatever its bytes.
-    ignored_option_line = lit('#') >> *(sevenBit - lit('\r') - lit('\n')) > +eol;
+    ignored_option_line = (lit('#') >> *(sevenBit - lit('\r') - lit('\n'))) > +eol;
 
-    frequency_unit = distinct(wordTail)[m_unitKeywords];
+    frequency_unit = distinct(wordTail)[m_unitKeywords][_val = _1, phx::ref(state.frequency_unit) = _1];
 
     param_type = distinct(wordTail)[m_typeKeywords]
-        [_val = _1, phx::ref(values_per_line) = phx::if_else(_1 == &CParamType::Uncertainty, 5u, 9u)];
+        [_val = _1, phx::ref(state.values_per_line) = phx::if_else(_1 == &CParamType::Uncertainty, 5u, 9u)];
 
     data_format = distinct(wordTail)[m_formatKeywords];
 
     // "R", at least one blank, then the number: nothing is skipped inside.
-    impedance = lexeme[distinct(wordTail)[lit('r') | lit('R')] >> +blank >> double_];
+    impedance = lexeme[distinct(wordTail)[lit('r') | lit('R')] >> +blank >> number];
 
     // A line that ends before the count is complete is not a data line (in a
     // two-port file it may be the first noise line); anything after the
     // count is an error.
-    data_line = eps[phx::reserve(_val, phx::ref(values_per_line))] >>
-                    repeat(phx::ref(values_per_line))[double_[phx::push_back(_val, _1)]] >
-                +eol;
+    data_line = (eps[phx::reserve(_val, phx::ref(state.values_per_line))] >>
+                 repeat(phx::ref(state.values_per_line))[number[phx::push_back(_val, _1)]]) > +eol;
 
-    data_line_list = +data_line[move_back(_val, _1)];
+    // Runs of data lines are read in bulk (m_dataLines reads what data_line
+    // would, row for row); data_line takes the lines it leaves and reports a
+    // line that fails.
+    data_line_list = +omit[m_dataLines | (m_rowStart >> data_line)[m_appendRow(_val, _1, _2)]];
 
     // Frequency, minimum noise figure, reflection coefficient magnitude and
     // angle, effective noise resistance: read and dropped.
-    noise_params = *(repeat(5)[double_] > +eol);
+    noise_params = *(repeat(5)[number] > +eol);
 
     input.name("input");
     option_line.name("option_line");
