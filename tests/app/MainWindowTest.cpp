@@ -359,6 +359,20 @@ public:
             ADD_FAILURE() << "no view step " << step.toStdString();
     }
     void Step(const QString& verb, const QString& arg);
+    // Runs `start`, then the row's steps, and checks what the window says and holds.
+    void Session(const QString& start = QString())
+    {
+        Run(start.isEmpty() ? QString::fromUtf8(GetParam().steps) : start + "; " + QString::fromUtf8(GetParam().steps));
+        const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
+        EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
+        EXPECT_EQ(m_dialog->windowTitle().toStdString(), expand(GetParam().title));
+        EXPECT_EQ(m_dialog->GetDlgItemText(IDC_STATUS_LINE).toStdString(), GetParam().status);
+        EXPECT_EQ(Shown().toStdString(), GetParam().list);
+        m_dialog->RefreshDeviceList(); // the data set holds what the list shows
+        EXPECT_EQ(Shown().toStdString(), GetParam().list);
+        EXPECT_EQ(Stamp().toStdString(), GetParam().stamp);
+        EXPECT_EQ(Waiting(), "");
+    }
 
     std::optional<ServedSensors> m_sensors;
     std::shared_ptr<void> m_visa; // gives the VISA library back
@@ -408,9 +422,13 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     else if (verb == "ask") { // the answer to the next Save question; after Save, the file to save to ("-": Cancel)
         m_saveAnswers.push_back(args[0] == "save" ? IDYES : args[0] == "discard" ? IDNO : IDCANCEL);
         if (args.size() > 1) m_fileAnswers.push_back(args[1] == "-" ? std::nullopt : std::optional(In(args[1])));
-    } else if (verb == "keys") // key sequences (", " between them) where the keyboard is
+    } else if (verb == "keys") { // key sequences (", " between them) where the keyboard is
+        m_dialog->activateWindow(); // as the desktop gives it back once a dialog over it has closed
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
         for (const QString& keys : arg.split(", "))
             QTest::keySequence(m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get(), QKeySequence(keys));
+    }
+    else if (verb == "cur") Note("row=" + QString::number(m_grid->GetRow()));
     else if (verb == "same") Note(args[0] + (Bytes(In(args[0])) == Bytes(In(args[1])) ? "==" : "!=") + args[1]);
     else if (verb == "menu") { // Edit menu: U Undo, R Redo, "-" greyed
         const CMenu menu = m_dialog->GetMenu();
@@ -447,9 +465,10 @@ void MainWindow::Step(const QString& verb, const QString& arg)
             if (arg == "type") { // a new mnemonic and two values
                 mnemonic->selectAll();
                 QTest::keyClicks(mnemonic, "DÄMPFUNG 6 dB");
-                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
                 TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 2, 6, "-0.0625"); // S21 im, point 1
             }
+            if (arg == "type" || arg == "value") // "value": that one alone
+                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
             QTest::mouseClick(editor->GetDlgItem(arg == "cancel" ? IDCANCEL : IDOK), Qt::LeftButton);
         });
     else if (verb == "ud" || verb == "rc" || verb == "id") // User Data, Remote Control or the sensor identity dialog:
@@ -544,16 +563,7 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
     if (QString(GetParam().steps).contains("serve:lan") && !private_network::Problem().empty())
         GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
-    Run(QString::fromUtf8(GetParam().steps));
-    const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
-    EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
-    EXPECT_EQ(m_dialog->windowTitle().toStdString(), expand(GetParam().title));
-    EXPECT_EQ(m_dialog->GetDlgItemText(IDC_STATUS_LINE).toStdString(), GetParam().status);
-    EXPECT_EQ(Shown().toStdString(), GetParam().list);
-    m_dialog->RefreshDeviceList(); // the data set holds what the list shows
-    EXPECT_EQ(Shown().toStdString(), GetParam().list);
-    EXPECT_EQ(Stamp().toStdString(), GetParam().stamp);
-    EXPECT_EQ(Waiting(), "");
+    Session();
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
@@ -579,8 +589,8 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
             "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233 | list=1 ADP N-3.5mm | title=missing_identity_v3.cal | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | edit=-- | closed", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
         Row{"DefaultDeviceMayGoOnlyInAUserSet", "load:factory_v3.cal; dbl:2,2; status; ret:1,2; dbl:1,3; list; ret:1,3; list; stamp; load:user_v3.cal; dbl:2,2; list; ret:1,2; status; dbl:1,2",
             "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | A=discard | list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
-        Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
-            "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
+        Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags; ask:cancel; close:box; shown",
+            "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2 | A=cancel | open", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSetAndTheClicks", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3; status; list; load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
             "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp},
         Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
@@ -602,5 +612,63 @@ TEST(StartFile, IsTheOnlyArgumentUnlessItIsAnOption)
         EXPECT_EQ(said, complaint);
     }
 }
+
+// Each way the data set is closed or replaced, after one change to a loaded data set: the question and each answer.
+class UnsavedChanges : public MainWindow {};
+TEST_P(UnsavedChanges, AreSavedDiscardedOrKeptAsTheUserAnswers) { Session("load:user_v3.cal; fclick:0"); }
+
+const char* const Kept = "@/kept.cal";
+INSTANTIATE_TEST_SUITE_P(Answers, UnsavedChanges, testing::Values(
+    Row{"EscapeSaves", "ask:save>kept.cal; close:flag; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"EscapeDiscards", "ask:discard; close:flag; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"EscapeCancelled", "ask:cancel; close:flag; shown; flags", "A=cancel | open | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"CloseBoxSaves", "ask:save>kept.cal; close:box; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"CloseBoxDiscards", "ask:discard; close:box; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"CloseBoxCancelled", "ask:cancel; close:box; shown", "A=cancel | open", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"ExitSaves", "ask:save>kept.cal; exit; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"ExitDiscards", "ask:discard; exit; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"ExitCancelled", "ask:cancel; exit; shown", "A=cancel | open", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"LoadSaves", "ask:save>kept.cal; load:factory_v3.cal; title; load:kept.cal; flags", "A=save | title=factory_v3.cal | flags ---- 0", "kept.cal", "", User3, UserStamp},
+    Row{"LoadDiscardsAndStartsANewHistory", "ask:discard; load:factory_v3.cal; menu", "A=discard | edit=--", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+    Row{"LoadCancelled", "ask:cancel; load:factory_v3.cal; flags", "A=cancel | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"DropSaves", "ask:save>kept.cal; drop:factory_v3.cal; title; load:kept.cal; flags", "A=save | title=factory_v3.cal | flags ---- 0", "kept.cal", "", User3, UserStamp},
+    Row{"DropDiscards", "ask:discard; drop:factory_v3.cal", "A=discard", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+    Row{"DropCancelled", "ask:cancel; drop:factory_v3.cal; flags", "A=cancel | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SensorLoadSaves", "ask:save>kept.cal; upload:peek; disk:kept.cal", "A=save | Upload Calibration Data | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"SensorLoadDiscards", "ask:discard; upload:peek", "A=discard | Upload Calibration Data", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SensorLoadCancelled", "ask:cancel; upload:-", "A=cancel", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SaveDialogCancelledGoesNotOn", "ask:save>-; close:flag; shown; ask:save>-; upload:-; ask:save>-; load:factory_v3.cal", "A=save | open | A=save | A=save", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SaveRefusedGoesNotOn", "ask:save>missing/kept.cal; exit; shown; files", "A=save | S:\"@/missing/kept.cal\": File write access failed! | open | files=", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"NoQuestionOnceUndoneToTheLoad", "keys:Ctrl+Z; close:flag; shown", "closed", "user_v3.cal", "", User3, UserStamp},
+    Row{"NoQuestionBackAtTheSave", "save:kept.cal; keys:Ctrl+Z; ask:cancel; exit; keys:Ctrl+Y; exit; shown", "A=cancel | closed", Kept, Modified, User3, UserStamp}), rows::Name());
+
+// Every command of the window, undone with Ctrl+Z and redone with Ctrl+Shift+Z and Ctrl+Y: the saved files.
+class History : public MainWindow {};
+TEST_P(History, UndoesAndRedoesEveryCommandExactly) { Session(); }
+
+INSTANTIATE_TEST_SUITE_P(Steps, History, testing::Values(
+    Row{"AllTheWayBackAndForth", "load:user_v3.cal; export:devs.xml; negative:user_v3.cal>neg.cal; load:neg.cal; save:start.cal; menu;"
+        " ud:cancel; append; row:1; insert; row:2; key:Delete; row:1; down; row:2; up; dbl:2,2; dbl:2,2; dbl:1,2; dbl:2,3;"
+        " fclick:0; fclick:1; fclick:2; fclick:3; import:devs.xml; dev:type; dbl:2,1; save:end.cal; menu;"
+        " keys:Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z; menu; status; save:back.cal;"
+        " keys:Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z; menu; save:again.cal;"
+        " same:start.cal>back.cal; same:end.cal>again.cal; same:start.cal>end.cal",
+        "edit=-- | User Data(user lab/user) | Q:Deleting cannot be undone. Proceed? | editor(User 6 dB pad rw) | edit=U- | edit=-R | status= | edit=U- | start.cal==back.cal | end.cal==again.cal | start.cal!=end.cal",
+        "@/again.cal", Modified, "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB", Today},
+    Row{"TheListShowsTheStepsDevice", "load:user_v3.cal; row:2; key:Delete; row:1; fclick:0; keys:Ctrl+Z; cur; flags; keys:Ctrl+Z; cur; list; status; keys:Ctrl+Y; cur",
+        "Q:Deleting cannot be undone. Proceed? | row=1 | flags X--- 1 | row=2 | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | status= | row=1", "user_v3.cal", Modified, "1001 Cable 1 m SMA*", UserStamp},
+    Row{"OneValueInTheEditorIsAStep", "load:factory_v3.cal; ud:cancel; dev:value; dbl:2,1; val; stamp; keys:Ctrl+Z; val; stamp; status",
+        "editor(ATT 10dB 18G rw) | User Data(user lab/user) | val=0.125 -0.00432151 | stamp=today/user lab/user | val=0.0083374 -0.00432151 | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | status=",
+        "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp}), rows::Name());
+
+// The first stamp of a run that writes the laboratory and engineer offers User Data while either is the default.
+class UserDataPrompt : public MainWindow {};
+TEST_P(UserDataPrompt, ComesOncePerRunBeforeTheFirstStamp) { Session("load:user_v3.cal"); }
+
+INSTANTIATE_TEST_SUITE_P(Stamps, UserDataPrompt, testing::Values(
+    Row{"OkStampsTheTextsGiven", "ud:Lab A/Eng B/ok; append; stamp; settings; insert:-; stamp", "User Data(user lab/user) | stamp=today/Lab A/Eng B | Lab A/Eng B/1000/60000/off/off | stamp=today/Lab A/Eng B", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", "today/Lab A/Eng B"},
+    Row{"CancelStampsTheDefaults", "ud:cancel; append; stamp; insert:-", "User Data(user lab/user) | stamp=today/user lab/user", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", Today},
+    Row{"OneDefaultTextIsEnough", "ud:Lab A/user/ok; userdata; ud:cancel; append", "User Data(user lab/user) | User Data(Lab A/user)", "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/Lab A/user"},
+    Row{"NotWhenGivenFirstNorLater", "ud:Lab A/Eng B/ok; userdata; append:-; ud:user lab/user/ok; userdata; insert:-", "User Data(user lab/user) | User Data(Lab A/Eng B)", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", Today}), rows::Name());
 
 } // namespace
