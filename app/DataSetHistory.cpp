@@ -212,9 +212,12 @@ DataSetChange::DataSetChange(CTamrix& dataSet, long row)
 
 void DataSetChange::ReplacingDevices(long first, long count)
 {
+    // A list that no longer matches the data set may name devices it lacks;
+    // the command itself is then refused by the library.
     const std::vector<SParaDevice>& devices = m_dataSet.Content().devices;
-    m_first = first;
-    m_replaced.assign(devices.begin() + first, devices.begin() + first + count);
+    m_first = std::clamp(first, 0L, m_countBefore);
+    count = std::clamp(count, 0L, m_countBefore - *m_first);
+    m_replaced.assign(devices.begin() + *m_first, devices.begin() + *m_first + count);
 }
 
 void DataSetChange::SwappingDevices(long first, long second)
