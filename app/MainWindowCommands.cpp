@@ -5,6 +5,7 @@
 #include "OstrelDlg.h"
 
 #include "CalInfoDialog.h"
+#include "DataSetHistory.h"
 #include "Device.h"
 #include "EditFlexGrid.h"
 #include "FileDialog.h"
@@ -33,6 +34,8 @@ const QString DataSetExtension = QStringLiteral("cal");
 const QString XmlExtension = QStringLiteral("xml");
 
 const QString DropErrorCaption = QStringLiteral("Error");
+const QString SaveChangesQuestion =
+    QStringLiteral("The calibration data set has been modified.\r\nDo you want to save the changes?");
 const QString NoDialog = QStringLiteral("Dialog Box could not be created.");
 const QString NoDevice = QStringLiteral("No device available!");
 const QString NoSelection = QStringLiteral("No device selected!");
@@ -99,6 +102,7 @@ void COstrelDlg::FinishLoad()
     // load itself stands.
     RunLibraryAction(this, [this] { CheckSensorIdentity(); });
     m_loaded = true;
+    m_history.clear();
 }
 
 void COstrelDlg::CheckSensorIdentity()
@@ -166,8 +170,30 @@ void COstrelDlg::RefreshAll()
     });
 }
 
+bool COstrelDlg::MayDropDataSet()
+{
+    if (m_history.isClean())
+    {
+        return true;
+    }
+    switch (AskToSaveChanges(this, SaveChangesQuestion))
+    {
+    case SaveChoice::Save:
+        return SaveDataSetAs();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void COstrelDlg::OnFileLoad()
 {
+    if (!MayDropDataSet())
+    {
+        return;
+    }
     const FileChoice choice = AskForFile(this, true, DataSetExtension, DataSetFilter);
     if (!choice.confirmed)
     {
@@ -182,6 +208,10 @@ void COstrelDlg::OnFileLoad()
 
 void COstrelDlg::OnDropFiles(const QStringList& paths)
 {
+    if (!MayDropDataSet())
+    {
+        return;
+    }
     // Only the first file counts, whatever its extension.
     LoadFileReporting(paths.front(), DropErrorCaption);
     RefreshAll();
@@ -189,17 +219,22 @@ void COstrelDlg::OnDropFiles(const QStringList& paths)
 
 void COstrelDlg::OnFileSave()
 {
+    SaveDataSetAs();
+}
+
+bool COstrelDlg::SaveDataSetAs()
+{
     const FileChoice choice = AskForFile(this, false, DataSetExtension, DataSetFilter);
-    if (choice.path.isEmpty())
+    if (choice.path.isEmpty()
+        || !RunLibraryAction(this, [this, &choice] {
+               CTamrixUtil::StoreTMXToFile2(m_dataSet, WideToPath(choice.path).c_str(), m_version, m_revision);
+           }))
     {
-        return;
+        return false;
     }
-    if (RunLibraryAction(this, [this, &choice] {
-            CTamrixUtil::StoreTMXToFile2(m_dataSet, WideToPath(choice.path).c_str(), m_version, m_revision);
-        }))
-    {
-        SetWindowText(choice.path);
-    }
+    SetWindowText(choice.path);
+    m_history.setClean();
+    return true;
 }
 
 void COstrelDlg::OnFileExportSPara()
@@ -219,12 +254,19 @@ void COstrelDlg::OnFileImportSPara()
     {
         return;
     }
-    if (!choice.path.isEmpty()
-        && RunLibraryAction(this, [this, &choice] { ImportSParaFromFile(m_dataSet, choice.path); }))
+    if (choice.path.isEmpty())
+    {
+        RefreshAll();
+        return;
+    }
+    DataSetChange change = StartChange();
+    change.ReplacingDevices(0, m_dataSet.GetSParaDeviceNumber());
+    if (RunLibraryAction(this, [this, &choice] { ImportSParaFromFile(m_dataSet, choice.path); }))
     {
         MarkModified(true, true);
     }
     RefreshAll();
+    Record(change);
 }
 
 bool COstrelDlg::SelectedDevice(long& device)
@@ -264,6 +306,8 @@ void COstrelDlg::OnDeviceEdit()
     {
         return;
     }
+    DataSetChange change = StartChange();
+    change.ReplacingDevices(device, 1);
     CDevice editor(device, &m_dataSet, readOnly, this);
     const int result = editor.DoModal();
     if (result == -1)
@@ -271,17 +315,22 @@ void COstrelDlg::OnDeviceEdit()
         MessageBox(this, NoDialog, QString(), StopBox);
         return;
     }
-    if (result == IDOK)
+    // OK on a device as it was changes nothing, whatever the editor answered.
+    if (change.DevicesAsBefore())
     {
-        RefreshAll();
-        MarkModified(true, true);
+        return;
     }
+    RefreshAll();
+    MarkModified(true, true);
+    Record(change);
 }
 
 void COstrelDlg::OnDeviceAppend()
 {
     WarnSingleDevice();
     const long count = m_dataSet.GetSParaDeviceNumber();
+    DataSetChange change = StartChange();
+    change.ReplacingDevices(count, 0);
     bool added = false;
     RunLibraryAction(this, [this, count, &added] {
         m_dataSet.SetSParaDeviceNumber(count + 1);
@@ -292,6 +341,7 @@ void COstrelDlg::OnDeviceAppend()
     {
         RefreshAll();
         MarkModified(true, true);
+        Record(change);
     }
 }
 
@@ -306,6 +356,8 @@ void COstrelDlg::OnDeviceInsert()
     // Inserting needs no focus: the current row is the place even when the
     // grid does not have the keyboard.
     const long device = std::max(m_deviceGrid->GetRow() - 1, 0L);
+    DataSetChange change = StartChange();
+    change.ReplacingDevices(device, 0);
     bool added = false;
     RunLibraryAction(this, [this, device, &added] {
         m_dataSet.InsertSParaDeviceBefore(device);
@@ -316,6 +368,7 @@ void COstrelDlg::OnDeviceInsert()
     {
         RefreshAll();
         MarkModified(true, true);
+        Record(change);
     }
 }
 
@@ -342,6 +395,8 @@ void COstrelDlg::OnDeviceDelete()
     {
         return;
     }
+    DataSetChange change = StartChange();
+    change.ReplacingDevices(device, 1);
     if (!RunLibraryAction(this, [this, device] {
             m_dataSet.DeleteSParaDevice(device);
             // Only a user data set may be without a default device; a factory
@@ -356,6 +411,7 @@ void COstrelDlg::OnDeviceDelete()
     }
     RefreshAll();
     MarkModified(true, false);
+    Record(change);
 }
 
 void COstrelDlg::OnDeviceMoveUp()
@@ -386,6 +442,8 @@ void COstrelDlg::MoveSelectedDevice(int step)
         MessageBox(this, AlreadyAtEnd, QString(), StopBox);
         return;
     }
+    DataSetChange change = StartChange();
+    change.SwappingDevices(neighbour, device);
     if (!RunLibraryAction(this, [this, device, neighbour] {
             // The library's swap carries the default index with its device; the
             // window only makes sure the moved default follows the selection.
@@ -402,6 +460,7 @@ void COstrelDlg::MoveSelectedDevice(int step)
     m_deviceGrid->SetRow(neighbour + 1);
     RefreshAll();
     MarkModified(true, false);
+    Record(change);
 }
 
 void COstrelDlg::OnOptionsUserData()

@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "Bitmaps.h"
 #include "CalDate.h"
+#include "DataSetHistory.h"
 #include "EditFlexGrid.h"
 #include "FontFallback.h"
 #include "GridMessages.h"
@@ -17,6 +18,8 @@
 #include <QPaintEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace
@@ -54,10 +57,6 @@ constexpr int AlignCentreCentre = 4;
 
 constexpr unsigned long WriteProtected = 1;
 
-constexpr int SensorMenu = 1;
-constexpr int ScanNetworkItem = 3;
-constexpr int AlwaysFactoryItem = 4;
-
 } // namespace
 
 COstrelDlg::COstrelDlg(QWidget* parent)
@@ -75,6 +74,8 @@ COstrelDlg::COstrelDlg(QWidget* parent)
     MapMessage(WM_GRID_DELETE, [this](WPARAM, LPARAM) { OnDeviceDelete(); });
 
     MapCommand(ID_FILE_EXIT, &COstrelDlg::OnCancel);
+    MapCommand(ID_EDIT_UNDO, &COstrelDlg::OnEditUndo);
+    MapCommand(ID_EDIT_REDO, &COstrelDlg::OnEditRedo);
     MapCommand(ID_SENSOR_LOAD, &COstrelDlg::OnSensorLoad);
     MapCommand(ID_SENSOR_SAVE, &COstrelDlg::OnSensorSave);
     MapCommand(ID_SENSOR_SCAN_NETWORK, &COstrelDlg::OnSensorScanNetwork);
@@ -109,6 +110,7 @@ bool COstrelDlg::OnInitDialog()
     });
     LoadSettings();
     SetUpSensorMenu();
+    SetUpEditMenu();
 
     m_statusFont = CreateFontOrFallback(QStringLiteral("Segoe UI"), 18, QStringLiteral("Arial"));
     m_statusLine->setFont(m_statusFont);
@@ -166,13 +168,24 @@ void COstrelDlg::SetUpSensorMenu()
 {
     m_menuChecked = LoadBitmap(IDB_CHECK_TICKED);
     m_menuUnchecked = LoadBitmap(IDB_CHECK_EMPTY);
-    CMenu sensor = GetMenu().GetSubMenu(SensorMenu);
-    for (const auto& [item, on] : {std::pair{ScanNetworkItem, m_includeNetworkResources},
-                                   std::pair{AlwaysFactoryItem, m_alwaysUseFactoryDataSet}})
+    CMenu menu = GetMenu();
+    for (const auto& [item, on] : {std::pair{ID_SENSOR_SCAN_NETWORK, m_includeNetworkResources},
+                                   std::pair{ID_SENSOR_ALWAYS_FACTORY, m_alwaysUseFactoryDataSet}})
     {
-        sensor.SetMenuItemBitmaps(item, MF_BYPOSITION, m_menuUnchecked, m_menuChecked);
-        sensor.CheckMenuItem(item, MF_BYPOSITION | (on ? MF_CHECKED : MF_UNCHECKED));
+        menu.SetMenuItemBitmaps(item, MF_BYCOMMAND, m_menuUnchecked, m_menuChecked);
+        menu.CheckMenuItem(item, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
     }
+}
+
+void COstrelDlg::SetUpEditMenu()
+{
+    const auto enable = [this](int item, bool on) {
+        GetMenu().EnableMenuItem(item, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+    };
+    connect(&m_history, &QUndoStack::canUndoChanged, this, [enable](bool on) { enable(ID_EDIT_UNDO, on); });
+    connect(&m_history, &QUndoStack::canRedoChanged, this, [enable](bool on) { enable(ID_EDIT_REDO, on); });
+    enable(ID_EDIT_UNDO, false);
+    enable(ID_EDIT_REDO, false);
 }
 
 void COstrelDlg::RefreshDeviceList()
@@ -239,6 +252,7 @@ void COstrelDlg::StampSParaCalInfo()
     std::string eng = NotApplicable;
     if (m_dataSet.GetSParaDeviceNumber() >= 1)
     {
+        OfferUserDataOnce();
         date = TodayCalDate();
         lab = m_calLab;
         eng = m_calEng;
@@ -262,12 +276,26 @@ void COstrelDlg::StampSParaCalInfo()
     }
 }
 
+void COstrelDlg::OfferUserDataOnce()
+{
+    if (m_userDataOffered)
+    {
+        return;
+    }
+    m_userDataOffered = true;
+    if (m_calLab == DefaultCalLab || m_calEng == DefaultCalEng)
+    {
+        OnOptionsUserData();
+    }
+}
+
 void COstrelDlg::AcceptLoadedDataSet(CTamrix&& dataSet, FormatPair format)
 {
     m_dataSet = std::move(dataSet);
     m_dataSet.EnableUtf8Support(true);
     std::tie(m_version, m_revision) = format;
     m_loaded = true;
+    m_history.clear();
     SetStatusText(QString());
     RunLibraryAction(this, [this] {
         RefreshDeviceList();
@@ -344,6 +372,10 @@ void COstrelDlg::OnOK()
 
 void COstrelDlg::OnCancel()
 {
+    if (!MayDropDataSet())
+    {
+        return;
+    }
     SaveSettings();
     CDialog::OnCancel();
 }
@@ -386,8 +418,54 @@ SettingsBinding COstrelDlg::SettingsMembers()
     return {m_calLab, m_calEng, m_timeout, m_calDataTimeout, m_includeNetworkResources, m_alwaysUseFactoryDataSet};
 }
 
+DataSetChange COstrelDlg::StartChange()
+{
+    return DataSetChange(m_dataSet, m_deviceGrid->GetRow());
+}
+
+void COstrelDlg::Record(DataSetChange& change)
+{
+    if (std::unique_ptr<QUndoCommand> step =
+            change.Finish(m_deviceGrid->GetRow(), this, [this](long row) { ShowHistoryRow(row); }))
+    {
+        m_history.push(step.release());
+    }
+}
+
+void COstrelDlg::OnEditUndo()
+{
+    m_history.undo();
+    UpdateStatusAfterHistoryMove();
+}
+
+void COstrelDlg::OnEditRedo()
+{
+    m_history.redo();
+    UpdateStatusAfterHistoryMove();
+}
+
+void COstrelDlg::ShowHistoryRow(long row)
+{
+    RefreshAll();
+    const long rows = m_deviceGrid->GetRows();
+    if (rows > 1)
+    {
+        m_deviceGrid->SetRow(std::clamp(row, 1L, rows - 1));
+    }
+}
+
+void COstrelDlg::UpdateStatusAfterHistoryMove()
+{
+    // The history starts at each load, so its first place is the loaded data set.
+    if (m_loaded)
+    {
+        SetStatusText(m_history.index() == 0 ? QString() : StatusModified);
+    }
+}
+
 void COstrelDlg::OnGlobalFlag()
 {
+    DataSetChange change = StartChange();
     unsigned long mask = 0;
     for (std::size_t i = 0; i < FlagBoxes.size(); ++i)
     {
@@ -405,6 +483,7 @@ void COstrelDlg::OnGlobalFlag()
     {
         SetStatusText(StatusModified);
     }
+    Record(change);
 }
 
 void COstrelDlg::OnGridActivate()
@@ -416,12 +495,14 @@ void COstrelDlg::OnGridActivate()
     const long row = m_deviceGrid->GetRow();
     const long column = m_deviceGrid->GetCol();
     const long device = row - 1;
+    if (column == DeviceNumberColumn || column == MnemonicColumn)
+    {
+        OnDeviceEdit();
+        return;
+    }
+    DataSetChange change = StartChange();
     switch (column)
     {
-    case DeviceNumberColumn:
-    case MnemonicColumn:
-        OnDeviceEdit();
-        break;
     case DefaultDeviceColumn:
         RunLibraryAction(this, [this, row, device] {
             if (device != m_dataSet.GetSParaDefaultDevice())
@@ -456,18 +537,19 @@ void COstrelDlg::OnGridActivate()
     default:
         break;
     }
+    Record(change);
 }
 
 void COstrelDlg::OnSensorScanNetwork()
 {
     m_includeNetworkResources = !m_includeNetworkResources;
-    GetMenu().GetSubMenu(SensorMenu).CheckMenuItem(
-        ScanNetworkItem, MF_BYPOSITION | (m_includeNetworkResources ? MF_CHECKED : MF_UNCHECKED));
+    GetMenu().CheckMenuItem(ID_SENSOR_SCAN_NETWORK,
+                            MF_BYCOMMAND | (m_includeNetworkResources ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void COstrelDlg::OnSensorAlwaysFactory()
 {
     m_alwaysUseFactoryDataSet = !m_alwaysUseFactoryDataSet;
-    GetMenu().GetSubMenu(SensorMenu).CheckMenuItem(
-        AlwaysFactoryItem, MF_BYPOSITION | (m_alwaysUseFactoryDataSet ? MF_CHECKED : MF_UNCHECKED));
+    GetMenu().CheckMenuItem(ID_SENSOR_ALWAYS_FACTORY,
+                            MF_BYCOMMAND | (m_alwaysUseFactoryDataSet ? MF_CHECKED : MF_UNCHECKED));
 }

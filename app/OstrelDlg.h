@@ -2,7 +2,8 @@
 
 // The main window: the device list of the one calibration data set, its four
 // global S-parameter flags and a one-line status field. It owns the data set,
-// the format pair of the last load, the loaded flag and the settings.
+// the format pair of the last load, the loaded flag, the settings and the undo
+// history of the data set's changes since the last load.
 
 #include "Dialog.h"
 #include "Tamrix.h"
@@ -10,11 +11,13 @@
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
+#include <QUndoStack>
 
 #include <array>
 #include <string>
 
 class CEditFlexGrid;
+class DataSetChange;
 class QCheckBox;
 class QLineEdit;
 struct SettingsBinding;
@@ -87,9 +90,30 @@ private:
     void DoDataExchange();
     void SetUpDeviceGrid();
     void SetUpSensorMenu();
+    void SetUpEditMenu();
     void SetStatusText(const QString& text);
     bool HasDeviceFlags() const;
     void StampSParaCalInfo();
+    // Before the first stamp of a run that writes the laboratory and engineer:
+    // User Data, when either is still the settings' default.
+    void OfferUserDataOnce();
+
+    // Every command that changes the data set takes a change before it runs
+    // and records it after, as one undo step.
+    DataSetChange StartChange();
+    void Record(DataSetChange& change);
+    void OnEditUndo();
+    void OnEditRedo();
+    void ShowHistoryRow(long row);
+    void UpdateStatusAfterHistoryMove();
+
+    // Before the data set is closed or replaced: true when that may go on (no
+    // unsaved changes, or the user saved or discarded them). Unsaved means the
+    // history is away from where the last load or save left it, so undoing
+    // back there needs no saving.
+    bool MayDropDataSet();
+    // File > Save's dialog and store; true when the data set was stored.
+    bool SaveDataSetAs();
 
     // The settings file, read at start-up and written on exit. A file that does
     // not parse changes none of the six settings, a write that fails leaves the
@@ -137,6 +161,8 @@ private:
     char m_revision = '0';
     bool m_loaded = false;
     QString m_startFile;
+    QUndoStack m_history;
+    bool m_userDataOffered = false;
     std::string m_calLab;
     std::string m_calEng;
     int m_timeout = 1000;

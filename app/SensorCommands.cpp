@@ -25,6 +25,8 @@ constexpr UINT StopBox = MB_OK | MB_ICONSTOP;
 
 void COstrelDlg::OnSensorLoad()
 {
+    if (!MayDropDataSet())
+        return;
     CUploadDialog dialog(m_timeout, m_calDataTimeout, m_includeNetworkResources, m_alwaysUseFactoryDataSet);
     const int result = dialog.DoModal();
     if (result == -1) {

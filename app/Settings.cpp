@@ -44,8 +44,8 @@ po::options_description SettingsOptions(const SettingsBinding& settings)
 {
     po::options_description options("Allowed options");
     options.add_options()
-        ("cal.lab", po::value<std::string>(&settings.calLab)->default_value("user lab"), "Calibration laboratory")
-        ("cal.eng", po::value<std::string>(&settings.calEng)->default_value("user"), "Calibration engineer")
+        ("cal.lab", po::value<std::string>(&settings.calLab)->default_value(DefaultCalLab), "Calibration laboratory")
+        ("cal.eng", po::value<std::string>(&settings.calEng)->default_value(DefaultCalEng), "Calibration engineer")
         ("rc.timeout", po::value<int>(&settings.timeout)->default_value(DefaultTimeout), "Command Timeout")
         ("rc.calDataTimeout", po::value<int>(&settings.calDataTimeout)->default_value(DefaultCalDataTimeout),
          "Upload/Download Timeout")

@@ -16,6 +16,9 @@
 // What an option that is missing from the file becomes.
 constexpr int DefaultTimeout = 1000; // ms
 constexpr int DefaultCalDataTimeout = 60000; // ms
+// The laboratory and engineer stamped until the user gives theirs.
+inline constexpr char DefaultCalLab[] = "user lab";
+inline constexpr char DefaultCalEng[] = "user";
 
 // Where the program keeps the six settings. The options are bound to them: a
 // successful read writes all six, a failed one none.

@@ -23,6 +23,11 @@ std::vector<MenuTemplate> MakeMenus()
                               Separator,
                               {ID_FILE_EXIT, "E&xit"},
                           }},
+                         {"&Edit",
+                          {
+                              {ID_EDIT_UNDO, "&Undo\tCtrl+Z"},
+                              {ID_EDIT_REDO, "&Redo\tCtrl+Shift+Z; Ctrl+Y"},
+                          }},
                          {"&Sensor",
                           {
                               {ID_SENSOR_LOAD, "&Load Calibration Data ..."},

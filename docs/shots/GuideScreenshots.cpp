@@ -203,6 +203,8 @@ void Session(const QTemporaryDir& files)
         return path;
     });
     const ScopedMessageBoxPresenter boxes([](const MessageBoxRequest& box) {
+        // The edits of the session are not kept when the sensor's data set is loaded.
+        if (box.buttons == MessageBoxButtons::SaveDiscardCancel) return IDNO;
         Fail("unexpected message: " + box.text);
         return box.buttons == MessageBoxButtons::YesNo ? IDNO : IDOK;
     });

@@ -1,6 +1,7 @@
 #include "../platform/ui/Rows.h"
 #include "Bitmaps.h"
 #include "CalDate.h"
+#include "CalInfoDialog.h"
 #include "CellEdit.h"
 #include "Device.h"
 #include "EditFlexGrid.h"
@@ -153,14 +154,16 @@ const std::map<QString, int> Commands{
     {"append", ID_DEVICE_APPEND}, {"insert", ID_DEVICE_INSERT}, {"delete", ID_DEVICE_DELETE},
     {"up", ID_DEVICE_MOVE_UP}, {"down", ID_DEVICE_MOVE_DOWN}, {"edit", ID_DEVICE_EDIT}, {"remote", ID_OPTIONS_REMOTE},
     {"userdata", ID_OPTIONS_USER_DATA}, {"scan", ID_SENSOR_SCAN_NETWORK}, {"factory", ID_SENSOR_ALWAYS_FACTORY},
-    {"showcal", ID_OPTIONS_SHOW_CAL_DATA}, {"upload", ID_SENSOR_LOAD}, {"download", ID_SENSOR_SAVE}};
+    {"showcal", ID_OPTIONS_SHOW_CAL_DATA}, {"upload", ID_SENSOR_LOAD}, {"download", ID_SENSOR_SAVE},
+    {"exit", ID_FILE_EXIT}};
+const QString SaveQuestion = "The calibration data set has been modified.\r\nDo you want to save the changes?";
 // Lines of different lengths, non-ASCII letters and a trailing newline, as a data set's text has them.
 const char* const Text = "Calibration data set\n  Engineer    \"Jörg\"\n  Temperature 23 °C\n\n  #  Frequency/Hz\n  0  1e+07\n";
 // The user loads the sensor's user data set, edits its second device, saves it into the sensor, is refused saving it
 // while the factory data set is forced, and loads it again: the sensor holds the edit and it comes back.
-const char* const SensorSession = "upload; title; dev:type; dbl:2,1; download; factory; download:-; disk:sensor;"
+const char* const SensorSession = "upload; title; dev:type; ud:cancel; dbl:2,1; download; factory; download:-; disk:sensor;"
                                   " factory; blank; upload; val; disk:sensor";
-const char* const SensorLog = "title=Upload from TVX-18G Ser.# 100001 | editor(User 6 dB pad rw) | I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading. | sensor=same | val=0.125 -0.0625 | sensor=same";
+const char* const SensorLog = "title=Upload from TVX-18G Ser.# 100001 | editor(User 6 dB pad rw) | User Data(user lab/user) | I orphan:Download successful. | S:Consistency check failed:\r\nThe option \"Always Use Factory Data Set\" in the Sensor menu is checked, but the current data set is a user data set. Uncheck the option before downloading. | sensor=same | val=0.125 -0.0625 | sensor=same";
 const char* const SensorTitle = "Upload from TVX-18G Ser.# 100001";
 const char* const SensorList = "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB";
 const char* const HandSettings = "[cal]\nlab = Prüflabor Köln, Nordflügel, Raum 7\neng = Jörg\n[rc]\ntimeout = -5\ncalDataTimeout = 90000\n";
@@ -193,12 +196,13 @@ public:
         m_grid = m_dialog->GetDlgItemAs<CEditFlexGrid>(IDC_DEVICE_GRID);
     }
 
-    // Runs `action` on the next modal dialog once it is open, then cancels it should it still be open.
-    static void WhenModal(const std::function<void(QWidget*)>& action, int attempts = 50)
+    // Runs `action` on the next modal dialog (of that class) once it is open, then cancels it should it still be open.
+    static void WhenModal(const std::function<void(QWidget*)>& action, const char* kind = "QDialog", int attempts = 50)
     {
-        QTimer::singleShot(attempts == 50 ? 0 : 10, [action, attempts] {
+        QTimer::singleShot(attempts == 50 ? 0 : 10, [action, kind, attempts] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr && attempts > 0) return WhenModal(action, attempts - 1);
+            if (modal && !modal->inherits(kind)) return WhenModal(action, kind, 49); // waits for the one before to close
+            if (modal == nullptr && attempts > 0) return WhenModal(action, kind, attempts - 1);
             ASSERT_NE(modal, nullptr) << "no dialog opened";
             EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
             action(modal);
@@ -232,7 +236,15 @@ public:
     std::shared_ptr<void> m_configHome = ScopedEnvironmentVariable("XDG_CONFIG_HOME", m_configFolder.path().toStdString());
     QString m_log;
     int m_yesNoAnswer = IDYES;
+    std::deque<int> m_saveAnswers; // IDYES Save, IDNO Discard (also when none is left), IDCANCEL
     ScopedMessageBoxPresenter m_presenter{[this](const MessageBoxRequest& box) {
+        if (box.buttons == MessageBoxButtons::SaveDiscardCancel) { // noted as A=save, discard or cancel
+            const int answer = m_saveAnswers.empty() ? IDNO : m_saveAnswers.front();
+            if (!m_saveAnswers.empty()) m_saveAnswers.pop_front();
+            Note(QString("A=") + (answer == IDYES ? "save" : answer == IDNO ? "discard" : "cancel")
+                 + (box.text == SaveQuestion && box.parent && box.icon == MessageBoxIcon::Exclamation ? "" : "?" + box.text));
+            return answer;
+        }
         const bool yesNo = box.buttons == MessageBoxButtons::YesNo;
         Note((box.caption == "Ostrel" ? "" : box.caption + " ")
              + (yesNo ? (box.defaultButton == IDNO ? "Q" : "Qy") : box.icon == MessageBoxIcon::Stop ? "S"
@@ -282,15 +294,15 @@ public:
     // "on" or "off" for an option of the Sensor menu, "?" where its check mark or picture disagrees.
     QString Option(bool on, int item) const
     {
-        const CMenu menu = m_dialog->GetMenu().GetSubMenu(1);
-        const bool agrees = ((menu.GetMenuState(item, MF_BYPOSITION) & MF_CHECKED) != 0) == on
-                            && menu.FindMenuItem(item, MF_BYPOSITION)->icon().pixmap(16, 16).toImage().convertToFormat(
+        const CMenu menu = m_dialog->GetMenu();
+        const bool agrees = ((menu.GetMenuState(item, MF_BYCOMMAND) & MF_CHECKED) != 0) == on
+                            && menu.FindMenuItem(item, MF_BYCOMMAND)->icon().pixmap(16, 16).toImage().convertToFormat(
                                    QImage::Format_ARGB32) == Picture(on ? IDB_CHECK_TICKED : IDB_CHECK_EMPTY);
         return QString(on ? "on" : "off") + (agrees ? "" : "?");
     }
     // Notes the next dialog's title, `fields` and cut labels, types `texts` into the fields and ends it by `end` ("ok",
     // "cancel": the button, "ret": Enter, "reset": the reset button and Enter, else Escape).
-    void Answer(const std::vector<int>& fields, const QStringList& texts, const QString& end)
+    void Answer(const std::vector<int>& fields, const QStringList& texts, const QString& end, const char* kind)
     {
         WhenModal([=](QWidget* modal) {
             auto* dialog = qobject_cast<CDialog*>(modal);
@@ -316,7 +328,7 @@ public:
             }
             if (end == "ok" || end == "cancel") QTest::mouseClick(dialog->GetDlgItem(end == "ok" ? IDOK : IDCANCEL), Qt::LeftButton);
             else QTest::keyClick(QApplication::focusWidget(), end == "ret" || end == "reset" ? Qt::Key_Return : Qt::Key_Escape);
-        });
+        }, kind);
     }
     QString ShownText(const QString& text) const { return text == m_text ? "<set>" : text.left(200); }
     // A step in the content view.
@@ -347,6 +359,20 @@ public:
             ADD_FAILURE() << "no view step " << step.toStdString();
     }
     void Step(const QString& verb, const QString& arg);
+    // Runs `start`, then the row's steps, and checks what the window says and holds.
+    void Session(const QString& start = QString())
+    {
+        Run(start.isEmpty() ? QString::fromUtf8(GetParam().steps) : start + "; " + QString::fromUtf8(GetParam().steps));
+        const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
+        EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
+        EXPECT_EQ(m_dialog->windowTitle().toStdString(), expand(GetParam().title));
+        EXPECT_EQ(m_dialog->GetDlgItemText(IDC_STATUS_LINE).toStdString(), GetParam().status);
+        EXPECT_EQ(Shown().toStdString(), GetParam().list);
+        m_dialog->RefreshDeviceList(); // the data set holds what the list shows
+        EXPECT_EQ(Shown().toStdString(), GetParam().list);
+        EXPECT_EQ(Stamp().toStdString(), GetParam().stamp);
+        EXPECT_EQ(Waiting(), "");
+    }
 
     std::optional<ServedSensors> m_sensors;
     std::shared_ptr<void> m_visa; // gives the VISA library back
@@ -363,11 +389,13 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         if (verb == "load" || verb == "save" || verb == "export" || verb == "import") // "-": Cancel
             m_fileAnswers.push_back(arg == "-" ? std::nullopt : std::optional(arg.isEmpty() ? arg : In(arg)));
         if (verb == "showcal") m_text = Utf8ToWide(set.Visualize());
-        if (verb == "download" && arg == "-") // refused: no dialog may open
+        if (arg == "-") // refused or cancelled: no dialog may open
             QTimer::singleShot(0, [] {
                 if (auto* opened = qobject_cast<CDialog*>(QApplication::activeModalWidget()))
                     ADD_FAILURE() << "a dialog opened", opened->EndDialog(IDCANCEL);
             });
+        else if (arg == "peek") // the dialog's title, then Escape
+            WhenModal([this](QWidget* modal) { Note(modal->windowTitle()); });
         else if (verb == "upload" || verb == "download") // the transfer dialog's clicks
             Clicks(verb == "upload" ? std::vector{-1, IDC_UPLOAD, IDOK} : std::vector{IDC_DOWNLOAD});
         m_dialog->GetMenu().FindMenuItem(Commands.at(verb), MF_BYCOMMAND)->trigger();
@@ -391,6 +419,29 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         Flag(arg)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(Flag(arg), verb == "fspace" ? Qt::Key_Space : verb == "fret" ? Qt::Key_Return : Qt::Key_Enter);
     } else if (verb == "no") m_yesNoAnswer = IDNO;
+    else if (verb == "ask") { // the answer to the next Save question; after Save, the file to save to ("-": Cancel)
+        m_saveAnswers.push_back(args[0] == "save" ? IDYES : args[0] == "discard" ? IDNO : IDCANCEL);
+        if (args.size() > 1) m_fileAnswers.push_back(args[1] == "-" ? std::nullopt : std::optional(In(args[1])));
+    } else if (verb == "keys") { // key sequences (", " between them) where the keyboard is
+        m_dialog->activateWindow(); // as the desktop gives it back once a dialog over it has closed
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+        for (const QString& keys : arg.split(", "))
+            QTest::keySequence(m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get(), QKeySequence(keys));
+    }
+    else if (verb == "cur") Note("row=" + QString::number(m_grid->GetRow()));
+    else if (verb == "same") Note(args[0] + (Bytes(In(args[0])) == Bytes(In(args[1])) ? "==" : "!=") + args[1]);
+    else if (verb == "menu") { // Edit menu: U Undo, R Redo, "-" greyed
+        const CMenu menu = m_dialog->GetMenu();
+        Note(QString("edit=") + (menu.GetMenuState(ID_EDIT_UNDO, MF_BYCOMMAND) & MF_GRAYED ? '-' : 'U')
+             + (menu.GetMenuState(ID_EDIT_REDO, MF_BYCOMMAND) & MF_GRAYED ? '-' : 'R'));
+    } else if (verb == "negative") { // a copy of a sample whose first point holds a negative S21 uncertainty
+        CTamrix sample;
+        const FormatPair format = CTamrixUtil::LoadTMXFromFile2(sample, WideToPath(In(args[0])).c_str());
+        TamrixContent content = sample.Content();
+        content.devices[0].points[0].values[8] = -0.03125f;
+        sample.ReplaceContent(content);
+        CTamrixUtil::StoreTMXToFile2(sample, WideToPath(In(args[1])).c_str(), std::get<0>(format), std::get<1>(format));
+    }
     else if (verb == "poke") set.SetSParaDeviceNumber(arg.toLong()); // the data set changes behind the list's back
     else if (verb == "mask") set.SetSParaCorrDef(arg.toULong());
     else if (verb == "showflags") m_dialog->RefreshGlobalFlags();
@@ -414,16 +465,17 @@ void MainWindow::Step(const QString& verb, const QString& arg)
             if (arg == "type") { // a new mnemonic and two values
                 mnemonic->selectAll();
                 QTest::keyClicks(mnemonic, "DÄMPFUNG 6 dB");
-                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
                 TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 2, 6, "-0.0625"); // S21 im, point 1
             }
+            if (arg == "type" || arg == "value") // "value": that one alone
+                TypeIntoCell(editor->GetDlgItemAs<CEditFlexGrid>(IDC_POINT_GRID), 1, 2, "0.125"); // S11 re, point 0
             QTest::mouseClick(editor->GetDlgItem(arg == "cancel" ? IDCANCEL : IDOK), Qt::LeftButton);
         });
     else if (verb == "ud" || verb == "rc" || verb == "id") // User Data, Remote Control or the sensor identity dialog:
         Answer(verb == "ud"   ? std::vector{IDC_CAL_LAB, IDC_CAL_ENG} // texts as far as given, then how the dialog ends
                : verb == "rc" ? std::vector{IDC_COMMAND_TIMEOUT, IDC_CAL_DATA_TIMEOUT}
                               : std::vector{IDC_SENSOR_NAME, IDC_STOCK_NUMBER, IDC_SERIAL_NUMBER},
-               args.mid(0, args.size() - 1), args.last());
+               args.mid(0, args.size() - 1), args.last(), verb == "ud" ? "CCalInfoDialog" : "QDialog");
     else if (verb == "view") // steps ("/" between them) in the content view that opens next
         WhenModal([this, arg](QWidget* modal) {
             Note(modal->windowTitle() + Waiting());
@@ -500,7 +552,8 @@ void MainWindow::Step(const QString& verb, const QString& arg)
     } else if (verb == "settings")
         Note(Utf8ToWide(m_dialog->CalLab() + "/" + m_dialog->CalEng() + "/") + QString::number(m_dialog->Timeout())
              + "/" + QString::number(m_dialog->CalDataTimeout()) + "/"
-             + Option(m_dialog->IncludeNetworkResources(), 3) + "/" + Option(m_dialog->AlwaysUseFactoryDataSet(), 4));
+             + Option(m_dialog->IncludeNetworkResources(), ID_SENSOR_SCAN_NETWORK) + "/"
+             + Option(m_dialog->AlwaysUseFactoryDataSet(), ID_SENSOR_ALWAYS_FACTORY));
     else if (verb == "shown") Note(m_dialog->isVisible() ? "open" : "closed");
     else ADD_FAILURE() << "no step " << verb.toStdString();
     Settle();
@@ -510,16 +563,7 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
 {
     if (QString(GetParam().steps).contains("serve:lan") && !private_network::Problem().empty())
         GTEST_SKIP() << "no LAN without a private network: " << private_network::Problem();
-    Run(QString::fromUtf8(GetParam().steps));
-    const auto expand = [this](const char* text) { return QString::fromUtf8(text).replace('@', m_folder.path()).toStdString(); };
-    EXPECT_EQ(m_log.toStdString(), expand(GetParam().log));
-    EXPECT_EQ(m_dialog->windowTitle().toStdString(), expand(GetParam().title));
-    EXPECT_EQ(m_dialog->GetDlgItemText(IDC_STATUS_LINE).toStdString(), GetParam().status);
-    EXPECT_EQ(Shown().toStdString(), GetParam().list);
-    m_dialog->RefreshDeviceList(); // the data set holds what the list shows
-    EXPECT_EQ(Shown().toStdString(), GetParam().list);
-    EXPECT_EQ(Stamp().toStdString(), GetParam().stamp);
-    EXPECT_EQ(Waiting(), "");
+    Session();
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
@@ -529,24 +573,24 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
             "User Data(user lab/user) | User Data(A/B) | User Data(A/B) | User Data(A/B) | Remote Control Settings(1000/60000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | I/J/700/8000/off/on | I/J/700/8000/on/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum 7/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Remote Control Settings(-5/90000) | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /-5/90000/off/off | Remote Control Settings(-5/90000) | Remote Control Settings(1234/98) | Remote Control Settings(1000/60000) | reset(1000/60000) open | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /1000/60000/off/off"},
         Row{"ContentViewShowsCopiesAndFills", "view:show; render:text; view:show; render:library; view:part/copy/clip/fill/show; render:large; view:show/copy/open/clip/cancel/open; showcal; load:user_v3.cal; view:type:xyz/show/keys:Ctrl+Home, Down, Shift+Down, Ctrl+C/clip/keys:Ctrl+A, Ctrl+C/clip; showcal",
             "ran waiting | Visualize Content | (<set>) | ran waiting | Error S:\"/tmp/x.cal\": File read access failed! | Visualize Content | () | ran waiting | Visualize Content | part | clip=<set> | (<set>) | Visualize Content | (<set>) | open | clip=<set> | closed | Visualize Content | (<set>) | clip=  Sensor name             \"TLS-18G\"\n | clip=<set>", "user_v3.cal", "", User3, UserStamp},
-        Row{"ClosingWritesTheSettings", "settings; cfg; load:user_v3.cal; append; close:flag; shown; cfg; start; ud:PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/ok; userdata; rc:250/90000/ret; remote; scan; factory; close:box; cfg; start; settings; ud:New lab/New eng/ok; userdata; close:full; shown; cfg",
-            "user lab/user/1000/60000/off/off | (none) | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n | User Data(user lab/user) | Remote Control Settings(1000/60000) | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n | PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/250/90000/on/on | User Data(PRÜFLABOR KÖLN/JÖRG ÅSTRÖM) | closed | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n"},
-        Row{"DroppedAndRefusedLoads", "start:none.cal; start:factory_v3.cal; title; cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal; title; list; load:factory_v4.cal; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; text:text.cal; load:text.cal; drop:none.cal; drop:text.cal; fmt",
-            "S:\"@/none.cal\": File read access failed! | title=factory_v3.cal | title=user.data | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | S:\"@/none.cal\": File read access failed! | S:\"@/dir.cal\": File read access failed! | S:\"@/pipe.cal\": File read access failed! | S:\"@/text.cal\": Calibration data set has wrong signature! | Error S:\"@/none.cal\": File read access failed! | Error S:\"@/text.cal\": Calibration data set has wrong signature! | v40", "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
-        Row{"CancelledRefusedAndDevicelessCommands", "poke:2; load:-; list; load:; list; save:-; save:; export:-; export:; poke:3; import:-; list; import:; list; title; status; load:factory_v3.cal; append; save:missing/set.cal; dir:folder.cal; save:folder.cal; export:missing/devices.xml; dir:folder.xml; export:folder.xml; disk:factory_v3.cal; files; title; load:user_v3.cal; row:1; delete; row:1; delete; save:user_v3.cal; disk:user_v3.cal; export:none; insert; fig:0; row:1; key:Insert; list; stamp; load:factory_v3.cal; import:none.xml",
-            "list= | list=1001 , 1002  | list=1001 , 1002  | list=1001 , 1002 , 1003  | title=Ostrel | status=No cal. data set loaded. | S:\"@/missing/set.cal\": File write access failed! | S:\"@/folder.cal\": File write access failed! | S:\"@/missing/devices.xml\": File write access failed! | S:\"@/folder.xml\": File write access failed! | factory_v3.cal=sample | files=folder.cal,folder.xml | title=factory_v3.cal | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user", "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
-        Row{"RefusedImportsThenExportAndImport", "load:factory_v3.cal; import:none.xml; dir:folder.xml; import:folder.xml; fifo:pipe.xml; import:pipe.xml; text:Geräte.xml; import:Geräte.xml; export:Geräte; dlg; disk:Geräte.xml; status; row:1; delete; row:3; key:Delete; list; stamp; import:Geräte.xml; dlg; files; spoil:Geräte.xml; import:Geräte.xml",
-            "S:\"@/none.xml\": File read access failed! | S:\"@/folder.xml\": File read access failed! | S:\"@/pipe.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | save asking .xml *.xml Files (*.xml);All Files (*.*) (*) | Geräte.xml=same | status= | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | list=1 ATT 10dB 18G*, 2 ATT 20dB 18G+ | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | open .xml *.xml Files (*.xml);All Files (*.*) (*) | files=folder.xml,Geräte.xml | S:\"@/Geräte.xml, Device 1, point 1\": Generic XML error!", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
+        Row{"ClosingWritesTheSettings", "settings; cfg; load:user_v3.cal; ud:cancel; append; close:flag; shown; cfg; start; ud:PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/ok; userdata; rc:250/90000/ret; remote; scan; factory; close:box; cfg; start; settings; ud:New lab/New eng/ok; userdata; close:full; shown; cfg",
+            "user lab/user/1000/60000/off/off | (none) | User Data(user lab/user) | A=discard | closed | [cal]\r\nlab = user lab\r\neng = user\r\n[rc]\r\ntimeout = 1000\r\ncalDataTimeout = 60000\r\nincludeNetworkResources = false\r\nalwaysUseFactoryDataSet = false\n | User Data(user lab/user) | Remote Control Settings(1000/60000) | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n | PRÜFLABOR KÖLN/JÖRG ÅSTRÖM/250/90000/on/on | User Data(PRÜFLABOR KÖLN/JÖRG ÅSTRÖM) | closed | [cal]\r\nlab = PRÜFLABOR KÖLN\r\neng = JÖRG ÅSTRÖM\r\n[rc]\r\ntimeout = 250\r\ncalDataTimeout = 90000\r\nincludeNetworkResources = true\r\nalwaysUseFactoryDataSet = true\n"},
+        Row{"DroppedAndRefusedLoads", "start:none.cal; start:factory_v3.cal; title; cp:user_v3.cal>user.data; drop:user.data,factory_v3.cal; title; list; load:factory_v4.cal; ud:cancel; append; load:none.cal; dir:dir.cal; load:dir.cal; fifo:pipe.cal; load:pipe.cal; text:text.cal; load:text.cal; drop:none.cal; drop:text.cal; fmt",
+            "S:\"@/none.cal\": File read access failed! | title=factory_v3.cal | title=user.data | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | User Data(user lab/user) | A=discard | S:\"@/none.cal\": File read access failed! | A=discard | S:\"@/dir.cal\": File read access failed! | A=discard | S:\"@/pipe.cal\": File read access failed! | A=discard | S:\"@/text.cal\": Calibration data set has wrong signature! | A=discard | Error S:\"@/none.cal\": File read access failed! | A=discard | Error S:\"@/text.cal\": Calibration data set has wrong signature! | v40", "factory_v4.cal", Modified, "1 ATT 3dB 18G+, 2 ATT 10dB 18G, 3 ATT 20dB 18G*+, 4 new_device", Today},
+        Row{"CancelledRefusedAndDevicelessCommands", "poke:2; load:-; list; load:; list; save:-; save:; export:-; export:; poke:3; import:-; list; import:; list; title; status; load:factory_v3.cal; ud:cancel; append; save:missing/set.cal; dir:folder.cal; save:folder.cal; export:missing/devices.xml; dir:folder.xml; export:folder.xml; disk:factory_v3.cal; files; title; load:user_v3.cal; row:1; delete; row:1; delete; save:user_v3.cal; disk:user_v3.cal; export:none; insert; fig:0; row:1; key:Insert; list; stamp; load:factory_v3.cal; import:none.xml",
+            "list= | list=1001 , 1002  | list=1001 , 1002  | list=1001 , 1002 , 1003  | title=Ostrel | status=No cal. data set loaded. | User Data(user lab/user) | S:\"@/missing/set.cal\": File write access failed! | S:\"@/folder.cal\": File write access failed! | S:\"@/missing/devices.xml\": File write access failed! | S:\"@/folder.xml\": File write access failed! | factory_v3.cal=sample | files=folder.cal,folder.xml | title=factory_v3.cal | A=discard | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | S:\"@/user_v3.cal\": You must add at least one s-parameter device and one calibration point per device! Storing was cancelled! | user_v3.cal=sample | fig=1e+07 0 0.1 | list=1001 new_device, 1002 new_device | stamp=today/user lab/user | A=discard", "factory_v3.cal", Modified, "", "not applicable/not applicable/not applicable"},
+        Row{"RefusedImportsThenExportAndImport", "load:factory_v3.cal; import:none.xml; dir:folder.xml; import:folder.xml; fifo:pipe.xml; import:pipe.xml; text:Geräte.xml; import:Geräte.xml; export:Geräte; dlg; disk:Geräte.xml; status; row:1; delete; row:3; key:Delete; list; stamp; ud:cancel; import:Geräte.xml; dlg; files; spoil:Geräte.xml; import:Geräte.xml",
+            "S:\"@/none.xml\": File read access failed! | S:\"@/folder.xml\": File read access failed! | S:\"@/pipe.xml\": File read access failed! | S:\"@/Geräte.xml\": Generic XML error! | save asking .xml *.xml Files (*.xml);All Files (*.*) (*) | Geräte.xml=same | status= | Q:Deleting cannot be undone. Proceed? | Q:Deleting cannot be undone. Proceed? | list=1 ATT 10dB 18G*, 2 ATT 20dB 18G+ | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | User Data(user lab/user) | open .xml *.xml Files (*.xml);All Files (*.*) (*) | files=folder.xml,Geräte.xml | S:\"@/Geräte.xml, Device 1, point 1\": Generic XML error!", "factory_v3.cal", Modified, "1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
         Row{"DeviceRefusalsMovesThenLibraryErrors", "edit; delete; up; down; load:factory_v3.cal; away:2; edit; delete; up; down; row:3; delete; row:1; up; row:4; down; no; row:1; delete; status; row:2; up; list; down; row:1; down; row:2; up; row:3; down; row:3; up; row:2; up; list; poke:3; dbl:4,3; load:; longlab; append",
-            "S:No device available! | S:No device available! | S:No device available! | S:No device available! | S:No device selected! | S:No device selected! | S:No device selected! | S:No device selected! | S:This device is write-protected!\r\nRemove write protection first. | S:This device is already on top of the list. | S:This device is already at the end of the list. | Q:Deleting cannot be undone. Proceed? | status= | list=1 ATT 10dB 18G*, 2 ATT 3dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ADP N-SMA, 2 ATT 3dB 18G, 3 ATT 10dB 18G*, 4 ATT 20dB 18G+ | S:Invalid access on table entry! | S:Missing or wrong argument(s)!", "factory_v3.cal", Modified, "1 ADP N-SMA, 2 ATT 3dB 18G, 3 ATT 10dB 18G*, 4 new_device", FactoryStamp},
-        Row{"NewDevicesTakeTheSensorFiguresAndVersionTwoWarns", "load:factory_v3.cal; row:2; append; fig:4; row:2; insert; fig:1; away:4; insert; nofigures; append; fig:7; list; load:single_device_v2.cal; row:1; delete; append; row:1; insert; append",
-            "fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1 | list=1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device | Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.", "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
-        Row{"MissingIdentityIsAskedForThenTheEditorOpensOnTheSelectedDevice", "id:a/b/c/esc; load:missing_identity_v3.cal; ident; id:TLS-40G/4711.0815/100234/ret; load:missing_identity_v3.cal; ident; list; title; stamp; load:factory_v3.cal; dev:cancel; row:1; edit; dev:cancel; row:3; edit; status; stamp; dev:type; dbl:2,1",
-            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233 | list=1 ADP N-3.5mm | title=missing_identity_v3.cal | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw)", "factory_v3.cal", Modified, "1 ATT 3dB 18G, 2 DÄMPFUNG 6 dB*, 3 ATT 20dB 18G+, 4 ADP N-SMA", Today},
+            "S:No device available! | S:No device available! | S:No device available! | S:No device available! | S:No device selected! | S:No device selected! | S:No device selected! | S:No device selected! | S:This device is write-protected!\r\nRemove write protection first. | S:This device is already on top of the list. | S:This device is already at the end of the list. | Q:Deleting cannot be undone. Proceed? | status= | list=1 ATT 10dB 18G*, 2 ATT 3dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ADP N-SMA, 2 ATT 3dB 18G, 3 ATT 10dB 18G*, 4 ATT 20dB 18G+ | S:Invalid access on table entry! | A=discard | S:Missing or wrong argument(s)!", "factory_v3.cal", Modified, "1 ADP N-SMA, 2 ATT 3dB 18G, 3 ATT 10dB 18G*, 4 new_device", FactoryStamp},
+        Row{"NewDevicesTakeTheSensorFiguresAndVersionTwoWarns", "load:factory_v3.cal; row:2; ud:cancel; append; fig:4; row:2; insert; fig:1; away:4; insert; nofigures; append; fig:7; list; load:single_device_v2.cal; row:1; delete; append; row:1; insert; append",
+            "User Data(user lab/user) | fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1 | list=1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device | A=discard | Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.", "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
+        Row{"MissingIdentityIsAskedForThenTheEditorOpensOnTheSelectedDevice", "id:a/b/c/esc; load:missing_identity_v3.cal; ident; id:TLS-40G/4711.0815/100234/ret; load:missing_identity_v3.cal; ident; list; title; stamp; load:factory_v3.cal; dev:cancel; row:1; edit; dev:cancel; row:3; edit; status; stamp; dev:ok; dbl:2,1; menu; close:flag; shown",
+            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233 | list=1 ADP N-3.5mm | title=missing_identity_v3.cal | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | edit=-- | closed", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
         Row{"DefaultDeviceMayGoOnlyInAUserSet", "load:factory_v3.cal; dbl:2,2; status; ret:1,2; dbl:1,3; list; ret:1,3; list; stamp; load:user_v3.cal; dbl:2,2; list; ret:1,2; status; dbl:1,2",
-            "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
-        Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags",
-            "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
+            "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | A=discard | list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
+        Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags; ask:cancel; close:box; shown",
+            "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2 | A=cancel | open", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSetAndTheClicks", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3; status; list; load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
             "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp},
         Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
@@ -568,5 +612,63 @@ TEST(StartFile, IsTheOnlyArgumentUnlessItIsAnOption)
         EXPECT_EQ(said, complaint);
     }
 }
+
+// Each way the data set is closed or replaced, after one change to a loaded data set: the question and each answer.
+class UnsavedChanges : public MainWindow {};
+TEST_P(UnsavedChanges, AreSavedDiscardedOrKeptAsTheUserAnswers) { Session("load:user_v3.cal; fclick:0"); }
+
+const char* const Kept = "@/kept.cal";
+INSTANTIATE_TEST_SUITE_P(Answers, UnsavedChanges, testing::Values(
+    Row{"EscapeSaves", "ask:save>kept.cal; close:flag; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"EscapeDiscards", "ask:discard; close:flag; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"EscapeCancelled", "ask:cancel; close:flag; shown; flags", "A=cancel | open | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"CloseBoxSaves", "ask:save>kept.cal; close:box; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"CloseBoxDiscards", "ask:discard; close:box; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"CloseBoxCancelled", "ask:cancel; close:box; shown", "A=cancel | open", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"ExitSaves", "ask:save>kept.cal; exit; shown; disk:kept.cal", "A=save | closed | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"ExitDiscards", "ask:discard; exit; shown", "A=discard | closed", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"ExitCancelled", "ask:cancel; exit; shown", "A=cancel | open", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"LoadSaves", "ask:save>kept.cal; load:factory_v3.cal; title; load:kept.cal; flags", "A=save | title=factory_v3.cal | flags ---- 0", "kept.cal", "", User3, UserStamp},
+    Row{"LoadDiscardsAndStartsANewHistory", "ask:discard; load:factory_v3.cal; menu", "A=discard | edit=--", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+    Row{"LoadCancelled", "ask:cancel; load:factory_v3.cal; flags", "A=cancel | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"DropSaves", "ask:save>kept.cal; drop:factory_v3.cal; title; load:kept.cal; flags", "A=save | title=factory_v3.cal | flags ---- 0", "kept.cal", "", User3, UserStamp},
+    Row{"DropDiscards", "ask:discard; drop:factory_v3.cal", "A=discard", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+    Row{"DropCancelled", "ask:cancel; drop:factory_v3.cal; flags", "A=cancel | flags ---- 0", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SensorLoadSaves", "ask:save>kept.cal; upload:peek; disk:kept.cal", "A=save | Upload Calibration Data | kept.cal=same", Kept, Modified, User3, UserStamp},
+    Row{"SensorLoadDiscards", "ask:discard; upload:peek", "A=discard | Upload Calibration Data", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SensorLoadCancelled", "ask:cancel; upload:-", "A=cancel", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SaveDialogCancelledGoesNotOn", "ask:save>-; close:flag; shown; ask:save>-; upload:-; ask:save>-; load:factory_v3.cal", "A=save | open | A=save | A=save", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"SaveRefusedGoesNotOn", "ask:save>missing/kept.cal; exit; shown; files", "A=save | S:\"@/missing/kept.cal\": File write access failed! | open | files=", "user_v3.cal", Modified, User3, UserStamp},
+    Row{"NoQuestionOnceUndoneToTheLoad", "keys:Ctrl+Z; close:flag; shown", "closed", "user_v3.cal", "", User3, UserStamp},
+    Row{"NoQuestionBackAtTheSave", "save:kept.cal; keys:Ctrl+Z; ask:cancel; exit; keys:Ctrl+Y; exit; shown", "A=cancel | closed", Kept, Modified, User3, UserStamp}), rows::Name());
+
+// Every command of the window, undone with Ctrl+Z and redone with Ctrl+Shift+Z and Ctrl+Y: the saved files.
+class History : public MainWindow {};
+TEST_P(History, UndoesAndRedoesEveryCommandExactly) { Session(); }
+
+INSTANTIATE_TEST_SUITE_P(Steps, History, testing::Values(
+    Row{"AllTheWayBackAndForth", "load:user_v3.cal; export:devs.xml; negative:user_v3.cal>neg.cal; load:neg.cal; save:start.cal; menu;"
+        " ud:cancel; append; row:1; insert; row:2; key:Delete; row:1; down; row:2; up; dbl:2,2; dbl:2,2; dbl:1,2; dbl:2,3;"
+        " fclick:0; fclick:1; fclick:2; fclick:3; import:devs.xml; dev:type; dbl:2,1; save:end.cal; menu;"
+        " keys:Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z, Ctrl+Z; menu; status; save:back.cal;"
+        " keys:Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z, Ctrl+Y, Ctrl+Shift+Z; menu; save:again.cal;"
+        " same:start.cal>back.cal; same:end.cal>again.cal; same:start.cal>end.cal",
+        "edit=-- | User Data(user lab/user) | Q:Deleting cannot be undone. Proceed? | editor(User 6 dB pad rw) | edit=U- | edit=-R | status= | edit=U- | start.cal==back.cal | end.cal==again.cal | start.cal!=end.cal",
+        "@/again.cal", Modified, "1001 Cable 1 m SMA*, 1002 DÄMPFUNG 6 dB", Today},
+    Row{"TheListShowsTheStepsDevice", "load:user_v3.cal; row:2; key:Delete; row:1; fclick:0; keys:Ctrl+Z; cur; flags; keys:Ctrl+Z; cur; list; status; keys:Ctrl+Y; cur",
+        "Q:Deleting cannot be undone. Proceed? | row=1 | flags X--- 1 | row=2 | list=1001 Cable 1 m SMA*, 1002 User 6 dB pad | status= | row=1", "user_v3.cal", Modified, "1001 Cable 1 m SMA*", UserStamp},
+    Row{"OneValueInTheEditorIsAStep", "load:factory_v3.cal; ud:cancel; dev:value; dbl:2,1; val; stamp; keys:Ctrl+Z; val; stamp; status",
+        "editor(ATT 10dB 18G rw) | User Data(user lab/user) | val=0.125 -0.00432151 | stamp=today/user lab/user | val=0.0083374 -0.00432151 | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | status=",
+        "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp}), rows::Name());
+
+// The first stamp of a run that writes the laboratory and engineer offers User Data while either is the default.
+class UserDataPrompt : public MainWindow {};
+TEST_P(UserDataPrompt, ComesOncePerRunBeforeTheFirstStamp) { Session("load:user_v3.cal"); }
+
+INSTANTIATE_TEST_SUITE_P(Stamps, UserDataPrompt, testing::Values(
+    Row{"OkStampsTheTextsGiven", "ud:Lab A/Eng B/ok; append; stamp; settings; insert:-; stamp", "User Data(user lab/user) | stamp=today/Lab A/Eng B | Lab A/Eng B/1000/60000/off/off | stamp=today/Lab A/Eng B", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", "today/Lab A/Eng B"},
+    Row{"CancelStampsTheDefaults", "ud:cancel; append; stamp; insert:-", "User Data(user lab/user) | stamp=today/user lab/user", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", Today},
+    Row{"OneDefaultTextIsEnough", "ud:Lab A/user/ok; userdata; ud:cancel; append", "User Data(user lab/user) | User Data(Lab A/user)", "user_v3.cal", Modified, "1001 Cable 1 m SMA*, 1002 User 6 dB pad, 1003 new_device", "today/Lab A/user"},
+    Row{"NotWhenGivenFirstNorLater", "ud:Lab A/Eng B/ok; userdata; append:-; ud:user lab/user/ok; userdata; insert:-", "User Data(user lab/user) | User Data(Lab A/Eng B)", "user_v3.cal", Modified, "1001 new_device, 1002 Cable 1 m SMA*, 1003 User 6 dB pad, 1004 new_device", Today}), rows::Name());
 
 } // namespace

@@ -435,22 +435,22 @@ TEST(Menu, AnswersTheMainWindowsCallsAsItsTemplateAndTheCallsMadeIt)
     RecordingDialog dialog(IDD_OSTREL_DIALOG);
     ASSERT_TRUE(dialog.Create());
     CMenu bar = dialog.GetMenu();
-    CMenu sensor = bar.GetSubMenu(1);
+    CMenu sensor = bar.GetSubMenu(2);
     const auto choose = [&bar] { bar.FindMenuItem(Scan, Command)->trigger(); };
     const auto pictures = [&sensor](bool set) {
         return sensor.SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
                                          set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
     };
-    EXPECT_EQ(bar.GetMenuItemCount(), 4);
-    EXPECT_EQ(Item(bar, 1, Position), "&Sensor popup");
+    EXPECT_EQ(bar.GetMenuItemCount(), 5);
+    EXPECT_EQ(Item(bar, 2, Position), "&Sensor popup");
     EXPECT_EQ(bar.GetMenuItemID(0), -1) << "a popup has no command";
-    EXPECT_EQ(bar.GetSubMenu(3).GetMenuItemID(3), ID_OPTIONS_SHOW_CAL_DATA);
+    EXPECT_EQ(bar.GetSubMenu(4).GetMenuItemID(3), ID_OPTIONS_SHOW_CAL_DATA);
     EXPECT_EQ(Item(bar, ID_OPTIONS_SHOW_CAL_DATA, Command), "&Show Cal. Data") << "found in its popup";
     EXPECT_EQ(sensor.GetMenuItemID(2), 0);
     EXPECT_EQ(Item(sensor, 2, Position), " separator");
     EXPECT_FALSE(sensor.SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())) << "a separator takes no pictures";
-    EXPECT_FALSE(bar.GetSubMenu(4).IsValid());
-    EXPECT_EQ(Item(bar.GetSubMenu(2), 6, Position), "(none)");
+    EXPECT_FALSE(bar.GetSubMenu(5).IsValid());
+    EXPECT_EQ(Item(bar.GetSubMenu(3), 6, Position), "(none)");
     EXPECT_EQ(bar.CheckMenuItem(4711, Command | MF_CHECKED), MENU_ITEM_NOT_FOUND);
     EXPECT_EQ(bar.CheckMenuItem(Scan, Command | MF_CHECKED), MF_UNCHECKED);
     choose();
