@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -279,12 +280,43 @@ QString FormatValueExact(double value)
 double DecimalOfSingle(float value)
 {
     char buffer[BufferSize];
-    const char* const end = std::to_chars(buffer, buffer + BufferSize, value).ptr;
+    const char* const end = std::to_chars(buffer, buffer + BufferSize, value, std::chars_format::scientific).ptr;
+    // At most nine digits: as a whole number they are exact in a double, and so
+    // are the powers of ten up to 1e22, so one division or multiplication gives
+    // the double nearest to the text; other exponents go to from_chars.
+    std::uint64_t digits = 0;
+    int count = 0;
+    const char* p = buffer + (buffer[0] == '-' ? 1 : 0);
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p != '.') {
+            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+            ++count;
+        }
+    }
+    // to_chars writes the exponent as "e", a sign and two or three digits.
+    int exponent = 0;
+    for (const char* e = p + 2; e < end; ++e) {
+        exponent = exponent * 10 + (*e - '0');
+    }
+    exponent = p + 1 < end && p[1] == '-' ? -exponent : exponent;
     double decimal = 0;
-    const std::from_chars_result read = std::from_chars(buffer, end, decimal);
+    if (p + 2 < end) {
+        static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const int scale = exponent - (count - 1);
+        if (scale >= -22 && scale <= 22) {
+            const double whole = static_cast<double>(digits);
+            decimal = scale >= 0 ? whole * powers[scale] : whole / powers[-scale];
+            decimal = buffer[0] == '-' ? -decimal : decimal;
+        } else if (std::from_chars(buffer, end, decimal).ec != std::errc()) {
+            return static_cast<double>(value);
+        }
+    } else {
+        return static_cast<double>(value);
+    }
     // A text at the very edge of the value's rounding interval can read as the
     // double halfway between two floats, which rounds to the other one.
-    if (read.ec != std::errc() || static_cast<float>(decimal) != value || std::isnan(value)) {
+    if (static_cast<float>(decimal) != value || std::isnan(value)) {
         return static_cast<double>(value);
     }
     return decimal;

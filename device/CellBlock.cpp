@@ -10,23 +10,11 @@
 namespace
 {
 
-// Signalling NaNs with payloads of their own: numbers read from texts, files
-// or the data set are never these (a NaN number is the quiet NaN).
-constexpr std::uint64_t emptyBits = 0x7FF4000000000E01u;
-constexpr std::uint64_t textBits = 0x7FF4000000000E02u;
-
 double FromBits(std::uint64_t bits)
 {
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-std::uint64_t BitsOf(double value)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 const std::string noText;
@@ -50,24 +38,9 @@ double CellBlock::TextMarker()
     return FromBits(textBits);
 }
 
-bool CellBlock::IsMarker(double value)
+double CellBlock::QuietNaN()
 {
-    const std::uint64_t bits = BitsOf(value);
-    return bits == emptyBits || bits == textBits;
-}
-
-void CellBlock::SetNumber(long row, long col, double value)
-{
-    if (!m_texts.empty())
-    {
-        m_texts.erase({row, col});
-    }
-    m_cells[Offset(row, col)] = IsMarker(value) ? std::numeric_limits<double>::quiet_NaN() : value;
-}
-
-bool CellBlock::IsText(long row, long col) const
-{
-    return IsMarker(m_cells[Offset(row, col)]);
+    return std::numeric_limits<double>::quiet_NaN();
 }
 
 const std::string& CellBlock::Text(long row, long col) const

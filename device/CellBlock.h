@@ -3,6 +3,8 @@
 // Whole rows of grid cells, as the grid hands them out and takes them back:
 // the unit of the editor's undo steps. A cell is a number or a text.
 
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -21,8 +23,15 @@ public:
     // Rows and columns from 0. A number cell reads its number; a text cell
     // (IsText) reads a marker that is not a number.
     double Number(long row, long col) const { return m_cells[Offset(row, col)]; }
-    void SetNumber(long row, long col, double value);
-    bool IsText(long row, long col) const;
+    void SetNumber(long row, long col, double value)
+    {
+        if (!m_texts.empty())
+        {
+            m_texts.erase({row, col});
+        }
+        m_cells[Offset(row, col)] = IsMarker(value) ? QuietNaN() : value;
+    }
+    bool IsText(long row, long col) const { return IsMarker(m_cells[Offset(row, col)]); }
     // Empty for a number cell.
     const std::string& Text(long row, long col) const;
     // UTF-8; an empty text makes the cell empty.
@@ -44,12 +53,23 @@ public:
     bool operator==(const CellBlock& other) const;
     bool operator!=(const CellBlock& other) const { return !(*this == other); }
 
-    // The markers of text cells: NaNs that no number cell holds.
+    // The markers of text cells: signalling NaNs with payloads of their own,
+    // which no number read from a text, a file or the data set is (a NaN
+    // number is a quiet NaN).
+    static constexpr std::uint64_t emptyBits = 0x7FF4000000000E01u;
+    static constexpr std::uint64_t textBits = 0x7FF4000000000E02u;
     static double EmptyMarker();
     static double TextMarker();
-    static bool IsMarker(double value);
+    static bool IsMarker(double value)
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits == emptyBits || bits == textBits;
+    }
 
 private:
+    static double QuietNaN();
+
     std::size_t Offset(long row, long col) const
     {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(m_cols) + static_cast<std::size_t>(col);

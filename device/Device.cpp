@@ -272,7 +272,7 @@ void CDevice::LoadTable()
             rows.SetNumber(point, col++, DecimalOfSingle(static_cast<float>(std::get<2>(value))));
         }
     }
-    m_grid->ReplaceRowBlock(1, m_grid->GetRows() - 1, rows);
+    m_grid->ReplaceRowBlock(1, m_grid->GetRows() - 1, std::move(rows));
 }
 
 DeviceValues CDevice::ReadValues() const

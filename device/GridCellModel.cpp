@@ -94,12 +94,39 @@ CGridCellModel::CGridCellModel(QObject* parent)
 
 long CGridCellModel::Rows() const
 {
-    return m_cells.Rows();
+    return m_header.Rows() + m_data.Rows();
 }
 
 long CGridCellModel::Cols() const
 {
-    return m_cells.Cols();
+    return m_data.Cols();
+}
+
+const CellBlock& CGridCellModel::BlockOf(long& row) const
+{
+    if (row < m_header.Rows())
+    {
+        return m_header;
+    }
+    row -= m_header.Rows();
+    return m_data;
+}
+
+CellBlock& CGridCellModel::BlockOf(long& row)
+{
+    return const_cast<CellBlock&>(static_cast<const CGridCellModel*>(this)->BlockOf(row));
+}
+
+template <class Change>
+void CGridCellModel::ChangeAllRows(Change change)
+{
+    CellBlock all = std::move(m_header);
+    all.Append(m_data);
+    change(all);
+    const long fixed = std::min(m_fixedRows, all.Rows());
+    m_header = all.Slice(0, fixed);
+    all.RemoveRows(0, fixed);
+    m_data = std::move(all);
 }
 
 long CGridCellModel::FixedRows() const
@@ -117,6 +144,7 @@ void CGridCellModel::SetFixed(long fixedRows, long fixedCols)
     beginResetModel();
     m_fixedRows = std::clamp(fixedRows, 0L, 1L);
     m_fixedCols = std::clamp(fixedCols, 0L, 1L);
+    ChangeAllRows([](CellBlock&) {});
     endResetModel();
 }
 
@@ -127,7 +155,7 @@ void CGridCellModel::Resize(long rows, long cols)
     if (cols != Cols())
     {
         beginResetModel();
-        m_cells.Reshape(rows, cols);
+        ChangeAllRows([rows, cols](CellBlock& all) { all.Reshape(rows, cols); });
         m_formats.resize(static_cast<std::size_t>(cols), CellFormat::Text);
         m_colAlignment.resize(static_cast<std::size_t>(cols), generalAlignment);
         for (auto it = m_pictures.begin(); it != m_pictures.end();)
@@ -190,7 +218,14 @@ void CGridCellModel::InsertRows(long index, long count)
         return;
     }
     BeginRowChange(true, index, count);
-    m_cells.InsertRows(index, count);
+    if (index >= m_fixedRows && index >= m_header.Rows())
+    {
+        m_data.InsertRows(index - m_header.Rows(), count);
+    }
+    else
+    {
+        ChangeAllRows([index, count](CellBlock& all) { all.InsertRows(index, count); });
+    }
     ShiftPictures(index, count);
     EndRowChange(true, index);
 }
@@ -203,7 +238,14 @@ void CGridCellModel::RemoveRows(long index, long count)
     }
     count = std::min(count, Rows() - index);
     BeginRowChange(false, index, count);
-    m_cells.RemoveRows(index, count);
+    if (index >= m_header.Rows())
+    {
+        m_data.RemoveRows(index - m_header.Rows(), count);
+    }
+    else
+    {
+        ChangeAllRows([index, count](CellBlock& all) { all.RemoveRows(index, count); });
+    }
     for (auto it = m_pictures.begin(); it != m_pictures.end();)
     {
         const long row = it->first.first;
@@ -256,32 +298,45 @@ QString CGridCellModel::Text(long row, long col) const
     {
         return QString::number(row);
     }
-    if (m_cells.IsText(row, col))
+    const CellBlock& cells = BlockOf(row);
+    if (cells.IsText(row, col))
     {
-        return FromUtf8(m_cells.Text(row, col));
+        return FromUtf8(cells.Text(row, col));
     }
-    return Shown(format, m_cells.Number(row, col));
+    return Shown(format, cells.Number(row, col));
 }
 
 QString CGridCellModel::ExactText(long row, long col) const
 {
-    if (!InRange(row, col) || FormatOf(row, col) == CellFormat::RowNumber || m_cells.IsText(row, col))
+    if (!HoldsNumber(row, col))
     {
         return Text(row, col);
     }
     std::string text;
-    AppendExact(text, FormatOf(row, col), m_cells.Number(row, col));
+    AppendExactText(text, row, col);
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool CGridCellModel::HoldsNumber(long row, long col) const
+{
+    if (!InRange(row, col) || FormatOf(row, col) == CellFormat::RowNumber)
+    {
+        return false;
+    }
+    return !BlockOf(row).IsText(row, col);
 }
 
 void CGridCellModel::AppendExactText(std::string& latin1, long row, long col) const
 {
-    if (InRange(row, col) && FormatOf(row, col) != CellFormat::RowNumber && !m_cells.IsText(row, col))
+    if (HoldsNumber(row, col))
     {
-        AppendExact(latin1, FormatOf(row, col), m_cells.Number(row, col));
+        const CellFormat format = FormatOf(row, col);
+        AppendExact(latin1, format, BlockOf(row).Number(row, col));
         return;
     }
-    const std::string& utf8 = InRange(row, col) ? m_cells.Text(row, col) : std::string();
+    const std::string noText;
+    long at = row;
+    const std::string& utf8 = InRange(row, col) ? BlockOf(at).Text(at, col) : noText;
     if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
         FormatOf(row, col) != CellFormat::RowNumber)
     {
@@ -309,11 +364,13 @@ void CGridCellModel::SetText(long row, long col, const QString& text)
                       text == (format == CellFormat::Engineering ? FormatEngineeringExact(*value)
                                                                   : FormatValueExact(*value))))
         {
-            m_cells.SetNumber(row, col, *value);
+            long at = row;
+            BlockOf(at).SetNumber(at, col, *value);
             return;
         }
     }
-    m_cells.SetText(row, col, ToUtf8(text));
+    long at = row;
+    BlockOf(at).SetText(at, col, ToUtf8(text));
     TellFixedCell(row, col);
 }
 
@@ -327,11 +384,12 @@ std::optional<double> CGridCellModel::Value(long row, long col) const
     {
         return static_cast<double>(row);
     }
-    if (!m_cells.IsText(row, col))
+    const CellBlock& cells = BlockOf(row);
+    if (!cells.IsText(row, col))
     {
-        return m_cells.Number(row, col);
+        return cells.Number(row, col);
     }
-    return ReadDouble(m_cells.Text(row, col));
+    return ReadDouble(cells.Text(row, col));
 }
 
 void CGridCellModel::SetValue(long row, long col, double value)
@@ -341,47 +399,70 @@ void CGridCellModel::SetValue(long row, long col, double value)
         return;
     }
     const CellFormat format = FormatOf(row, col);
+    long at = row;
     if (IsNumberFormat(format))
     {
-        m_cells.SetNumber(row, col, value);
+        BlockOf(at).SetNumber(at, col, value);
     }
     else if (format == CellFormat::Text)
     {
         std::string text;
         AppendValueExact(text, value);
-        m_cells.SetText(row, col, std::move(text));
+        BlockOf(at).SetText(at, col, std::move(text));
         TellFixedCell(row, col);
     }
 }
 
 CellBlock CGridCellModel::ReadRows(long first, long count) const
 {
-    first = std::clamp(first, m_fixedRows, Rows());
+    first = std::clamp(first, m_header.Rows(), Rows());
     count = std::clamp(count, 0L, Rows() - first);
-    return m_cells.Slice(first, count);
+    return m_data.Slice(first - m_header.Rows(), count);
 }
 
-void CGridCellModel::ReplaceRows(long first, long count, const CellBlock& rows)
+CellBlock CGridCellModel::ReplaceRows(long first, long count, CellBlock rows)
 {
-    if (first < m_fixedRows || first > Rows() || rows.Cols() != Cols())
+    if (first < m_fixedRows || first < m_header.Rows() || first > Rows() || rows.Cols() != Cols())
     {
-        return;
+        return CellBlock(0, Cols());
     }
     count = std::clamp(count, 0L, Rows() - first);
+    const long at = first - m_header.Rows();
     const long kept = std::min(count, rows.Rows());
-    if (count > kept)
+    CellBlock replaced;
+    if (at == 0 && count == m_data.Rows())
     {
-        RemoveRows(first + kept, count - kept);
+        // The whole table: the rows change places, nothing is copied.
+        if (count > kept)
+        {
+            beginRemoveRows(QModelIndex(), static_cast<int>(kept), static_cast<int>(count - 1));
+        }
+        else if (rows.Rows() > kept)
+        {
+            beginInsertRows(QModelIndex(), static_cast<int>(kept), static_cast<int>(rows.Rows() - 1));
+        }
+        replaced = std::exchange(m_data, std::move(rows));
+        ShiftPictures(first + kept, m_data.Rows() - count);
+        count > kept ? endRemoveRows() : m_data.Rows() > kept ? endInsertRows() : void();
     }
-    if (rows.Rows() > kept)
+    else
     {
-        InsertRows(first + kept, rows.Rows() - kept);
+        replaced = m_data.Slice(at, count);
+        if (count > kept)
+        {
+            RemoveRows(first + kept, count - kept);
+        }
+        if (rows.Rows() > kept)
+        {
+            InsertRows(first + kept, rows.Rows() - kept);
+        }
+        m_data.Overwrite(at, rows);
     }
-    m_cells.Overwrite(first, rows);
     if (kept > 0 && Cols() > m_fixedCols)
     {
         emit dataChanged(IndexOf(first, m_fixedCols), IndexOf(first + kept - 1, Cols() - 1));
     }
+    return replaced;
 }
 
 QPixmap CGridCellModel::Picture(long row, long col) const

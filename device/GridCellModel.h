@@ -1,6 +1,6 @@
 #pragma once
 
-// The grid's cells, fixed ones included, in one CellBlock: a number per cell
+// The grid's cells, fixed ones included, in CellBlocks: a number per cell
 // where the column shows numbers, a text where it shows texts (and for the
 // rare number cell given a text that is not the column's text of a number),
 // plus sparse per-cell pictures. Model rows and columns are the grid's data
@@ -69,8 +69,9 @@ public:
     // Rows [first, first + count) of every column.
     CellBlock ReadRows(long first, long count) const;
     // Replaces `count` rows from `first` by the rows of `rows` (same column
-    // count), telling the view once. Fixed rows are never touched.
-    void ReplaceRows(long first, long count, const CellBlock& rows);
+    // count), telling the view once, and returns the rows replaced. The whole
+    // table is replaced without a copy. Fixed rows are never touched.
+    CellBlock ReplaceRows(long first, long count, CellBlock rows);
 
     QPixmap Picture(long row, long col) const;
     short PictureAlignment(long row, long col) const;
@@ -100,6 +101,14 @@ private:
     using PictureKey = std::pair<long, long>;
 
     bool InRange(long row, long col) const;
+    bool HoldsNumber(long row, long col) const;
+    // The block that holds the row, and the row's index in it.
+    const CellBlock& BlockOf(long& row) const;
+    CellBlock& BlockOf(long& row);
+    // A change of the rows as one block, after which the fixed rows are taken
+    // apart again.
+    template <class Change>
+    void ChangeAllRows(Change change);
     // How the cell is kept: fixed cells and text columns as texts.
     CellFormat FormatOf(long row, long col) const;
     void TellFixedCell(long row, long col);
@@ -110,7 +119,9 @@ private:
 
     long m_fixedRows = 1;
     long m_fixedCols = 0;
-    CellBlock m_cells;
+    // The fixed rows (as many as there are) and the data rows.
+    CellBlock m_header;
+    CellBlock m_data;
     std::vector<CellFormat> m_formats;
     std::vector<short> m_colAlignment;
     std::map<PictureKey, CellPicture> m_pictures;

@@ -188,6 +188,6 @@ PastedRows PasteRows(const CMSFlexGrid& grid, std::string_view text, const CellB
 
 void PasteCellBlockText(CMSFlexGrid& grid, std::string_view text, const CellBlock& newRow)
 {
-    const PastedRows paste = PasteRows(grid, text, newRow);
-    grid.ReplaceRowBlock(paste.first, paste.replaced, paste.rows);
+    PastedRows paste = PasteRows(grid, text, newRow);
+    grid.ReplaceRowBlock(paste.first, paste.replaced, std::move(paste.rows));
 }

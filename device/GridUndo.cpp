@@ -19,23 +19,30 @@ void GridSelection::ApplyTo(CMSFlexGrid& grid) const
     grid.SetColSel(colSel);
 }
 
-CTableChangeCommand::CTableChangeCommand(CMSFlexGrid& grid, long first, CellBlock before, CellBlock after,
+CTableChangeCommand::CTableChangeCommand(CMSFlexGrid& grid, long first, long count, CellBlock other,
                                          GridSelection selectionBefore, GridSelection selectionAfter,
                                          const QString& text, bool applied)
     : QUndoCommand(text)
     , m_grid(grid)
     , m_first(first)
-    , m_before(std::move(before))
-    , m_after(std::move(after))
+    , m_count(count)
+    , m_other(std::move(other))
     , m_selectionBefore(selectionBefore)
     , m_selectionAfter(selectionAfter)
     , m_done(applied)
 {
 }
 
+void CTableChangeCommand::Swap()
+{
+    const long count = m_other.Rows();
+    m_other = m_grid.ReplaceRowBlock(m_first, m_count, std::move(m_other));
+    m_count = count;
+}
+
 void CTableChangeCommand::undo()
 {
-    m_grid.ReplaceRowBlock(m_first, m_after.Rows(), m_before);
+    Swap();
     m_selectionBefore.ApplyTo(m_grid);
 }
 
@@ -45,7 +52,7 @@ void CTableChangeCommand::redo()
     {
         return;
     }
-    m_grid.ReplaceRowBlock(m_first, m_before.Rows(), m_after);
+    Swap();
     m_selectionAfter.ApplyTo(m_grid);
 }
 
@@ -59,12 +66,11 @@ TableChange::TableChange(CMSFlexGrid& grid, long first, long count)
 
 bool TableChange::Finish(QUndoStack& stack, long count, const QString& text)
 {
-    CellBlock after = m_grid.GetRowBlock(m_first, count);
-    if (after == m_before)
+    if (m_grid.GetRowBlock(m_first, count) == m_before)
     {
         return false;
     }
-    stack.push(new CTableChangeCommand(m_grid, m_first, std::move(m_before), std::move(after), m_selection,
+    stack.push(new CTableChangeCommand(m_grid, m_first, count, std::move(m_before), m_selection,
                                        GridSelection::Of(m_grid), text, true));
     return true;
 }
@@ -73,8 +79,7 @@ void PushTableChange(QUndoStack& stack, CMSFlexGrid& grid, long first, long coun
                      const QString& text)
 {
     const GridSelection selection = GridSelection::Of(grid);
-    stack.push(new CTableChangeCommand(grid, first, grid.GetRowBlock(first, count), std::move(after), selection,
-                                       selection, text, false));
+    stack.push(new CTableChangeCommand(grid, first, count, std::move(after), selection, selection, text, false));
 }
 
 CAppliedCommand::CAppliedCommand(const QString& text, Apply apply)

@@ -28,22 +28,26 @@ struct GridSelection
 class CTableChangeCommand : public QUndoCommand
 {
 public:
-    // `before.Rows()` rows from `first` become `after`. When the change is made
-    // already, the first redo does nothing.
-    CTableChangeCommand(CMSFlexGrid& grid, long first, CellBlock before, CellBlock after, GridSelection selectionBefore,
+    // `count` rows from `first` are in the grid; `other` are the rows that undo
+    // (when the change is made already) or the first redo puts in their place.
+    // Each of undo and redo swaps the two, so it copies no more than the rows
+    // taken out, and nothing for a whole table.
+    CTableChangeCommand(CMSFlexGrid& grid, long first, long count, CellBlock other, GridSelection selectionBefore,
                         GridSelection selectionAfter, const QString& text, bool applied);
 
     void undo() override;
     void redo() override;
 
 private:
+    void Swap();
+
     CMSFlexGrid& m_grid;
     long m_first;
-    CellBlock m_before;
-    CellBlock m_after;
+    long m_count;
+    CellBlock m_other;
     GridSelection m_selectionBefore;
     GridSelection m_selectionAfter;
-    bool m_done = true;
+    bool m_done;
 };
 
 // Pushes the step that makes `count` rows from `first` into `after`, which

@@ -317,10 +317,12 @@ CellBlock CMSFlexGrid::GetRowBlock(long first, long count) const
     return m_model->ReadRows(first, count);
 }
 
-void CMSFlexGrid::ReplaceRowBlock(long first, long count, const CellBlock& rows)
+CellBlock CMSFlexGrid::ReplaceRowBlock(long first, long count, CellBlock rows)
 {
-    ChangeStructure([this, first, count, &rows] { m_model->ReplaceRows(first, count, rows); });
+    CellBlock replaced;
+    ChangeStructure([&] { replaced = m_model->ReplaceRows(first, count, std::move(rows)); });
     RequestRepaint();
+    return replaced;
 }
 
 long CMSFlexGrid::GetCellLeft() const

@@ -86,9 +86,10 @@ public:
     void SetValueMatrix(long row, long col, double value);
 
     // Whole rows in and out, fixed cells included: `count` rows from `first`
-    // are replaced by the rows of the block in one model operation.
+    // are replaced by the rows of the block in one model operation, and are
+    // handed back (the whole table without a copy).
     CellBlock GetRowBlock(long first, long count) const;
-    void ReplaceRowBlock(long first, long count, const CellBlock& rows);
+    CellBlock ReplaceRowBlock(long first, long count, CellBlock rows);
 
     long GetCellLeft() const;
     long GetCellTop() const;
