@@ -906,7 +906,7 @@ INSTANTIATE_TEST_SUITE_P(
         Grid("CopyReversedBlockClampedToTheLastCell", {Place({9, 20, 2, 12}), Key(Qt::Key_C, ctrl)}, {3, 13, 2, 12}, "C", {}, {},
              IDC_POINT_GRID, 0, {1, 2, 3}, "-0.5\t0.07\r\n-0.0005375\t5.375e-5\r\n"),
         Grid("PasteWritesNumbersInTheColumnsFormatAppendsRowsAndDropsFields",
-             {Click(1, 1), Clip(" 1500 \t\tx\r\nn/a\t0.123456789"), Key(Qt::Key_V, ctrl), Click(2, 12),
+             {Click(1, 1), Clip(" 1500 \t\tx\t2 3\t4e\r\nn/a\t0.123456789"), Key(Qt::Key_V, ctrl), Click(2, 12),
               Clip("4\t40\t400\n5\r6\r\n\r\n7\n"), Key(Qt::Key_V, ctrl)},
              {2, 12, 2, 12}, "PP", {}, {{1, 1, "1.5e3", 0}, {2, 2, "0.123457", 0}, {2, 12, "4", 0}, {2, 13, "40", 0},
              {3, 12, "5", 0}, {4, 12, "6", 0}, {5, 12, "7", 0}}, IDC_POINT_GRID, 0, {1, 2, 3, -2}),
