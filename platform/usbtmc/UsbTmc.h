@@ -51,15 +51,34 @@ constexpr std::uint8_t RequestTypeStandardIn = 0x80;
 constexpr std::uint8_t RequestTypeClassInterfaceIn = 0xA1;
 constexpr std::uint8_t RequestTypeVendorOut = 0x40;
 constexpr std::uint8_t RequestTypeVendorIn = 0xC0;
+constexpr std::uint8_t RequestTypeClassEndpointIn = 0xA2;
+constexpr std::uint8_t RequestTypeStandardEndpointOut = 0x02;
 // Standard (USB 2.0, 9.4).
+constexpr std::uint8_t CLEAR_FEATURE = 1;
 constexpr std::uint8_t GET_DESCRIPTOR = 6;
 constexpr std::uint8_t DescriptorDevice = 1;
 constexpr std::uint8_t DescriptorString = 3;
+constexpr std::uint16_t FeatureEndpointHalt = 0;
 // USBTMC class requests (table 15) and USB488 (table 9).
+constexpr std::uint8_t INITIATE_ABORT_BULK_OUT = 1;
+constexpr std::uint8_t CHECK_ABORT_BULK_OUT_STATUS = 2;
+constexpr std::uint8_t INITIATE_ABORT_BULK_IN = 3;
+constexpr std::uint8_t CHECK_ABORT_BULK_IN_STATUS = 4;
 constexpr std::uint8_t INITIATE_CLEAR = 5;
 constexpr std::uint8_t CHECK_CLEAR_STATUS = 6;
+constexpr std::uint8_t GET_CAPABILITIES = 7;
 constexpr std::uint8_t READ_STATUS_BYTE = 128;
+// USBTMC_status values (table 16).
 constexpr std::uint8_t USBTMC_STATUS_SUCCESS = 0x01;
+constexpr std::uint8_t USBTMC_STATUS_PENDING = 0x02;
+constexpr std::uint8_t USBTMC_STATUS_FAILED = 0x80;
+constexpr std::uint8_t USBTMC_STATUS_TRANSFER_NOT_IN_PROGRESS = 0x81;
+// The interface class of a USBTMC function, and its USB488 protocol.
+constexpr std::uint8_t InterfaceClassApplication = 0xFE;
+constexpr std::uint8_t InterfaceSubclassUsbTmc = 0x03;
+constexpr std::uint8_t InterfaceProtocolUsb488 = 0x01;
+// USB488 interrupt-IN notification of READ_STATUS_BYTE: 0x80 | bTag, then the status byte.
+constexpr std::uint8_t NotifyStatusByte = 0x80;
 // The sensor's vendor requests.
 //   OUT StoreAndRestart, wValue 1, wIndex 0: keep the written data, then restart.
 //   IN  GetError: removes the oldest entry of the error queue and gives the
