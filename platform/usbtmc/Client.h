@@ -1,16 +1,19 @@
 #pragma once
 
-// The host side of a USBTMC/USB488 device on a sensor socket: control
-// requests, messages out, messages in, the status byte, device clear and the
-// identity from the descriptors. One thread uses a client at a time; Shutdown
-// may come from any thread. A call that times out in the middle of a packet,
-// or gets something that is no packet, leaves the client broken: every later
-// call gives Closed, as for a device that went away.
+// The host side of a USBTMC/USB488 interface, whatever its pipes are (a
+// sensor's socket, a USB device): control requests, messages out, messages
+// in, the status byte, device clear, the abort of a transfer that timed out
+// and the identity from the descriptors. One thread uses a client at a time;
+// Shutdown may come from any thread. A call that gets something that is no
+// USBTMC answer, or whose pipes cannot go on after a timeout, leaves the
+// client broken: every later call gives Closed, as for a device that went away.
 
 #include "Link.h"
+#include "Pipes.h"
 #include "UsbTmc.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,14 +28,16 @@ struct DeviceInfo
     std::string manufacturer;
     std::string product;
     std::string serialNumber;
+    bool serialRead = true; // false: the device gave no serial number (serialNumber is empty)
 };
 
 class Client
 {
 public:
     LinkStatus Open(const std::string& socketPath, Deadline deadline);
-    bool IsOpen() const { return m_link.IsOpen() && !m_broken; }
-    void Shutdown() { m_link.Shutdown(); }
+    void Open(std::unique_ptr<Pipes> pipes);
+    bool IsOpen() const { return m_pipes && m_pipes->Usable() && !m_broken; }
+    void Shutdown();
 
     // A control transfer. `in` (may be null) receives the IN data; `stalled`
     // tells whether the device refused the request.
@@ -50,13 +55,21 @@ public:
     LinkStatus ReadStatusByte(std::uint8_t& statusByte, Deadline deadline);
     // Device clear: the device drops unread input and output.
     LinkStatus Clear(Deadline deadline);
+    // Vendor, product, manufacturer and product texts; the serial number when
+    // the device gives one.
     LinkStatus QueryDeviceInfo(DeviceInfo& info, Deadline deadline);
 
 private:
     LinkStatus Fail(LinkStatus status);
+    // A timeout: the transfer is aborted when the pipes can go on, else the client breaks.
+    LinkStatus TimedOut(bool bulkIn, std::uint8_t tag);
+    LinkStatus Abort(bool bulkIn, std::uint8_t tag, Deadline deadline);
+    LinkStatus Drain(Deadline deadline);
+    LinkStatus ReadTransfer(std::uint8_t tag, char* destination, std::size_t& count, bool& end, Deadline deadline);
+    LinkStatus StringDescriptor(std::uint8_t index, std::string& text, bool& stalled, Deadline deadline);
     std::uint8_t NextTag();
 
-    Link m_link;
+    std::unique_ptr<Pipes> m_pipes;
     std::uint8_t m_tag = 0;
     bool m_broken = false;
 };
