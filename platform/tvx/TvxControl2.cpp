@@ -2,6 +2,7 @@
 
 #include "RuntimeFolder.h"
 #include "TvxSensor.h"
+#include "UsbDevice.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,8 +19,11 @@ using tvx::Result;
 using tvx::Sensor;
 
 // Device names are this prefix and the sensor's serial number, which also
-// names its socket.
+// names its socket; a real sensor's name continues with "USB::" and its
+// serial number, or with "@bus.address" when it gives none. A simulated
+// sensor's serial number never holds a colon, so the two never meet.
 const std::string devicePrefix = "TVXUSB::";
+const std::string realPrefix = devicePrefix + "USB::";
 constexpr int listTimeoutMs = 500;
 
 struct DeviceEntry
@@ -41,6 +45,7 @@ struct Driver
     std::map<std::int32_t, std::shared_ptr<Sensor>> sensors;
     std::int32_t nextHandle = 1;
     std::map<std::uint32_t, std::string> sensorTexts; // the sensor's last text for each of its codes
+    std::map<std::int32_t, std::string> openProblems;  // why the last open failed, for its status
 };
 
 Driver& TheDriver()
@@ -118,6 +123,8 @@ const struct
     {TVX_ERR_REPLY_TOO_LONG, "The sensor's answer is longer than the driver accepts."},
     {TVX_ERR_LIST_NOT_LOCKED, "The device list is not locked."},
     {TVX_ERR_SYSTEM, "The operating system refused a request of the sensor driver."},
+    {TVX_ERR_NO_ACCESS, "No permission to open the sensor's USB device."},
+    {TVX_ERR_BUSY, "The sensor's USB device is in use by another program."},
     {static_cast<std::int32_t>(TVX_SENSOR_ERROR_BLOCK_DATA), "The sensor refused the data block."},
     {static_cast<std::int32_t>(TVX_SENSOR_ERROR_SETTINGS_CONFLICT),
      "The sensor refused the data set: it is not for this sensor or this data area."},
@@ -133,6 +140,9 @@ std::string TextOf(std::int32_t status)
         const auto it = driver.sensorTexts.find(code);
         if (it != driver.sensorTexts.end())
             return "Sensor error " + it->second;
+        const auto problem = driver.openProblems.find(status);
+        if (problem != driver.openProblems.end())
+            return problem->second;
     }
     for (const auto& entry : statusTexts)
         if (entry.status == status)
@@ -159,6 +169,76 @@ DeviceEntry Probe(const std::filesystem::path& folder, const std::string& serial
         entry.present = true;
     }
     return entry;
+}
+
+// The real sensors on USB: the first USBTMC interface of each device of the
+// maker's vendor id. One that cannot be opened or read is listed with "error"
+// for what is unknown, and why goes to standard error.
+std::vector<DeviceEntry> RealSensors()
+{
+    std::vector<DeviceEntry> entries;
+    std::uint16_t lastDevice = 0xFFFF;
+    for (const usbtmc::UsbTmcInterface& found : usbtmc::ListUsbTmcInterfaces()) {
+        const std::uint16_t device = static_cast<std::uint16_t>(found.bus << 8 | found.address);
+        if (found.vendorId != usbtmc::VendorId || device == lastDevice)
+            continue;
+        lastDevice = device;
+        if (!found.problem.empty())
+            std::fprintf(stderr, "%s\n", found.problem.c_str());
+        const bool named = found.serialRead && !found.serialNumber.empty();
+        DeviceEntry entry;
+        entry.name = realPrefix + (named ? found.serialNumber
+                                         : "@" + std::to_string(found.bus) + "." + std::to_string(found.address));
+        entry.type = found.problem.empty() || !found.product.empty() ? found.product : "error";
+        entry.serial = found.serialRead ? found.serialNumber : "error";
+        entry.present = true;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::int32_t OpenReal(const std::string& name, Sensor& sensor)
+{
+    usbtmc::UsbTmcSelector selector;
+    selector.vendorId = usbtmc::VendorId;
+    const std::string rest = name.substr(realPrefix.size());
+    unsigned bus = 0;
+    unsigned address = 0;
+    char end = 0;
+    if (!rest.empty() && rest[0] == '@') {
+        if (std::sscanf(rest.c_str(), "@%3u.%3u%c", &bus, &address, &end) != 2 || bus > 255 || address > 255)
+            return TVX_ERR_NO_SUCH_DEVICE;
+        selector.bySerial = false;
+        selector.bus = static_cast<std::uint8_t>(bus);
+        selector.address = static_cast<std::uint8_t>(address);
+    } else {
+        selector.serialNumber = rest;
+    }
+    std::unique_ptr<usbtmc::Pipes> pipes;
+    usbtmc::DeviceInfo info;
+    std::string problem;
+    std::int32_t status = 0;
+    switch (usbtmc::OpenUsbTmc(selector, pipes, info, problem)) {
+    case usbtmc::OpenResult::Ok:
+        sensor.Open(std::move(pipes));
+        return 0;
+    case usbtmc::OpenResult::NotFound:
+        return TVX_ERR_NO_SUCH_DEVICE;
+    case usbtmc::OpenResult::NoAccess:
+        status = TVX_ERR_NO_ACCESS;
+        break;
+    case usbtmc::OpenResult::Busy:
+        status = TVX_ERR_BUSY;
+        break;
+    case usbtmc::OpenResult::Failed:
+        status = TVX_ERR_SYSTEM;
+        break;
+    }
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    Driver& driver = TheDriver();
+    std::lock_guard<std::mutex> lock(driver.lock);
+    driver.openProblems[status] = problem;
+    return status;
 }
 
 } // namespace
@@ -201,6 +281,8 @@ int32_t TvxLockDeviceList(void)
     std::vector<DeviceEntry> devices;
     for (const std::string& serial : usbtmc::UsbSocketSerials(folder))
         devices.push_back(Probe(folder, serial));
+    for (DeviceEntry& entry : RealSensors())
+        devices.push_back(std::move(entry));
     std::lock_guard<std::mutex> lock(driver.lock);
     driver.devices = std::move(devices);
     driver.listLocked = true;
@@ -271,12 +353,15 @@ int32_t TvxOpenSensor(const char* deviceName, int32_t* sensor)
             return TVX_ERR_NOT_OPEN;
     }
     const std::string name = deviceName;
-    if (name.compare(0, devicePrefix.size(), devicePrefix) != 0 || name.size() == devicePrefix.size() ||
-        name.find('/') != std::string::npos)
+    if (name.compare(0, devicePrefix.size(), devicePrefix) != 0 || name.size() == devicePrefix.size())
+        return TVX_ERR_NO_SUCH_DEVICE;
+    const bool real = name.compare(0, realPrefix.size(), realPrefix) == 0;
+    if (!real && (name.find('/') != std::string::npos || name.find(':', devicePrefix.size()) != std::string::npos))
         return TVX_ERR_NO_SUCH_DEVICE;
     auto opened = std::make_shared<Sensor>();
     const std::int32_t status =
-        opened->Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), name.substr(devicePrefix.size())).string());
+        real ? OpenReal(name, *opened)
+             : opened->Open(usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), name.substr(devicePrefix.size())).string());
     if (status != 0)
         return status;
     Driver& driver = TheDriver();

@@ -61,6 +61,8 @@ extern "C" {
 #define TVX_ERR_REPLY_TOO_LONG ((int32_t)0xC000000C)    /* the answer is longer than any result can be */
 #define TVX_ERR_LIST_NOT_LOCKED ((int32_t)0xC000000D)   /* the device list was not locked */
 #define TVX_ERR_SYSTEM ((int32_t)0xC000000E)            /* the operating system refused */
+#define TVX_ERR_NO_ACCESS ((int32_t)0xC000000F)         /* the user may not open the sensor's USB device */
+#define TVX_ERR_BUSY ((int32_t)0xC0000010)              /* another program holds the sensor's USB interface */
 
 TVX_API int32_t TvxOpenDriver(void);
 TVX_API int32_t TvxCloseDriver(void);

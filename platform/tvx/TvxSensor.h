@@ -51,6 +51,8 @@ class Sensor
 {
 public:
     std::int32_t Open(const std::string& socketPath);
+    // A real device's pipes, already claimed.
+    void Open(std::unique_ptr<usbtmc::Pipes> pipes) { m_client.Open(std::move(pipes)); }
     void Shutdown() { m_client.Shutdown(); }
 
     std::mutex& CallLock() { return m_callLock; }

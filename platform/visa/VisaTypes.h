@@ -84,6 +84,7 @@ typedef uint64_t ViAttrState;
 #define VI_ERROR_INV_FMT ((ViStatus)0xBFFF003F)
 #define VI_ERROR_NSUP_OPER ((ViStatus)0xBFFF0067)
 #define VI_ERROR_USER_BUF ((ViStatus)0xBFFF0071)
+#define VI_ERROR_RSRC_BUSY ((ViStatus)0xBFFF0072)
 #define VI_ERROR_INV_PARAMETER ((ViStatus)0xBFFF0078)
 #define VI_ERROR_INV_SIZE ((ViStatus)0xBFFF007B)
 #define VI_ERROR_INV_LENGTH ((ViStatus)0xBFFF0083)

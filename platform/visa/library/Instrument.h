@@ -36,8 +36,9 @@ public:
 };
 
 // Opens the instrument a resource name gives; VI_ERROR_RSRC_NFOUND when it
-// is not there.
-ViStatus OpenInstrument(const ResourceName& name, std::unique_ptr<Instrument>& instrument);
+// is not there. `problem` tells a user why a device that is there could not
+// be opened (no permission, held by another program), or stays empty.
+ViStatus OpenInstrument(const ResourceName& name, std::unique_ptr<Instrument>& instrument, std::string& problem);
 
 // Time left until `deadline` in whole milliseconds, at least 0.
 ViUInt32 MillisecondsUntil(Clock::time_point deadline);

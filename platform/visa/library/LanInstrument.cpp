@@ -139,13 +139,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status);
+std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status, std::string& problem);
 
-ViStatus OpenInstrument(const ResourceName& name, std::unique_ptr<Instrument>& instrument)
+ViStatus OpenInstrument(const ResourceName& name, std::unique_ptr<Instrument>& instrument, std::string& problem)
 {
     ViStatus status = VI_SUCCESS;
     if (name.interfaceType == VI_INTF_USB) {
-        instrument = OpenUsbInstrument(name, status);
+        instrument = OpenUsbInstrument(name, status, problem);
         return status;
     }
     auto lan = std::make_unique<LanInstrument>(name);

@@ -78,6 +78,8 @@ bool UsbId(const std::string& text, std::uint16_t& id)
     return true;
 }
 
+} // namespace
+
 bool PlainText(const std::string& text)
 {
     if (text.empty())
@@ -88,12 +90,13 @@ bool PlainText(const std::string& text)
     return true;
 }
 
-} // namespace
-
 std::string ResourceName::Canonical() const
 {
     char text[512];
-    if (interfaceType == VI_INTF_USB)
+    if (interfaceType == VI_INTF_USB && interfaceNumber != 0)
+        std::snprintf(text, sizeof text, "USB%u::0x%04X::0x%04X::%s::%u::INSTR", board, vendorId, productId,
+                      serialNumber.c_str(), interfaceNumber);
+    else if (interfaceType == VI_INTF_USB)
         std::snprintf(text, sizeof text, "USB%u::0x%04X::0x%04X::%s::INSTR", board, vendorId, productId,
                       serialNumber.c_str());
     else
@@ -114,8 +117,9 @@ std::optional<ResourceName> ParseResourceName(const std::string& text)
         if (!UsbId(parts[1], name.vendorId) || !UsbId(parts[2], name.productId) || !PlainText(parts[3]))
             return std::nullopt;
         std::uint16_t interfaceNumber = 0;
-        if (parts.size() == 6 && (!UsbId(parts[4], interfaceNumber) || interfaceNumber != 0))
+        if (parts.size() == 6 && (!UsbId(parts[4], interfaceNumber) || interfaceNumber > 0xFF))
             return std::nullopt;
+        name.interfaceNumber = static_cast<std::uint8_t>(interfaceNumber);
         name.interfaceType = VI_INTF_USB;
         name.serialNumber = parts[3];
         return name;
@@ -132,6 +136,24 @@ std::optional<ResourceName> ParseResourceName(const std::string& text)
         return name;
     }
     return std::nullopt;
+}
+
+std::string NoSerialName(std::uint8_t bus, std::uint8_t address)
+{
+    return "NOSERIAL-" + std::to_string(bus) + "-" + std::to_string(address);
+}
+
+bool ParseNoSerialName(const std::string& serial, std::uint8_t& bus, std::uint8_t& address)
+{
+    unsigned b = 0;
+    unsigned a = 0;
+    char end = 0;
+    if (std::sscanf(serial.c_str(), "NOSERIAL-%3u-%3u%c", &b, &a, &end) != 2 || b > 255 || a > 255 ||
+        serial != NoSerialName(static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(a)))
+        return false;
+    bus = static_cast<std::uint8_t>(b);
+    address = static_cast<std::uint8_t>(a);
+    return true;
 }
 
 bool MatchesExpression(const std::string& expression, const std::string& name, bool& valid)

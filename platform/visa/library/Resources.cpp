@@ -3,10 +3,12 @@
 #include "Client.h"
 #include "ResourceName.h"
 #include "RuntimeFolder.h"
+#include "UsbDevice.h"
 #include "Vxi11Client.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -27,9 +29,30 @@ std::string Upper(std::string text)
     return text;
 }
 
-std::vector<std::string> UsbResources()
+// Every USBTMC interface of every real device. One that cannot be opened or
+// read is still named (by where it is when its serial number is unknown), and
+// why goes to standard error.
+std::vector<std::string> RealUsbResources()
 {
     std::vector<std::string> names;
+    for (const usbtmc::UsbTmcInterface& found : usbtmc::ListUsbTmcInterfaces()) {
+        if (!found.problem.empty())
+            std::fprintf(stderr, "%s\n", found.problem.c_str());
+        ResourceName name;
+        name.interfaceType = VI_INTF_USB;
+        name.board = RealUsbBoard;
+        name.vendorId = found.vendorId;
+        name.productId = found.productId;
+        name.serialNumber = found.serialRead && PlainText(found.serialNumber) ? found.serialNumber : NoSerialName(found.bus, found.address);
+        name.interfaceNumber = found.interfaceNumber;
+        names.push_back(name.Canonical());
+    }
+    return names;
+}
+
+std::vector<std::string> UsbResources()
+{
+    std::vector<std::string> names = RealUsbResources();
     const std::filesystem::path folder = usbtmc::RuntimeFolder();
     for (const std::string& serial : usbtmc::UsbSocketSerials(folder)) {
         usbtmc::Client client;
@@ -40,6 +63,7 @@ std::vector<std::string> UsbResources()
             continue;
         ResourceName name;
         name.interfaceType = VI_INTF_USB;
+        name.board = SimulatedUsbBoard;
         name.vendorId = info.vendorId;
         name.productId = info.productId;
         name.serialNumber = info.serialNumber;

@@ -2,6 +2,7 @@
 
 #include "Client.h"
 #include "RuntimeFolder.h"
+#include "UsbDevice.h"
 
 #include <cctype>
 #include <thread>
@@ -37,8 +38,12 @@ constexpr auto lockPoll = std::chrono::milliseconds(10);
 class UsbInstrument : public Instrument
 {
 public:
-    ViStatus Open(const ResourceName& name)
+    ViStatus Open(const ResourceName& name, std::string& problem)
     {
+        if (name.board == RealUsbBoard)
+            return OpenReal(name, problem);
+        if (name.board != SimulatedUsbBoard || name.interfaceNumber != 0)
+            return VI_ERROR_RSRC_NFOUND;
         // Serial numbers that could leave the folder name no socket.
         for (char c : name.serialNumber)
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
@@ -51,6 +56,34 @@ public:
         if (status != LinkStatus::Ok || m_info.vendorId != name.vendorId || m_info.productId != name.productId ||
             m_info.serialNumber != name.serialNumber)
             return status == LinkStatus::Timeout ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+        return VI_SUCCESS;
+    }
+
+    ViStatus OpenReal(const ResourceName& name, std::string& problem)
+    {
+        usbtmc::UsbTmcSelector selector;
+        selector.vendorId = name.vendorId;
+        selector.productId = name.productId;
+        selector.interfaceNumber = name.interfaceNumber;
+        selector.serialNumber = name.serialNumber;
+        selector.bySerial = !ParseNoSerialName(name.serialNumber, selector.bus, selector.address);
+        std::unique_ptr<usbtmc::Pipes> pipes;
+        switch (usbtmc::OpenUsbTmc(selector, pipes, m_info, problem)) {
+        case usbtmc::OpenResult::Ok:
+            break;
+        case usbtmc::OpenResult::NotFound:
+            return VI_ERROR_RSRC_NFOUND;
+        case usbtmc::OpenResult::NoAccess:
+        case usbtmc::OpenResult::Busy:
+            return VI_ERROR_RSRC_BUSY;
+        case usbtmc::OpenResult::Failed:
+            return VI_ERROR_SYSTEM_ERROR;
+        }
+        m_client.Open(std::move(pipes));
+        m_interfaceNumber = name.interfaceNumber;
+        // Only a sensor knows the lock request; any other instrument is kept
+        // from other programs by the claim on its interface alone.
+        m_vendorLock = m_info.vendorId == usbtmc::VendorId;
         return VI_SUCCESS;
     }
 
@@ -73,6 +106,8 @@ public:
 
     ViStatus Lock(ViUInt32 timeoutMs) override
     {
+        if (!m_vendorLock)
+            return m_client.IsOpen() ? VI_SUCCESS : VI_ERROR_CONN_LOST;
         const auto deadline = DeadlineAfter(timeoutMs);
         for (;;) {
             std::string reply;
@@ -93,6 +128,8 @@ public:
 
     ViStatus Unlock() override
     {
+        if (!m_vendorLock)
+            return m_client.IsOpen() ? VI_SUCCESS : VI_ERROR_CONN_LOST;
         std::string reply;
         bool stalled = false;
         const ViStatus status = StatusOf(m_client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorUnlock, 0, 0, 1},
@@ -114,6 +151,8 @@ public:
             value = m_info.manufacturer;
             return VI_SUCCESS;
         case VI_ATTR_USB_SERIAL_NUM:
+            if (!m_info.serialRead)
+                return VI_ERROR_NSUP_ATTR;
             value = m_info.serialNumber;
             return VI_SUCCESS;
         default:
@@ -131,7 +170,7 @@ public:
             value = m_info.productId;
             return VI_SUCCESS;
         case VI_ATTR_USB_INTFC_NUM:
-            value = 0;
+            value = m_interfaceNumber;
             return VI_SUCCESS;
         default:
             return VI_ERROR_NSUP_ATTR;
@@ -143,14 +182,16 @@ public:
 private:
     usbtmc::Client m_client;
     usbtmc::DeviceInfo m_info;
+    std::uint8_t m_interfaceNumber = 0;
+    bool m_vendorLock = true;
 };
 
 } // namespace
 
-std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status)
+std::unique_ptr<Instrument> OpenUsbInstrument(const ResourceName& name, ViStatus& status, std::string& problem)
 {
     auto instrument = std::make_unique<UsbInstrument>();
-    status = instrument->Open(name);
+    status = instrument->Open(name, problem);
     return status == VI_SUCCESS ? std::move(instrument) : nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "VisaTypes.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -34,6 +35,10 @@ struct Object
         Instrument
     } kind;
     ViSession owner = 0; // the resource manager that opened it
+
+    // Resource managers: why the last open failed, for its status text
+    ViStatus problemStatus = VI_SUCCESS;
+    std::string problem;
 
     // Find lists
     std::vector<std::string> found;
@@ -143,6 +148,7 @@ const struct
                         "required size."},
     {VI_ERROR_INV_PARAMETER, "VI_ERROR_INV_PARAMETER: The value of some parameter is invalid."},
     {VI_ERROR_SESN_NLOCKED, "VI_ERROR_SESN_NLOCKED: The current session did not have a lock on the resource."},
+    {VI_ERROR_RSRC_BUSY, "VI_ERROR_RSRC_BUSY: The resource is valid, but VISA cannot currently access it."},
     {VI_ERROR_CONN_LOST, "VI_ERROR_CONN_LOST: The connection for the given session has been lost."},
 };
 
@@ -315,7 +321,8 @@ VISA_API ViStatus viParseRsrc(ViSession sesn, ViConstRsrc name, ViPUInt16 intfTy
 
 VISA_API ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout, ViPSession vi)
 {
-    if (!Find(sesn, Object::Kind::ResourceManager))
+    const auto manager = Find(sesn, Object::Kind::ResourceManager);
+    if (!manager)
         return VI_ERROR_INV_OBJECT;
     if (!vi)
         return VI_ERROR_USER_BUF;
@@ -328,9 +335,17 @@ VISA_API ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, Vi
     auto object = std::make_shared<Object>(Object::Kind::Instrument);
     object->owner = sesn;
     object->name = *parsed;
-    ViStatus status = OpenInstrument(object->name, object->instrument);
-    if (status != VI_SUCCESS)
+    std::string problem;
+    ViStatus status = OpenInstrument(object->name, object->instrument, problem);
+    if (status != VI_SUCCESS) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            std::lock_guard<std::mutex> lock(manager->call);
+            manager->problemStatus = status;
+            manager->problem = problem;
+        }
         return status;
+    }
     if (mode & VI_EXCLUSIVE_LOCK) {
         status = object->instrument->Lock(timeout);
         if (status != VI_SUCCESS)
@@ -435,13 +450,24 @@ VISA_API ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrV
 
 VISA_API ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
 {
-    if (!FindAny(vi) && vi != 0)
+    const auto object = FindAny(vi);
+    if (!object && vi != 0)
         return VI_ERROR_INV_OBJECT;
     if (!desc)
         return VI_ERROR_USER_BUF;
     for (const auto& entry : statusTexts) {
         if (entry.status == status) {
-            CopyText(entry.text, desc);
+            // A resource manager's failed open: the status name, then why.
+            std::string problem;
+            if (object && object->kind == Object::Kind::ResourceManager) {
+                std::lock_guard<std::mutex> lock(object->call);
+                if (object->problemStatus == status)
+                    problem = object->problem;
+            }
+            if (!problem.empty())
+                CopyText(std::string(entry.text, std::strcspn(entry.text, ":")) + ": " + problem, desc);
+            else
+                CopyText(entry.text, desc);
             return VI_SUCCESS;
         }
     }

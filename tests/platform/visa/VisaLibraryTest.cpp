@@ -72,7 +72,7 @@ protected:
 
     std::string Resource() const
     {
-        return Usb() ? "USB0::0x1B7E::0x0118::100001::INSTR" : "TCPIP0::127.0.0.2::inst0::INSTR";
+        return Usb() ? "USB9::0x1B7E::0x0118::100001::INSTR" : "TCPIP0::127.0.0.2::inst0::INSTR";
     }
 
     ViSession Open(ViUInt32 timeoutMs = 2000, const std::string& name = "")
@@ -176,11 +176,12 @@ TEST_P(VisaSession, FindsOpensAndDescribesTheSensor)
     const std::pair<const char*, ViStatus> refused[] = {
         {"USB0::0x1B7E::0x0118::100001::0::0::INSTR", VI_ERROR_INV_RSRC_NAME}, // a part too many
         {"USB0::0x11B7E::0x0118::100001::INSTR", VI_ERROR_INV_RSRC_NAME},     // a vendor id over 0xFFFF
-        {"USB0::0x1B7E::0x0119::100001::INSTR", VI_ERROR_RSRC_NFOUND},        // another product
+        {"USB9::0x1B7E::0x0119::100001::INSTR", VI_ERROR_RSRC_NFOUND},        // another product
+        {"USB0::0x1B7E::0x0118::100001::INSTR", VI_ERROR_RSRC_NFOUND},        // a real device, not plugged in
     };
     for (const auto& [name, status] : refused)
         EXPECT_EQ(Visa().viOpen(manager, name, VI_NULL, VI_NULL, &session), status) << name;
-    session = Open(2000, Usb() ? "usb0::0x1b7e::0x0118::100001::instr" : "tcpip0::127.0.0.2::inst0::instr");
+    session = Open(2000, Usb() ? "usb9::0x1b7e::0x0118::100001::instr" : "tcpip0::127.0.0.2::inst0::instr");
     ViChar text[256] = {};
     EXPECT_EQ(Visa().viGetAttribute(session, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);
     EXPECT_EQ(std::string(text), Resource());
@@ -291,7 +292,7 @@ TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
     sensors.Start();
     std::vector<std::string> arguments{"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_ctypes.py", OSTREL_VISA_LIBRARY,
                                        (sensors.Root() / "store" / "100001" / "factory.cal").string(),
-                                       "USB0::0x1B7E::0x0118::100001::INSTR"};
+                                       "USB9::0x1B7E::0x0118::100001::INSTR"};
     if (lan)
         arguments.push_back("TCPIP0::127.0.0.2::inst0::INSTR");
     PreloadSanitizerRuntime();
