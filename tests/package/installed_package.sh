@@ -34,13 +34,14 @@ for script in preinst postinst prerm postrm; do
   [ ! -e "$work/control/$script" ] || fail "the package has a $script script"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6charts6 libtirpc3 qt6-qpa-plugins; do
+for library in libqt6widgets6 libqt6charts6 libtirpc3 libusb-1.0-0 qt6-qpa-plugins; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 share=$root/usr/share
+grep -q 'TAG+="uaccess"' "$root/usr/lib/udev/rules.d/70-ostrel.rules" || fail "the udev rule is missing"
 desktop_entry=$share/applications/ostrel.desktop
 desktop-file-validate "$desktop_entry"
 appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml
