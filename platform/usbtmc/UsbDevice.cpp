@@ -151,7 +151,8 @@ struct Endpoints
     std::uint8_t bulkOut = 0;
     std::uint8_t bulkIn = 0;
     std::uint8_t interruptIn = 0;
-    std::size_t maxPacket = 64;
+    std::size_t maxPacket = 64;    // of bulk-IN
+    std::size_t maxPacketOut = 64;
 };
 
 Endpoints EndpointsOf(const libusb_interface_descriptor& setting)
@@ -163,6 +164,7 @@ Endpoints EndpointsOf(const libusb_interface_descriptor& setting)
         const bool in = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0;
         if (type == LIBUSB_TRANSFER_TYPE_BULK && !in && !found.bulkOut) {
             found.bulkOut = endpoint.bEndpointAddress;
+            found.maxPacketOut = std::max<std::size_t>(endpoint.wMaxPacketSize & 0x7FF, 8);
         } else if (type == LIBUSB_TRANSFER_TYPE_BULK && in && !found.bulkIn) {
             found.bulkIn = endpoint.bEndpointAddress;
             found.maxPacket = std::max<std::size_t>(endpoint.wMaxPacketSize & 0x7FF, 8);
@@ -220,25 +222,44 @@ public:
         return status;
     }
 
+    // The pieces go out as one stream of packets: only a short packet would
+    // end the transfer early, so everything before the last packet leaves in
+    // whole packets. Whole packets within a piece go straight from the
+    // caller's memory; the bytes around them are gathered into packets first.
     LinkStatus BulkOut(const std::vector<iovec>& pieces, Deadline deadline) override
     {
-        // One transfer needs one buffer; a message's transfer is at most MaxTransferData.
-        std::size_t total = 0;
-        for (const iovec& piece : pieces)
-            total += piece.iov_len;
-        const unsigned char* data = nullptr;
-        std::vector<unsigned char> joined;
-        if (pieces.size() == 1) {
-            data = static_cast<const unsigned char*>(pieces[0].iov_base);
-        } else {
-            joined.reserve(total);
-            for (const iovec& piece : pieces)
-                joined.insert(joined.end(), static_cast<const unsigned char*>(piece.iov_base),
-                              static_cast<const unsigned char*>(piece.iov_base) + piece.iov_len);
-            data = joined.data();
-        }
+        const std::size_t packet = m_endpoints.maxPacketOut;
+        std::vector<unsigned char> gathered;
         std::size_t count = 0;
-        return Bulk(m_endpoints.bulkOut, const_cast<unsigned char*>(data), total, count, deadline);
+        const auto flush = [&] {
+            LinkStatus status = LinkStatus::Ok;
+            if (!gathered.empty())
+                status = Bulk(m_endpoints.bulkOut, gathered.data(), gathered.size(), count, deadline);
+            gathered.clear();
+            return status;
+        };
+        for (const iovec& piece : pieces) {
+            auto* at = static_cast<unsigned char*>(piece.iov_base);
+            std::size_t left = piece.iov_len;
+            while (left > 0) {
+                if (gathered.size() % packet == 0 && left >= packet) {
+                    const std::size_t whole = left / packet * packet;
+                    LinkStatus status = flush();
+                    if (status == LinkStatus::Ok)
+                        status = Bulk(m_endpoints.bulkOut, at, whole, count, deadline);
+                    if (status != LinkStatus::Ok)
+                        return status;
+                    at += whole;
+                    left -= whole;
+                    continue;
+                }
+                const std::size_t take = std::min(left, packet - gathered.size() % packet);
+                gathered.insert(gathered.end(), at, at + take);
+                at += take;
+                left -= take;
+            }
+        }
+        return flush();
     }
 
     LinkStatus BulkIn(char* destination, std::size_t capacity, std::size_t& count, Deadline deadline) override

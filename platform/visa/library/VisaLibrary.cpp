@@ -36,10 +36,6 @@ struct Object
     } kind;
     ViSession owner = 0; // the resource manager that opened it
 
-    // Resource managers: why the last open failed, for its status text
-    ViStatus problemStatus = VI_SUCCESS;
-    std::string problem;
-
     // Find lists
     std::vector<std::string> found;
     std::size_t next = 0;
@@ -63,6 +59,21 @@ struct Table
     std::map<ViSession, std::shared_ptr<Object>> objects;
     ViSession next = 1;
 };
+
+// Why the last open of a resource failed, for its status text: a failed
+// viOpen leaves no session, so the text goes with the status.
+struct OpenProblem
+{
+    std::mutex lock;
+    ViStatus status = VI_SUCCESS;
+    std::string text;
+};
+
+OpenProblem& LastOpenProblem()
+{
+    static OpenProblem* const problem = new OpenProblem;
+    return *problem;
+}
 
 Table& Objects()
 {
@@ -321,8 +332,7 @@ VISA_API ViStatus viParseRsrc(ViSession sesn, ViConstRsrc name, ViPUInt16 intfTy
 
 VISA_API ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout, ViPSession vi)
 {
-    const auto manager = Find(sesn, Object::Kind::ResourceManager);
-    if (!manager)
+    if (!Find(sesn, Object::Kind::ResourceManager))
         return VI_ERROR_INV_OBJECT;
     if (!vi)
         return VI_ERROR_USER_BUF;
@@ -340,9 +350,10 @@ VISA_API ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, Vi
     if (status != VI_SUCCESS) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
-            std::lock_guard<std::mutex> lock(manager->call);
-            manager->problemStatus = status;
-            manager->problem = problem;
+            OpenProblem& last = LastOpenProblem();
+            std::lock_guard<std::mutex> lock(last.lock);
+            last.status = status;
+            last.text = problem;
         }
         return status;
     }
@@ -457,12 +468,13 @@ VISA_API ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
         return VI_ERROR_USER_BUF;
     for (const auto& entry : statusTexts) {
         if (entry.status == status) {
-            // A resource manager's failed open: the status name, then why.
+            // The status of a failed open, asked without an instrument: its name, then why.
             std::string problem;
-            if (object && object->kind == Object::Kind::ResourceManager) {
-                std::lock_guard<std::mutex> lock(object->call);
-                if (object->problemStatus == status)
-                    problem = object->problem;
+            if (!object || object->kind == Object::Kind::ResourceManager) {
+                OpenProblem& last = LastOpenProblem();
+                std::lock_guard<std::mutex> lock(last.lock);
+                if (last.status == status)
+                    problem = last.text;
             }
             if (!problem.empty())
                 CopyText(std::string(entry.text, std::strcspn(entry.text, ":")) + ": " + problem, desc);
