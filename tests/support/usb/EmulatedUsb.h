@@ -1,0 +1,55 @@
+#pragma once
+
+// Simulated sensors as real USB devices, at the level of the kernel's usbfs:
+// a umockdev test bed in this process holds their sysfs entries and device
+// nodes, and answers the usbfs requests that libusb (or any client under
+// umockdev's preload library) makes on those nodes. A sensor's answers come
+// from the simulator's own engine (SCPI, data areas, faults) of the store.
+//
+// Needs umockdev's preload library in the process (the test programs that use
+// this run under it); Available() tells. One bus per process at a time.
+
+#include "SensorStore.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class EmulatedUsbBus
+{
+public:
+    struct Options
+    {
+        bool serialReadable = true; // false: the serial string request stalls, sysfs has none
+        bool kernelDriver = false;  // the kernel's usbtmc driver holds the interface at first
+        bool noAccess = false;      // opening the node fails as for a user without the right
+    };
+
+    static bool Available();
+
+    EmulatedUsbBus();
+    ~EmulatedUsbBus();
+    EmulatedUsbBus(const EmulatedUsbBus&) = delete;
+    EmulatedUsbBus& operator=(const EmulatedUsbBus&) = delete;
+
+    // A sensor of the store (vendor 0x1B7E, its product id, USBTMC/USB488 on
+    // interface 0 with an interrupt endpoint); gives its device address on bus 1.
+    int AddSensor(SensorStore& store, const std::string& serial, const Options& options);
+    int AddSensor(SensorStore& store, const std::string& serial) { return AddSensor(store, serial, Options()); }
+    // Another maker's instrument: vendor 0x1209, product 0x0001, serial
+    // "C123", USBTMC without USB488 on interface 1 (interface 0 is vendor
+    // specific); it answers "*IDN?".
+    int AddCounter();
+
+    // The device leaves the bus: what is pending fails, the node goes.
+    void Unplug(int address);
+    bool KernelDriverBound(int address) const;
+    // Times the kernel driver was detached and given back.
+    int KernelDriverReattached(int address) const;
+
+    struct Device;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
