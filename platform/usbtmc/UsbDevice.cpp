@@ -20,6 +20,8 @@ constexpr unsigned listTimeoutMs = 1000;
 // The longest a wait for libusb's events lasts before the deadline and a
 // shutdown are looked at again.
 constexpr long eventSliceUs = 50000;
+// How long a cancelled transfer may take to come back.
+constexpr int cancelTimeoutMs = 1000;
 
 struct Context
 {
@@ -350,12 +352,24 @@ private:
             m_current = transfer;
         }
         bool cancelled = false;
+        Deadline given = NoDeadline; // for the cancelled transfer to come back
         while (!completed) {
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
             if (left <= 0 && !cancelled) {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 libusb_cancel_transfer(transfer);
                 cancelled = true;
+            }
+            if (cancelled && given == NoDeadline)
+                given = DeadlineAfter(cancelTimeoutMs);
+            if (cancelled && Clock::now() >= given) {
+                // A device that neither completes nor gives back a transfer
+                // is as good as gone. The transfer stays allocated: freeing it
+                // while the system may still hold it is worse than the bytes.
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_current = nullptr;
+                m_gone = true;
+                return LinkStatus::Closed;
             }
             timeval wait{0, std::clamp<long>(static_cast<long>(left), 1000, eventSliceUs)};
             const int handled = libusb_handle_events_timeout_completed(m_context->context, &wait, &completed);

@@ -1,41 +1,347 @@
+// The driver library and the VISA library with sensors on USB as real devices
+// (emulated at the usbfs level under the unmodified libusb), beside a
+// simulated sensor on its socket.
+
 #include "EmulatedUsb.h"
 #include "ServedSensors.h"
-#include "UsbDevice.h"
+#include "TvxControl2.h"
+#include "VisaLoader.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace
 {
 
-TEST(Probe, ListsTheEmulatedSensor)
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const VisaFunctions& Visa()
 {
-    ASSERT_TRUE(EmulatedUsbBus::Available());
+    static const std::shared_ptr<const VisaFunctions> functions = VisaLoader::Load({OSTREL_VISA_LIBRARY});
+    if (!functions)
+        throw std::runtime_error("our VISA library does not load");
+    return *functions;
+}
+
+const std::string real = "USB0::0x1B7E::0x0118::100001::INSTR";
+
+// One side of the dialogue with a sensor: our VISA library or the driver library.
+class Path
+{
+public:
+    virtual ~Path() = default;
+    virtual bool Open(const std::string& name) = 0;
+    virtual void Close() = 0;
+    virtual void SetTimeout(int ms) = 0;
+    // A command, and for a query its answer; the status as text, "ok" for success.
+    virtual std::string Send(const std::string& command, std::string* answer = nullptr) = 0;
+    virtual std::string WriteBlock(const std::string& command, const std::string& data) = 0;
+};
+
+std::string VisaStatus(ViStatus status)
+{
+    if (status == VI_SUCCESS)
+        return "ok";
+    ViChar text[256] = {};
+    Visa().viStatusDesc(0, status, text);
+    return std::string(text).substr(0, std::string(text).find(':'));
+}
+
+class VisaPath : public Path
+{
+public:
+    VisaPath() { Visa().viOpenDefaultRM(&m_manager); }
+    ~VisaPath() override
+    {
+        Close();
+        Visa().viClose(m_manager);
+    }
+    bool Open(const std::string& name) override
+    {
+        return Visa().viOpen(m_manager, name.c_str(), VI_NULL, VI_NULL, &m_session) == VI_SUCCESS;
+    }
+    void Close() override
+    {
+        if (m_session)
+            Visa().viClose(m_session);
+        m_session = 0;
+    }
+    void SetTimeout(int ms) override { Visa().viSetAttribute(m_session, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(ms)); }
+    std::string Send(const std::string& command, std::string* answer) override
+    {
+        const std::string line = command + "\n";
+        ViUInt32 count = 0;
+        ViStatus status = Visa().viWrite(m_session, reinterpret_cast<ViConstBuf>(line.data()),
+                                         static_cast<ViUInt32>(line.size()), &count);
+        if (status != VI_SUCCESS || !answer)
+            return VisaStatus(status);
+        answer->assign(64u << 20, '\0');
+        status = Visa().viRead(m_session, reinterpret_cast<ViBuf>(answer->data()), static_cast<ViUInt32>(answer->size()),
+                               &count);
+        answer->resize(count);
+        return VisaStatus(status);
+    }
+    std::string WriteBlock(const std::string& command, const std::string& data) override
+    {
+        const std::string message = command + " " + Block(data) + "\n";
+        ViUInt32 count = 0;
+        return VisaStatus(Visa().viWrite(m_session, reinterpret_cast<ViConstBuf>(message.data()),
+                                         static_cast<ViUInt32>(message.size()), &count));
+    }
+
+private:
+    ViSession m_manager = 0;
+    ViSession m_session = 0;
+};
+
+std::string DriverStatus(int32_t status)
+{
+    if (status == 0)
+        return "ok";
+    std::string text(static_cast<std::size_t>(TvxGetErrorText(status, nullptr, 0)), '\0');
+    TvxGetErrorText(status, text.data(), static_cast<int32_t>(text.size()));
+    return text.c_str();
+}
+
+class DriverPath : public Path
+{
+public:
+    DriverPath() { TvxOpenDriver(); }
+    ~DriverPath() override { TvxCloseDriver(); }
+    bool Open(const std::string& name) override { return TvxOpenSensor(name.c_str(), &m_sensor) == 0; }
+    void Close() override
+    {
+        if (m_sensor)
+            TvxCloseSensor(m_sensor);
+        m_sensor = 0;
+    }
+    void SetTimeout(int ms) override { m_timeout = ms; }
+    std::string Send(const std::string& command, std::string* answer) override
+    {
+        TvxEmptyAllBuffers(m_sensor);
+        const int32_t status = TvxSendCommand(m_sensor, command.c_str(), m_timeout);
+        if (status != 0 || !answer)
+            return DriverStatus(status);
+        int32_t available = 0;
+        uint32_t type = 0;
+        uint32_t length = 0;
+        if (TvxDataAvailable(m_sensor, &available) != 0 || !available ||
+            TvxGetData(m_sensor, &type, &length, nullptr) != 0)
+            return "no result";
+        answer->assign(length + 1, '\0');
+        int32_t count = 0;
+        const int32_t got = type == TVX_RESULT_TEXT
+                                ? TvxGetStringResult(m_sensor, answer->data(), static_cast<int32_t>(length + 1))
+                                : TvxGetBinaryResult(m_sensor, answer->data(), static_cast<int32_t>(length), &count);
+        answer->resize(length);
+        if (type == TVX_RESULT_TEXT)
+            *answer += "\n";
+        else
+            *answer = Block(*answer) + "\n";
+        return DriverStatus(got);
+    }
+    std::string WriteBlock(const std::string& command, const std::string& data) override
+    {
+        return DriverStatus(
+            TvxSendBinaryBlock(m_sensor, command.c_str(), data.data(), static_cast<int32_t>(data.size()), m_timeout));
+    }
+
+private:
+    int32_t m_sensor = 0;
+    int m_timeout = 5000;
+};
+
+// Sensors 100001 (its kernel driver bound) and 100002 (no serial number) and
+// a counter on the emulated bus, 100009 on its socket.
+class UsbBus : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!EmulatedUsbBus::Available())
+            GTEST_SKIP() << "not under umockdev's preload library";
+        for (const char* serial : {"100001", "100002", "100009"})
+            sensors.Add(serial);
+        sensors.Start();
+        bus.emplace();
+        EmulatedUsbBus::Options driver;
+        driver.kernelDriver = true;
+        sensor = bus->AddSensor(sensors.Store(), "100001", driver);
+        bus->AddCounter();
+        EmulatedUsbBus::Options noSerial;
+        noSerial.serialReadable = false;
+        bus->AddSensor(sensors.Store(), "100002", noSerial);
+    }
+
+    std::unique_ptr<Path> Make(bool visa)
+    {
+        return visa ? std::unique_ptr<Path>(new VisaPath) : std::unique_ptr<Path>(new DriverPath);
+    }
+
     ServedSensors sensors;
-    sensors.Add("100001");
-    EmulatedUsbBus bus;
-    bus.AddSensor(sensors.Store(), "100001");
-    bus.AddCounter();
-    for (const auto& found : usbtmc::ListUsbTmcInterfaces())
-        std::printf("%s if %d serial %s product %s problem %s\n", found.Where().c_str(), found.interfaceNumber,
-                    found.serialNumber.c_str(), found.product.c_str(), found.problem.c_str());
-    usbtmc::UsbTmcSelector selector;
-    selector.vendorId = 0x1B7E;
-    selector.serialNumber = "100001";
-    std::unique_ptr<usbtmc::Pipes> pipes;
-    usbtmc::DeviceInfo info;
-    std::string problem;
-    ASSERT_EQ(usbtmc::OpenUsbTmc(selector, pipes, info, problem), usbtmc::OpenResult::Ok) << problem;
-    usbtmc::Client client;
-    client.Open(std::move(pipes));
-    EXPECT_EQ(client.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Ok);
-    char buffer[200];
-    std::size_t count = 0;
-    bool end = false;
-    EXPECT_EQ(client.Read(buffer, sizeof buffer, count, end, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Ok);
-    EXPECT_EQ(std::string(buffer, count), "Trobe&Lindvar,TVX-18G,100001,2.14\n");
-    std::uint8_t status = 0;
-    EXPECT_EQ(client.ReadStatusByte(status, usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Ok);
-    EXPECT_EQ(client.Clear(usbtmc::DeadlineAfter(2000)), usbtmc::LinkStatus::Ok);
+    std::optional<EmulatedUsbBus> bus;
+    int sensor = 0;
+};
+
+std::vector<std::string> FindVisa(const char* expression)
+{
+    ViSession manager = 0;
+    Visa().viOpenDefaultRM(&manager);
+    ViFindList list = 0;
+    ViUInt32 count = 0;
+    ViChar name[256] = {};
+    std::vector<std::string> found;
+    for (ViStatus status = Visa().viFindRsrc(manager, expression, &list, &count, name); status == VI_SUCCESS;
+         status = Visa().viFindNext(list, name))
+        found.push_back(name);
+    Visa().viClose(manager);
+    return found;
+}
+
+// What each listed instrument says of itself: model, maker, serial number
+// (or why not), ids and interface.
+std::string Describe(const std::string& name)
+{
+    ViSession manager = 0;
+    ViSession session = 0;
+    Visa().viOpenDefaultRM(&manager);
+    std::string described;
+    if (Visa().viOpen(manager, name.c_str(), VI_NULL, VI_NULL, &session) == VI_SUCCESS) {
+        for (ViAttr attribute : {VI_ATTR_MODEL_NAME, VI_ATTR_MANF_NAME, VI_ATTR_USB_SERIAL_NUM}) {
+            ViChar text[256] = {};
+            described += Visa().viGetAttribute(session, attribute, text) == VI_SUCCESS ? text : "-";
+            described += "|";
+        }
+        for (ViAttr attribute : {VI_ATTR_MANF_ID, VI_ATTR_MODEL_CODE, VI_ATTR_USB_INTFC_NUM}) {
+            ViUInt16 value = 0;
+            Visa().viGetAttribute(session, attribute, &value);
+            described += std::to_string(value) + "|";
+        }
+        Visa().viClose(session);
+    }
+    Visa().viClose(manager);
+    return described;
+}
+
+// Every USBTMC interface is listed with its name, beside the simulated
+// sensor; each says who it is; the driver lists the maker's devices, the
+// one without a serial number with "error" for it. The counter answers on
+// interface 1.
+TEST_F(UsbBus, ListsEveryInstrumentAndNamesEachOnce)
+{
+    const std::vector<std::string> all = FindVisa("USB?*INSTR");
+    const std::vector<std::string> expected = {real, "USB0::0x1209::0x0001::C123::1::INSTR",
+                                               "USB0::0x1B7E::0x0118::NOSERIAL-1-4::INSTR",
+                                               "USB9::0x1B7E::0x0118::100001::INSTR",
+                                               "USB9::0x1B7E::0x0118::100002::INSTR",
+                                               "USB9::0x1B7E::0x0118::100009::INSTR"};
+    EXPECT_EQ(all, expected);
+    EXPECT_EQ(FindVisa("USB?::0x1B7E?*INSTR").size(), 5u);
+    const std::pair<std::string, std::string> described[] = {
+        {real, "TVX-18G|Trobe&Lindvar|100001|7038|280|0|"},
+        {expected[1], "Counter|Test Instruments|C123|4617|1|1|"},
+        {expected[2], "TVX-18G|Trobe&Lindvar|-|7038|280|0|"},
+    };
+    for (const auto& [name, text] : described)
+        EXPECT_EQ(Describe(name), text) << name;
+
+    VisaPath counter;
+    std::string answer;
+    ASSERT_TRUE(counter.Open(expected[1]));
+    EXPECT_EQ(counter.Send("*IDN?", &answer), "ok");
+    EXPECT_EQ(answer, "Test Instruments,Counter,C123,1.0\n");
+
+    TvxOpenDriver();
+    int32_t count = 0;
+    std::string listed;
+    TvxLockDeviceList();
+    TvxGetDeviceListLength(&count);
+    for (int32_t i = 0; i < count; ++i) {
+        char name[TVX_DEVICE_TEXT_SIZE], type[TVX_DEVICE_TEXT_SIZE], serial[TVX_DEVICE_TEXT_SIZE];
+        int32_t present = 0;
+        TvxGetDeviceInfo(i, name, type, serial, &present);
+        listed += std::string(name) + "|" + type + "|" + serial + "|" + std::to_string(present) + ";";
+    }
+    TvxCommitDeviceList();
+    TvxCloseDriver();
+    EXPECT_EQ(listed, "TVXUSB::100001|TVX-18G|100001|1;TVXUSB::100002|TVX-18G|100002|1;"
+                      "TVXUSB::100009|TVX-18G|100009|1;TVXUSB::USB::100001|TVX-18G|100001|1;"
+                      "TVXUSB::USB::@1.4|TVX-18G|error|1;");
+}
+
+// Over each library: identity, the factory area read and a user data set
+// written and read back byte for byte. The kernel driver is away while the
+// sensor is open and back once it is closed.
+TEST_F(UsbBus, MovesBothDataAreasByteForByte)
+{
+    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    for (const bool visa : {true, false}) {
+        SCOPED_TRACE(visa ? "VISA" : "driver");
+        const auto path = Make(visa);
+        ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
+        EXPECT_FALSE(bus->KernelDriverBound(sensor));
+        std::string answer;
+        EXPECT_EQ(path->Send("*idn?", &answer), "ok");
+        EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
+        EXPECT_EQ(path->Send("cal:data?", &answer), "ok");
+        EXPECT_EQ(answer, Block(sensors.Store().LoadArea("100001", DataArea::Factory)) + "\n");
+        EXPECT_EQ(path->WriteBlock("cal:user:data", user), "ok");
+        EXPECT_EQ(path->Send("syst:err?", &answer), "ok");
+        EXPECT_EQ(answer, "0,\"No error\"\n");
+        EXPECT_EQ(path->Send("cal:user:data?", &answer), "ok");
+        EXPECT_EQ(answer, Block(user) + "\n");
+        path->Close();
+        EXPECT_TRUE(bus->KernelDriverBound(sensor));
+    }
+    EXPECT_EQ(bus->KernelDriverReattached(sensor), 2);
+}
+
+// What a broken or vanishing sensor does to each library: a reply that never
+// comes ends at the timeout and the next query is answered; a device clear
+// drops an unread reply; an unplug in the middle of a block is a lost
+// connection, at once.
+TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
+{
+    for (const bool visa : {true, false}) {
+        SCOPED_TRACE(visa ? "VISA" : "driver");
+        const auto path = Make(visa);
+        ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
+        path->SetTimeout(300);
+        std::string answer;
+        sensors.SetFaults("100001", {"delay=60000"});
+        auto start = Clock::now();
+        EXPECT_EQ(path->Send("*idn?", &answer),
+                  visa ? "VI_ERROR_TMO" : "The sensor did not answer within the timeout.");
+        EXPECT_LT(Clock::now() - start, 1500ms);
+        sensors.SetFaults("100001", {});
+        EXPECT_EQ(path->Send("*idn?", &answer), "ok");
+        EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
+        path->Close();
+    }
+    for (const bool visa : {true, false}) {
+        SCOPED_TRACE(visa ? "VISA unplug" : "driver unplug");
+        EmulatedUsbBus::Options options;
+        const std::string serial = visa ? "100003" : "100004";
+        sensors.Add(serial);
+        const int address = bus->AddSensor(sensors.Store(), serial, options);
+        const auto path = Make(visa);
+        ASSERT_TRUE(path->Open(visa ? "USB0::0x1B7E::0x0118::" + serial + "::INSTR" : "TVXUSB::USB::" + serial));
+        path->SetTimeout(2000);
+        sensors.SetFaults(serial, {"delay=500"});
+        std::thread unplug([&] {
+            std::this_thread::sleep_for(200ms);
+            bus->Unplug(address);
+        });
+        std::string answer;
+        const auto start = Clock::now();
+        EXPECT_EQ(path->Send("cal:data?", &answer),
+                  visa ? "VI_ERROR_CONN_LOST" : "The connection to the sensor was lost.");
+        EXPECT_LT(Clock::now() - start, 1000ms);
+        unplug.join();
+    }
 }
 
 } // namespace

@@ -419,9 +419,11 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     auto& device = *static_cast<EmulatedUsbBus::Device*>(user);
     std::lock_guard<std::mutex> lock(device.mutex);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
-    if (device.gone)
-        return Fail(client, ENODEV);
     ClientState& state = device.clients[client];
+    // A device that left still hands back its URBs, failed, as usbfs does.
+    const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+    if (device.gone && !(reap && !state.done.empty()))
+        return Fail(client, ENODEV);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     const std::size_t size = _IOC_SIZE(request);
     GError* error = nullptr;
