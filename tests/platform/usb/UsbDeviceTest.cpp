@@ -345,3 +345,10 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
 }
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    EmulatedUsbBus::RestartUnderPreload(argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

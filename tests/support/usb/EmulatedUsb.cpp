@@ -8,10 +8,13 @@
 #include <sys/ioctl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -563,6 +566,21 @@ bool EmulatedUsbBus::Available()
 {
     const char* preload = std::getenv("LD_PRELOAD");
     return preload && std::strstr(preload, "libumockdev-preload");
+}
+
+void EmulatedUsbBus::RestartUnderPreload(char** argv)
+{
+    if (Available())
+        return;
+    const char* preload = std::getenv("LD_PRELOAD");
+    const std::string libraries = std::string("libumockdev-preload.so.0") + (preload ? std::string(":") + preload : "");
+    ::setenv("LD_PRELOAD", libraries.c_str(), 1);
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string options = (sanitizer ? std::string(sanitizer) + ":" : std::string()) + "verify_asan_link_order=0";
+    ::setenv("ASAN_OPTIONS", options.c_str(), 1);
+    ::execv("/proc/self/exe", argv);
+    std::perror("cannot start the test program again under umockdev");
+    std::exit(1);
 }
 
 EmulatedUsbBus::EmulatedUsbBus() : m_impl(std::make_unique<Impl>())

@@ -6,8 +6,8 @@
 // umockdev's preload library) makes on those nodes. A sensor's answers come
 // from the simulator's own engine (SCPI, data areas, faults) of the store.
 //
-// Needs umockdev's preload library in the process (the test programs that use
-// this run under it); Available() tells. One bus per process at a time.
+// Needs umockdev's preload library in the process: a test program's main()
+// calls RestartUnderPreload first. One bus per process at a time.
 
 #include "SensorStore.h"
 
@@ -26,6 +26,10 @@ public:
     };
 
     static bool Available();
+    // Starts the program again with the preload library when it is not
+    // loaded yet (and, in a sanitizer build, without the sanitizer's check
+    // that its runtime comes first); returns only when it is loaded.
+    static void RestartUnderPreload(char** argv);
 
     EmulatedUsbBus();
     ~EmulatedUsbBus();
