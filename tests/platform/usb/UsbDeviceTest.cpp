@@ -2,12 +2,15 @@
 // (emulated at the usbfs level under the unmodified libusb), beside a
 // simulated sensor on its socket.
 
+#include "ChildProcess.h"
 #include "EmulatedUsb.h"
 #include "ServedSensors.h"
 #include "TvxControl2.h"
 #include "VisaLoader.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -173,7 +176,7 @@ protected:
         bus->AddCounter();
         EmulatedUsbBus::Options noSerial;
         noSerial.serialReadable = false;
-        bus->AddSensor(sensors.Store(), "100002", noSerial);
+        noSerialSensor = bus->AddSensor(sensors.Store(), "100002", noSerial);
     }
 
     std::unique_ptr<Path> Make(bool visa)
@@ -184,6 +187,7 @@ protected:
     ServedSensors sensors;
     std::optional<EmulatedUsbBus> bus;
     int sensor = 0;
+    int noSerialSensor = 0;
 };
 
 std::vector<std::string> FindVisa(const char* expression)
@@ -342,6 +346,28 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
         EXPECT_LT(Clock::now() - start, 1000ms);
         unplug.join();
     }
+}
+
+// A client nobody here wrote, pyvisa-py with its own USB backend, finds the
+// emulated sensor a USBTMC device like any other. (It cannot list a bus with
+// a device whose serial number cannot be read, so that one goes first.)
+TEST_F(UsbBus, ServesPyvisaPyAsAnyUsbTmcDevice)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0 ||
+        child_process::Run({"/usr/bin/python3", "-c", "import pyvisa_py, usb"}, 20000) != 0)
+        GTEST_SKIP() << "no pyvisa-py with pyusb for /usr/bin/python3";
+    bus->Unplug(noSerialSensor); // its listing gives up at a serial number it cannot read
+    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    const std::string userFile = (sensors.Root() / "user.cal").string();
+    std::FILE* file = std::fopen(userFile.c_str(), "wb");
+    std::fwrite(user.data(), 1, user.size(), file);
+    std::fclose(file);
+    EXPECT_EQ(child_process::Run({"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_usb.py",
+                                  (sensors.Root() / "store" / "100001" / "factory.cal").string(), userFile,
+                                  "USB0::7038::280::100001::0::INSTR"},
+                                 60000),
+              0);
+    EXPECT_TRUE(sensors.Store().LoadArea("100001", DataArea::User) == user);
 }
 
 } // namespace
