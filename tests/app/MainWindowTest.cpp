@@ -16,6 +16,7 @@
 #include "Resource.h"
 #include "ScopedEnvironment.h"
 #include "ScopedFileSizeLimit.h"
+#include "EmulatedUsb.h"
 #include "ServedSensors.h"
 #include "Settings.h"
 #include "Tamrix.h"
@@ -48,6 +49,8 @@
 
 // The sensor menu's LAN row serves a sensor at 127.0.0.2 in this program's own network.
 bool TestsUsePrivateNetwork() { return true; }
+// The sensor rows with USB devices need umockdev's preload library from the start.
+void RestartUnderUsbPreload(char** argv) { EmulatedUsbBus::RestartUnderPreload(argv); }
 
 namespace
 {
@@ -375,6 +378,7 @@ public:
     }
 
     std::optional<ServedSensors> m_sensors;
+    std::optional<EmulatedUsbBus> m_usb; // after m_sensors: goes first
     std::shared_ptr<void> m_visa; // gives the VISA library back
     std::unique_ptr<COstrelDlg> m_dialog; // goes first, before the sensors it may still talk to
     CEditFlexGrid* m_grid = nullptr;
@@ -500,13 +504,20 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         QWidget* focus = arg == "flag" ? Flag("1") : m_dialog->focusWidget() ? m_dialog->focusWidget() : m_dialog.get();
         focus->setFocus(Qt::TabFocusReason);
         arg == "box" ? void(m_dialog->close()) : QTest::keyClick(focus, Qt::Key_Escape);
-    } else if (verb == "serve") { // TVX-18G 100001 with its user data set, for its driver, or VISA over USB or the LAN
-        m_sensors.emplace();
+    } else if (verb == "serve") { // TVX-18G 100001 with its user data set, for its driver, or VISA over USB or the LAN;
+        m_sensors.emplace();      // "usb-device" and "usb-device-driver": the same as a USB device under libusb
         arg == "lan" ? m_sensors->AddOnLan("100001", "127.0.0.2") : m_sensors->Add("100001");
         m_sensors->Store().SaveArea("100001", DataArea::User, SampleDataFor("user_v3.cal", "TVX-18G", "100001"));
-        m_sensors->Start();
-        const auto previous =
-            VisaLoader::ReplaceDefault(arg == "driver" ? nullptr : VisaLoader::Load({OSTREL_VISA_LIBRARY}));
+        if (arg.startsWith("usb-device")) {
+            if (!EmulatedUsbBus::Available())
+                GTEST_SKIP() << "not under umockdev's preload library";
+            m_usb.emplace();
+            m_usb->AddSensor(m_sensors->Store(), "100001");
+        } else {
+            m_sensors->Start();
+        }
+        const bool driver = arg == "driver" || arg == "usb-device-driver";
+        const auto previous = VisaLoader::ReplaceDefault(driver ? nullptr : VisaLoader::Load({OSTREL_VISA_LIBRARY}));
         m_visa = std::shared_ptr<void>(nullptr, [previous](void*) { VisaLoader::ReplaceDefault(previous); });
     } else if (verb == "sensor") Run(SensorSession); // with the sensor that "serve" gave
     else if (verb == "blank") m_dialog->AcceptLoadedDataSet(CTamrix(), FormatPair{'3', '0'}); // for the next load
@@ -595,7 +606,9 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
             "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp},
         Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
         Row{"SensorOverVisaUsb", "serve:usb; sensor", SensorLog, SensorTitle, "", SensorList, Today},
-        Row{"SensorOverVisaLan", "serve:lan; scan; sensor", SensorLog, SensorTitle, "", SensorList, Today}), rows::Name());
+        Row{"SensorOverVisaLan", "serve:lan; scan; sensor", SensorLog, SensorTitle, "", SensorList, Today},
+        Row{"UsbDeviceOverVisa", "serve:usb-device; sensor", SensorLog, SensorTitle, "", SensorList, Today},
+        Row{"UsbDeviceOverItsDriver", "serve:usb-device-driver; sensor", SensorLog, SensorTitle, "", SensorList, Today}), rows::Name());
 
 // The one argument the program takes is a data set file (from the desktop); anything else is ignored with a line.
 TEST(StartFile, IsTheOnlyArgumentUnlessItIsAnOption)

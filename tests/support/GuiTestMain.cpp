@@ -28,10 +28,16 @@ void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, co
 // network namespace of its own; it must be entered before any thread exists.
 bool TestsUsePrivateNetwork() __attribute__((weak));
 
+// A test program whose tests need umockdev's preload library defines this to
+// start itself again with it; it must run before anything else.
+void RestartUnderUsbPreload(char** argv) __attribute__((weak));
+
 // GUI tests run on the offscreen platform unless told otherwise, and never see
 // the settings of the user who runs them.
 int main(int argc, char** argv)
 {
+    if (RestartUnderUsbPreload != nullptr)
+        RestartUnderUsbPreload(argv);
     if (TestsUsePrivateNetwork != nullptr && TestsUsePrivateNetwork())
         private_network::Enter();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
