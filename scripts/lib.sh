@@ -12,7 +12,7 @@ OSTREL_PACKAGES=(
   libboost-date-time-dev libboost-iostreams-dev
   libpugixml-dev zlib1g-dev
   libtirpc-dev rpcsvc-proto
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev umockdev libumockdev-dev python3-usb
   python3-pyvisa python3-pyvisa-py iproute2
   libgtest-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core

@@ -1,4 +1,4 @@
-"""Reads the factory data set block of a LAN sensor with pyvisa-py, several
+"""Reads the factory data set block of a sensor with pyvisa-py, several
 times, and prints the seconds of each read, one a line."""
 
 import sys
