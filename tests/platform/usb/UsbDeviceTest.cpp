@@ -6,6 +6,7 @@
 #include "EmulatedUsb.h"
 #include "ServedSensors.h"
 #include "TvxControl2.h"
+#include "UsbDevice.h"
 #include "VisaLoader.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace
@@ -368,6 +370,68 @@ TEST_F(UsbBus, ServesPyvisaPyAsAnyUsbTmcDevice)
                                  60000),
               0);
     EXPECT_TRUE(sensors.Store().LoadArea("100001", DataArea::User) == user);
+}
+
+// Run by the next test as a user without rights to the device: what each
+// library tells of it.
+TEST(UsbDeviceWithoutRights, IsNamedWithWhatToDo)
+{
+    if (!std::getenv("OSTREL_USB_WITHOUT_RIGHTS"))
+        GTEST_SKIP() << "run by UsbBus.NamesADeviceTheUserMayNotOpen";
+    for (const auto& found : usbtmc::ListUsbTmcInterfaces())
+        std::printf("list: %s\n", found.problem.c_str());
+    TvxOpenDriver();
+    int32_t count = 0;
+    TvxLockDeviceList();
+    TvxGetDeviceListLength(&count);
+    for (int32_t i = 0; i < count; ++i) {
+        char name[TVX_DEVICE_TEXT_SIZE], type[TVX_DEVICE_TEXT_SIZE], serial[TVX_DEVICE_TEXT_SIZE];
+        int32_t present = 0, handle = 0;
+        TvxGetDeviceInfo(i, name, type, serial, &present);
+        const int32_t opened = TvxOpenSensor(name, &handle);
+        std::printf("driver: %s|%s|%s|%d open: %s\n", name, type, serial, present, DriverStatus(opened).c_str());
+    }
+    TvxCommitDeviceList();
+    TvxCloseDriver();
+    for (const std::string& name : FindVisa("USB?*INSTR")) {
+        ViSession manager = 0, session = 0;
+        Visa().viOpenDefaultRM(&manager);
+        ViChar text[256] = {};
+        Visa().viStatusDesc(0, Visa().viOpen(manager, name.c_str(), VI_NULL, VI_NULL, &session), text);
+        std::printf("visa: %s open: %s\n", name.c_str(), text);
+        Visa().viClose(manager);
+    }
+}
+
+// A user the system does not let open a device still finds it listed, with
+// which device it is and what to do, from either library.
+TEST_F(UsbBus, NamesADeviceTheUserMayNotOpen)
+{
+    EmulatedUsbBus::Options options;
+    options.noAccess = true;
+    sensors.Add("100005");
+    bus->AddSensor(sensors.Store(), "100005", options);
+    bus->ShareWithOtherUsers();
+    char self[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string command = "OSTREL_USB_WITHOUT_RIGHTS=1 setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                std::string(self) + " --gtest_filter=UsbDeviceWithoutRights.* 2>/dev/null";
+    FILE* child = ::popen(command.c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    std::string said;
+    for (char line[1024]; std::fgets(line, sizeof line, child);)
+        if (std::strncmp(line, "list:", 5) == 0 || std::strncmp(line, "driver:", 7) == 0 ||
+            std::strncmp(line, "visa:", 5) == 0)
+            said += line;
+    ::pclose(child);
+    const std::string reason = "No permission to open the USB device on bus 1, address 5 (vendor 0x1B7E, product "
+                               "0x0118): Ostrel's udev rule (70-ostrel.rules) gives the user at the seat access; "
+                               "after installing it, unplug the device and plug it in again.";
+    EXPECT_NE(said.find("list: " + reason), std::string::npos) << said;
+    EXPECT_NE(said.find("driver: TVXUSB::USB::@1.5|TVX-18G|error|1 open: " + reason), std::string::npos) << said;
+    EXPECT_NE(said.find("visa: USB0::0x1B7E::0x0118::NOSERIAL-1-5::INSTR open: VI_ERROR_RSRC_BUSY: " + reason),
+              std::string::npos)
+        << said;
 }
 
 } // namespace

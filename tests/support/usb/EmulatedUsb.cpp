@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -700,6 +701,29 @@ int EmulatedUsbBus::AddCounter()
                                   {1, InterfaceClassApplication, InterfaceSubclassUsbTmc, 0,
                                    {{0x03, 2, maxPacket}, {0x84, 2, maxPacket}}}})
         .address;
+}
+
+void EmulatedUsbBus::ShareWithOtherUsers()
+{
+    gchar* root = umockdev_testbed_get_root_dir(m_impl->testbed);
+    const std::filesystem::path folder = root;
+    g_free(root);
+    namespace fs = std::filesystem;
+    // Everyone may add to the top folder, as the preload library does for a
+    // client's event monitor socket.
+    fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_symlink())
+            continue;
+        // Directories are entered, files read, the handlers' sockets connected to.
+        const fs::perms readable = entry.is_directory() ? fs::perms::others_read | fs::perms::others_exec
+                                   : entry.is_socket()  ? fs::perms::others_read | fs::perms::others_write
+                                                        : fs::perms::others_read;
+        fs::permissions(entry.path(), readable, fs::perm_options::add);
+    }
+    for (const auto& [address, device] : m_impl->devices)
+        if (device->options.noAccess)
+            fs::permissions(folder.string() + device->node, fs::perms::none);
 }
 
 void EmulatedUsbBus::Unplug(int address)

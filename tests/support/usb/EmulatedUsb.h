@@ -45,6 +45,10 @@ public:
     // specific); it answers "*IDN?".
     int AddCounter();
 
+    // Lets other users read the test bed (as they may a real sysfs), except
+    // the nodes of devices added with noAccess.
+    void ShareWithOtherUsers();
+
     // The device leaves the bus: what is pending fails, the node goes.
     void Unplug(int address);
     bool KernelDriverBound(int address) const;
