@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace
@@ -47,6 +48,7 @@ struct SensorServer::Impl
     int wake[2] = {-1, -1};
     std::thread thread;
     std::atomic<bool> stopping{false};
+    mutable std::mutex sensorsLock; // changes of `sensors` against Served()
     std::map<std::string, Hosted> sensors;
     std::map<std::string, std::string> failed; // serial, or serial and "lan" -> the problem last reported
 
@@ -117,6 +119,13 @@ void SensorServer::Stop()
     impl.lockFile = -1;
 }
 
+std::shared_ptr<ServedSensor> SensorServer::Served(const std::string& serial) const
+{
+    std::lock_guard<std::mutex> lock(m_impl->sensorsLock);
+    const auto it = m_impl->sensors.find(serial);
+    return it == m_impl->sensors.end() ? nullptr : it->second.sensor;
+}
+
 void SensorServer::Impl::Run()
 {
     while (!stopping) {
@@ -125,6 +134,7 @@ void SensorServer::Impl::Run()
         if (!stopping)
             Refresh();
     }
+    std::lock_guard<std::mutex> lock(sensorsLock);
     sensors.clear();
 }
 
@@ -149,19 +159,22 @@ void SensorServer::Impl::Refresh()
         return;
     }
     for (auto it = sensors.begin(); it != sensors.end();) {
-        if (std::binary_search(serials.begin(), serials.end(), it->first))
+        if (std::binary_search(serials.begin(), serials.end(), it->first)) {
             ++it;
-        else
+        } else {
+            std::lock_guard<std::mutex> lock(sensorsLock);
             it = sensors.erase(it);
+        }
     }
     for (const std::string& serial : serials) {
         if (sensors.count(serial))
             continue;
         try {
-            sensors[serial].sensor = std::make_shared<ServedSensor>(store, serial);
+            auto sensor = std::make_shared<ServedSensor>(store, serial);
+            std::lock_guard<std::mutex> lock(sensorsLock);
+            sensors[serial].sensor = std::move(sensor);
             failed.erase(serial);
         } catch (const std::exception& error) {
-            sensors.erase(serial);
             Report(serial, error.what());
         }
     }

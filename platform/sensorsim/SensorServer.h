@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <stdexcept>
 
 class SensorServerError : public std::runtime_error
@@ -34,6 +35,10 @@ public:
     void Start();
     // Closes every connection, removes the sockets and releases the folder.
     void Stop();
+
+    // The sensor of that serial number while it is served, else null: for
+    // another transport of the same sensor (its engine, data and lock).
+    std::shared_ptr<class ServedSensor> Served(const std::string& serial) const;
 
 private:
     struct Impl;

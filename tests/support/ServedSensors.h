@@ -9,6 +9,7 @@
 #include "ScopedEnvironment.h"
 #include "SensorSamples.h"
 #include "SensorServer.h"
+#include "ServedSensor.h"
 #include "SensorStore.h"
 #include "Tamrix.h"
 
@@ -90,6 +91,12 @@ public:
     }
 
     void Stop() { m_server.reset(); }
+
+    // A sensor as the running server serves it, for another transport.
+    std::shared_ptr<ServedSensor> Served(const std::string& serial) const
+    {
+        return m_server ? m_server->Served(serial) : nullptr;
+    }
 
 private:
     std::filesystem::path m_root;

@@ -3,6 +3,7 @@
 // simulated sensor on its socket.
 
 #include "ChildProcess.h"
+#include "Client.h"
 #include "EmulatedUsb.h"
 #include "ServedSensors.h"
 #include "TvxControl2.h"
@@ -174,7 +175,7 @@ protected:
         bus.emplace();
         EmulatedUsbBus::Options driver;
         driver.kernelDriver = true;
-        sensor = bus->AddSensor(sensors.Store(), "100001", driver);
+        sensor = bus->AddSensor(sensors.Served("100001"), driver); // the same sensor as on its socket
         bus->AddCounter();
         EmulatedUsbBus::Options noSerial;
         noSerial.serialReadable = false;
@@ -280,7 +281,8 @@ TEST_F(UsbBus, ListsEveryInstrumentAndNamesEachOnce)
 
 // Over each library: identity, the factory area read and a user data set
 // written and read back byte for byte. The kernel driver is away while the
-// sensor is open and back once it is closed.
+// sensor is open and back once it is closed. The sensor on its socket is the
+// same one: the data set is there, the lock is shared.
 TEST_F(UsbBus, MovesBothDataAreasByteForByte)
 {
     const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
@@ -303,14 +305,49 @@ TEST_F(UsbBus, MovesBothDataAreasByteForByte)
         EXPECT_TRUE(bus->KernelDriverBound(sensor));
     }
     EXPECT_EQ(bus->KernelDriverReattached(sensor), 2);
+
+    // The same sensor on its socket: what came over USB is there, and its lock is one.
+    ViSession manager = 0, device = 0, socket = 0;
+    Visa().viOpenDefaultRM(&manager);
+    ASSERT_EQ(Visa().viOpen(manager, real.c_str(), VI_EXCLUSIVE_LOCK, 1000, &device), VI_SUCCESS);
+    EXPECT_EQ(Visa().viOpen(manager, "USB9::0x1B7E::0x0118::100001::INSTR", VI_EXCLUSIVE_LOCK, 200, &socket),
+              VI_ERROR_RSRC_LOCKED);
+    Visa().viClose(device);
+    VisaPath onSocket;
+    std::string answer;
+    ASSERT_TRUE(onSocket.Open("USB9::0x1B7E::0x0118::100001::INSTR"));
+    EXPECT_EQ(onSocket.Send("cal:user:data?", &answer), "ok");
+    EXPECT_TRUE(answer == Block(user) + "\n");
+    Visa().viClose(manager);
 }
 
-// What a broken or vanishing sensor does to each library: a reply that never
-// comes ends at the timeout and the next query is answered; a device clear
-// drops an unread reply; an unplug in the middle of a block is a lost
+// A device clear drops an unread reply. What a broken or vanishing sensor
+// does to each library: a reply that never comes ends at the timeout and the
+// next query is answered; an unplug in the middle of a block is a lost
 // connection, at once.
 TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
 {
+    {
+        // Device clear: the unread reply is gone, the next one comes.
+        usbtmc::UsbTmcSelector selector;
+        selector.vendorId = usbtmc::VendorId;
+        selector.serialNumber = "100001";
+        std::unique_ptr<usbtmc::Pipes> pipes;
+        usbtmc::DeviceInfo info;
+        std::string problem;
+        ASSERT_EQ(usbtmc::OpenUsbTmc(selector, pipes, info, problem), usbtmc::OpenResult::Ok) << problem;
+        usbtmc::Client client;
+        client.Open(std::move(pipes));
+        char reply[256];
+        std::size_t count = 0;
+        bool end = false;
+        EXPECT_EQ(client.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(client.Clear(usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(client.Read(reply, sizeof reply, count, end, usbtmc::DeadlineAfter(200)), usbtmc::LinkStatus::Timeout);
+        EXPECT_EQ(client.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(client.Read(reply, sizeof reply, count, end, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(std::string(reply, count), "Trobe&Lindvar,TVX-18G,100001,2.14\n");
+    }
     for (const bool visa : {true, false}) {
         SCOPED_TRACE(visa ? "VISA" : "driver");
         const auto path = Make(visa);

@@ -131,8 +131,7 @@ struct EmulatedUsbBus::Device
     std::map<UMockdevIoctlClient*, ClientState> clients;
 
     // The USBTMC function: the sensor's engine, or a small answering machine.
-    std::unique_ptr<SensorStore> store;
-    std::unique_ptr<ServedSensor> sensor;
+    std::shared_ptr<ServedSensor> sensor;
     std::string counterReply;
     std::string outBytes; // bulk-OUT bytes not parsed yet
     std::string message;
@@ -671,8 +670,13 @@ EmulatedUsbBus::Device& EmulatedUsbBus::Impl::Add(std::unique_ptr<Device> device
 
 int EmulatedUsbBus::AddSensor(SensorStore& store, const std::string& serial, const Options& options)
 {
+    return AddSensor(std::make_shared<ServedSensor>(store, serial), options);
+}
+
+int EmulatedUsbBus::AddSensor(std::shared_ptr<ServedSensor> sensor, const Options& options)
+{
     auto device = std::make_unique<Device>();
-    device->sensor = std::make_unique<ServedSensor>(store, serial);
+    device->sensor = std::move(sensor);
     const SensorIdentity& identity = device->sensor->Identity();
     device->vendor = VendorId;
     device->product = identity.productId;

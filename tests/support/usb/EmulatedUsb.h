@@ -11,6 +11,8 @@
 
 #include "SensorStore.h"
 
+class ServedSensor;
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,8 +38,11 @@ public:
     EmulatedUsbBus(const EmulatedUsbBus&) = delete;
     EmulatedUsbBus& operator=(const EmulatedUsbBus&) = delete;
 
-    // A sensor of the store (vendor 0x1B7E, its product id, USBTMC/USB488 on
-    // interface 0 with an interrupt endpoint); gives its device address on bus 1.
+    // A sensor (vendor 0x1B7E, its product id, USBTMC/USB488 on interface 0
+    // with an interrupt endpoint): one a sensor server serves, which is then
+    // the same sensor on its socket and here, or one of the store's of its
+    // own. Gives its device address on bus 1.
+    int AddSensor(std::shared_ptr<ServedSensor> sensor, const Options& options);
     int AddSensor(SensorStore& store, const std::string& serial, const Options& options);
     int AddSensor(SensorStore& store, const std::string& serial) { return AddSensor(store, serial, Options()); }
     // Another maker's instrument: vendor 0x1209, product 0x0001, serial
