@@ -279,13 +279,14 @@ TEST_F(UsbBus, ListsEveryInstrumentAndNamesEachOnce)
                       "TVXUSB::USB::@1.4|TVX-18G|error|1;");
 }
 
-// Over each library: identity, the factory area read and a user data set
-// written and read back byte for byte. The kernel driver is away while the
+// Over each library: identity, the factory area read, then a data set
+// written into each area and read back byte for byte. The kernel driver is away while the
 // sensor is open and back once it is closed. The sensor on its socket is the
 // same one: the data set is there, the lock is shared.
 TEST_F(UsbBus, MovesBothDataAreasByteForByte)
 {
     const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+    const std::string factory = SampleDataFor("factory_v4.cal", "TVX-18G", "100001");
     for (const bool visa : {true, false}) {
         SCOPED_TRACE(visa ? "VISA" : "driver");
         const auto path = Make(visa);
@@ -295,12 +296,14 @@ TEST_F(UsbBus, MovesBothDataAreasByteForByte)
         EXPECT_EQ(path->Send("*idn?", &answer), "ok");
         EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
         EXPECT_EQ(path->Send("cal:data?", &answer), "ok");
-        EXPECT_EQ(answer, Block(sensors.Store().LoadArea("100001", DataArea::Factory)) + "\n");
-        EXPECT_EQ(path->WriteBlock("cal:user:data", user), "ok");
-        EXPECT_EQ(path->Send("syst:err?", &answer), "ok");
-        EXPECT_EQ(answer, "0,\"No error\"\n");
-        EXPECT_EQ(path->Send("cal:user:data?", &answer), "ok");
-        EXPECT_EQ(answer, Block(user) + "\n");
+        EXPECT_TRUE(answer == Block(sensors.Store().LoadArea("100001", DataArea::Factory)) + "\n");
+        for (const auto& [command, data] : {std::pair{"cal:user:data", user}, std::pair{"cal:data", factory}}) {
+            EXPECT_EQ(path->WriteBlock(command, data), "ok");
+            EXPECT_EQ(path->Send("syst:err?", &answer), "ok");
+            EXPECT_EQ(answer, "0,\"No error\"\n");
+            EXPECT_EQ(path->Send(command + std::string("?"), &answer), "ok");
+            EXPECT_TRUE(answer == Block(data) + "\n") << command;
+        }
         path->Close();
         EXPECT_TRUE(bus->KernelDriverBound(sensor));
     }
