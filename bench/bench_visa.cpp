@@ -6,7 +6,7 @@
 #include "PrivateNetwork.h"
 #include "SensorDataSet.h"
 #include "ServedSensors.h"
-#include "VisaLoader.h"
+#include "VisaBlockQuery.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,34 +41,7 @@ LanSensor& Sensor()
 
 void BM_OurVisaLanBlockQuery(benchmark::State& state)
 {
-    const auto visa = VisaLoader::Load({OSTREL_VISA_LIBRARY});
-    const std::string& data = Sensor().data;
-    ViSession manager = 0;
-    ViSession session = 0;
-    if (!visa || visa->viOpenDefaultRM(&manager) != VI_SUCCESS ||
-        visa->viOpen(manager, resource, VI_NULL, VI_NULL, &session) != VI_SUCCESS) {
-        state.SkipWithError("cannot open the LAN sensor");
-        return;
-    }
-    visa->viSetAttribute(session, VI_ATTR_TMO_VALUE, 60000);
-    const std::string header = "#8" + std::to_string(data.size());
-    std::string reply(header.size() + data.size() + 1, '\0');
-    const std::string query = "*cls;cal:data?\n";
-    for (auto _ : state) {
-        ViUInt32 count = 0;
-        if (visa->viWrite(session, reinterpret_cast<ViConstBuf>(query.data()), static_cast<ViUInt32>(query.size()),
-                          &count) != VI_SUCCESS ||
-            visa->viRead(session, reinterpret_cast<ViBuf>(reply.data()), static_cast<ViUInt32>(reply.size()), &count) !=
-                VI_SUCCESS ||
-            count != reply.size()) {
-            state.SkipWithError("the block query failed");
-            break;
-        }
-    }
-    if (reply.compare(header.size(), data.size(), data) != 0)
-        state.SkipWithError("the block is not the data set");
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
-    visa->viClose(manager);
+    TimeOurVisaBlockQuery(state, resource, Sensor().data);
 }
 BENCHMARK(BM_OurVisaLanBlockQuery)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
@@ -106,27 +79,9 @@ void BM_OurVisaLanBlockWrite(benchmark::State& state)
 }
 BENCHMARK(BM_OurVisaLanBlockWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// Times taken by pyvisa-py itself (interpreter start-up excluded).
 void BM_PyvisaPyLanBlockQuery(benchmark::State& state)
 {
-    const std::string command = "/usr/bin/python3 " OSTREL_BENCH_DATA_DIR "/pyvisa_py_block.py " +
-                                std::string(resource) + " " + std::to_string(state.max_iterations) + " " +
-                                std::to_string(Sensor().data.size());
-    FILE* const times = ::popen(command.c_str(), "r");
-    if (!times) {
-        state.SkipWithError("cannot run pyvisa-py");
-        return;
-    }
-    for (auto _ : state) {
-        double seconds = 0;
-        if (std::fscanf(times, "%lf", &seconds) != 1) {
-            state.SkipWithError("pyvisa-py did not read the block");
-            break;
-        }
-        state.SetIterationTime(seconds);
-    }
-    ::pclose(times);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Sensor().data.size()));
+    TimePyvisaPyBlockQuery(state, resource, Sensor().data.size());
 }
 BENCHMARK(BM_PyvisaPyLanBlockQuery)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 

@@ -410,6 +410,33 @@ private:
     std::atomic<bool> m_gone{false};
 };
 
+// Where a device is and what it is, from its device descriptor.
+UsbTmcInterface Locate(libusb_device* device, const libusb_device_descriptor& descriptor)
+{
+    UsbTmcInterface entry;
+    entry.bus = libusb_get_bus_number(device);
+    entry.address = libusb_get_device_address(device);
+    entry.vendorId = descriptor.idVendor;
+    entry.productId = descriptor.idProduct;
+    return entry;
+}
+
+// The device's texts from its string descriptors; false when it gives no serial number.
+bool ReadTexts(libusb_device_handle* handle, const libusb_device_descriptor& descriptor, std::string& manufacturer,
+               std::string& product, std::string& serialNumber)
+{
+    ReadString(handle, descriptor.iManufacturer, manufacturer);
+    ReadString(handle, descriptor.iProduct, product);
+    return ReadString(handle, descriptor.iSerialNumber, serialNumber);
+}
+
+std::string OpenProblem(const UsbTmcInterface& device, int error)
+{
+    return error == LIBUSB_ERROR_ACCESS
+               ? NoAccessText(device)
+               : "The USB device on " + device.Where() + " cannot be opened: " + ErrorText(error) + ".";
+}
+
 // The USBTMC interfaces of one device, with what its descriptors and strings say.
 void AddInterfaces(libusb_device* device, std::vector<UsbTmcInterface>& found)
 {
@@ -419,11 +446,7 @@ void AddInterfaces(libusb_device* device, std::vector<UsbTmcInterface>& found)
     const ConfigDescriptor config(device);
     if (!config.config)
         return;
-    UsbTmcInterface entry;
-    entry.bus = libusb_get_bus_number(device);
-    entry.address = libusb_get_device_address(device);
-    entry.vendorId = descriptor.idVendor;
-    entry.productId = descriptor.idProduct;
+    UsbTmcInterface entry = Locate(device, descriptor);
     std::vector<UsbTmcInterface> interfaces;
     for (int i = 0; i < config.config->bNumInterfaces; ++i) {
         const libusb_interface& interface = config.config->interface[i];
@@ -439,18 +462,14 @@ void AddInterfaces(libusb_device* device, std::vector<UsbTmcInterface>& found)
     const int opened = libusb_open(device, &handle);
     UsbTmcInterface texts = entry;
     if (opened == 0) {
-        ReadString(handle, descriptor.iManufacturer, texts.manufacturer);
-        ReadString(handle, descriptor.iProduct, texts.product);
-        texts.serialRead = ReadString(handle, descriptor.iSerialNumber, texts.serialNumber);
+        texts.serialRead = ReadTexts(handle, descriptor, texts.manufacturer, texts.product, texts.serialNumber);
         libusb_close(handle);
         if (!texts.serialRead)
             texts.problem = "The USB device on " + texts.Where() + " gives no serial number.";
     } else {
         ReadKernelTexts(texts);
         texts.serialRead = false;
-        texts.problem = opened == LIBUSB_ERROR_ACCESS
-                            ? NoAccessText(texts)
-                            : "The USB device on " + texts.Where() + " cannot be opened: " + ErrorText(opened) + ".";
+        texts.problem = OpenProblem(texts, opened);
     }
     for (UsbTmcInterface& interface : interfaces) {
         interface.manufacturer = texts.manufacturer;
@@ -507,11 +526,7 @@ OpenResult OpenUsbTmc(const UsbTmcSelector& selector, std::unique_ptr<Pipes>& pi
         if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != selector.vendorId ||
             (selector.productId && descriptor.idProduct != *selector.productId))
             continue;
-        UsbTmcInterface where;
-        where.bus = libusb_get_bus_number(device);
-        where.address = libusb_get_device_address(device);
-        where.vendorId = descriptor.idVendor;
-        where.productId = descriptor.idProduct;
+        const UsbTmcInterface where = Locate(device, descriptor);
         if (!selector.bySerial && (where.bus != selector.bus || where.address != selector.address))
             continue;
         const ConfigDescriptor config(device);
@@ -528,18 +543,14 @@ OpenResult OpenUsbTmc(const UsbTmcSelector& selector, std::unique_ptr<Pipes>& pi
         const int opened = libusb_open(device, &handle);
         if (opened != 0) {
             // Another device of the same ids may be the one; this one is named in case none is.
-            problem = opened == LIBUSB_ERROR_ACCESS ? NoAccessText(where)
-                                                     : "The USB device on " + where.Where() +
-                                                           " cannot be opened: " + ErrorText(opened) + ".";
+            problem = OpenProblem(where, opened);
             failure = opened == LIBUSB_ERROR_ACCESS ? OpenResult::NoAccess : OpenResult::Failed;
             continue;
         }
         DeviceInfo texts;
         texts.vendorId = descriptor.idVendor;
         texts.productId = descriptor.idProduct;
-        ReadString(handle, descriptor.iManufacturer, texts.manufacturer);
-        ReadString(handle, descriptor.iProduct, texts.product);
-        texts.serialRead = ReadString(handle, descriptor.iSerialNumber, texts.serialNumber);
+        texts.serialRead = ReadTexts(handle, descriptor, texts.manufacturer, texts.product, texts.serialNumber);
         if (selector.bySerial && (!texts.serialRead || texts.serialNumber != selector.serialNumber)) {
             libusb_close(handle);
             continue;
