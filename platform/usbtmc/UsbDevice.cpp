@@ -179,7 +179,8 @@ Endpoints EndpointsOf(const libusb_interface_descriptor& setting)
 
 // The pipes of a claimed interface. Every transfer is submitted on its own
 // and waited for with libusb's events until it completes, its deadline passes
-// or Shutdown cancels it; a transfer is never left behind in flight.
+// or Shutdown cancels it; only a device that does not give back a cancelled
+// transfer leaves it behind, and counts as gone.
 class UsbPipes : public Pipes
 {
 public:
@@ -233,10 +234,15 @@ public:
         const std::size_t packet = m_endpoints.maxPacketOut;
         std::vector<unsigned char> gathered;
         std::size_t count = 0;
+        // A device that takes fewer bytes than it was given is no USBTMC device.
+        const auto send = [&](unsigned char* data, std::size_t size) {
+            const LinkStatus status = Bulk(m_endpoints.bulkOut, data, size, count, deadline);
+            return status == LinkStatus::Ok && count != size ? LinkStatus::Protocol : status;
+        };
         const auto flush = [&] {
             LinkStatus status = LinkStatus::Ok;
             if (!gathered.empty())
-                status = Bulk(m_endpoints.bulkOut, gathered.data(), gathered.size(), count, deadline);
+                status = send(gathered.data(), gathered.size());
             gathered.clear();
             return status;
         };
@@ -248,7 +254,7 @@ public:
                     const std::size_t whole = left / packet * packet;
                     LinkStatus status = flush();
                     if (status == LinkStatus::Ok)
-                        status = Bulk(m_endpoints.bulkOut, at, whole, count, deadline);
+                        status = send(at, whole);
                     if (status != LinkStatus::Ok)
                         return status;
                     at += whole;
