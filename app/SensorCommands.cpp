@@ -8,6 +8,7 @@
 #include "LibraryErrorReport.h"
 #include "MessageBox.h"
 #include "Resource.h"
+#include "TextConversion.h"
 #include "UploadDialog.h"
 
 namespace
@@ -20,6 +21,19 @@ const QString UserSetWithFactoryOption = QStringLiteral(
     "current data set is a user data set. Uncheck the option before downloading.");
 
 constexpr UINT StopBox = MB_OK | MB_ICONSTOP;
+
+// Why an upload brought nothing, after the error text; for an empty user area
+// also where the factory data set is.
+QString EmptyUploadReason(const std::string& reason, bool factoryForced)
+{
+    if (reason.empty())
+        return {};
+    QString text = QStringLiteral("\r\n\r\n") + Latin1ToWide(reason);
+    if (!factoryForced && reason.find("user data area") != std::string::npos)
+        text += QStringLiteral("\r\n\"Always Use Factory Data Set\" in the Sensor menu reads the sensor's factory data "
+                               "set instead.");
+    return text;
+}
 
 } // namespace
 
@@ -36,7 +50,8 @@ void COstrelDlg::OnSensorLoad()
     if (result != IDOK)
         return;
     if (dialog.ResultData().empty())
-        MessageBox(this, EmptyUpload, QString(), StopBox);
+        MessageBox(this, EmptyUpload + EmptyUploadReason(dialog.EmptyReason(), m_alwaysUseFactoryDataSet), QString(),
+                   StopBox);
     else
         RunLibraryAction(this, [this, &dialog] { LoadDataSetFromBuffer(dialog.ResultData()); });
     RunLibraryAction(this, [this] {

@@ -50,26 +50,27 @@ std::vector<DialogTemplate> MakeTemplates()
                          }});
 
     templates.push_back(
-        {IDD_UPLOAD, "Upload Calibration Data", 333, 186, "MS Shell Dlg", 8, FrameStyle::Fixed, 0, 0,
+        {IDD_UPLOAD, "Upload Calibration Data", 333, 198, "MS Shell Dlg", 8, FrameStyle::Fixed, 0, 0,
          {
              {IDC_STATIC, GroupBox, 0, "Select Sensor", 6, 6, 324, 150},
              {IDC_SENSOR_LIST, ReportList,
               Border | SingleSelection | NoSortHeader | GridLines | FullRowSelect | OneClickActivate | UnderlineHot, "",
               12, 18, 312, 132,
               {{"Resource Descriptor", 240}, {"Type", 60}, {"Serial No.", 60}, {"Connection Type", 100}}},
-             {IDC_REBUILD_LIST, Button, 0, "Rebuild List", 12, 162, 50, 14},
-             {IDC_UPLOAD, Button, 0, "Upload", 100, 162, 50, 14},
-             {IDOK, DefaultButton, 0, "OK", 188, 162, 50, 14},
-             {IDCANCEL, Button, 0, "Cancel", 276, 162, 50, 14},
+             {IDC_UPLOAD_STATUS, Label, 0, "", 12, 160, 312, 8},
+             {IDC_REBUILD_LIST, Button, 0, "Rebuild List", 12, 174, 50, 14},
+             {IDC_UPLOAD, Button, 0, "Upload", 100, 174, 50, 14},
+             {IDOK, DefaultButton, 0, "OK", 188, 174, 50, 14},
+             {IDCANCEL, Button, 0, "Cancel", 276, 174, 50, 14},
          }});
 
-    templates.push_back({IDD_DOWNLOAD, "Download Calibration Data", 197, 87, "MS Shell Dlg", 8, FrameStyle::Fixed, 0,
+    templates.push_back({IDD_DOWNLOAD, "Download Calibration Data", 197, 99, "MS Shell Dlg", 8, FrameStyle::Fixed, 0,
                          0,
                          {
-                             {IDC_DOWNLOAD_TEXT, Edit, Multiline | ReadOnly | Centre | Border, "", 12, 6, 168, 48},
-                             {IDC_RESCAN, Button, 0, "Rescan", 12, 66, 50, 14},
-                             {IDC_DOWNLOAD, DefaultButton, 0, "Download", 72, 66, 50, 14},
-                             {IDCANCEL, Button, 0, "Cancel", 132, 66, 50, 14},
+                             {IDC_DOWNLOAD_TEXT, Edit, Multiline | ReadOnly | Centre | Border, "", 12, 6, 168, 60},
+                             {IDC_RESCAN, Button, 0, "Rescan", 12, 78, 50, 14},
+                             {IDC_DOWNLOAD, DefaultButton, 0, "Download", 72, 78, 50, 14},
+                             {IDCANCEL, Button, 0, "Cancel", 132, 78, 50, 14},
                          }});
 
     templates.push_back({IDD_DEVICE, "Device", 478, 330, "MS Shell Dlg", 8, FrameStyle::Sizing, 0, IDR_DEVICEMENU,

@@ -75,6 +75,7 @@ constexpr int IDC_POINT_NUMBER = 1033;
 constexpr int IDC_REBUILD_LIST = 1028;
 constexpr int IDC_SENSOR_LIST = 1029;
 constexpr int IDC_UPLOAD = 1030;
+constexpr int IDC_UPLOAD_STATUS = 1040; // what the dialog is doing or waiting for
 
 // Download Calibration Data (131)
 constexpr int IDC_DOWNLOAD = 1031;

@@ -9,6 +9,7 @@
 
 #include "Dialog.h"
 #include "SensorList.h"
+#include "TransferWorkers.h"
 
 #include <array>
 #include <memory>
@@ -39,13 +40,25 @@ protected:
 
 private:
     void SearchCompatibleSensor();
+    DataAreaChoice ProbeArea(const SensorRecord& record);
     void StartDownload();
+    bool StartDriverDownload(const SensorRecord& record, const std::shared_ptr<const std::string>& data);
+    bool StartVisaDownload(const SensorRecord& record, const std::shared_ptr<const std::string>& data);
+    bool IsDataSetsSensor(const std::string& manufacturer, const std::string& model, const std::string& serial);
     bool ConfirmCalDates(const std::array<std::string, 5>& sensorDates);
     void OnDownloadDriverDone(WPARAM wParam, LPARAM lParam);
     void OnDownloadVisaDone(WPARAM wParam, LPARAM lParam);
+    void OnCheckDriverDone(WPARAM wParam, LPARAM lParam);
+    void OnCheckVisaDone(WPARAM wParam, LPARAM lParam);
+    void StartCheck();
+    // The step of the worker's last status, and what is known of the data.
+    void TakeWorkerStep(bool timedOut);
+    void Succeed();
     void FinishFailedAttempt();
+    void CloseDriverSensor();
     void CloseVisaSessions();
     void SetText(const std::string& latin1);
+    void SetBusy(bool busy, const std::string& text = {});
 
     bool lockHeld = false;
     std::string dataBuffer;
@@ -59,4 +72,8 @@ private:
     const bool forceFactory;
 
     bool m_transferring = false;
+    bool m_busy = false;
+    DataAreaChoice m_area = DataAreaChoice::Unknown; // announced for the found sensor
+    std::shared_ptr<const std::string> m_sent;
+    std::shared_ptr<TransferOutcome> m_outcome;
 };

@@ -90,40 +90,62 @@ ViStatus Guarded(Body body) noexcept
 
 } // namespace
 
-ViStatus VisaQueryBlock(const VisaFunctions& visa, ViSession session, std::string command, std::string& block)
+ViStatus VisaQueryBlock(const VisaFunctions& visa, ViSession session, std::string command, std::string& block,
+                        std::string* fault)
 {
-    return Guarded([&]() -> ViStatus {
+    std::string what;
+    const ViStatus result = Guarded([&]() -> ViStatus {
         command += '\n';
         ViStatus status = Write(visa, session, command);
         if (status != VI_SUCCESS)
             return status;
+        const auto malformed = [&](std::string text) {
+            what = std::move(text);
+            return VI_ERROR_INV_FMT;
+        };
         std::string piece;
-        if ((status = ReadPiece(visa, session, piece, 1)) != VI_SUCCESS)
+        status = ReadPiece(visa, session, piece, 1);
+        if (status != VI_SUCCESS && status != VI_ERROR_INV_FMT)
             return status;
         if (piece != "#")
-            return VI_ERROR_INV_FMT;
+            return malformed(piece.empty() ? "the answer is empty" : "it does not begin with \"#\"");
+        if (status != VI_SUCCESS)
+            return malformed("it ends after the \"#\"");
         if ((status = ReadPiece(visa, session, piece, 1)) != VI_SUCCESS)
-            return status;
+            return status == VI_ERROR_INV_FMT ? malformed("it ends after the \"#\"") : status;
         std::size_t digits = 0;
         if (!ParseDecimal(piece, digits) || digits == 0)
-            return VI_ERROR_INV_FMT;
+            return malformed("the digit count after \"#\" is not a digit from 1 to 9");
         if ((status = ReadPiece(visa, session, piece, digits)) != VI_SUCCESS)
-            return status;
+            return status == VI_ERROR_INV_FMT ? malformed("its length is cut short") : status;
         std::size_t length = 0;
+        if (!ParseDecimal(piece, length))
+            return malformed("its length \"" + piece + "\" is not a number");
         // Checked before anything of that size is allocated: nine digits
         // could announce almost a gigabyte.
-        if (!ParseDecimal(piece, length) || length > maxDataSetSize)
-            return VI_ERROR_INV_FMT;
+        if (length > maxDataSetSize)
+            return malformed("it announces " + piece + " bytes, more than a data set can hold");
         std::string data;
         if (length > 0 && (status = ReadPiece(visa, session, data, length)) != VI_SUCCESS)
+            return status != VI_ERROR_INV_FMT ? status
+                   // The answer ended with the block's last byte.
+                   : data.size() == length ? malformed("its final line feed is missing")
+                                           : malformed("it holds " + std::to_string(data.size()) + " of the " +
+                                                       std::to_string(length) + " bytes it announces");
+        status = Read(visa, session, piece, 1);
+        if (status < VI_SUCCESS)
             return status;
-        if ((status = Read(visa, session, piece, 1)) != VI_SUCCESS)
-            return status;
+        // More data where the line feed belongs is a block longer than its
+        // header says, and no success of any kind.
         if (piece != "\n")
-            return VI_ERROR_INV_FMT;
+            return malformed(status == VI_SUCCESS_MAX_CNT ? "it holds more bytes than it announces"
+                                                          : "its final line feed is missing");
         block.swap(data);
         return VI_SUCCESS;
     });
+    if (fault)
+        *fault = result == VI_ERROR_INV_FMT ? what : std::string();
+    return result;
 }
 
 ViStatus VisaWriteBlock(const VisaFunctions& visa, ViSession session, std::string command, const std::string& block)

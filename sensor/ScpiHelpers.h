@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <string>
 
-ViStatus VisaQueryBlock(const VisaFunctions& visa, ViSession session, std::string command, std::string& block);
+// `fault`, when given, tells what was wrong with a block refused with
+// VI_ERROR_INV_FMT ("it does not begin with "#"", …), and is empty otherwise.
+ViStatus VisaQueryBlock(const VisaFunctions& visa, ViSession session, std::string command, std::string& block,
+                        std::string* fault = nullptr);
 ViStatus VisaWriteBlock(const VisaFunctions& visa, ViSession session, std::string command, const std::string& block);
 ViStatus VisaQueryString(const VisaFunctions& visa, ViSession session, std::string command, std::string& answer);
 ViStatus VisaQueryError(const VisaFunctions& visa, ViSession session, std::int32_t& code, std::string& text);

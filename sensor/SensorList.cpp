@@ -1,31 +1,21 @@
 #include "SensorList.h"
 
-#include "MemoryAdvice.h"
-
+#include "DriverResults.h"
 #include "ScpiHelpers.h"
 #include "TvxControl2.h"
 
 #include <boost/algorithm/string/predicate.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <locale>
-#include <thread>
 
 namespace
 {
 
 // Attribute and status texts of VISA.
 constexpr std::size_t visaTextSize = 256;
-
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point DeadlineAfter(std::int32_t milliseconds)
-{
-    return Clock::now() + std::chrono::milliseconds(milliseconds);
-}
 
 // Case-insensitive: both sides upper-cased in the process's default locale.
 bool BeginsWith(const std::string& text, const char* prefix)
@@ -70,37 +60,25 @@ void VisitResources(const VisaFunctions& visa, ViSession manager, const char* ex
         visa.viClose(list);
 }
 
-// Polls until a result waits; false at the deadline or when the driver
-// cannot say, which it would not be able to on the next poll either.
-bool AwaitResult(SensorList& list, std::int32_t sensor, Clock::time_point deadline)
+const char* StepText(TransferStep step)
 {
-    for (;;) {
-        std::int32_t available = 0;
-        if (list.ReportDriverError(TvxDataAvailable(sensor, &available)))
-            return false;
-        if (available != 0)
-            return true;
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
+    switch (step) {
+    case TransferStep::Opening: return "opening the sensor";
+    case TransferStep::Locking: return "locking the sensor for this program";
+    case TransferStep::Identifying: return "asking the sensor for its type and serial number";
+    case TransferStep::ReadingDates: return "reading the sensor's calibration dates";
+    case TransferStep::Probing: return "asking the sensor for its data areas";
+    case TransferStep::Writing: return "writing the data set";
+    case TransferStep::ReadingBack: return "reading the data set back";
+    case TransferStep::Restarting: return "storing the data set and restarting the sensor";
+    case TransferStep::Reading: return "reading the data set";
     }
+    return "";
 }
 
-// Drops waiting results until one of `type` comes first; false when none is left.
-bool SkipToResult(SensorList& list, std::int32_t sensor, std::uint32_t type)
+bool OnLan(const std::string& descriptor)
 {
-    for (;;) {
-        std::uint32_t found = 0, length = 0, sequence = 0;
-        if (list.ReportDriverError(TvxGetData(sensor, &found, &length, &sequence)))
-            return false;
-        if (found == type)
-            return true;
-        list.ReportDriverError(TvxDiscardResult(sensor));
-        std::int32_t available = 0;
-        list.ReportDriverError(TvxDataAvailable(sensor, &available));
-        if (available == 0)
-            return false;
-    }
+    return BeginsWith(descriptor, "TCPIP");
 }
 
 } // namespace
@@ -133,7 +111,15 @@ bool SensorList::ReportDriverError(std::int32_t status)
     std::string text(static_cast<std::size_t>(std::max<std::int32_t>(length, 0)), '\0');
     if (!text.empty())
         TvxGetErrorText(status, text.data(), length);
-    ReportMessage(text.c_str());
+    text.resize(std::min(text.find('\0'), text.size()));
+    Advice advice = Advice::None;
+    if (status == TVX_ERR_TIMEOUT)
+        advice = Advice::Timeout;
+    else if (status == TVX_ERR_BUSY)
+        advice = Advice::Lock;
+    else if (status == TVX_ERR_CONNECTION_LOST || status == TVX_ERR_NO_SUCH_DEVICE)
+        advice = Advice::Connection;
+    Report(std::move(text), advice);
     return true;
 }
 
@@ -141,19 +127,95 @@ bool SensorList::ReportVisaError(ViStatus status)
 {
     if (status == VI_SUCCESS)
         return false;
-    char text[visaTextSize] = {};
-    if (!m_visa || m_visa->viStatusDesc(instrument, status, text) < VI_SUCCESS)
-        ReportMessage("Unknown VISA status!");
-    else {
-        text[visaTextSize - 1] = '\0';
-        ReportMessage(text);
-    }
+    std::string text;
+    char description[visaTextSize] = {};
+    if (status == VI_ERROR_INV_FMT && !blockFault.empty())
+        text = "The sensor's answer is not a valid data block: " + blockFault + ".";
+    else if (!m_visa || m_visa->viStatusDesc(instrument, status, description) < VI_SUCCESS)
+        text = "Unknown VISA status!";
+    else
+        text = (description[visaTextSize - 1] = '\0', description);
+    blockFault.clear();
+    Advice advice = Advice::None;
+    if (status == VI_ERROR_TMO)
+        advice = Advice::Timeout;
+    else if (status == VI_ERROR_RSRC_LOCKED || status == VI_ERROR_RSRC_BUSY)
+        advice = Advice::Lock;
+    else if (status == VI_ERROR_CONN_LOST || status == VI_ERROR_RSRC_NFOUND || status == VI_ERROR_IO)
+        advice = Advice::Connection;
+    Report(std::move(text), advice);
     return true;
 }
 
 void SensorList::ReportMessage(const char* text)
 {
     std::fprintf(stderr, "%s\n", text ? text : "");
+}
+
+void SensorList::ReportProblem(const std::string& text)
+{
+    Report(text, Advice::None);
+}
+
+void SensorList::Report(std::string text, Advice advice)
+{
+    ReportMessage(Described(std::move(text), advice).c_str());
+}
+
+std::string SensorList::DescribeFailure(std::string text) const
+{
+    return Described(std::move(text), Advice::None);
+}
+
+std::string SensorList::Described(std::string text, Advice advice) const
+{
+    if (m_transfer) {
+        text += "\r\n\r\nSensor: " + m_sensor.type + " Ser.# " + m_sensor.serialNumber + ", " +
+                m_sensor.resourceDescriptor + " via " + ConnectionText(m_sensor.connection);
+        text += std::string("\r\nFailed step: ") + StepText(m_step);
+        if (!transferArea.empty() && (m_step == TransferStep::Writing || m_step == TransferStep::ReadingBack ||
+                                      m_step == TransferStep::Reading))
+            text += (m_step == TransferStep::Writing ? " into the " : " from the ") + transferArea;
+        if (!m_dataState.empty())
+            text += "\r\n" + m_dataState;
+        switch (advice) {
+        case Advice::Timeout:
+            text += "\r\nIf the sensor needs longer, raise the timeouts under Options > Remote.";
+            break;
+        case Advice::Lock:
+            text += "\r\nAnother program is using the sensor: close it or let it finish, then try again.";
+            break;
+        case Advice::Connection:
+            text += OnLan(m_sensor.resourceDescriptor)
+                        ? "\r\nCheck the LAN connection and the sensor's address, then try again."
+                        : "\r\nCheck the sensor's USB cable, then try again.";
+            break;
+        case Advice::None:
+            break;
+        }
+    }
+    return text;
+}
+
+void SensorList::BeginTransfer(const SensorRecord& sensor)
+{
+    m_transfer = true;
+    m_sensor = sensor;
+    m_step = TransferStep::Opening;
+    m_dataState = "The sensor's data is unchanged.";
+    transferArea.clear();
+    blockFault.clear();
+}
+
+void SensorList::SetStep(TransferStep step, std::string dataState)
+{
+    m_step = step;
+    m_dataState = std::move(dataState);
+}
+
+void SensorList::EndTransfer()
+{
+    m_transfer = false;
 }
 
 void SensorList::Scan(bool includeNetwork)
@@ -201,32 +263,18 @@ void SensorList::Scan(bool includeNetwork)
 
 std::string SensorList::ReadDriverText(std::int32_t sensor)
 {
-    if (!AwaitResult(*this, sensor, DeadlineAfter(commandTimeout)) || !SkipToResult(*this, sensor, TVX_RESULT_TEXT))
-        return {};
-    // With no buffer the driver gives the length to provide, not a status.
-    const std::int32_t length = TvxGetStringResult(sensor, nullptr, 0);
-    if (length <= 0) {
-        ReportDriverError(length);
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length), '\0');
-    ReportDriverError(TvxGetStringResult(sensor, text.data(), length));
-    text.resize(std::min(text.find('\0'), text.size()));
-    return text;
+    std::string text;
+    const std::int32_t status = ReadDriverTextResult(sensor, commandTimeout, text);
+    if (status != TVX_ERR_TIMEOUT && status != TVX_ERR_NO_RESULT)
+        ReportDriverError(status);
+    return status == 0 ? text : std::string();
 }
 
 std::string SensorList::ReadDriverBlock(std::int32_t sensor, std::int32_t timeout)
 {
-    if (!AwaitResult(*this, sensor, DeadlineAfter(timeout)) || !SkipToResult(*this, sensor, TVX_RESULT_BINARY))
-        return {};
-    std::int32_t length = 0;
-    if (ReportDriverError(TvxGetBinaryResultLength(sensor, &length)) || length < 0)
-        return {};
     std::string block;
-    tamrix_memory::ResizeForWriting(block, static_cast<std::size_t>(length));
-    std::int32_t count = 0;
-    if (ReportDriverError(TvxGetBinaryResult(sensor, block.data(), length, &count)))
-        return {};
-    block.resize(static_cast<std::size_t>(std::clamp(count, 0, length)));
-    return block;
+    const std::int32_t status = ReadDriverBlockResult(sensor, timeout, block);
+    if (status != TVX_ERR_TIMEOUT && status != TVX_ERR_NO_RESULT)
+        ReportDriverError(status);
+    return status == 0 ? block : std::string();
 }

@@ -28,6 +28,20 @@ struct SensorRecord
     SensorConnection connection = Driver;
 };
 
+// The steps of a transfer, as its failure messages name them.
+enum class TransferStep
+{
+    Opening,
+    Locking,
+    Identifying,
+    ReadingDates,
+    Probing,
+    Writing,
+    ReadingBack,
+    Restarting,
+    Reading
+};
+
 class SensorList
 {
 public:
@@ -52,6 +66,24 @@ public:
     // standard error; the dialogs show it in a message box.
     virtual void ReportMessage(const char* text);
 
+    // While a transfer runs, every text reported names the sensor, the step
+    // that failed, what is known of the sensor's data and what to try.
+    void BeginTransfer(const SensorRecord& sensor);
+    // `dataState`: a sentence on the sensor's data ("The sensor's data is
+    // unchanged."), or empty when nothing is known.
+    void SetStep(TransferStep step, std::string dataState);
+    void EndTransfer();
+    bool InTransfer() const { return m_transfer; }
+    // A text of the transfer's own (not a status), with the same additions.
+    void ReportProblem(const std::string& text);
+    // The text with those additions, for a message box of the caller's own.
+    std::string DescribeFailure(std::string text) const;
+    // What was wrong with a data block VISA's helpers refused (VI_ERROR_INV_FMT);
+    // the next report of that status says it instead of VISA's own text.
+    std::string blockFault;
+    // The area a write goes to or a read comes from, named in the step.
+    std::string transferArea;
+
     // The next text result of a driver query, or an empty text when none
     // comes within the command timeout or only other results come.
     std::string ReadDriverText(std::int32_t sensor);
@@ -73,5 +105,19 @@ public:
     std::vector<SensorRecord> records;
 
 private:
+    enum class Advice
+    {
+        None,
+        Timeout,
+        Lock,
+        Connection
+    };
+    void Report(std::string text, Advice advice);
+    std::string Described(std::string text, Advice advice) const;
+
     std::shared_ptr<const VisaFunctions> m_visa;
+    bool m_transfer = false;
+    SensorRecord m_sensor;
+    TransferStep m_step = TransferStep::Opening;
+    std::string m_dataState;
 };

@@ -7,6 +7,7 @@
 
 #include "Dialog.h"
 #include "SensorList.h"
+#include "TransferWorkers.h"
 
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@ public:
     ~CUploadDialog() override;
 
     const std::string& ResultData() const { return resultData; }
+    // Why ResultData() is empty after OK: the sensor's user data area holds
+    // nothing, or no block came; empty when there is data.
+    const std::string& EmptyReason() const { return m_emptyReason; }
 
     void ReportMessage(const char* text) override;
 
@@ -39,6 +43,9 @@ private:
     void OnUploadDriverDone(WPARAM wParam, LPARAM lParam);
     void OnUploadVisaDone(WPARAM wParam, LPARAM lParam);
     void EnableChoosing(bool enable);
+    void SetBusy(bool busy, const std::string& text = {});
+    void SetStatus(const std::string& latin1);
+    void Finish(bool failed);
     void CloseVisaSessions();
 
     bool lockHeld = false;
@@ -49,6 +56,9 @@ private:
 
     CListCtrl* m_list = nullptr;
     bool m_transferring = false;
-    // What the VISA worker reads into; it shares it until its message comes.
-    std::shared_ptr<std::string> m_received;
+    bool m_busy = false;
+    std::string m_emptyReason;
+    std::string m_sensorText; // "TVX-18G Ser.# 100001" of the transfer
+    // What the worker tells besides its status; shared until its message comes.
+    std::shared_ptr<TransferOutcome> m_outcome;
 };

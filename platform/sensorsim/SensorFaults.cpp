@@ -36,7 +36,8 @@ const std::vector<std::string>& SensorFaultNames()
 {
     static const std::vector<std::string> names{
         "delay=MS",          "drop-after=BYTES", "garbage",       "bad-digit-count", "bad-length",
-        "no-final-lf",       "refuse-write=CODE", "refuse-user-write=CODE", "restart-fails", "locked", "unplugged",
+        "no-final-lf",       "refuse-write=CODE", "refuse-user-write=CODE", "corrupt-store", "restart-fails",
+        "gone-after-restart", "locked",  "unplugged",
     };
     return names;
 }
@@ -51,7 +52,8 @@ bool SensorFaults::Apply(const std::string& setting, std::string& error)
     const std::pair<const char*, bool SensorFaults::*> flags[] = {
         {"garbage", &SensorFaults::garbage},          {"bad-digit-count", &SensorFaults::badDigitCount},
         {"bad-length", &SensorFaults::badLength},     {"no-final-lf", &SensorFaults::noFinalLf},
-        {"restart-fails", &SensorFaults::restartFails}, {"locked", &SensorFaults::locked},
+        {"corrupt-store", &SensorFaults::corruptStore}, {"restart-fails", &SensorFaults::restartFails},
+        {"gone-after-restart", &SensorFaults::goneAfterRestart}, {"locked", &SensorFaults::locked},
         {"unplugged", &SensorFaults::unplugged},
     };
     for (const auto& [flagName, member] : flags) {
@@ -112,7 +114,9 @@ std::vector<std::string> SensorFaults::Settings() const
         settings.push_back("refuse-write=" + std::to_string(*refuseWrite));
     if (refuseUserWrite)
         settings.push_back("refuse-user-write=" + std::to_string(*refuseUserWrite));
+    flag(corruptStore, "corrupt-store");
     flag(restartFails, "restart-fails");
+    flag(goneAfterRestart, "gone-after-restart");
     flag(locked, "locked");
     flag(unplugged, "unplugged");
     return settings;

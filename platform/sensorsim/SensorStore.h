@@ -37,7 +37,9 @@ struct SensorFaults
     bool noFinalLf = false;                   // no-final-lf: replies lack their final line feed
     std::optional<std::int32_t> refuseWrite;  // refuse-write=CODE: writes refused with this SCPI code
     std::optional<std::int32_t> refuseUserWrite; // refuse-user-write=CODE: the same, of the user data area only
+    bool corruptStore = false;                // corrupt-store: a data set written is kept with one byte changed
     bool restartFails = false;                // restart-fails: the store-and-restart request fails
+    bool goneAfterRestart = false;            // gone-after-restart: after a restart the sensor stays unplugged
     bool locked = false;                      // locked: another client holds the exclusive lock
     bool unplugged = false;                   // unplugged: gone from the bus
 

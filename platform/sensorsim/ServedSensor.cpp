@@ -70,6 +70,17 @@ void ServedSensor::CloseConnections()
 
 void ServedSensor::Restart()
 {
+    if (m_engine->Faults().goneAfterRestart) {
+        // It does not come back: from now on it is unplugged, for every
+        // transport and until the fault is taken away.
+        SensorFaults faults = m_engine->Faults();
+        faults.unplugged = true;
+        try {
+            m_store.SaveFaults(m_serial, faults);
+        } catch (const std::exception&) {
+        }
+        m_engine->SetFaults(faults);
+    }
     m_engine->Restart();
     m_lockOwner = 0;
     CloseConnections();

@@ -413,6 +413,13 @@ void SimSensor::WriteArea(DataArea area, std::string_view block)
                              ", this sensor is " + m_identity.model + " Ser.# " + m_identity.serialNumber);
         return;
     }
+    if (m_faults.corruptStore) {
+        // A sensor whose memory fails: it takes the set and keeps a byte of
+        // its middle changed.
+        auto changed = std::make_shared<std::string>(*data);
+        (*changed)[changed->size() / 2] ^= 0x01;
+        data = std::move(changed);
+    }
     try {
         if (m_persist)
             m_persist(area, *data);

@@ -44,7 +44,7 @@ for _ in $(seq 1 100); do
   sleep 0.2
   caption=$(xdotool getwindowname "$main")
   [ "$caption" = "Upload from TVX-18G Ser.# 100001" ] && exit 0
-  xdotool mousemove --window "$dialog" 320 252 click 1 2>/dev/null || true
+  xdotool mousemove --window "$dialog" 320 270 click 1 2>/dev/null || true
 done
 echo "the main window's caption is \"$caption\"" >&2
 exit 1

@@ -165,9 +165,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FaultRow{"all_in_member_order",
                  {"unplugged", "refuse-write=-32768", "locked", "delay=600000", "no-final-lf", "refuse-user-write=-1",
-                  "drop-after=18446744073709551615", "restart-fails", "bad-length", "bad-digit-count", "garbage"},
+                  "drop-after=18446744073709551615", "restart-fails", "bad-length", "bad-digit-count", "garbage",
+                  "gone-after-restart", "corrupt-store"},
                  "delay=600000 drop-after=18446744073709551615 garbage bad-digit-count bad-length no-final-lf "
-                 "refuse-write=-32768 refuse-user-write=-1 restart-fails locked unplugged",
+                 "refuse-write=-32768 refuse-user-write=-1 corrupt-store restart-fails gone-after-restart locked "
+                 "unplugged",
                  ""},
         FaultRow{"delay_zero_is_off", {"delay=5", "delay=0", "refuse-write=32767"}, "refuse-write=32767", ""},
         FaultRow{"bad_value_changes_nothing", {"delay=7", "delay=600001"}, "delay=7",

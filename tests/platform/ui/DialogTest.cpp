@@ -342,7 +342,7 @@ const std::vector<ControlRow> ControlRows{
     {"digits_only", IDD_REMOTE, IDC_COMMAND_TIMEOUT, "QLineEdit", {189, 9, 72, 21}, nullptr, "1a2-3 4", "1234"},
     {"read_only_text", IDD_VISUALIZE, IDC_VISUALIZE_TEXT, "QPlainTextEdit", {8, 8, 956, 488}, "a\nb\rc", "x",
      "a\r\nb\r\nc"},
-    {"lines_of_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit", {18, 9, 252, 72}, Found, "", Found},
+    {"lines_of_text", IDD_DOWNLOAD, IDC_DOWNLOAD_TEXT, "QPlainTextEdit", {18, 9, 252, 90}, Found, "", Found},
     {"button", IDD_CAL_INFO, IDCANCEL, "QPushButton", {162, 117, 75, 21}, "Save", "", "Save"},
     {"half_rounds_up", IDD_SETNUMBER, IDC_POINT_NUMBER, "QLineEdit", {93, 14, 90, 21}, nullptr, "", ""},
     {"check_box_grows_to_show_its_text", IDD_OSTREL_DIALOG, IDC_FLAG_ACTIVE_AFTER_RESET, "QCheckBox",
