@@ -3,11 +3,17 @@
 //   - an upload of a 10 x 99,999-point data set (about 56 MB) through the
 //     upload dialog over each path, with a timer ticking every 5 ms on the
 //     window thread: "max_gap_ms" is the longest time between two ticks, which
-//     says whether the window kept handling events during the transfer.
+//     says whether the window kept handling events during the transfer;
+//   - a download of the same data set through the download dialog over each
+//     path: the sensor's identity asked, the block written, read back and
+//     compared (on the driver path also stored, restarted and read again).
+//     The upload of the same block is the anchor for what the check costs.
 // It runs in a network namespace of its own, as the tests do (no broadcast
 // networks there, so the LAN search asks only the served sensors).
 
+#include "DownloadDialog.h"
 #include "ListCtrl.h"
+#include "MessageBoxPresenter.h"
 #include "PrivateNetwork.h"
 #include "Resource.h"
 #include "SensorDataSet.h"
@@ -22,6 +28,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace
@@ -54,57 +61,116 @@ void BM_ScanTwentySensors(benchmark::State& state)
 }
 BENCHMARK(BM_ScanTwentySensors)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
-// range(0): 0 driver, 1 VISA USB, 2 VISA LAN.
+// The large data set in the factory area of sensor 100001, served on the
+// path range(0): 0 driver, 1 VISA USB, 2 VISA LAN.
+struct ServedLargeSet
+{
+    explicit ServedLargeSet(int path) : path(path), sensors(Base()), data(SensorDataSet(10, 99999))
+    {
+        SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
+        identity.onUsb = path != 2;
+        identity.lanAddress = path == 2 ? "127.0.0.2" : "";
+        sensors.Store().Add(identity, data);
+        sensors.Start();
+        if (path != 0)
+            visa = VisaLoader::Load({OSTREL_VISA_LIBRARY});
+    }
+    int path;
+    ServedSensors sensors;
+    std::string data;
+    std::shared_ptr<const VisaFunctions> visa;
+};
+
+// Runs one transfer in the dialog once its search is over: `start` begins it,
+// `finished` says when it is over; the time between is measured, with the
+// longest gap between two 5 ms ticks of the window thread.
+bool TimeInDialog(benchmark::State& state, CDialog& dialog, const std::function<void()>& start,
+                  const std::function<bool()>& finished, double& maxGap)
+{
+    bool ok = false;
+    std::function<void()> run = [&] {
+        if (!dialog.GetDlgItem(IDCANCEL)->isEnabled()) { // still searching
+            QTimer::singleShot(20, &dialog, run);
+            return;
+        }
+        QElapsedTimer clock;
+        qint64 last = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            maxGap = std::max(maxGap, static_cast<double>(now - last));
+            last = now;
+        });
+        state.ResumeTiming();
+        clock.start();
+        ticks.start(5);
+        start();
+        ok = QTest::qWaitFor(finished, 120000);
+        state.PauseTiming();
+        ticks.stop();
+        if (dialog.isVisible())
+            dialog.EndDialog(IDOK);
+    };
+    QTimer::singleShot(0, &dialog, run);
+    dialog.DoModal();
+    return ok;
+}
+
 void BM_UploadThroughTheDialog(benchmark::State& state)
 {
-    const int path = static_cast<int>(state.range(0));
-    ServedSensors sensors(Base());
-    const std::string data = SensorDataSet(10, 99999);
-    SensorIdentity identity = NewSensorIdentity("100001", "TVX-18G");
-    identity.onUsb = path != 2;
-    identity.lanAddress = path == 2 ? "127.0.0.2" : "";
-    sensors.Store().Add(identity, data);
-    sensors.Start();
-    const auto visa = path == 0 ? nullptr : VisaLoader::Load({OSTREL_VISA_LIBRARY});
+    ServedLargeSet served(static_cast<int>(state.range(0)));
     double maxGap = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        CUploadDialog dialog(1000, 60000, path == 2, true, nullptr, visa);
-        bool ok = false;
-        QTimer::singleShot(0, &dialog, [&] {
-            auto* list = dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST);
-            list->SetItemSelected(0, true);
-            QElapsedTimer clock;
-            qint64 last = 0;
-            QTimer ticks;
-            QObject::connect(&ticks, &QTimer::timeout, [&] {
-                const qint64 now = clock.elapsed();
-                maxGap = std::max(maxGap, static_cast<double>(now - last));
-                last = now;
-            });
-            state.ResumeTiming();
-            clock.start();
-            ticks.start(5);
-            dialog.SendCommand(IDC_UPLOAD);
-            const bool finished =
-                QTest::qWaitFor([&] { return dialog.GetDlgItem(IDC_REBUILD_LIST)->isEnabled(); }, 60000);
-            state.PauseTiming();
-            ticks.stop();
-            ok = finished && dialog.ResultData().size() == data.size();
-            dialog.EndDialog(IDOK);
-        });
-        dialog.DoModal();
+        CUploadDialog dialog(1000, 60000, served.path == 2, true, nullptr, served.visa);
+        const bool ok = TimeInDialog(
+            state, dialog,
+            [&] {
+                dialog.GetDlgItemAs<CListCtrl>(IDC_SENSOR_LIST)->SetItemSelected(0, true);
+                dialog.SendCommand(IDC_UPLOAD);
+            },
+            [&] { return dialog.GetDlgItem(IDC_REBUILD_LIST)->isEnabled(); }, maxGap);
         state.ResumeTiming();
-        if (!ok) {
+        if (!ok || dialog.ResultData() != served.data) {
             state.SkipWithError("the upload did not deliver the data set");
             break;
         }
     }
     state.counters["max_gap_ms"] = maxGap;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * served.data.size()));
 }
 BENCHMARK(BM_UploadThroughTheDialog)->ArgName("path")->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(5);
+
+void BM_CheckedDownloadThroughTheDialog(benchmark::State& state)
+{
+    ServedLargeSet served(static_cast<int>(state.range(0)));
+    std::string said; // the dialog's last word, "Download successful." or why not
+    ScopedMessageBoxPresenter presenter{[&](const MessageBoxRequest& request) {
+        said = request.text.toStdString();
+        return IDOK;
+    }};
+    double maxGap = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        CDownloadDialog dialog(1000, 60000, served.path == 2, true, nullptr, served.visa);
+        dialog.SetSensorIdentity("TVX-18G", "100001");
+        dialog.SetCalDates("2024-03-11", "2024-03-12", "2024-03-12", "2024-03-13", "2024-03-14");
+        dialog.DataBuffer() = served.data;
+        const bool ok = TimeInDialog(
+            state, dialog, [&] { dialog.SendCommand(IDC_DOWNLOAD); }, [&] { return !dialog.isVisible(); }, maxGap);
+        state.ResumeTiming();
+        if (!ok || said != "Download successful." ||
+            served.sensors.Store().LoadArea("100001", DataArea::Factory) != served.data) {
+            state.SkipWithError(("the download failed: " + said).c_str());
+            break;
+        }
+    }
+    state.counters["max_gap_ms"] = maxGap;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * served.data.size()));
+}
+BENCHMARK(BM_CheckedDownloadThroughTheDialog)->ArgName("path")->DenseRange(0, 2)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(3);
 
 } // namespace
 
