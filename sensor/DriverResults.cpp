@@ -110,3 +110,23 @@ std::int32_t QueryDriverBlock(std::int32_t sensor, const char* query, std::int32
         status = TvxSendCommand(sensor, query, timeout);
     return status != 0 ? status : ReadDriverBlockResult(sensor, timeout, block);
 }
+
+std::vector<DriverSensor> ListDriverSensors()
+{
+    std::vector<DriverSensor> sensors;
+    TvxLockDeviceList();
+    std::int32_t count = 0;
+    TvxGetDeviceListLength(&count);
+    for (std::int32_t index = 0; index < count; ++index) {
+        char name[TVX_DEVICE_TEXT_SIZE] = {};
+        char type[TVX_DEVICE_TEXT_SIZE] = {};
+        char serial[TVX_DEVICE_TEXT_SIZE] = {};
+        std::int32_t present = 0;
+        if (TvxGetDeviceInfo(index, name, type, serial, &present) != 0 || present == 0)
+            continue;
+        name[TVX_DEVICE_TEXT_SIZE - 1] = type[TVX_DEVICE_TEXT_SIZE - 1] = serial[TVX_DEVICE_TEXT_SIZE - 1] = '\0';
+        sensors.push_back({name, type, serial});
+    }
+    TvxCommitDeviceList();
+    return sensors;
+}

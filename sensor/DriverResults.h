@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The next result of `type` (TVX_RESULT_TEXT or TVX_RESULT_BINARY), waited for
 // up to `timeout` milliseconds; results of the other type before it are
@@ -22,3 +23,13 @@ std::int32_t ReadDriverBlockResult(std::int32_t sensor, std::int32_t timeout, st
 // Empties the sensor's buffers, sends the query and reads its result.
 std::int32_t QueryDriverText(std::int32_t sensor, const char* query, std::int32_t timeout, std::string& text);
 std::int32_t QueryDriverBlock(std::int32_t sensor, const char* query, std::int32_t timeout, std::string& block);
+
+struct DriverSensor
+{
+    std::string name;
+    std::string type;
+    std::string serialNumber;
+};
+
+// The sensors the driver lists as present, in its order.
+std::vector<DriverSensor> ListDriverSensors();

@@ -242,23 +242,13 @@ void SensorList::Scan(bool includeNetwork)
     }
     if (!usbDriverAvailable)
         return;
-    TvxLockDeviceList();
-    std::int32_t count = 0;
-    TvxGetDeviceListLength(&count);
-    for (std::int32_t index = 0; index < count; ++index) {
-        char name[TVX_DEVICE_TEXT_SIZE] = {};
-        char type[TVX_DEVICE_TEXT_SIZE] = {};
-        char serial[TVX_DEVICE_TEXT_SIZE] = {};
-        std::int32_t present = 0;
-        TvxGetDeviceInfo(index, name, type, serial, &present);
-        name[TVX_DEVICE_TEXT_SIZE - 1] = type[TVX_DEVICE_TEXT_SIZE - 1] = serial[TVX_DEVICE_TEXT_SIZE - 1] = '\0';
+    for (const DriverSensor& sensor : ListDriverSensors()) {
         const bool listed = std::any_of(records.begin(), records.end(), [&](const SensorRecord& record) {
-            return record.type == type && record.serialNumber == serial;
+            return record.type == sensor.type && record.serialNumber == sensor.serialNumber;
         });
-        if (present != 0 && !listed)
-            records.push_back({name, type, serial, Driver});
+        if (!listed)
+            records.push_back({sensor.name, sensor.type, sensor.serialNumber, Driver});
     }
-    TvxCommitDeviceList();
 }
 
 std::string SensorList::ReadDriverText(std::int32_t sensor)

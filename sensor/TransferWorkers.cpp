@@ -62,23 +62,10 @@ using Clock = std::chrono::steady_clock;
 // driver lists it as present.
 std::string FindSensor(const std::string& type, const std::string& serialNumber)
 {
-    std::string found;
-    if (TvxLockDeviceList() != 0)
-        return found;
-    std::int32_t count = 0;
-    TvxGetDeviceListLength(&count);
-    for (std::int32_t index = 0; index < count && found.empty(); ++index) {
-        char name[TVX_DEVICE_TEXT_SIZE] = {}, listedType[TVX_DEVICE_TEXT_SIZE] = {},
-             serial[TVX_DEVICE_TEXT_SIZE] = {};
-        std::int32_t present = 0;
-        if (TvxGetDeviceInfo(index, name, listedType, serial, &present) != 0 || present == 0)
-            continue;
-        name[TVX_DEVICE_TEXT_SIZE - 1] = listedType[TVX_DEVICE_TEXT_SIZE - 1] = serial[TVX_DEVICE_TEXT_SIZE - 1] = '\0';
-        if (type == listedType && serialNumber == serial)
-            found = name;
-    }
-    TvxCommitDeviceList();
-    return found;
+    for (const DriverSensor& sensor : ListDriverSensors())
+        if (sensor.type == type && sensor.serialNumber == serialNumber)
+            return sensor.name;
+    return {};
 }
 
 std::string ReadBackProblem(const std::string& sent, const std::string& held, const char* what)
