@@ -483,12 +483,14 @@ void CDownloadDialog::OnDownloadDriverDone(WPARAM wParam, LPARAM)
     } else if (status == UnexpectedUserDataProbe) {
         ReportProblem("The sensor did not answer the user data probe as a sensor does. Nothing was written.");
     } else if (!ReportDriverError(status)) {
-        SetText("Download finished.");
         // A write the sensor refused is no download: its error is the
         // failure. Only then is the data set read back.
         std::uint32_t code = 0;
         SetStep(TransferStep::Writing, WriteUnknown);
-        if (!ReportDriverError(TvxGetError(driverSensor, &code))) {
+        const std::int32_t sensor = driverSensor;
+        const std::int32_t asked = WhileTransferring("Download finished.\r\nAsking the sensor whether it took the data set ...",
+                                                     [&] { return TvxGetError(sensor, &code); });
+        if (!ReportDriverError(asked)) {
             SetStep(TransferStep::Writing, Unchanged);
             if (!ReportDriverError(static_cast<std::int32_t>(code))) {
                 StartCheck();
@@ -524,13 +526,14 @@ void CDownloadDialog::OnDownloadVisaDone(WPARAM wParam, LPARAM)
     if (!m_outcome->problem.empty()) {
         ReportProblem(m_outcome->problem);
     } else if (!ReportVisaError(status)) {
-        SetText("Download finished.");
         const VisaFunctions& visa = *VisaLibrary();
         std::int32_t code = 0;
         std::string text;
         SetStep(TransferStep::Writing, WriteUnknown);
+        const ViSession session = instrument;
         if (!ReportVisaError(visa.viSetAttribute(instrument, VI_ATTR_TMO_VALUE, static_cast<ViUInt32>(commandTimeout))) &&
-            !ReportVisaError(VisaQueryError(visa, instrument, code, text))) {
+            !ReportVisaError(WhileTransferring("Download finished.\r\nAsking the sensor whether it took the data set ...",
+                                               [&] { return VisaQueryError(visa, session, code, text); }))) {
             if (code == 0) {
                 StartCheck();
                 return;

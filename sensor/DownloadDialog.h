@@ -7,6 +7,7 @@
 // difference of the calibration dates of a factory data set. The write runs
 // on a worker thread; the dialog then checks the sensor's error state.
 
+#include "BusyWait.h"
 #include "Dialog.h"
 #include "SensorList.h"
 #include "TransferWorkers.h"
@@ -59,6 +60,17 @@ private:
     void CloseVisaSessions();
     void SetText(const std::string& latin1);
     void SetBusy(bool busy, const std::string& text = {});
+    // A step of a running transfer that waits on the sensor: the dialog shows
+    // `text` and keeps handling events; its buttons stay as the transfer set them.
+    template <typename Work>
+    auto WhileTransferring(const std::string& text, Work work)
+    {
+        SetText(text);
+        m_busy = true;
+        auto result = WhileBusy(work);
+        m_busy = false;
+        return result;
+    }
 
     bool lockHeld = false;
     std::string dataBuffer;

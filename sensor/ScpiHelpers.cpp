@@ -135,11 +135,12 @@ ViStatus VisaQueryBlock(const VisaFunctions& visa, ViSession session, std::strin
         status = Read(visa, session, piece, 1);
         if (status < VI_SUCCESS)
             return status;
-        // More data where the line feed belongs is a block longer than its
-        // header says, and no success of any kind.
+        // More data where the line feed belongs, or behind it, is a block
+        // longer than its header says, and no success of any kind.
+        if (status == VI_SUCCESS_MAX_CNT)
+            return malformed("it holds more bytes than it announces");
         if (piece != "\n")
-            return malformed(status == VI_SUCCESS_MAX_CNT ? "it holds more bytes than it announces"
-                                                          : "its final line feed is missing");
+            return malformed("its final line feed is missing");
         block.swap(data);
         return VI_SUCCESS;
     });

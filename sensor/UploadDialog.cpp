@@ -221,16 +221,19 @@ void CUploadDialog::Finish(bool failed)
 
 void CUploadDialog::OnUploadDriverDone(WPARAM wParam, LPARAM)
 {
-    m_transferring = false;
-    EnableChoosing(true);
     const std::int32_t status = static_cast<std::int32_t>(wParam);
     SetStep(m_outcome->step, "The sensor's data is unchanged.");
     const bool user = m_outcome->area == DataAreaChoice::User;
     transferArea = user ? "user data area" : "factory data area";
     bool failed = ReportDriverError(status);
     if (!failed) {
+        // The sensor sends the block as the answer to the worker's query: tens
+        // of megabytes, and the window goes on meanwhile.
         std::string block;
-        const std::int32_t read = ReadDriverBlockResult(driverSensor, commandTimeout, block);
+        SetBusy(true, "Reading the data set from " + m_sensorText + " ...");
+        const std::int32_t sensor = driverSensor;
+        const std::int32_t read = WhileBusy([&] { return ReadDriverBlockResult(sensor, commandTimeout, block); });
+        SetBusy(false);
         failed = read != TVX_ERR_TIMEOUT && read != TVX_ERR_NO_RESULT && ReportDriverError(read);
         resultData = std::move(block);
         if (!failed) {

@@ -138,6 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"BlockBeyondTheLimit", Block, "#9134217729x", FMT, "", {1, 1, 9}},
         {"BlockAtTheLimit", Block, "#9134217728x", FMT, "", {1, 1, 9, 134217728}},
         {"BlockOtherFinalByte", Block, "#15hellox", FMT, "", {1, 1, 1, 5, 1}},
+        {"BlockGoesOnBehindItsLineFeed", Block, "#15hello\n\n", FMT, "", {1, 1, 1, 5, 1}},
         {"StringOuterQuotesAndLineFeedsGo", String, "\"\"a\"b\n\"\n", 0, "a\"b", once},
         {"StringOfTheLimit", String, std::string(4096, 'x'), 0, std::string(4096, 'x'), once},
         {"StringBeyondTheLimit", String, std::string(4097, 'x'), VI_SUCCESS_MAX_CNT, "", once},
