@@ -95,6 +95,8 @@ void SensorServer::Start()
         if (name.rfind("lan-", 0) == 0 && entry->path().extension() == ".addr")
             ::unlink(entry->path().c_str());
     }
+    // So are the store's temporary files that no writer holds.
+    impl.store.RemoveLeftovers();
     if (::pipe2(impl.wake, O_CLOEXEC | O_NONBLOCK) != 0)
         throw SensorServerError(Errno("Cannot start the server"));
     impl.stopping = false;

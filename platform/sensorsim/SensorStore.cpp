@@ -336,6 +336,18 @@ std::string SensorStore::NoSensorText(const std::string& serial) const
     return "No simulated sensor " + serial + " in " + m_folder.string();
 }
 
+void SensorStore::RemoveLeftovers() const
+{
+    std::vector<std::string> serials;
+    try {
+        serials = Serials();
+    } catch (const SensorStoreError&) {
+        return; // a store that cannot be read keeps its leftovers
+    }
+    for (const std::string& serial : serials)
+        RemoveLeftoverTemporaryFiles(SensorFolder(serial).string());
+}
+
 void SensorStore::Add(const SensorIdentity& identity, const std::string& factoryData)
 {
     const std::string& serial = identity.serialNumber;

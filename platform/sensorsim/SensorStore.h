@@ -112,6 +112,9 @@ public:
     // does not exist holds none.
     std::vector<std::string> Serials() const;
     bool Contains(const std::string& serial) const;
+    // Removes the temporary files that a process killed while writing left
+    // in the sensors' folders (never one that a live writer holds).
+    void RemoveLeftovers() const;
 
     // Creates the store folder when needed and the sensor's folder with its
     // identity and factory data (the bytes of a data set file); the user area

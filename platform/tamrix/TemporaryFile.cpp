@@ -62,16 +62,27 @@ bool IsTemporaryName(std::string_view name, const std::string& prefix)
     return true;
 }
 
-// Removes the leftover temporary files of the target, named with `prefix`,
-// that no writer holds. Whatever goes wrong here only leaves a file behind.
-void RemoveLeftovers(const std::string& folder, const std::string& prefix)
+// The name of any target's temporary file: ".<base>.partial-" and the suffix.
+bool IsAnyTemporaryName(std::string_view name)
+{
+    const std::size_t markEnd = name.size() < suffixLength ? 0 : name.size() - suffixLength;
+    const std::size_t mark = markEnd < partialMark.size() + 1 ? 0 : markEnd - partialMark.size() - 1;
+    return mark >= 2 && name[0] == '.' && name.compare(mark, partialMark.size() + 1, "." + std::string(partialMark)) == 0 &&
+           IsTemporaryName(name, std::string(name.substr(0, markEnd)));
+}
+
+// Removes the leftover temporary files in `folder` whose names `isTemporary`
+// takes and that no writer holds. Whatever goes wrong here only leaves a file
+// behind.
+template <typename NameTest>
+void RemoveLeftovers(const std::string& folder, NameTest isTemporary)
 {
     DIR* listing = ::opendir(folder.c_str());
     if (!listing)
         return;
     const int at = ::dirfd(listing);
     while (const dirent* entry = ::readdir(listing)) {
-        if (!IsTemporaryName(entry->d_name, prefix))
+        if (!isTemporary(std::string_view(entry->d_name)))
             continue;
         int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0 && errno == EACCES)
@@ -134,7 +145,7 @@ TemporaryFile::TemporaryFile(const std::string& target) : m_target(target)
         throw std::system_error(std::make_error_code(std::errc::is_a_directory), "target names a folder");
     const std::string folder = Folder(target);
     const std::string namePrefix = "." + base + "." + std::string(partialMark);
-    RemoveLeftovers(folder, namePrefix);
+    RemoveLeftovers(folder, [&namePrefix](std::string_view name) { return IsTemporaryName(name, namePrefix); });
     const std::string prefix = folder + "/" + namePrefix;
     std::random_device seed;
     std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
@@ -237,3 +248,7 @@ void ReplaceFileWhole(const std::string& path, std::string_view data)
     temporary.ReplaceTarget();
 }
 
+void RemoveLeftoverTemporaryFiles(const std::string& folder)
+{
+    RemoveLeftovers(folder, IsAnyTemporaryName);
+}

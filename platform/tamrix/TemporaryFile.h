@@ -47,3 +47,7 @@ private:
 // allowed, its owner and group. Throws std::system_error on failure: the old
 // file, or no file, then stays as it was, and no temporary file remains.
 void ReplaceFileWhole(const std::string& path, std::string_view data);
+
+// Removes from `folder` the temporary files of every target that writers
+// killed in the middle left behind (never one a live writer holds).
+void RemoveLeftoverTemporaryFiles(const std::string& folder);

@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace
@@ -49,7 +55,19 @@ TEST(SensorServer, LocksAnswersInTurnFollowsTheStoreAndKeepsItsFolderToItself)
     ServedSensors sensors;
     sensors.Add("100001");
     sensors.SetFaults("100001", {"delay=200"});
+    // Temporary files of writers killed in the middle go at the start; one a
+    // live writer holds, and every other name, stay.
+    const std::filesystem::path folder = sensors.Store().Folder() / "100001";
+    const std::vector<std::string> names{".factory.cal.partial-Ab3xYz", ".user.cal.partial-HELD00",
+                                         ".factory.cal.partial-Ab3", "factory.cal.partial-Ab3xYz", "..partial-Ab3xYz"};
+    for (const std::string& name : names)
+        std::ofstream(folder / name) << "x";
+    const int held = ::open((folder / names[1]).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     sensors.Start();
+    for (const std::string& name : names)
+        EXPECT_EQ(std::filesystem::exists(folder / name), name != names[0]) << name;
+    ::close(held);
     EXPECT_TRUE(Reachable("100001"));
     const std::string socket = usbtmc::UsbSocketPath(usbtmc::RuntimeFolder(), "100001").string();
     usbtmc::Client first;
