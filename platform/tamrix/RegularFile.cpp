@@ -28,16 +28,50 @@ bool FileBytes::Append(std::string_view bytes)
     return true;
 }
 
-std::optional<FileBytes> ReadRegularFile(const std::string& path, std::size_t maxSize, std::size_t spare)
+namespace
+{
+
+// The regular file at `path`, open for reading, and its status; not open when
+// it cannot be opened or is no regular file.
+FileDescriptor OpenRegularFile(const std::string& path, struct stat& status)
 {
     // O_NONBLOCK: a FIFO without a writer, or some devices, would otherwise
     // keep the open waiting; such files are then refused as not regular.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.IsOpen() && (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0))
+        file.Close();
+    return file;
+}
+
+} // namespace
+
+std::optional<FileStart> ReadRegularFileStart(const std::string& path, std::size_t count)
+{
+    struct stat status {};
+    const FileDescriptor file = OpenRegularFile(path, status);
     if (!file.IsOpen())
         return std::nullopt;
+    FileStart start{std::string(count, '\0'), static_cast<std::uint64_t>(status.st_size)};
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(file.Get(), start.bytes.data() + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    start.bytes.resize(done);
+    return start;
+}
+
+std::optional<FileBytes> ReadRegularFile(const std::string& path, std::size_t maxSize, std::size_t spare)
+{
     struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0
-        || static_cast<std::uintmax_t>(status.st_size) > maxSize)
+    const FileDescriptor file = OpenRegularFile(path, status);
+    if (!file.IsOpen() || static_cast<std::uintmax_t>(status.st_size) > maxSize)
         return std::nullopt;
 
     // The size is a hint only: the file may change while it is read. One byte

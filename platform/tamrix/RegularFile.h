@@ -4,6 +4,7 @@
 // regular file is read: a FIFO or a device could block the open or never end.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,3 +37,13 @@ private:
 // file or holds more than `maxSize` bytes (also when it grows beyond that while
 // it is read).
 std::optional<FileBytes> ReadRegularFile(const std::string& path, std::size_t maxSize, std::size_t spare = 0);
+
+// The first `count` bytes of the regular file at `path` (all of it when it is
+// shorter) and its size then, so that a reader can refuse a file that is not
+// what it claims before reading it whole; nothing as for ReadRegularFile.
+struct FileStart
+{
+    std::string bytes;
+    std::uint64_t size = 0;
+};
+std::optional<FileStart> ReadRegularFileStart(const std::string& path, std::size_t count);

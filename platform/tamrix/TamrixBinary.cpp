@@ -395,22 +395,27 @@ void Store(const TamrixContent& content, char version, char revision, std::strin
     PutU32(checksum, Checksum(out));
 }
 
+void CheckHeader(std::string_view start, std::uint64_t size)
+{
+    if (start.size() < headerSize || size < headerSize)
+        Refuse(TamrixErrorCode::NotParsable);
+    if (std::memcmp(start.data(), signature, sizeof signature) != 0)
+        Refuse(TamrixErrorCode::WrongSignature);
+    if (!IsSupportedVersion(start[versionOffset]))
+        Refuse(TamrixErrorCode::UnsupportedVersion);
+    if (!IsSupportedRevision(start[revisionOffset]))
+        Refuse(TamrixErrorCode::UnsupportedRevision);
+    if (GetU32(start.data() + lengthOffset) != size)
+        Refuse(TamrixErrorCode::InconsistentLength);
+    if (size > maxDataSetSize)
+        Refuse(TamrixErrorCode::TooLarge);
+}
+
 FormatPair Load(std::string_view data, CTamrix& set)
 {
-    if (data.size() < headerSize)
-        Refuse(TamrixErrorCode::NotParsable);
-    if (std::memcmp(data.data(), signature, sizeof signature) != 0)
-        Refuse(TamrixErrorCode::WrongSignature);
+    CheckHeader(data.substr(0, headerSize), data.size());
     const char version = data[versionOffset];
     const char revision = data[revisionOffset];
-    if (!IsSupportedVersion(version))
-        Refuse(TamrixErrorCode::UnsupportedVersion);
-    if (!IsSupportedRevision(revision))
-        Refuse(TamrixErrorCode::UnsupportedRevision);
-    if (GetU32(data.data() + lengthOffset) != data.size())
-        Refuse(TamrixErrorCode::InconsistentLength);
-    if (data.size() > maxDataSetSize)
-        Refuse(TamrixErrorCode::TooLarge);
     if (GetU32(data.data() + checksumOffset) != Checksum(data))
         Refuse(TamrixErrorCode::ChecksumFailed);
 

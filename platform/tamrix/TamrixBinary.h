@@ -40,5 +40,8 @@ void Store(const TamrixContent& content, char version, char revision, std::strin
 // CTamrix::Validate, then what storing would refuse. On failure `set` is
 // unchanged.
 FormatPair Load(std::string_view data, CTamrix& set);
+// The checks of Load that need only the first headerSize bytes (`start`) and
+// the whole length (`size`): throws as Load does for a data set that fails them.
+void CheckHeader(std::string_view start, std::uint64_t size);
 
 } // namespace tamrix_binary

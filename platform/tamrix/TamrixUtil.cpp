@@ -10,10 +10,16 @@ FormatPair CTamrixUtil::LoadTMXFromFile2(CTamrix& set, const char* path)
 {
     if (!path)
         throw TvxKyyCalcDLLError(TamrixErrorCode::WrongArgument);
-    const std::optional<FileBytes> data = ReadRegularFile(path, maxDataSetSize);
-    if (!data)
-        throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, path);
     try {
+        // A file that is no data set, or not of the length its header
+        // declares, is refused after its first bytes.
+        const std::optional<FileStart> start = ReadRegularFileStart(path, tamrix_binary::headerSize);
+        if (!start || start->size > maxDataSetSize)
+            throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, path);
+        tamrix_binary::CheckHeader(start->bytes, start->size);
+        const std::optional<FileBytes> data = ReadRegularFile(path, maxDataSetSize);
+        if (!data)
+            throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, path);
         return tamrix_binary::Load(data->View(), set);
     } catch (const TvxKyyCalcDLLError& error) {
         throw TvxKyyCalcDLLError(error.code, path);

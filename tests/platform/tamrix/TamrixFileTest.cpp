@@ -46,6 +46,17 @@ struct Folder
     }
     fs::path path;
 };
+// What this process has read from files so far.
+std::uint64_t BytesReadSoFar()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
+}
 using Prepare = std::function<std::string(const fs::path&)>;
 const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 
@@ -66,7 +77,9 @@ TEST_P(FilePath, LoadsOnlyDataSetsAndReplacesTheFileWholeOrLeavesEverythingAsItW
     CTamrix set = row.empty ? CTamrix() : Rich();
     set.SetSerialNumberInternal("");
     const std::string held = Bytes(set.Content());
+    const std::uint64_t readBefore = BytesReadSoFar();
     const Failure loadFailure = FailureOf([&] { CTamrixUtil::LoadTMXFromFile2(set, name); });
+    EXPECT_LT(BytesReadSoFar() - readBefore, 16384u) << "a file that is no data set is refused after its first bytes";
     EXPECT_EQ(std::make_tuple(loadFailure.code, loadFailure.context, Bytes(set.Content())), std::make_tuple(row.loadCode, context, held));
     const Failure failure = FailureOf([&] {
         const ScopedFileSizeLimit limit(row.sizeLimit ? row.sizeLimit : RLIM_INFINITY);
