@@ -3,6 +3,7 @@
 #include "MemoryAdvice.h"
 #include "TvxControl2.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -12,6 +13,9 @@ namespace tvx
 using usbtmc::Deadline;
 using usbtmc::DeadlineAfter;
 using usbtmc::LinkStatus;
+
+// How far ahead of a block's data its memory is set up.
+constexpr std::size_t setUpStep = 8u << 20;
 
 std::int32_t StatusOf(LinkStatus status)
 {
@@ -128,10 +132,11 @@ std::int32_t Sensor::SendBlock(std::string_view header, std::string_view data, i
     return status;
 }
 
-// Drops what is left of an answer the driver will not keep.
-std::int32_t Sensor::Discard(std::int32_t status)
+// Drops what is left of an answer the driver will not keep, within the
+// caller's time: what a clear cannot drop by then, the next clear does.
+std::int32_t Sensor::Discard(std::int32_t status, Deadline deadline)
 {
-    m_client.Clear(DeadlineAfter(controlTimeoutMs));
+    m_client.Clear(deadline);
     return status;
 }
 
@@ -160,16 +165,25 @@ std::int32_t Sensor::ReadAnswer(Deadline deadline)
     if (start == BlockStart::Block) {
         // The data and the final line feed, read straight into the result.
         if (length > maxBinaryResult)
-            return end ? TVX_ERR_REPLY_TOO_LONG : Discard(TVX_ERR_REPLY_TOO_LONG);
+            return end ? TVX_ERR_REPLY_TOO_LONG : Discard(TVX_ERR_REPLY_TOO_LONG, deadline);
         const std::size_t want = length + 1;
         std::size_t got = have - headerSize;
         if (got > want)
-            return end ? TVX_ERR_PROTOCOL : Discard(TVX_ERR_PROTOCOL);
+            return end ? TVX_ERR_PROTOCOL : Discard(TVX_ERR_PROTOCOL, deadline);
+        // The announced length only reserves address space: memory is set
+        // up a step ahead of the data that has come, so that no answer can
+        // make the driver hold much more than it was sent.
         result.bytes.reset(new char[want]);
-        tamrix_memory::PrepareForWriting(result.bytes.get(), want, want);
+        tamrix_memory::AdviseHugePages(result.bytes.get(), want);
+        std::size_t setUp = 0;
         std::memcpy(result.bytes.get(), head.data() + headerSize, got);
         head = std::string();
         while (got < want && !end) {
+            if (setUp < want && got + setUpStep / 2 > setUp) {
+                const std::size_t next = std::min(want, got + setUpStep);
+                tamrix_memory::PrepareForWriting(result.bytes.get() + setUp, next - setUp, next - setUp);
+                setUp = next;
+            }
             std::size_t count = 0;
             const std::int32_t status =
                 StatusOf(m_client.Read(result.bytes.get() + got, want - got, count, end, deadline));
@@ -178,17 +192,17 @@ std::int32_t Sensor::ReadAnswer(Deadline deadline)
             got += count;
         }
         if (!end)
-            return Discard(TVX_ERR_PROTOCOL);
+            return Discard(TVX_ERR_PROTOCOL, deadline);
         if (got != want || result.bytes[length] != '\n')
             return TVX_ERR_PROTOCOL;
         result.type = TVX_RESULT_BINARY;
         result.size = length;
     } else if (start == BlockStart::Bad) {
-        return end ? TVX_ERR_PROTOCOL : Discard(TVX_ERR_PROTOCOL);
+        return end ? TVX_ERR_PROTOCOL : Discard(TVX_ERR_PROTOCOL, deadline);
     } else {
         while (!end) {
             if (have >= maxTextResult)
-                return Discard(TVX_ERR_REPLY_TOO_LONG);
+                return Discard(TVX_ERR_REPLY_TOO_LONG, deadline);
             if (have == head.size())
                 head.resize(head.size() * 2);
             std::size_t count = 0;

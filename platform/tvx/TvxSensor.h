@@ -69,7 +69,7 @@ public:
 private:
     std::int32_t WaitUntilTaken(usbtmc::Deadline deadline, std::uint8_t& statusByte);
     std::int32_t ReadAnswer(usbtmc::Deadline deadline);
-    std::int32_t Discard(std::int32_t status);
+    std::int32_t Discard(std::int32_t status, usbtmc::Deadline deadline);
 
     usbtmc::Client m_client;
     std::mutex m_callLock;
