@@ -44,6 +44,7 @@ public:
     bool TryLock(std::uint64_t owner);
     // Someone else holds the lock (or the `locked` fault says so).
     bool HeldByOther(std::uint64_t owner) const;
+    bool HeldBy(std::uint64_t owner) const { return owner != 0 && m_lockOwner == owner; }
     bool Unlock(std::uint64_t owner);
     void Release(std::uint64_t owner);
 

@@ -132,7 +132,8 @@ void UsbTransport::Impl::Serve(Connection& connection)
         std::uint32_t size = 0;
     } pending;
     MessageBuffer message;
-    bool discarding = false;
+    bool discarding = false; // a message too long to take: an error once it ends
+    bool refused = false;    // a message sent while another connection holds the lock
     std::uint64_t replySent = 0; // bytes of the current response sent on this connection
     static constexpr char zeros[4] = {};
 
@@ -206,9 +207,17 @@ void UsbTransport::Impl::Serve(Connection& connection)
             !DecodeBulkHeader(headerBytes, header))
             return;
         const std::size_t body = length - BulkHeaderSize;
+        // While another connection holds the lock, this one's messages are
+        // dropped whole and its reads go unanswered.
+        const auto lockedOut = [&] {
+            std::lock_guard<std::mutex> lock(sensor->Mutex());
+            return sensor->HeldByOther(connection.id);
+        };
         if (header.msgId == REQUEST_DEV_DEP_MSG_IN) {
             if (body != 0)
                 return;
+            if (lockedOut())
+                continue;
             pending.active = header.transferSize > 0;
             pending.tag = header.tag;
             pending.size = std::min(header.transferSize, MaxTransferData);
@@ -223,8 +232,10 @@ void UsbTransport::Impl::Serve(Connection& connection)
             std::lock_guard<std::mutex> lock(sensor->Mutex());
             dropAfter = (message.Size() == 0 && !discarding ? sensor->RefreshFaults() : sensor->Engine().Faults()).dropAfter;
         }
-        if (discarding || message.Size() + header.transferSize > maxMessageSize) {
-            discarding = true;
+        if (message.Size() == 0 && !discarding && !refused)
+            refused = lockedOut();
+        if (refused || discarding || message.Size() + header.transferSize > maxMessageSize) {
+            discarding = !refused;
             if (link.SkipBytes(header.transferSize, NoDeadline) != LinkStatus::Ok)
                 return;
         } else {
@@ -242,6 +253,10 @@ void UsbTransport::Impl::Serve(Connection& connection)
             return;
         if (!(header.attributes & AttributeEom))
             continue;
+        if (refused) {
+            refused = false;
+            continue;
+        }
         {
             std::lock_guard<std::mutex> lock(sensor->Mutex());
             sensor->RefreshFaults();
@@ -309,6 +324,10 @@ bool UsbTransport::Impl::HandleControl(Connection& connection, const std::string
             reply = std::string(1, sensor->TryLock(connection.id) ? '\1' : '\0');
         } else if (type == RequestTypeVendorIn && setup.request == VendorUnlock) {
             reply = std::string(1, sensor->Unlock(connection.id) ? '\1' : '\0');
+        } else if (type == RequestTypeVendorIn && setup.request == VendorLockState) {
+            reply = std::string(1, sensor->HeldByOther(connection.id) ? LockHeldElsewhere
+                                   : sensor->HeldBy(connection.id)    ? LockHeldHere
+                                                                      : LockFree);
         } else {
             stall = true;
         }

@@ -125,6 +125,7 @@ const struct
     {TVX_ERR_SYSTEM, "The operating system refused a request of the sensor driver."},
     {TVX_ERR_NO_ACCESS, "No permission to open the sensor's USB device."},
     {TVX_ERR_BUSY, "The sensor's USB device is in use by another program."},
+    {TVX_ERR_LOCKED, "Another program has locked the sensor and did not let go of it within the timeout."},
     {static_cast<std::int32_t>(TVX_SENSOR_ERROR_BLOCK_DATA), "The sensor refused the data block."},
     {static_cast<std::int32_t>(TVX_SENSOR_ERROR_SETTINGS_CONFLICT),
      "The sensor refused the data set: it is not for this sensor or this data area."},

@@ -63,6 +63,7 @@ extern "C" {
 #define TVX_ERR_SYSTEM ((int32_t)0xC000000E)            /* the operating system refused */
 #define TVX_ERR_NO_ACCESS ((int32_t)0xC000000F)         /* the user may not open the sensor's USB device */
 #define TVX_ERR_BUSY ((int32_t)0xC0000010)              /* another program holds the sensor's USB interface */
+#define TVX_ERR_LOCKED ((int32_t)0xC0000011)            /* another program holds the sensor's lock */
 
 TVX_API int32_t TvxOpenDriver(void);
 TVX_API int32_t TvxCloseDriver(void);

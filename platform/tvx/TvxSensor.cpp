@@ -16,6 +16,10 @@ using usbtmc::LinkStatus;
 
 // How far ahead of a block's data its memory is set up.
 constexpr std::size_t setUpStep = 8u << 20;
+// How often a call asks again for a lock another holds, and how long the
+// release after a block write may take (a connection that ends releases too).
+constexpr auto lockPoll = std::chrono::milliseconds(10);
+constexpr int lockReleaseMs = 1000;
 
 std::int32_t StatusOf(LinkStatus status)
 {
@@ -95,11 +99,31 @@ std::int32_t Sensor::WaitUntilTaken(Deadline deadline, std::uint8_t& statusByte)
     return StatusOf(m_client.ReadStatusByte(statusByte, deadline));
 }
 
+// Takes the sensor's lock (`request` VendorLock) or waits until nobody else
+// holds it (VendorLockState), up to `deadline`. A device that does not know
+// the request is taken as unlocked.
+std::int32_t Sensor::WaitForLock(std::uint8_t request, Deadline deadline)
+{
+    for (;;) {
+        char answer = request == usbtmc::VendorLock ? '\1' : usbtmc::LockFree;
+        const std::int32_t status = StatusOf(m_client.LockRequest(request, answer, deadline));
+        if (status != 0)
+            return status;
+        if (request == usbtmc::VendorLock ? answer == '\1' : answer != usbtmc::LockHeldElsewhere)
+            return 0;
+        if (usbtmc::Clock::now() >= deadline)
+            return TVX_ERR_LOCKED;
+        std::this_thread::sleep_for(std::min<usbtmc::Clock::duration>(lockPoll, deadline - usbtmc::Clock::now()));
+    }
+}
+
 std::int32_t Sensor::SendCommand(std::string_view command, int timeoutMs)
 {
     const Deadline deadline = DeadlineAfter(timeoutMs);
     const bool terminated = !command.empty() && command.back() == '\n';
-    std::int32_t status = StatusOf(m_client.Write({command, terminated ? "" : "\n"}, true, deadline));
+    std::int32_t status = WaitForLock(usbtmc::VendorLockState, deadline);
+    if (status == 0)
+        status = StatusOf(m_client.Write({command, terminated ? "" : "\n"}, true, deadline));
     std::uint8_t statusByte = 0;
     if (status == 0)
         status = WaitUntilTaken(deadline, statusByte);
@@ -125,10 +149,17 @@ std::int32_t Sensor::SendBlock(std::string_view header, std::string_view data, i
     const Deadline deadline = DeadlineAfter(timeoutMs);
     const std::string length = std::to_string(data.size());
     const std::string blockHeader = " #" + std::to_string(length.size()) + length;
-    std::int32_t status = StatusOf(m_client.Write({header, blockHeader, data, "\n"}, true, deadline));
+    // No other program writes into the sensor, or reads from it, while the
+    // block goes in.
+    std::int32_t status = WaitForLock(usbtmc::VendorLock, deadline);
+    if (status != 0)
+        return status;
+    status = StatusOf(m_client.Write({header, blockHeader, data, "\n"}, true, deadline));
     std::uint8_t statusByte = 0;
     if (status == 0)
         status = WaitUntilTaken(deadline, statusByte);
+    char released = 0;
+    m_client.LockRequest(usbtmc::VendorUnlock, released, DeadlineAfter(lockReleaseMs));
     return status;
 }
 

@@ -68,6 +68,7 @@ public:
 
 private:
     std::int32_t WaitUntilTaken(usbtmc::Deadline deadline, std::uint8_t& statusByte);
+    std::int32_t WaitForLock(std::uint8_t request, usbtmc::Deadline deadline);
     std::int32_t ReadAnswer(usbtmc::Deadline deadline);
     std::int32_t Discard(std::int32_t status, usbtmc::Deadline deadline);
 

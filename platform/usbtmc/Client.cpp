@@ -277,6 +277,16 @@ LinkStatus Client::ReadTransfer(std::uint8_t tag, char* destination, std::size_t
     }
 }
 
+LinkStatus Client::LockRequest(std::uint8_t request, char& answer, Deadline deadline)
+{
+    std::string reply;
+    bool stalled = false;
+    const LinkStatus status = Control({RequestTypeVendorIn, request, 0, 0, 1}, {}, &reply, stalled, deadline);
+    if (status == LinkStatus::Ok && !stalled && reply.size() == 1)
+        answer = reply[0];
+    return status;
+}
+
 LinkStatus Client::ReadStatusByte(std::uint8_t& statusByte, Deadline deadline)
 {
     // USB488: bTag 2 to 127 in wValue, echoed in the reply and, on an

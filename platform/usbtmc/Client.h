@@ -53,6 +53,10 @@ public:
     LinkStatus Read(char* destination, std::size_t capacity, std::size_t& count, bool& end, Deadline deadline);
 
     LinkStatus ReadStatusByte(std::uint8_t& statusByte, Deadline deadline);
+    // One of the sensor's lock requests (VendorLock, VendorUnlock,
+    // VendorLockState) and the byte it answers; `answer` stays as it was when
+    // the device refuses the request or answers otherwise.
+    LinkStatus LockRequest(std::uint8_t request, char& answer, Deadline deadline);
     // Device clear: the device drops unread input and output.
     LinkStatus Clear(Deadline deadline);
     // Vendor, product, manufacturer and product texts; the serial number when

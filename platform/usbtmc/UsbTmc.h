@@ -86,10 +86,18 @@ constexpr std::uint8_t NotifyStatusByte = 0x80;
 //       (signed 32 bit) and the SCPI text, all little endian.
 //   IN  Lock / Unlock: one byte, 1 when the exclusive lock is now held by this
 //       connection (Lock) or was released (Unlock), 0 when another holds it.
+//       While another connection holds the lock, the sensor refuses this
+//       connection's messages: it drops them unexecuted and answers no read.
+//   IN  LockState: one byte, 0 when nobody holds the lock, 1 when this
+//       connection does, 2 when another does.
 constexpr std::uint8_t VendorStoreAndRestart = 1;
 constexpr std::uint8_t VendorGetError = 0x20;
 constexpr std::uint8_t VendorLock = 0x30;
 constexpr std::uint8_t VendorUnlock = 0x31;
+constexpr std::uint8_t VendorLockState = 0x32;
+constexpr char LockFree = 0;
+constexpr char LockHeldHere = 1;
+constexpr char LockHeldElsewhere = 2;
 
 // Status byte bits (IEEE 488.2 / SCPI).
 constexpr std::uint8_t StatusErrorQueue = 0x04;

@@ -65,7 +65,9 @@ public:
 
     ViStatus Write(const char* data, std::size_t count, bool end, ViUInt32 timeoutMs, std::size_t& written) override
     {
-        const ViStatus status = StatusOf(m_client.Write(std::string_view(data, count), end, timeoutMs, 0, false));
+        // Another link's lock is waited for within the same timeout.
+        const ViStatus status =
+            StatusOf(m_client.Write(std::string_view(data, count), end, timeoutMs, timeoutMs, true));
         written = status == VI_SUCCESS ? count : 0;
         return status;
     }
@@ -81,7 +83,7 @@ public:
             std::size_t got = 0;
             std::int32_t reason = 0;
             const ViStatus status =
-                StatusOf(m_client.Read(destination + count, capacity - count, left, 0, false, got, reason));
+                StatusOf(m_client.Read(destination + count, capacity - count, left, left, true, got, reason));
             count += got;
             if (status != VI_SUCCESS)
                 return status;
@@ -95,7 +97,7 @@ public:
 
     ViStatus Lock(ViUInt32 timeoutMs) override { return StatusOf(m_client.Lock(timeoutMs, true)); }
     ViStatus Unlock() override { return StatusOf(m_client.Unlock()); }
-    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(timeoutMs, 0, false)); }
+    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(timeoutMs, timeoutMs, true)); }
 
     ViStatus TextAttribute(ViAttr attribute, std::string& value) override
     {

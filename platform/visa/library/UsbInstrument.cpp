@@ -33,11 +33,21 @@ ViStatus StatusOf(LinkStatus status)
 }
 
 constexpr int controlTimeoutMs = 2000;
+// How long a read that timed out may take to learn whether a lock was why.
+constexpr int lockCheckMs = 50;
 constexpr auto lockPoll = std::chrono::milliseconds(10);
 
 class UsbInstrument : public Instrument
 {
 public:
+    // A device on the bus cannot tell that a session has ended: its lock
+    // goes with the session.
+    ~UsbInstrument() override
+    {
+        if (m_locked)
+            Unlock();
+    }
+
     ViStatus Open(const ResourceName& name, std::string& problem)
     {
         if (name.board == RealUsbBoard)
@@ -89,16 +99,27 @@ public:
 
     ViStatus Write(const char* data, std::size_t count, bool end, ViUInt32 timeoutMs, std::size_t& written) override
     {
-        const ViStatus status =
-            StatusOf(m_client.Write({std::string_view(data, count)}, end, DeadlineAfter(timeoutMs)));
-        written = status == VI_SUCCESS ? count : 0;
+        written = 0;
+        const auto deadline = DeadlineAfter(timeoutMs);
+        ViStatus status = WaitWhileLockedElsewhere(deadline);
+        if (status == VI_SUCCESS)
+            status = StatusOf(m_client.Write({std::string_view(data, count)}, end, deadline));
+        if (status == VI_SUCCESS)
+            written = count;
         return status;
     }
 
     ViStatus Read(char* destination, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& count) override
     {
+        count = 0;
+        const auto deadline = DeadlineAfter(timeoutMs);
+        ViStatus status = WaitWhileLockedElsewhere(deadline);
         bool end = false;
-        const ViStatus status = StatusOf(m_client.Read(destination, capacity, count, end, DeadlineAfter(timeoutMs)));
+        if (status == VI_SUCCESS)
+            status = StatusOf(m_client.Read(destination, capacity, count, end, deadline));
+        // The lock taken after the message was sent: the sensor dropped it.
+        if (status == VI_ERROR_TMO && LockState(usbtmc::DeadlineAfter(lockCheckMs)) == usbtmc::LockHeldElsewhere)
+            return VI_ERROR_RSRC_LOCKED;
         if (status != VI_SUCCESS)
             return status;
         return end ? VI_SUCCESS : VI_SUCCESS_MAX_CNT;
@@ -118,8 +139,10 @@ public:
                 return status;
             if (stalled || reply.size() != 1)
                 return VI_ERROR_IO;
-            if (reply[0] == 1)
+            if (reply[0] == 1) {
+                m_locked = true;
                 return VI_SUCCESS;
+            }
             if (Clock::now() >= deadline)
                 return VI_ERROR_RSRC_LOCKED;
             std::this_thread::sleep_for(lockPoll);
@@ -136,10 +159,16 @@ public:
                                                           {}, &reply, stalled, usbtmc::DeadlineAfter(controlTimeoutMs)));
         if (status != VI_SUCCESS)
             return status;
+        m_locked = false;
         return !stalled && reply == "\1" ? VI_SUCCESS : VI_ERROR_SESN_NLOCKED;
     }
 
-    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(DeadlineAfter(timeoutMs))); }
+    ViStatus Clear(ViUInt32 timeoutMs) override
+    {
+        const auto deadline = DeadlineAfter(timeoutMs);
+        const ViStatus status = WaitWhileLockedElsewhere(deadline);
+        return status != VI_SUCCESS ? status : StatusOf(m_client.Clear(deadline));
+    }
 
     ViStatus TextAttribute(ViAttr attribute, std::string& value) override
     {
@@ -180,10 +209,34 @@ public:
     void Shutdown() override { m_client.Shutdown(); }
 
 private:
+    // Who holds the sensor's lock, as LockState says; LockFree for a sensor
+    // that does not tell, or when asking fails (the I/O then tells).
+    char LockState(Clock::time_point deadline)
+    {
+        if (!m_vendorLock || m_locked)
+            return usbtmc::LockFree;
+        char state = usbtmc::LockFree;
+        m_client.LockRequest(usbtmc::VendorLockState, state, std::min(deadline, usbtmc::DeadlineAfter(controlTimeoutMs)));
+        return state;
+    }
+
+    // I/O of a session without the lock waits, up to `deadline`, while
+    // another holds it, and is then refused, as VISA has it.
+    ViStatus WaitWhileLockedElsewhere(Clock::time_point deadline)
+    {
+        while (LockState(deadline) == usbtmc::LockHeldElsewhere) {
+            if (Clock::now() >= deadline)
+                return VI_ERROR_RSRC_LOCKED;
+            std::this_thread::sleep_for(std::min<Clock::duration>(lockPoll, deadline - Clock::now()));
+        }
+        return VI_SUCCESS;
+    }
+
     usbtmc::Client m_client;
     usbtmc::DeviceInfo m_info;
     std::uint8_t m_interfaceNumber = 0;
     bool m_vendorLock = true;
+    bool m_locked = false; // this session holds the sensor's lock
 };
 
 } // namespace

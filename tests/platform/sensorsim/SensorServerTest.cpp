@@ -78,6 +78,14 @@ TEST(SensorServer, LocksAnswersInTurnFollowsTheStoreAndKeepsItsFolderToItself)
     EXPECT_EQ(LockRequest(first, usbtmc::VendorLock), 1) << "the holder may ask again";
     EXPECT_EQ(LockRequest(second, usbtmc::VendorLock), 0);
     EXPECT_EQ(LockRequest(second, usbtmc::VendorUnlock), 0) << "only the holder releases";
+    EXPECT_EQ(std::make_pair(LockRequest(first, usbtmc::VendorLockState), LockRequest(second, usbtmc::VendorLockState)),
+              std::make_pair(usbtmc::LockHeldHere, usbtmc::LockHeldElsewhere));
+    std::string refused(64, '\0');
+    std::size_t got = 0;
+    bool ended = false;
+    ASSERT_EQ(second.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), LinkStatus::Ok);
+    EXPECT_EQ(second.Read(refused.data(), refused.size(), got, ended, usbtmc::DeadlineAfter(300)), LinkStatus::Timeout)
+        << "a message sent while another holds the lock is dropped";
     first = usbtmc::Client();
     bool granted = false;
     for (int i = 0; i < 50 && !granted; ++i) {

@@ -4,6 +4,7 @@
 #include "PrivateNetwork.h"
 #include "ServedSensors.h"
 #include "SensorSamples.h"
+#include "TvxControl2.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace
@@ -139,13 +141,40 @@ TEST_P(VisaSession, LocksExclusively)
     EXPECT_EQ(Visa().viLock(first, VI_SHARED_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_INV_LOCK_TYPE);
     EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS);
     EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS_NESTED_EXCLUSIVE);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL), VI_ERROR_RSRC_LOCKED);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    // Every call of another session, and on USB of the driver, waits its timeout and is refused.
+    Visa().viSetAttribute(second, VI_ATTR_TMO_VALUE, 300);
+    ViUInt32 count = 0;
+    char buffer[64] = {};
+    int32_t driver = 0;
+    const bool driverOpen = Usb() && TvxOpenDriver() == 0 && TvxOpenSensor("TVXUSB::100001", &driver) == 0;
+    const std::pair<const char*, std::function<ViStatus()>> refused[] = {
+        {"lock", [&] { return Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL); }},
+        {"write", [&] { return Visa().viWrite(second, reinterpret_cast<ViConstBuf>("*idn?\n"), 6, &count); }},
+        {"read", [&] { return Visa().viRead(second, reinterpret_cast<ViBuf>(buffer), sizeof buffer, &count); }},
+        {"driver command", [&] { return TvxSendCommand(driver, "*idn?", 300); }},
+        {"driver block", [&] { return TvxSendBinaryBlock(driver, "cal:user:data", "x", 1, 300); }},
+    };
+    for (const auto& [name, call] : refused) {
+        const bool ofDriver = std::string(name).rfind("driver", 0) == 0;
+        if (ofDriver && !Usb())
+            continue;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(call(), ofDriver ? TVX_ERR_LOCKED : VI_ERROR_RSRC_LOCKED) << name;
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250)) << name;
+    }
     EXPECT_EQ(Visa().viUnlock(second), VI_ERROR_SESN_NLOCKED);
     EXPECT_EQ(Visa().viUnlock(first), VI_SUCCESS_NESTED_EXCLUSIVE);
     EXPECT_EQ(Visa().viUnlock(first), VI_SUCCESS);
-    EXPECT_EQ(Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL), VI_SUCCESS);
+    if (driverOpen) {
+        std::string reply(64, '\0');
+        EXPECT_EQ(TvxSendCommand(driver, "*idn?", 1000) + TvxGetStringResult(driver, reply.data(), 64), 0)
+            << "the driver goes on once the lock is free";
+        const std::string data = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
+        EXPECT_EQ(TvxSendBinaryBlock(driver, "cal:user:data", data.data(), static_cast<int32_t>(data.size()), 5000), 0);
+    }
+    TvxCloseDriver();
+    EXPECT_EQ(Visa().viLock(second, VI_EXCLUSIVE_LOCK, 300, VI_NULL, VI_NULL), VI_SUCCESS)
+        << "the driver lets go of the lock it took for its block";
     EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_RSRC_LOCKED);
     Visa().viClose(second);
     EXPECT_EQ(Visa().viLock(first, VI_EXCLUSIVE_LOCK, 1000, VI_NULL, VI_NULL), VI_SUCCESS)
