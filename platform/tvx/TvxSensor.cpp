@@ -16,9 +16,8 @@ using usbtmc::LinkStatus;
 
 // How far ahead of a block's data its memory is set up.
 constexpr std::size_t setUpStep = 8u << 20;
-// How often a call asks again for a lock another holds, and how long the
-// release after a block write may take (a connection that ends releases too).
-constexpr auto lockPoll = std::chrono::milliseconds(10);
+// How long the release of the lock after a block write may take (a
+// connection that ends releases too).
 constexpr int lockReleaseMs = 1000;
 
 std::int32_t StatusOf(LinkStatus status)
@@ -104,17 +103,9 @@ std::int32_t Sensor::WaitUntilTaken(Deadline deadline, std::uint8_t& statusByte)
 // the request is taken as unlocked.
 std::int32_t Sensor::WaitForLock(std::uint8_t request, Deadline deadline)
 {
-    for (;;) {
-        char answer = request == usbtmc::VendorLock ? '\1' : usbtmc::LockFree;
-        const std::int32_t status = StatusOf(m_client.LockRequest(request, answer, deadline));
-        if (status != 0)
-            return status;
-        if (request == usbtmc::VendorLock ? answer == '\1' : answer != usbtmc::LockHeldElsewhere)
-            return 0;
-        if (usbtmc::Clock::now() >= deadline)
-            return TVX_ERR_LOCKED;
-        std::this_thread::sleep_for(std::min<usbtmc::Clock::duration>(lockPoll, deadline - usbtmc::Clock::now()));
-    }
+    auto answer = usbtmc::Client::LockAnswer::NotKnown;
+    const std::int32_t status = StatusOf(m_client.AwaitLock(request, answer, deadline));
+    return status != 0 ? status : answer == usbtmc::Client::LockAnswer::HeldElsewhere ? TVX_ERR_LOCKED : 0;
 }
 
 std::int32_t Sensor::SendCommand(std::string_view command, int timeoutMs)

@@ -16,6 +16,10 @@ namespace
 constexpr int abortTimeoutMs = 500;
 // Room for one packet of any speed and a transfer's last bytes with padding.
 constexpr std::size_t scratchSize = 1024 + 2 * BulkHeaderSize;
+// How often a lock another holds is asked for again, and the least time a
+// lock request is given.
+constexpr auto lockPoll = std::chrono::milliseconds(10);
+constexpr int lockRequestMs = 100;
 
 bool Succeeded(const std::string& reply)
 {
@@ -285,6 +289,34 @@ LinkStatus Client::LockRequest(std::uint8_t request, char& answer, Deadline dead
     if (status == LinkStatus::Ok && !stalled && reply.size() == 1)
         answer = reply[0];
     return status;
+}
+
+LinkStatus Client::AwaitLock(std::uint8_t request, LockAnswer& answer, Deadline deadline)
+{
+    for (;;) {
+        std::string reply;
+        bool stalled = false;
+        // A control request cut off by its deadline leaves the connection
+        // unusable: the last one is given room even at the deadline.
+        const LinkStatus status = Control({RequestTypeVendorIn, request, 0, 0, 1}, {}, &reply, stalled,
+                                          std::max(deadline, DeadlineAfter(lockRequestMs)));
+        if (status != LinkStatus::Ok)
+            return status;
+        if (stalled || reply.size() != 1) {
+            answer = LockAnswer::NotKnown;
+            return status;
+        }
+        if (request == VendorLockState ? reply[0] != LockHeldElsewhere : reply[0] == '\1') {
+            answer = LockAnswer::Yes;
+            return status;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            answer = LockAnswer::HeldElsewhere;
+            return status;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(lockPoll, deadline - now));
+    }
 }
 
 LinkStatus Client::ReadStatusByte(std::uint8_t& statusByte, Deadline deadline)

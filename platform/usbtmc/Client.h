@@ -57,6 +57,11 @@ public:
     // VendorLockState) and the byte it answers; `answer` stays as it was when
     // the device refuses the request or answers otherwise.
     LinkStatus LockRequest(std::uint8_t request, char& answer, Deadline deadline);
+    // Asks VendorLock (take the lock) or VendorLockState (is it free of other
+    // holders?) again and again until the sensor says yes or `deadline`
+    // passes; a device that refuses the request leaves NotKnown.
+    enum class LockAnswer { Yes, HeldElsewhere, NotKnown };
+    LinkStatus AwaitLock(std::uint8_t request, LockAnswer& answer, Deadline deadline);
     // Device clear: the device drops unread input and output.
     LinkStatus Clear(Deadline deadline);
     // Vendor, product, manufacturer and product texts; the serial number when

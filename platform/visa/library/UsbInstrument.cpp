@@ -33,9 +33,7 @@ ViStatus StatusOf(LinkStatus status)
 }
 
 constexpr int controlTimeoutMs = 2000;
-// How long a read that timed out may take to learn whether a lock was why.
-constexpr int lockCheckMs = 50;
-constexpr auto lockPoll = std::chrono::milliseconds(10);
+using usbtmc::Client;
 
 class UsbInstrument : public Instrument
 {
@@ -118,7 +116,7 @@ public:
         if (status == VI_SUCCESS)
             status = StatusOf(m_client.Read(destination, capacity, count, end, deadline));
         // The lock taken after the message was sent: the sensor dropped it.
-        if (status == VI_ERROR_TMO && LockState(usbtmc::DeadlineAfter(lockCheckMs)) == usbtmc::LockHeldElsewhere)
+        if (status == VI_ERROR_TMO && WaitWhileLockedElsewhere(Clock::now()) == VI_ERROR_RSRC_LOCKED)
             return VI_ERROR_RSRC_LOCKED;
         if (status != VI_SUCCESS)
             return status;
@@ -129,24 +127,12 @@ public:
     {
         if (!m_vendorLock)
             return m_client.IsOpen() ? VI_SUCCESS : VI_ERROR_CONN_LOST;
-        const auto deadline = DeadlineAfter(timeoutMs);
-        for (;;) {
-            std::string reply;
-            bool stalled = false;
-            const ViStatus status = StatusOf(m_client.Control({usbtmc::RequestTypeVendorIn, usbtmc::VendorLock, 0, 0, 1},
-                                                              {}, &reply, stalled, usbtmc::DeadlineAfter(controlTimeoutMs)));
-            if (status != VI_SUCCESS)
-                return status;
-            if (stalled || reply.size() != 1)
-                return VI_ERROR_IO;
-            if (reply[0] == 1) {
-                m_locked = true;
-                return VI_SUCCESS;
-            }
-            if (Clock::now() >= deadline)
-                return VI_ERROR_RSRC_LOCKED;
-            std::this_thread::sleep_for(lockPoll);
-        }
+        auto answer = Client::LockAnswer::NotKnown;
+        const ViStatus status = StatusOf(m_client.AwaitLock(usbtmc::VendorLock, answer, DeadlineAfter(timeoutMs)));
+        if (status != VI_SUCCESS)
+            return status;
+        m_locked = answer == Client::LockAnswer::Yes;
+        return m_locked ? VI_SUCCESS : answer == Client::LockAnswer::HeldElsewhere ? VI_ERROR_RSRC_LOCKED : VI_ERROR_IO;
     }
 
     ViStatus Unlock() override
@@ -209,27 +195,16 @@ public:
     void Shutdown() override { m_client.Shutdown(); }
 
 private:
-    // Who holds the sensor's lock, as LockState says; LockFree for a sensor
-    // that does not tell, or when asking fails (the I/O then tells).
-    char LockState(Clock::time_point deadline)
-    {
-        if (!m_vendorLock || m_locked)
-            return usbtmc::LockFree;
-        char state = usbtmc::LockFree;
-        m_client.LockRequest(usbtmc::VendorLockState, state, std::min(deadline, usbtmc::DeadlineAfter(controlTimeoutMs)));
-        return state;
-    }
-
     // I/O of a session without the lock waits, up to `deadline`, while
-    // another holds it, and is then refused, as VISA has it.
+    // another holds it, and is then refused, as VISA has it. A sensor that
+    // cannot tell is taken as unlocked; a failed request lets the I/O tell.
     ViStatus WaitWhileLockedElsewhere(Clock::time_point deadline)
     {
-        while (LockState(deadline) == usbtmc::LockHeldElsewhere) {
-            if (Clock::now() >= deadline)
-                return VI_ERROR_RSRC_LOCKED;
-            std::this_thread::sleep_for(std::min<Clock::duration>(lockPoll, deadline - Clock::now()));
-        }
-        return VI_SUCCESS;
+        if (!m_vendorLock || m_locked)
+            return VI_SUCCESS;
+        auto answer = Client::LockAnswer::NotKnown;
+        m_client.AwaitLock(usbtmc::VendorLockState, answer, deadline);
+        return answer == Client::LockAnswer::HeldElsewhere ? VI_ERROR_RSRC_LOCKED : VI_SUCCESS;
     }
 
     usbtmc::Client m_client;
