@@ -47,6 +47,32 @@ std::string Read(ViSession session, std::size_t capacity, ViStatus& status)
     return data;
 }
 
+// In a sanitizer build our library needs the sanitizers' runtime, which must
+// come first in a program that was built without it: the Python interpreter
+// gets the libraries this test program runs with preloaded.
+void PreloadSanitizerRuntime()
+{
+#ifdef __SANITIZE_ADDRESS__
+    std::string preload;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            const std::string name = info->dlpi_name ? info->dlpi_name : "";
+            // The runtime intercepts the RPC library's XDR calls and finds
+            // them only in libraries that are there when it starts.
+            if (name.find("libasan.so") != std::string::npos || name.find("libubsan.so") != std::string::npos ||
+                name.find("libtirpc.so") != std::string::npos) {
+                auto& list = *static_cast<std::string*>(data);
+                list += (list.empty() ? "" : ":") + name;
+            }
+            return 0;
+        },
+        &preload);
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    // The interpreter's own allocations are no business of this test.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+#endif
+}
+
 // One served sensor, 100001, on USB (the parameter true) or on the LAN, and a resource manager of our
 // VISA library.
 class VisaSession : public ::testing::TestWithParam<bool>
@@ -153,6 +179,13 @@ TEST_P(VisaSession, LocksExclusively)
         {"read", [&] { return Visa().viRead(second, reinterpret_cast<ViBuf>(buffer), sizeof buffer, &count); }},
         {"driver command", [&] { return TvxSendCommand(driver, "*idn?", 300); }},
         {"driver block", [&] { return TvxSendBinaryBlock(driver, "cal:user:data", "x", 1, 300); }},
+        {"another process", [&] {
+             PreloadSanitizerRuntime();
+             const int exit = child_process::Run({"/usr/bin/python3", OSTREL_TEST_DATA_DIR "/pyvisa_locked_out.py",
+                                                  OSTREL_VISA_LIBRARY, Resource()}, 60000);
+             ::unsetenv("LD_PRELOAD");
+             return exit == 0 ? VI_ERROR_RSRC_LOCKED : VI_ERROR_SYSTEM_ERROR;
+         }},
     };
     for (const auto& [name, call] : refused) {
         const bool ofDriver = std::string(name).rfind("driver", 0) == 0;
@@ -281,31 +314,6 @@ TEST_P(VisaSession, ShowsEachFaultAsItsStatus)
 INSTANTIATE_TEST_SUITE_P(Transports, VisaSession, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Usb" : "Lan"; });
 
-// In a sanitizer build our library needs the sanitizers' runtime, which must
-// come first in a program that was built without it: the Python interpreter
-// gets the libraries this test program runs with preloaded.
-void PreloadSanitizerRuntime()
-{
-#ifdef __SANITIZE_ADDRESS__
-    std::string preload;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* data) {
-            const std::string name = info->dlpi_name ? info->dlpi_name : "";
-            // The runtime intercepts the RPC library's XDR calls and finds
-            // them only in libraries that are there when it starts.
-            if (name.find("libasan.so") != std::string::npos || name.find("libubsan.so") != std::string::npos ||
-                name.find("libtirpc.so") != std::string::npos) {
-                auto& list = *static_cast<std::string*>(data);
-                list += (list.empty() ? "" : ":") + name;
-            }
-            return 0;
-        },
-        &preload);
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    // The interpreter's own allocations are no business of this test.
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-#endif
-}
 
 // A VISA client nobody here wrote, pyvisa's ctypes backend, on our library.
 TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
