@@ -16,8 +16,8 @@ using usbtmc::LinkStatus;
 
 // How far ahead of a block's data its memory is set up.
 constexpr std::size_t setUpStep = 8u << 20;
-// How long the release of the lock after a block write may take (a
-// connection that ends releases too).
+// How long the release of the lock after a block write may take past the
+// call's deadline (a connection that ends releases too).
 constexpr int lockReleaseMs = 1000;
 
 std::int32_t StatusOf(LinkStatus status)
@@ -138,6 +138,7 @@ std::int32_t Sensor::SendCommand(std::string_view command, int timeoutMs)
 std::int32_t Sensor::SendBlock(std::string_view header, std::string_view data, int timeoutMs)
 {
     const Deadline deadline = DeadlineAfter(timeoutMs);
+    const long long releaseMs = usbtmc::GraceMs(deadline, lockReleaseMs);
     const std::string length = std::to_string(data.size());
     const std::string blockHeader = " #" + std::to_string(length.size()) + length;
     // No other program writes into the sensor, or reads from it, while the
@@ -150,7 +151,7 @@ std::int32_t Sensor::SendBlock(std::string_view header, std::string_view data, i
     if (status == 0)
         status = WaitUntilTaken(deadline, statusByte);
     char released = 0;
-    m_client.LockRequest(usbtmc::VendorUnlock, released, DeadlineAfter(lockReleaseMs));
+    m_client.LockRequest(usbtmc::VendorUnlock, released, std::max(deadline, DeadlineAfter(releaseMs)));
     return status;
 }
 

@@ -11,8 +11,7 @@ namespace usbtmc
 namespace
 {
 
-// How long the abort of a transfer that timed out, or a device clear's wait
-// for the device, may take at most.
+// How long the abort of a transfer that timed out may take at most.
 constexpr int abortTimeoutMs = 500;
 // Room for one packet of any speed and a transfer's last bytes with padding.
 constexpr std::size_t scratchSize = 1024 + 2 * BulkHeaderSize;
@@ -83,7 +82,7 @@ LinkStatus Client::TimedOut(bool bulkIn, std::uint8_t tag)
 {
     if (!m_pipes->Usable())
         return Fail(LinkStatus::Timeout);
-    const LinkStatus status = Abort(bulkIn, tag, DeadlineAfter(abortTimeoutMs));
+    const LinkStatus status = Abort(bulkIn, tag, DeadlineAfter(m_abortMs));
     if (status != LinkStatus::Ok && !m_broken)
         Fail(status);
     return LinkStatus::Timeout;
@@ -149,6 +148,7 @@ LinkStatus Client::Write(const std::vector<std::string_view>& pieces, bool end, 
     std::size_t total = 0;
     for (const auto& piece : pieces)
         total += piece.size();
+    m_abortMs = GraceMs(deadline, abortTimeoutMs);
     std::size_t pieceIndex = 0;
     std::size_t pieceOffset = 0;
     std::size_t left = total;
@@ -191,6 +191,7 @@ LinkStatus Client::Read(char* destination, std::size_t capacity, std::size_t& co
     end = false;
     if (!IsOpen())
         return LinkStatus::Closed;
+    m_abortMs = GraceMs(deadline, abortTimeoutMs);
     while (count < capacity && !end) {
         BulkHeader request;
         request.msgId = REQUEST_DEV_DEP_MSG_IN;

@@ -81,6 +81,8 @@ private:
     std::unique_ptr<Pipes> m_pipes;
     std::uint8_t m_tag = 0;
     bool m_broken = false;
+    // How long the abort of a transfer of the call under way may take.
+    long long m_abortMs = 0;
 };
 
 } // namespace usbtmc

@@ -21,6 +21,12 @@ Deadline DeadlineAfter(long long milliseconds)
     return Clock::now() + std::chrono::milliseconds(std::max(0LL, milliseconds));
 }
 
+long long GraceMs(Deadline deadline, long long most)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return std::min(most, 50 + std::max(0LL, static_cast<long long>(left)) / 20);
+}
+
 Link::Link(int descriptor) : m_fd(descriptor)
 {
     if (m_fd < 0)

@@ -21,6 +21,10 @@ using Deadline = Clock::time_point;
 constexpr Deadline NoDeadline = Deadline::max();
 // Now plus `milliseconds` (negative counts as 0).
 Deadline DeadlineAfter(long long milliseconds);
+// How long a call that reaches `deadline` may go on to leave the link in
+// order (abort a transfer, give back a lock): half of what a caller allows
+// past a timeout (a tenth of it and 100 ms), at most `most` milliseconds.
+long long GraceMs(Deadline deadline, long long most);
 
 enum class LinkStatus
 {

@@ -197,14 +197,16 @@ public:
 private:
     // I/O of a session without the lock waits, up to `deadline`, while
     // another holds it, and is then refused, as VISA has it. A sensor that
-    // cannot tell is taken as unlocked; a failed request lets the I/O tell.
+    // cannot tell is taken as unlocked.
     ViStatus WaitWhileLockedElsewhere(Clock::time_point deadline)
     {
         if (!m_vendorLock || m_locked)
             return VI_SUCCESS;
         auto answer = Client::LockAnswer::NotKnown;
-        m_client.AwaitLock(usbtmc::VendorLockState, answer, deadline);
-        return answer == Client::LockAnswer::HeldElsewhere ? VI_ERROR_RSRC_LOCKED : VI_SUCCESS;
+        const ViStatus status = StatusOf(m_client.AwaitLock(usbtmc::VendorLockState, answer, deadline));
+        return status != VI_SUCCESS                          ? status
+               : answer == Client::LockAnswer::HeldElsewhere ? VI_ERROR_RSRC_LOCKED
+                                                             : VI_SUCCESS;
     }
 
     usbtmc::Client m_client;

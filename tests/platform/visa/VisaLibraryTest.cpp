@@ -1,6 +1,7 @@
 #include "VisaLoader.h"
 
 #include "ChildProcess.h"
+#include "HostileSensor.h"
 #include "PrivateNetwork.h"
 #include "ServedSensors.h"
 #include "SensorSamples.h"
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -314,6 +316,65 @@ TEST_P(VisaSession, ShowsEachFaultAsItsStatus)
 INSTANTIATE_TEST_SUITE_P(Transports, VisaSession, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Usb" : "Lan"; });
 
+
+// Resident memory in KiB: now, or at most since ResetPeakMemory.
+long MemoryKiB(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::string(field).size()));
+    return -1;
+}
+void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Against a sensor that misbehaves in each way, a driver query and a VISA read end by their timeout with
+// the timeout's status, and a block announced far beyond what comes makes the driver hold little more than
+// what came.
+class HostileSensors : public testing::TestWithParam<HostileSensor::Misbehaviour> {};
+TEST_P(HostileSensors, EndEveryCallByItsTimeout)
+{
+    ServedSensors folder;
+    HostileSensor sensor(GetParam());
+    constexpr int timeoutMs = 500;
+    const auto endsByItsTimeout = [&](const char* what, auto expected, auto call) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(call(), expected) << what;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, std::chrono::milliseconds(timeoutMs)) << what;
+        EXPECT_LE(took, std::chrono::milliseconds(timeoutMs * 11 / 10 + 100)) << what;
+    };
+    ASSERT_EQ(TvxOpenDriver(), 0);
+    int32_t driver = 0;
+    ASSERT_EQ(TvxOpenSensor((std::string("TVXUSB::") + HostileSensor::Serial).c_str(), &driver), 0);
+    ResetPeakMemory();
+    const long before = MemoryKiB("VmRSS:");
+    endsByItsTimeout("driver", TVX_ERR_TIMEOUT, [&] { return TvxSendCommand(driver, "cal:data?", timeoutMs); });
+#ifndef __SANITIZE_ADDRESS__ // whose bookkeeping of an allocation follows its length
+    EXPECT_LT(MemoryKiB("VmHWM:") - before, 32 * 1024) << "memory follows the data";
+#endif
+    TvxCloseDriver();
+
+    ViSession manager = 0, session = 0;
+    ASSERT_EQ(Visa().viOpenDefaultRM(&manager), VI_SUCCESS);
+    ASSERT_EQ(Visa().viOpen(manager, "USB9::0x1B7E::0x0118::666666::INSTR", VI_NULL, VI_NULL, &session), VI_SUCCESS);
+    Visa().viSetAttribute(session, VI_ATTR_TMO_VALUE, timeoutMs);
+    EXPECT_EQ(Write(session, "cal:data?\n"), VI_SUCCESS);
+    endsByItsTimeout("VISA", VI_ERROR_TMO, [&] {
+        ViStatus status = VI_SUCCESS;
+        Read(session, 1 << 20, status);
+        return status;
+    });
+    Visa().viClose(manager);
+}
+using Misbehaviour = HostileSensor::Misbehaviour;
+const char* const misbehaviourNames[] = {"Silent", "Dribble", "EmptyTransfers", "WrongTags", "HugeBlock",
+                                         "StatusByteNeverComes"};
+INSTANTIATE_TEST_SUITE_P(Visa, HostileSensors,
+                         testing::Values(Misbehaviour::Silent, Misbehaviour::Dribble, Misbehaviour::EmptyTransfers,
+                                         Misbehaviour::WrongTags, Misbehaviour::HugeBlock,
+                                         Misbehaviour::StatusByteNeverComes),
+                         [](const auto& info) { return misbehaviourNames[static_cast<int>(info.param)]; });
 
 // A VISA client nobody here wrote, pyvisa's ctypes backend, on our library.
 TEST(VisaLibraryClients, PyvisaCtypesBackendListsOpensQueriesAndLocks)
