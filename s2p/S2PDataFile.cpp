@@ -68,6 +68,7 @@ constexpr std::string_view lineEnd = "\r\n";
 CS2PDataFile::CS2PDataFile(char type, const std::string& fileName, ParserErrorCallback onParserError)
     : m_expectedType(ExpectedType(type))
 {
+    RefuseByItsStart(fileName, onParserError);
     std::optional<FileBytes> content = ReadRegularFile(fileName, maxTouchstoneFileSize, lineEnd.size());
     if (!content)
         throw TvxKyyCalcDLLError(TamrixErrorCode::FileRead, fileName);
@@ -82,6 +83,29 @@ CS2PDataFile::CS2PDataFile(char type, std::string content, const std::string& so
 {
     content += lineEnd;
     Parse(content, sourceName, onParserError);
+}
+
+// A large file whose start already shows it is no Touchstone file (a byte
+// order mark, or a first line with content that is no option line) is
+// refused from its first kilobytes, with the errors reading it whole gives.
+void CS2PDataFile::RefuseByItsStart(const std::string& fileName, const ParserErrorCallback& onParserError)
+{
+    constexpr std::size_t probeSize = 4096;
+    const std::optional<FileStart> start = ReadRegularFileStart(fileName, probeSize);
+    // Small files are read whole anyway; too large ones are refused as such.
+    if (!start || start->size <= start->bytes.size() || start->size > maxTouchstoneFileSize)
+        return;
+    const std::string_view text = start->bytes;
+    if (StartsWithByteOrderMark(text))
+        throw TvxKyyCalcDLLError(315, fileName);
+    const char* p = text.data();
+    const char* const last = p + text.size();
+    while ((p = s2p_skip_blanks(p, last)) != last && (*p == '\r' || *p == '\n'))
+        ++p;
+    // The parse stops where the option line should begin; what it reports
+    // (the place and the text after it) lies inside the start.
+    if (last - p >= static_cast<std::ptrdiff_t>(tvx_error_handler_impl::snippetLength) && *p != '#')
+        Parse(text, fileName, onParserError);
 }
 
 void CS2PDataFile::Parse(std::string_view text, const std::string& sourceName, const ParserErrorCallback& onParserError)

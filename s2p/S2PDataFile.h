@@ -71,6 +71,7 @@ public:
 private:
     // `text` is the content followed by a line end.
     void Parse(std::string_view text, const std::string& sourceName, const ParserErrorCallback& onParserError);
+    void RefuseByItsStart(const std::string& fileName, const ParserErrorCallback& onParserError);
 
     const CParamType* m_expectedType;
     s2p_data_t m_data;

@@ -4,6 +4,7 @@
 // refusals, and the export texts, default power limits, rounding and file
 // writing behind the editor's import and export commands.
 
+#include "BytesRead.h"
 #include "RegularFile.h"
 #include "S2PDataFile.h"
 #include "S2PFileFormat.h"
@@ -123,7 +124,10 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
     std::vector<std::string> reports;
     unsigned points = 0, quietPoints = 0;
     const auto report = [&](const std::string& text) { reports.push_back(text); };
+    const std::uint64_t readBefore = BytesReadSoFar();
     const Failure failure = FailureOf([&] { points = CS2PDataFile(row.type, path, report).GetNumPoints(); });
+    if (row.content.size() > (1u << 20) && row.code != 0)
+        EXPECT_LT(BytesReadSoFar() - readBefore, 16384u) << "a large file is refused by its start";
     EXPECT_EQ(FailureOf([&] { quietPoints = CS2PDataFile(row.type, path, nullptr).GetNumPoints(); }), failure);
     EXPECT_EQ(std::tie(failure, points, quietPoints),
               std::make_tuple(Failure(row.code, row.code != 0 && row.code != 402 ? path : "-"), row.points, row.points));
@@ -197,7 +201,14 @@ const LoadRow LoadRows[] = {
     {"PowerBelowMinus614", 'S', H + "1 0.00001e-610 3 4 5 6 7 8 9\n", 301, 0, "<data_line_list>", "1 0.00001e-610"},
     {"ExponentBeyondAnInt", 'S', H + "1 2 3 4 5 6 7 8 9e2147483648\n", 301, 0, "<eol>", "e2147483648\n"},
     {"ExponentWithoutDigits", 'S', H + "1 2 3 4 5 6 7 8 9E+\n", 301, 0, "<eol>", "E+\n"},
-    {"NanBracketNeverClosed", 'S', H + "1 2 3 4 5 6 7 8 nan(9\n", 301, 0, "<data_line_list>", "1 2 3 4 5 6 7 8 nan(9"}};
+    {"NanBracketNeverClosed", 'S', H + "1 2 3 4 5 6 7 8 nan(9\n", 301, 0, "<data_line_list>", "1 2 3 4 5 6 7 8 nan(9"},
+    // Large files that their start shows to be none, and one that starts with comments beyond that start.
+    {"LargeBinary", 'S', "\x7f" "ELF\2\1" + std::string(2 << 20, '\0'), 401, 0, "<option_line>", "\x7f" "ELF\2\1\0"s},
+    {"LargeAfterComments", 'S', "! c\n\n  ! d\r\n<html>" + std::string(2 << 20, ' '), 401, 0, "<option_line>", "<html>"},
+    {"LargeWithMark", 'S', "\xEF\xBB\xBF" + H + std::string(2 << 20, '\n'), 315, 0},
+    {"LongCommentsFirst", 'U', "! " + std::string(8192, 'c') + "\n# HZ U\n" + U, 0, 1},
+    {"ContentNearTheEndOfTheStart", 'S', "! " + std::string(4086, 'c') + "\n<html><body>0123456789abcdefghijkl" +
+     std::string(8192, ' '), 401, 0, "<option_line>", "<html><body>0123456789abcdefghij\""}};
 INSTANTIATE_TEST_SUITE_P(S2PGrammar, Load, ::testing::ValuesIn(LoadRows), RowName);
 
 // A corpus file without a row above loads, every point as the second reader reads it.

@@ -1,5 +1,6 @@
 // Data sets in files: loaded only from regular files that hold one, stored whole or not at all.
 
+#include "BytesRead.h"
 #include "TamrixTestSupport.h"
 
 #include "ScopedFileSizeLimit.h"
@@ -46,17 +47,6 @@ struct Folder
     }
     fs::path path;
 };
-// What this process has read from files so far.
-std::uint64_t BytesReadSoFar()
-{
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::uint64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:")
-            return value;
-    return 0;
-}
 using Prepare = std::function<std::string(const fs::path&)>;
 const auto In = [](const char* name) { return [name](const fs::path& f) { return (f / name).string(); }; };
 
