@@ -88,7 +88,7 @@ private:
     void OnExportS2P();
     void OnExportUncertainty();
     // Shows where the reader stopped in a file, before its error is shown.
-    void ShowParserError(const std::string& message);
+    void ShowParserError(const std::string& fileName, const std::string& message);
     // Warns that the frequencies of an imported file fall at its line `line`.
     void WarnFallingFrequency(const std::string& fileName, unsigned line);
 

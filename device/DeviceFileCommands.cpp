@@ -202,7 +202,8 @@ void CDevice::OnImportS2P()
     std::optional<unsigned> fallingLine;
     try
     {
-        const CS2PDataFile file('s', fileName, [this](const std::string& message) { ShowParserError(message); });
+        const CS2PDataFile file('s', fileName,
+                                 [&](const std::string& message) { ShowParserError(fileName, message); });
         CheckPointCount(file, fileName);
         rows = ReadPoints(file, m_grid->GetCols());
         limits = DerivedPowerLimits(file, *m_dataSet);
@@ -249,7 +250,8 @@ void CDevice::OnImportUncertainty()
     std::optional<unsigned> fallingLine;
     try
     {
-        const CS2PDataFile file('u', fileName, [this](const std::string& message) { ShowParserError(message); });
+        const CS2PDataFile file('u', fileName,
+                                 [&](const std::string& message) { ShowParserError(fileName, message); });
         for (long row = 0; row < rows; ++row)
         {
             // The file's points need not be the grid's: the reader picks the
@@ -320,8 +322,10 @@ void CDevice::WarnFallingFrequency(const std::string& fileName, unsigned line)
                QString(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CDevice::ShowParserError(const std::string& message)
+// The reader's report, after the file's name and where in it reading stopped.
+void CDevice::ShowParserError(const std::string& fileName, const std::string& message)
 {
     static const std::string location = "\n\nCheck input file in this location!";
-    MessageBox(this, Latin1ToWide(message + location), QStringLiteral("Parser Error"), MB_OK | MB_ICONERROR);
+    MessageBox(this, PathToWide(fileName) + QStringLiteral(", ") + Latin1ToWide(message + location),
+               QStringLiteral("Parser Error"), MB_OK | MB_ICONERROR);
 }

@@ -59,6 +59,39 @@ unsigned FirstColumnOf(const SParaType<1>* which)
     return 0;
 }
 
+const char* LineStart(const char* position, const char* begin)
+{
+    while (position != begin && position[-1] != '\n' && position[-1] != '\r')
+        --position;
+    return position;
+}
+
+// "line L, column C:\n" of where reading stopped: where the expectation
+// failed or, on a line of numbers that ends short of a data line, behind
+// its last number (a pair that misses a number fails where its line begins).
+std::string PlaceText(std::string_view text, const char* failedAt, unsigned valuesPerLine)
+{
+    const char* const begin = text.data();
+    const char* const last = begin + text.size();
+    const char* place = failedAt;
+    const char* q = s2p_skip_blanks(LineStart(failedAt, begin), last);
+    if (q != last && *q != '#') {
+        unsigned count = 0;
+        double value, scaled;
+        while (count < valuesPerLine && s2p_number::Read(q, last, value, 0, scaled, true)) {
+            ++count;
+            q = s2p_skip_blanks(q, last);
+        }
+        const bool dataLine = count == valuesPerLine && (q == last || *q == '\r' || *q == '\n');
+        if (!dataLine && q > place)
+            place = q;
+    }
+    s2p_line_counter lines;
+    lines.Start(begin);
+    return "line " + std::to_string(lines.LineOf(place)) + ", column " +
+           std::to_string(place - LineStart(place, begin) + 1) + ":\n";
+}
+
 // The line end the parser wants after the last line; the file is read with
 // room for it.
 constexpr std::string_view lineEnd = "\r\n";
@@ -115,13 +148,17 @@ void CS2PDataFile::Parse(std::string_view text, const std::string& sourceName, c
     if (StartsWithByteOrderMark(text))
         throw TvxKyyCalcDLLError(315, sourceName);
 
-    const s2p_grammar<const char*> grammar(onParserError);
+    std::string report;
+    const s2p_grammar<const char*> grammar([&report](const std::string& message) { report = message; });
     const s2p_skipper skipper;
     const char* first = text.data();
     const char* const last = first + text.size();
     if (!boost::spirit::qi::phrase_parse(first, last, grammar, skipper, boost::spirit::qi::skip_flag::postskip,
-                                         m_data))
+                                         m_data)) {
+        if (onParserError && !report.empty() && grammar.failed_at)
+            onParserError(PlaceText(text, grammar.failed_at, grammar.state.values_per_line) + report);
         throw TvxKyyCalcDLLError(m_data.option_line.option_line_missing ? 401 : 301, sourceName);
+    }
 
     if (m_data.option_line.param_type != m_expectedType)
         throw TvxKyyCalcDLLError(402);

@@ -12,7 +12,8 @@
 //   402 the file's parameter type is not the one asked for (no context)
 //   105 an accessor was given a row beyond the data or an unknown tag
 // Codes 1, 315, 401 and 301 carry the file name as context. A syntax error is
-// first described to `onParserError` ("Expecting <...> here:\n\"snippet\"").
+// first described to `onParserError` ("line L, column C:\nExpecting <...>
+// here:\n\"snippet\"", the place being where reading stopped).
 
 #include "S2PGrammar.h"
 #include "Tamrix.h"

@@ -63,6 +63,8 @@ struct s2p_grammar : boost::spirit::qi::grammar<Iterator, s2p_data_t(), s2p_skip
     // Set by `param_type` and `frequency_unit`, and where the text starts.
     s2p_data_state state;
 
+    // Where the expectation that ended a parse failed.
+    mutable const char* failed_at = nullptr;
     boost::phoenix::function<tvx_error_handler_impl> error_handler;
 
 private:

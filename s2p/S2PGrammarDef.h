@@ -59,7 +59,7 @@ void AddKeywords(Symbols& symbols, const Keyword<Value> (&keywords)[Count])
 
 template <typename Iterator>
 s2p_grammar<Iterator>::s2p_grammar(const tvx_error_handler_impl::Callback& onParserError)
-    : s2p_grammar::base_type(input, "s2p_grammar"), error_handler(tvx_error_handler_impl(onParserError))
+    : s2p_grammar::base_type(input, "s2p_grammar"), error_handler(tvx_error_handler_impl(onParserError, &failed_at))
 {
     namespace qi = boost::spirit::qi;
     namespace phx = boost::phoenix;

@@ -1092,7 +1092,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileSession{"RefusedS2PFiles", {}, {Import(ID_IMPORT_S2P, "bad.s2p", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n"),
                  Import(ID_IMPORT_S2P, "u.s2p", "# HZ U\r\n1 2 3 4 5\r\n"), Run(ID_IMPORT_S2P, "none.s2p"),
                  Import(ID_IMPORT_S2P, "many.s2p", s2pHeader + [] { std::string l; for (int i = 0; i <= maxSParaFreqNumber; ++i) l += "1 0 0 0 0 0 0 0 0\n"; return l; }())},
-                "=", "=", {"Parser Error\tExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
+                "=", "=", {"Parser Error\t@bad.s2p, line 2, column 19:\nExpecting <eol> here:\n\" 10\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.s2p\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
                  "\t\"@none.s2p\": File read access failed!", "\t\"@many.s2p, point 100000, line 100001\": Missing or wrong argument(s)!"}},
         // Frequencies that fall are imported, and the line where they first fall is named at once.
@@ -1104,7 +1104,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "stores the device only once its frequencies do not fall."}, "falling|*|*"},
         FileSession{"RefusedUncertaintyFiles", {}, {Import(ID_IMPORT_UNCERTAINTY, "bad.txt", "# HZ U\r\n1 2 x\r\n"),
                  Import(ID_IMPORT_UNCERTAINTY, "s.txt", "# HZ S RI R 50\r\n1 2 3 4 5 6 7 8 9\r\n"), Run(ID_IMPORT_UNCERTAINTY, "none.txt")},
-                "=", "=", {"Parser Error\tExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
+                "=", "=", {"Parser Error\t@bad.txt, line 2, column 5:\nExpecting <data_line_list> here:\n\"1 2 x\r\n\r\n\"\n\nCheck input file in this location!",
                  "\t\"@bad.txt\": Measurement data file could not be parsed!", "\tS2P file contains wrong parameter type!",
                  "\t\"@none.txt\": File read access failed!"}},
         FileSession{"CancelOrAnEmptyNameChangesNothing", {},
