@@ -63,10 +63,12 @@ struct FileChoice
     QString path;
 };
 
-FileChoice AskForFile(QWidget* parent, bool open, const QString& extension, const QString& filter)
+// `proposed`: the path a save dialog starts with.
+FileChoice AskForFile(QWidget* parent, bool open, const QString& extension, const QString& filter,
+                      const QString& proposed = QString())
 {
     const UINT flags = open ? OFN_HIDEREADONLY : OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    CFileDialog dialog(open, extension, QString(), flags, filter, parent);
+    CFileDialog dialog(open, extension, proposed, flags, filter, parent);
     FileChoice choice;
     choice.confirmed = dialog.DoModal() == IDOK;
     if (choice.confirmed)
@@ -83,6 +85,7 @@ void COstrelDlg::LoadDataSetFromFile(const QString& path)
     const FormatPair format = CTamrixUtil::LoadTMXFromFile2(m_dataSet, WideToPath(path).c_str());
     std::tie(m_version, m_revision) = format;
     FinishLoad();
+    m_filePath = QFileInfo(path).absoluteFilePath();
     SetWindowText(QFileInfo(path).fileName());
     SetStatusText(QString());
 }
@@ -92,6 +95,7 @@ void COstrelDlg::LoadDataSetFromBuffer(const std::string& data)
     const FormatPair format = CTamrixUtil::LoadTMXFromBuffer2(m_dataSet, data);
     std::tie(m_version, m_revision) = format;
     FinishLoad();
+    m_filePath.clear();
     SetWindowText(Utf8ToWide("Upload from " + m_dataSet.GetSensorName() + " Ser.# " + m_dataSet.GetSerialNumber()));
     SetStatusText(QString());
 }
@@ -224,7 +228,7 @@ void COstrelDlg::OnFileSave()
 
 bool COstrelDlg::SaveDataSetAs()
 {
-    const FileChoice choice = AskForFile(this, false, DataSetExtension, DataSetFilter);
+    const FileChoice choice = AskForFile(this, false, DataSetExtension, DataSetFilter, m_filePath);
     if (choice.path.isEmpty()
         || !RunLibraryAction(this, [this, &choice] {
                CTamrixUtil::StoreTMXToFile2(m_dataSet, WideToPath(choice.path).c_str(), m_version, m_revision);
@@ -233,6 +237,7 @@ bool COstrelDlg::SaveDataSetAs()
         return false;
     }
     SetWindowText(choice.path);
+    m_filePath = choice.path;
     m_history.setClean();
     return true;
 }

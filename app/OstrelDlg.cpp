@@ -11,6 +11,7 @@
 #include "Resource.h"
 #include "Settings.h"
 #include "TextConversion.h"
+#include "UserGuide.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -93,6 +94,8 @@ COstrelDlg::COstrelDlg(QWidget* parent)
     MapCommand(ID_OPTIONS_USER_DATA, &COstrelDlg::OnOptionsUserData);
     MapCommand(ID_OPTIONS_REMOTE, &COstrelDlg::OnOptionsRemote);
     MapCommand(ID_OPTIONS_SHOW_CAL_DATA, &COstrelDlg::OnOptionsShowCalData);
+    MapCommand(ID_HELP_GUIDE, [this] { ShowUserGuide(this); });
+    MapCommand(ID_HELP_ABOUT, &COstrelDlg::OnHelpAbout);
 }
 
 COstrelDlg::~COstrelDlg() = default;

@@ -151,6 +151,7 @@ private:
     void OnOptionsUserData();
     void OnOptionsRemote();
     void OnOptionsShowCalData();
+    void OnHelpAbout();
 
     CEditFlexGrid* m_deviceGrid = nullptr;
     std::array<QCheckBox*, 4> m_flagBoxes{};
@@ -161,6 +162,7 @@ private:
     char m_revision = '0';
     bool m_loaded = false;
     QString m_startFile;
+    QString m_filePath; // the file the data set was loaded from or saved to last
     QUndoStack m_history;
     bool m_userDataOffered = false;
     std::string m_calLab;

@@ -19,6 +19,7 @@
 #include "Resource.h"
 #include "SetnumberDialog.h"
 #include "Tamrix.h"
+#include "UserGuide.h"
 #include "TamrixError.h"
 #include "TextConversion.h"
 
@@ -126,6 +127,7 @@ CDevice::CDevice(long device, CTamrix* dataSet, bool readOnly, QWidget* parent)
     MapCommand(ID_POINTS_DELETE, &CDevice::OnDeleteRows);
     MapCommand(ID_POINTS_SET_NUMBER, &CDevice::OnSetNumber);
     MapCommand(ID_VIEW_PLOT, &CDevice::OnPlot);
+    MapCommand(ID_HELP_GUIDE, [this] { ShowUserGuide(this); });
     MapCommand(ID_IMPORT_S2P, &CDevice::OnImportS2P);
     MapCommand(ID_IMPORT_UNCERTAINTY, &CDevice::OnImportUncertainty);
     MapCommand(ID_EXPORT_S2P, &CDevice::OnExportS2P);

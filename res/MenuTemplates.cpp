@@ -15,13 +15,13 @@ std::vector<MenuTemplate> MakeMenus()
                      {
                          {"&File",
                           {
-                              {ID_FILE_LOAD, "&Load Calibration Data ..."},
-                              {ID_FILE_SAVE, "&Save Calibration Data ..."},
+                              {ID_FILE_LOAD, "&Load Calibration Data ...\tCtrl+O"},
+                              {ID_FILE_SAVE, "&Save Calibration Data ...\tCtrl+S; Ctrl+Shift+S"},
                               Separator,
                               {ID_FILE_EXPORT_SPARA, "&Export S-Parameters ..."},
                               {ID_FILE_IMPORT_SPARA, "&Import S-Parameters ..."},
                               Separator,
-                              {ID_FILE_EXIT, "E&xit"},
+                              {ID_FILE_EXIT, "E&xit\tCtrl+Q"},
                           }},
                          {"&Edit",
                           {
@@ -38,10 +38,10 @@ std::vector<MenuTemplate> MakeMenus()
                           }},
                          {"&Device",
                           {
-                              {ID_DEVICE_EDIT, "&Edit ..."},
+                              {ID_DEVICE_EDIT, "&Edit ...\tCtrl+E"},
                               {ID_DEVICE_INSERT, "&Insert"},
                               {ID_DEVICE_APPEND, "&Append"},
-                              {ID_DEVICE_DELETE, "&Delete"},
+                              {ID_DEVICE_DELETE, "&Delete\tDel"},
                               {ID_DEVICE_MOVE_UP, "Move &up"},
                               {ID_DEVICE_MOVE_DOWN, "Move d&own"},
                           }},
@@ -51,6 +51,11 @@ std::vector<MenuTemplate> MakeMenus()
                               {ID_OPTIONS_REMOTE, "&Remote ..."},
                               Separator,
                               {ID_OPTIONS_SHOW_CAL_DATA, "&Show Cal. Data"},
+                          }},
+                         {"&Help",
+                          {
+                              {ID_HELP_GUIDE, "&User Guide\tF1"},
+                              {ID_HELP_ABOUT, "&About Ostrel ..."},
                           }},
                      }});
 
@@ -68,8 +73,8 @@ std::vector<MenuTemplate> MakeMenus()
                               {ID_EDIT_UNDO, "&Undo\tCtrl+Z"},
                               {ID_EDIT_REDO, "&Redo\tCtrl+Shift+Z; Ctrl+Y"},
                               Separator,
-                              {ID_EDIT_COPY, "&Copy selected cells to clipboard"},
-                              {ID_EDIT_PASTE, "&Paste from clipboard"},
+                              {ID_EDIT_COPY, "&Copy selected cells to clipboard\tCtrl+C"},
+                              {ID_EDIT_PASTE, "&Paste from clipboard\tCtrl+V"},
                           }},
                          {"Frequency &Grid Points",
                           {
@@ -81,6 +86,10 @@ std::vector<MenuTemplate> MakeMenus()
                          {"&View",
                           {
                               {ID_VIEW_PLOT, "&Plot S-Parameters ..."},
+                          }},
+                         {"&Help",
+                          {
+                              {ID_HELP_GUIDE, "&User Guide\tF1"},
                           }},
                      }});
 

@@ -101,6 +101,8 @@ constexpr int ID_DEVICE_MOVE_DOWN = 32806;
 constexpr int ID_OPTIONS_USER_DATA = 32799;
 constexpr int ID_OPTIONS_REMOTE = 32801;
 constexpr int ID_OPTIONS_SHOW_CAL_DATA = 32808;
+constexpr int ID_HELP_GUIDE = 32850; // also in the device editor's menu
+constexpr int ID_HELP_ABOUT = 32851;
 
 // Device editor menu (137)
 constexpr int ID_IMPORT_S2P = 32782;

@@ -5,13 +5,20 @@
 
 #include <QFileInfo>
 
+#include <map>
 #include <mutex>
 
 namespace
 {
 
 std::mutex lastFolderMutex;
-QString lastFolder;
+QString lastFolder;                    // of any kind of file
+std::map<QString, QString> kindFolders; // by kind (the default extension)
+
+QString KindOf(const QString& defaultExtension)
+{
+    return (defaultExtension.startsWith(QLatin1Char('.')) ? defaultExtension.mid(1) : defaultExtension).toLower();
+}
 
 QString FileNamePart(const QString& path)
 {
@@ -37,7 +44,7 @@ int CFileDialog::DoModal()
 
     FileDialogRequest request{m_parent,
                               m_open,
-                              GetLastFolder(),
+                              GetLastFolder(KindOf(m_defaultExtension)),
                               FileNamePart(m_fileName),
                               ConvertFileDialogFilter(m_filter),
                               m_defaultExtension.startsWith(QLatin1Char('.')) ? m_defaultExtension.mid(1)
@@ -64,7 +71,9 @@ int CFileDialog::DoModal()
     {
         m_pathName += QLatin1Char('.') + request.defaultExtension;
     }
-    SetLastFolder(QFileInfo(m_pathName).absolutePath());
+    const QString folder = QFileInfo(m_pathName).absolutePath();
+    const std::lock_guard<std::mutex> lock(lastFolderMutex);
+    lastFolder = kindFolders[KindOf(m_defaultExtension)] = folder;
     return IDOK;
 }
 
@@ -90,14 +99,16 @@ QString CFileDialog::GetFileExt() const
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-QString CFileDialog::GetLastFolder()
+QString CFileDialog::GetLastFolder(const QString& kind)
 {
     const std::lock_guard<std::mutex> lock(lastFolderMutex);
-    return lastFolder;
+    const auto known = kindFolders.find(KindOf(kind));
+    return kind.isEmpty() || known == kindFolders.end() ? lastFolder : known->second;
 }
 
 void CFileDialog::SetLastFolder(const QString& folder)
 {
     const std::lock_guard<std::mutex> lock(lastFolderMutex);
     lastFolder = folder;
+    kindFolders.clear();
 }

@@ -33,8 +33,10 @@ public:
     QString GetFileName() const;
     QString GetFileExt() const;
 
-    // The folder the next dialog opens in, shared by all file dialogs of the process.
-    static QString GetLastFolder();
+    // The folder the next dialog for a kind of file (its default extension)
+    // opens in: where the last dialog for that kind ended, else where the last
+    // dialog of any kind did. Setting it forgets the folders of every kind.
+    static QString GetLastFolder(const QString& kind = QString());
     static void SetLastFolder(const QString& folder);
 
 private:

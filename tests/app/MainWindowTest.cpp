@@ -19,6 +19,7 @@
 #include "EmulatedUsb.h"
 #include "ServedSensors.h"
 #include "Settings.h"
+#include "UserGuide.h"
 #include "Tamrix.h"
 #include "TextConversion.h"
 #include "VisaLoader.h"
@@ -249,6 +250,8 @@ public:
             return answer;
         }
         const bool yesNo = box.buttons == MessageBoxButtons::YesNo;
+        if (box.caption == "About Ostrel") // what it names of this machine: its first line and where the settings are
+            return Note("About " + box.text.section("\r\n", 0, 0) + (box.text.contains(SettingsFilePath()) ? " settings" : "")), IDOK;
         Note((box.caption == "Ostrel" ? "" : box.caption + " ")
              + (yesNo ? (box.defaultButton == IDNO ? "Q" : "Qy") : box.icon == MessageBoxIcon::Stop ? "S"
                 : box.icon == MessageBoxIcon::Exclamation ? "E" : box.icon == MessageBoxIcon::Information ? "I" : "?")
@@ -263,6 +266,10 @@ public:
         if (!m_fileAnswers.empty()) m_fileAnswers.pop_front();
         return answer;
     }};
+    DocumentViewer m_previousViewer = SetDocumentViewer([this](const QString& path) {
+        return Note("guide=" + QString(path == OSTREL_SOURCE_DIR "/docs/guide.md" ? "source" : path)), true;
+    });
+    ~MainWindow() override { SetDocumentViewer(m_previousViewer); }
     void Run(const QString& steps)
     {
         for (const QString& step : steps.split(';'))
@@ -526,7 +533,11 @@ void MainWindow::Step(const QString& verb, const QString& arg)
         const FileDialogRequest request = m_fileRequests.empty() ? FileDialogRequest{} : m_fileRequests.back();
         Note(QString(request.open ? "open " : "save ") + (request.overwritePrompt ? "asking " : "") + request.fileName
              + "." + request.defaultExtension + " " + request.nameFilters.join(";"));
-    } else if (verb == "fmt") Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
+    } else if (verb == "folder") // where the last file dialog opened
+        Note("folder=" + (m_fileRequests.empty() ? "" : m_fileRequests.back().directory));
+    else if (verb == "answer") m_fileAnswers.push_back(arg == "-" ? std::nullopt : std::optional(In(arg))); // to a dialog the keys open
+    else if (verb == "about") m_dialog->GetMenu().FindMenuItem(ID_HELP_ABOUT, MF_BYCOMMAND)->trigger();
+    else if (verb == "fmt") Note(QString("v") + m_dialog->Version() + m_dialog->Revision());
     else if (verb == "flags") { // X checked, - not, lower case when disabled; then the data set's mask
         QString boxes;
         for (const QString k : {"0", "1", "2", "3"})
@@ -579,7 +590,7 @@ TEST_P(MainWindow, DoesWhatTheUserAsks)
 
 INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
         Row{"EditsAndUserDataComeBackInTheirFormat", "load:factory_v4.cal; ud:PRÜFLABOR 7/JÖRG 9/ret; userdata; stamp; dev:type; dbl:2,1; status; append; save:gesichert ä; dlg; title; disk:gesichert ä.cal; load:gesichert ä.cal; fmt; val",
-            "User Data(user lab/user) | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | status=Calibration data set modified. | save asking .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40 | val=0.125 -0.0625", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 DÄMPFUNG 6 dB, 3 ATT 20dB 18G*+, 4 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
+            "User Data(user lab/user) | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | status=Calibration data set modified. | save asking factory_v4.cal.cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | title=@/gesichert ä.cal | gesichert ä.cal=same | v40 | val=0.125 -0.0625", "gesichert ä.cal", "", "1 ATT 3dB 18G+, 2 DÄMPFUNG 6 dB, 3 ATT 20dB 18G*+, 4 new_device", "today/PRÜFLABOR 7/JÖRG 9"},
         Row{"UserDataAndTimeoutsOnlyOnOkAlsoFromAHandEditedFile", "ud:A/B/ok; userdata; ud:C/D/cancel; userdata; ud:E/F/esc; userdata; ud:I/J/ret; userdata; rc:250/90000/ok; remote; rc:1/2/cancel; remote; rc:3/4/esc; remote; rc:700/8000/ret; remote; factory; settings; scan; factory; settings; hand; ud:cancel; userdata; settings; ud:ok; userdata; settings; ud:KALIBRIERLABOR NORD, GEBÄUDE 4, RAUM 12/JÖRG ÅSTRÖM UND ILSE MARQUARDT, TEAM B/ok; userdata; rc:ok; remote; settings; rc:1a2 b-+3.4e/9x8/ok; remote; rc://ok; remote; rc:12/34/reset; remote; settings",
             "User Data(user lab/user) | User Data(A/B) | User Data(A/B) | User Data(A/B) | Remote Control Settings(1000/60000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | Remote Control Settings(250/90000) | I/J/700/8000/off/on | I/J/700/8000/on/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum 7/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Prüflabor Köln, Nordflügel, Raum/Jörg/-5/90000/off/off | User Data(Prüflabor Köln, Nordflügel, Raum/Jörg) | Remote Control Settings(-5/90000) | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /-5/90000/off/off | Remote Control Settings(-5/90000) | Remote Control Settings(1234/98) | Remote Control Settings(1000/60000) | reset(1000/60000) open | KALIBRIERLABOR NORD, GEBÄUDE 4, /JÖRG ÅSTRÖM UND ILSE MARQUARDT, /1000/60000/off/off"},
         Row{"ContentViewShowsCopiesAndFills", "view:show; render:text; view:show; render:library; view:part/copy/clip/fill/show; render:large; view:show/copy/open/clip/cancel/open; showcal; load:user_v3.cal; view:type:xyz/show/keys:Ctrl+Home, Down, Shift+Down, Ctrl+C/clip/keys:Ctrl+A, Ctrl+C/clip; showcal",
@@ -604,6 +615,8 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
             "open | fig=0 0 0.1 | list=1001 new_device, 1002 new_device*, 1003 new_device | flags -X-- 2 | A=cancel | open", "Ostrel", NotLoaded, "1001 new_device, 1002 new_device, 1003 new_device+"},
         Row{"FlagsFollowTheDataSetAndTheClicks", "flags; load:user_v3.cal; flags; load:factory_v3.cal; dlg; fmt; flags; load:factory_v4.cal; flags; load:single_device_v2.cal; flags; mask:12; showflags; flags; dbl:1,3; status; list; load:user_v3.cal; mask:2; fclick:0; fclick:1; fclick:2; fclick:3; flags; fspace:0; fspace:1; fspace:2; fspace:3; flags",
             "flags ---- 0 | flags X--- 1 | open .cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | v30 | flags X--x 9 | flags -XX_ 6 | flags XX__ 3 | flags --xx 12 | status= | list=1 ATT 10dB 6G*~ | flags -XXX 14 | flags X--- 1", "user_v3.cal", Modified, User3, UserStamp},
+        Row{"ShortcutsHelpAndProposedNames", "answer:user_v3.cal; keys:Ctrl+O; title; keys:Ctrl+S; dlg; folder; row:1; dev:cancel; keys:Ctrl+E; keys:F1; about; keys:Ctrl+Q; shown",
+            "title=user_v3.cal | save asking user_v3.cal.cal *.cal and *.bin Files (*.cal *.bin);*.cal Files (*.cal);*.bin Files (*.bin);All Files (*.*) (*) | folder=@ | editor(Cable 1 m SMA rw) | guide=source | About Ostrel 0.1 settings | closed", "user_v3.cal", "", User3, UserStamp},
         Row{"SensorOverItsDriver", "serve:driver; sensor", SensorLog, SensorTitle, "", SensorList, Today},
         Row{"SensorOverVisaUsb", "serve:usb; sensor", SensorLog, SensorTitle, "", SensorList, Today},
         Row{"SensorOverVisaLan", "serve:lan; scan; sensor", SensorLog, SensorTitle, "", SensorList, Today},

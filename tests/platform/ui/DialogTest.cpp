@@ -441,7 +441,7 @@ TEST(Menu, AnswersTheMainWindowsCallsAsItsTemplateAndTheCallsMadeIt)
         return sensor.SetMenuItemBitmaps(3, Position, set ? LoadBitmap(IDB_CHECK_EMPTY) : QPixmap(),
                                          set ? LoadBitmap(IDB_CHECK_TICKED) : QPixmap());
     };
-    EXPECT_EQ(bar.GetMenuItemCount(), 5);
+    EXPECT_EQ(bar.GetMenuItemCount(), 6);
     EXPECT_EQ(Item(bar, 2, Position), "&Sensor popup");
     EXPECT_EQ(bar.GetMenuItemID(0), -1) << "a popup has no command";
     EXPECT_EQ(bar.GetSubMenu(4).GetMenuItemID(3), ID_OPTIONS_SHOW_CAL_DATA);
@@ -449,7 +449,7 @@ TEST(Menu, AnswersTheMainWindowsCallsAsItsTemplateAndTheCallsMadeIt)
     EXPECT_EQ(sensor.GetMenuItemID(2), 0);
     EXPECT_EQ(Item(sensor, 2, Position), " separator");
     EXPECT_FALSE(sensor.SetMenuItemBitmaps(2, Position, QPixmap(), QPixmap())) << "a separator takes no pictures";
-    EXPECT_FALSE(bar.GetSubMenu(5).IsValid());
+    EXPECT_FALSE(bar.GetSubMenu(6).IsValid());
     EXPECT_EQ(Item(bar.GetSubMenu(3), 6, Position), "(none)");
     EXPECT_EQ(bar.CheckMenuItem(4711, Command | MF_CHECKED), MENU_ITEM_NOT_FOUND);
     EXPECT_EQ(bar.CheckMenuItem(Scan, Command | MF_CHECKED), MF_UNCHECKED);

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include <optional>
 
 namespace
@@ -146,6 +148,23 @@ const std::vector<ChoiceRow> ChoiceRows{
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, FileDialogTest, testing::ValuesIn(ChoiceRows), rows::Name());
+
+// Each kind of file opens where its last dialog ended; a kind not asked for yet where the last of any kind did.
+TEST(FileDialog, RemembersTheFolderOfEachKindOfFile)
+{
+    CFileDialog::SetLastFolder("/start");
+    std::deque<QString> chosen{"/xml/a.xml", "/cal/b.cal", "", "/txt/c.txt"};
+    QStringList opened;
+    const ScopedFileDialogPresenter presenter([&](const FileDialogRequest& request) {
+        opened << request.directory;
+        const QString choice = chosen.front();
+        chosen.pop_front();
+        return std::optional(choice);
+    });
+    for (const char* kind : {"xml", "CAL", ".xml", "txt"})
+        CFileDialog(true, kind).DoModal();
+    EXPECT_EQ(opened, QStringList({"/start", "/xml", "/xml", "/cal"}));
+}
 
 TEST(FileDialog, DefaultPresenterShowsAQtFileDialog)
 {
