@@ -28,7 +28,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QScreen>
+#include <QWindow>
+#include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QUndoStack>
 
@@ -203,7 +206,28 @@ bool CDevice::OnInitDialog()
     // Qt keeps the minimum without the frame, which is the same outer size.
     setMinimumSize(size());
     Layout();
+    FitToScreen();
     return true;
+}
+
+// Wide enough to show every column of the table, but never larger than the
+// screen it opens on (the smallest size then gives way too).
+void CDevice::FitToScreen()
+{
+    const int tableWidth = m_grid->horizontalHeader()->length() + 2 * m_grid->frameWidth() +
+                           (m_grid->verticalHeader()->isVisible() ? m_grid->verticalHeader()->width() : 0) +
+                           m_grid->verticalScrollBar()->sizeHint().width();
+    QSize wanted(width() + std::max(tableWidth - m_grid->width(), 0), height());
+    winId(); // the frame the platform gives the window is known once it has one
+    if (const QScreen* screen = this->screen())
+    {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        const QSize room = screen->availableGeometry().size() -
+                           QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+        setMinimumSize(minimumSize().boundedTo(room));
+        wanted = wanted.boundedTo(room);
+    }
+    resize(wanted);
 }
 
 void CDevice::DoDataExchange()
@@ -332,6 +356,14 @@ void CDevice::ApplyReadOnly()
     menu.EnableMenuItem(ID_EDIT_PASTE, MF_BYCOMMAND | MF_GRAYED);
     // "Frequency Grid Points" as a whole.
     menu.EnableMenuItem(2, MF_BYPOSITION | MF_GRAYED);
+    // Why nothing can be changed, and how to change that, above the table.
+    m_protectedLine = new QLabel(QStringLiteral("This device is write-protected: it can be viewed, not changed. To change "
+                                                "it, clear its tick in the \"Write Prot.\" column of the main window's "
+                                                "device list, then open it again."),
+                                 GetClientArea());
+    m_protectedLine->setObjectName(QStringLiteral("writeProtectedLine"));
+    m_protectedLine->setWordWrap(true);
+    m_protectedLine->show();
 }
 
 void CDevice::OnOK()
@@ -542,9 +574,15 @@ void CDevice::Layout()
     if (m_grid != nullptr && m_parameters != nullptr)
     {
         const int gridLeft = left + controlGap;
+        const int gridWidth = std::max(right - controlGap - gridLeft, 0);
+        int gridTop = frameGap;
+        if (m_protectedLine != nullptr)
+        {
+            m_protectedLine->setGeometry(gridLeft, frameGap, gridWidth, m_protectedLine->heightForWidth(gridWidth));
+            gridTop = Bottom(m_protectedLine) + controlGap;
+        }
         const int gridBottom = m_parameters->y() - frameGap;
-        m_grid->setGeometry(gridLeft, frameGap, std::max(right - controlGap - gridLeft, 0),
-                            std::max(gridBottom - frameGap, 0));
+        m_grid->setGeometry(gridLeft, gridTop, gridWidth, std::max(gridBottom - gridTop, 0));
     }
 }
 

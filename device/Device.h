@@ -59,6 +59,7 @@ private:
     bool FitsInDevice(long rows, const std::string& firstTooMany);
     void ApplyReadOnly();
     void Layout();
+    void FitToScreen();
 
     // Returns false when the field's text is not a number (after the beep and
     // the message, with the focus back in the field).
@@ -134,6 +135,7 @@ private:
     QLabel* m_mnemonicLabel = nullptr;
     QLabel* m_lowerLimitLabel = nullptr;
     QLabel* m_upperLimitLabel = nullptr;
+    QLabel* m_protectedLine = nullptr; // only for a write-protected device
     // Set while a power limit check runs (its message box moves the focus) and
     // once the dialog closes, so that no check starts from those focus losses.
     bool m_checkingLimit = false;

@@ -472,7 +472,12 @@ void MainWindow::Step(const QString& verb, const QString& arg)
             auto* editor = qobject_cast<CDevice*>(modal);
             ASSERT_NE(editor, nullptr);
             QLineEdit* mnemonic = editor->GetDlgItemAs<QLineEdit>(IDC_MNEMONIC);
-            Note("editor(" + mnemonic->text() + (mnemonic->isReadOnly() || !mnemonic->isEnabled() ? " ro)" : " rw)"));
+            // A read-only editor says why above its table, and only then.
+            const auto* line = editor->findChild<QLabel*>("writeProtectedLine");
+            const bool saysWhy = line && line->isVisible() && line->text().contains("Write Prot.")
+                                 && line->geometry().bottom() < editor->GetDlgItem(IDC_POINT_GRID)->geometry().top();
+            Note("editor(" + mnemonic->text() + (mnemonic->isReadOnly() || !mnemonic->isEnabled() ? " ro" : " rw")
+                 + (saysWhy ? ", says why)" : ")"));
             if (arg == "type") { // a new mnemonic and two values
                 mnemonic->selectAll();
                 QTest::keyClicks(mnemonic, "DÄMPFUNG 6 dB");
@@ -608,7 +613,7 @@ INSTANTIATE_TEST_SUITE_P(Sessions, MainWindow, testing::Values(
         Row{"NewDevicesTakeTheSensorFiguresAndVersionTwoWarns", "load:factory_v3.cal; row:2; ud:cancel; append; fig:4; row:2; insert; fig:1; away:4; insert; nofigures; append; fig:7; list; load:single_device_v2.cal; row:1; delete; append; row:1; insert; append",
             "User Data(user lab/user) | fig=1e+07 1e-10 0.2 | fig=1e+07 1e-10 0.2 | fig=0 2e-09 0.1 | list=1 ATT 3dB 18G, 2 new_device, 3 ATT 10dB 18G*, 4 new_device, 5 ATT 20dB 18G+, 6 ADP N-SMA, 7 new_device, 8 new_device | A=discard | Q:Deleting cannot be undone. Proceed? | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible. | E:This sensor supports only one s-parameter device!\r\nSaving calibration data will not be possible.", "single_device_v2.cal", Modified, "1 new_device~, 2 new_device~, 3 new_device~", Today},
         Row{"MissingIdentityIsAskedForThenTheEditorOpensOnTheSelectedDevice", "id:a/b/c/esc; load:missing_identity_v3.cal; ident; id:TLS-40G/4711.0815/100234/ret; load:missing_identity_v3.cal; ident; list; title; stamp; load:factory_v3.cal; dev:cancel; row:1; edit; dev:cancel; row:3; edit; status; stamp; dev:ok; dbl:2,1; menu; close:flag; shown",
-            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233 | list=1 ADP N-3.5mm | title=missing_identity_v3.cal | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | edit=-- | closed", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
+            "ident=//N(m), 50 ohm//QX-0417-233 | ident=TLS-40G/4711.0815/N(m), 50 ohm/100234/QX-0417-233 | list=1 ADP N-3.5mm | title=missing_identity_v3.cal | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 3dB 18G rw) | editor(ATT 20dB 18G ro, says why) | status= | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | editor(ATT 10dB 18G rw) | edit=-- | closed", "factory_v3.cal", "", "1 ATT 3dB 18G, 2 ATT 10dB 18G*, 3 ATT 20dB 18G+, 4 ADP N-SMA", FactoryStamp},
         Row{"DefaultDeviceMayGoOnlyInAUserSet", "load:factory_v3.cal; dbl:2,2; status; ret:1,2; dbl:1,3; list; ret:1,3; list; stamp; load:user_v3.cal; dbl:2,2; list; ret:1,2; status; dbl:1,2",
             "status= | list=1 ATT 3dB 18G*+, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | list=1 ATT 3dB 18G*, 2 ATT 10dB 18G, 3 ATT 20dB 18G+, 4 ADP N-SMA | stamp=2024-03-15/Korvenlab VNA Bench 4/Petra Okonjo | A=discard | list=1001 Cable 1 m SMA, 1002 User 6 dB pad* | status=Calibration data set modified.", "user_v3.cal", Modified, "1001 Cable 1 m SMA, 1002 User 6 dB pad", UserStamp},
         Row{"BeforeTheFirstLoad", "fret:0; fenter:1; fret:3; shown; dbl:0,2; ret:0,3; append; append; append; fig:0; dbl:2,2; list; dbl:1,2; dbl:1,2; ret:3,3; fclick:1; flags; ask:cancel; close:box; shown",

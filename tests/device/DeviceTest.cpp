@@ -671,15 +671,15 @@ const Step pictures = Call([](CEditFlexGrid& g) {
 });
 const std::string widerItem = "z\t\t9" + std::string(12, '\t') + "extra"; // one field more than the columns
 
-// The window's size changed by `by`: it grew by `result`, as it gets no smaller than it opened, and
+// The window's size changed by `by`: it grew by `result` (none: down to its smallest, the template's), and
 // the controls keep to the edges.
-Step Resized(QSize by, QSize result)
+Step Resized(QSize by, std::optional<QSize> result)
 {
     return [=](DeviceEditor& e) {
         const QSize was = e.dialog->size();
         e.dialog->resize(was + by);
         Settle();
-        EXPECT_EQ(e.dialog->size(), was + result);
+        EXPECT_EQ(e.dialog->size(), result ? was + *result : e.dialog->minimumSize());
         // The window rectangle in the client area's coordinates.
         const QPoint client = e.dialog->geometry().topLeft() + e.dialog->GetClientArea()->mapTo(e.dialog.get(), QPoint(0, 0));
         const QRect outer = e.dialog->frameGeometry().translated(-client);
@@ -911,8 +911,14 @@ INSTANTIATE_TEST_SUITE_P(
              {2, 12, 2, 12}, "PP", {}, {{1, 1, "1.5e3", 0}, {2, 2, "0.123457", 0}, {2, 12, "4", 0}, {2, 13, "40", 0},
              {3, 12, "5", 0}, {4, 12, "6", 0}, {5, 12, "7", 0}}, IDC_POINT_GRID, 0, {1, 2, 3, -2}),
         // The window keeps the controls to its edges.
-        Grid("GrownShrunkToTheOpeningSizeThenWiderButLower",
-             {Resized({200, 150}, {200, 150}), Resized({-300, -200}, {-200, -150}), Resized({100, -50}, {100, 0})}, {}),
+        // It opens wider than its template to show the table's columns, as wide as the screen lets it.
+        Grid("OpensAsWideAsTheScreenThenGrownShrunkToTheTemplateThenWiderButLower",
+             {[](DeviceEditor& e) {
+                  EXPECT_EQ(e.dialog->frameGeometry().width(), e.dialog->screen()->availableGeometry().width());
+                  EXPECT_GT(e.dialog->width(), e.dialog->minimumWidth());
+              },
+              Resized({200, 150}, QSize(200, 150)), Resized({-600, -200}, std::nullopt), Resized({100, -50}, QSize(100, 0))},
+             {}),
         // The samples' devices as they open, and what a read-only one greys.
         Sample("FactoryFirst", "factory_v3.cal", 0, "Device: 1",
                {{mnemonicId, "ATT 3dB 18G"}, {lowerId, "199.52623e-12"}, {upperId, "399.05247e-3"}}),
