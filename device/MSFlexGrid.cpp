@@ -494,6 +494,10 @@ void CMSFlexGrid::OnKeyDown(short*, short)
 {
 }
 
+void CMSFlexGrid::OnKeyPress(QChar*)
+{
+}
+
 void CMSFlexGrid::OnLeaveCell()
 {
 }
@@ -509,6 +513,18 @@ void CMSFlexGrid::keyPressEvent(QKeyEvent* event)
     {
         OnKeyDown(&keyCode, ShiftState(event->modifiers()));
         if (keyCode == 0)
+        {
+            event->accept();
+            return;
+        }
+    }
+    const QString text = event->text();
+    if (text.size() == 1 && text[0].isPrint() && !text[0].isSpace() &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0)
+    {
+        QChar character = text[0];
+        OnKeyPress(&character);
+        if (character.isNull())
         {
             event->accept();
             return;

@@ -145,6 +145,9 @@ protected:
     // keyCode: virtual-key code (Enter 13, Escape 27, Insert 45, Delete 46,
     // A ... Z 65 ... 90); shift: 1 Shift, 2 Ctrl, 4 Alt.
     virtual void OnKeyDown(short* keyCode, short shift);
+    // A character typed without Ctrl or Alt (no blank, no control character)
+    // that OnKeyDown left to the grid; setting *character to 0 takes it.
+    virtual void OnKeyPress(QChar* character);
     // Raised before the current cell changes; Row and Col still name the old cell.
     virtual void OnLeaveCell();
     // Raised whenever the visible area scrolls.
