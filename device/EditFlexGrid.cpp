@@ -126,7 +126,13 @@ void CEditFlexGrid::StartEdit()
         return;
     }
     scrollTo(index);
-    m_edit->setGeometry(visualRect(index));
+    // The editor lies on the widget that shows the cell: a frozen cell is
+    // drawn over the viewport.
+    if (m_edit->parentWidget() != CellSurface(col))
+    {
+        m_edit->setParent(CellSurface(col));
+    }
+    m_edit->setGeometry(CellRect(row, col));
 
     const unsigned int cellFore = GetCellForeColor();
     const unsigned int cellBack = GetCellBackColor();

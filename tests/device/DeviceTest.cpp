@@ -328,6 +328,25 @@ Step Typed(const char* text)
     };
 }
 
+// The table scrolled to its right end, then a double click where the user sees a row's frequency: at the
+// table's left edge, beside the point numbers, on whatever widget shows there. The table stays where it was,
+// and the editor opens on top there.
+Step DoubleOnFrequencySideways(long row)
+{
+    return [=](DeviceEditor& e) {
+        e.Mouse(row, 13, false);
+        const int sideways = e.grid->horizontalScrollBar()->value();
+        EXPECT_GT(sideways, e.grid->columnWidth(0)) << "scrolled past the frequency";
+        const QPoint inGrid = e.grid->viewport()->mapTo(e.grid, QPoint(e.grid->columnWidth(0) / 2, e.Cell(row, 1).center().y()));
+        QWidget* on = e.grid->childAt(inGrid);
+        QTest::mouseClick(on, Qt::LeftButton, {}, on->mapFrom(e.grid, inGrid));
+        QTest::mouseDClick(on, Qt::LeftButton, {}, on->mapFrom(e.grid, inGrid));
+        Settle();
+        EXPECT_EQ(e.grid->horizontalScrollBar()->value(), sideways);
+        EXPECT_EQ(e.grid->childAt(inGrid), &e.grid->GetCellEdit());
+    };
+}
+
 // The cell editor's tool tip, shown at the cell.
 Step Why(const char* text)
 {
@@ -798,6 +817,9 @@ INSTANTIATE_TEST_SUITE_P(
                 Type(lowerId, "100n"), Type(upperId, "0.5"), Ok}, {1, 2, 3}, IDOK,
                 {{2, 1, "2.047e9", 2.047e9}, {1, 3, "-0.00981", Single(-9.81e-3f)}}, {}, 0,
                 {{lowerId, "100e-9", Single(1e-7f)}, {upperId, "500e-3", Single(0.5f)}}},
+        // The frequency column stays in view while the table scrolls sideways, and is edited where it is seen.
+        Session{"FrequencyEditedWhereSeenWhileScrolledSideways", 3, {DoubleOnFrequencySideways(2), Typed("2.047G"),
+                EditKey(Qt::Key_Return), EditKey(Qt::Key_Escape), Ok}, {1, 2, 3}, IDOK, {{2, 1, "2.047e9", 2.047e9}}},
         // Every digit typed is stored; the cell shows six and its editor all of them again.
         Session{"TypedDigitsAreKept", 2, {Edit(1, 1, "50.1234567e6"), Edit(2, 3, "-0.123456789"), Double(2, 3)}, {1, 2}, 0,
                 {{1, 1, "50.1235e6", 0}, {2, 3, "-0.123457", 0}}, {}, 0, {}, inEditor, nullptr, false, {}, nullptr,
