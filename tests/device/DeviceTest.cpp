@@ -817,6 +817,9 @@ INSTANTIATE_TEST_SUITE_P(
                 Type(lowerId, "100n"), Type(upperId, "0.5"), Ok}, {1, 2, 3}, IDOK,
                 {{2, 1, "2.047e9", 2.047e9}, {1, 3, "-0.00981", Single(-9.81e-3f)}}, {}, 0,
                 {{lowerId, "100e-9", Single(1e-7f)}, {upperId, "500e-3", Single(0.5f)}}},
+        Session{"PastedWithPrefixesStoresTheNumbersMeant", 3, {Clip("2.047 GHz\t9.81m\t2\xB5\t1.1\xC2\xB5\r\n"), Click(2, 1),
+                Key(Qt::Key_V, ctrl), Ok}, {1, 2, 3}, IDOK, {{2, 1, "2.047e9", 2.047e9}, {2, 2, "0.00981", Single(9.81e-3f)},
+                {2, 3, "2e-6", Single(2e-6f)}, {2, 4, "1.1e-6", Single(1.1e-6f)}}},
         // The frequency column stays in view while the table scrolls sideways, and is edited where it is seen.
         Session{"FrequencyEditedWhereSeenWhileScrolledSideways", 3, {DoubleOnFrequencySideways(2), Typed("2.047G"),
                 EditKey(Qt::Key_Return), EditKey(Qt::Key_Escape), Ok}, {1, 2, 3}, IDOK, {{2, 1, "2.047e9", 2.047e9}}},
