@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -164,6 +165,116 @@ void AppendMantissa(std::string& out, const ShortestDigits& d, int whole)
 QString ToQString(const std::string& ascii)
 {
     return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
+}
+
+// A number without prefix or unit, as lexical_cast reads it.
+std::optional<double> ReadPlain(std::string_view text)
+{
+    if (const std::optional<double> value = ReadWhole(text)) {
+        return value;
+    }
+    double value = 0;
+    if (!boost::conversion::try_lexical_convert(text.data(), text.size(), value)) {
+        return std::nullopt;
+    }
+    // lexical_cast also takes "nan(chars)"; a number text is plain "nan".
+    if (std::isnan(value) && text.find('(') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool EndsWith(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// The SI prefixes, case-sensitive ("m" milli, "M" mega). Micro is "u", or the
+// micro sign as UTF-8 or as its Latin-1 byte; UTF-8 is looked for first, as it
+// ends in that byte.
+struct Prefix
+{
+    std::string_view symbol;
+    int exponent;
+};
+constexpr Prefix prefixes[] = {{"T", 12}, {"G", 9},  {"M", 6},           {"k", 3},  {"m", -3}, {"u", -6},
+                               {"\xC2\xB5", -6}, {"\xB5", -6}, {"n", -9}, {"p", -12}, {"f", -15}};
+
+// Sign, digits with at most one point (at least one digit), and an optional
+// exponent: where the exponent's "e" is (the text's size without one), or
+// nothing when the text is no such number. "inf" and "nan" take no prefix.
+std::optional<std::size_t> DecimalExponentAt(std::string_view text)
+{
+    std::size_t at = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    bool digits = false;
+    bool point = false;
+    for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
+        if (text[at] == '.' && !point) {
+            point = true;
+        } else if (text[at] >= '0' && text[at] <= '9') {
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    const std::size_t exponentAt = at;
+    at += at < text.size() && at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-') ? 2 : 1;
+    if (exponentAt < text.size() && at >= text.size()) {
+        return std::nullopt;
+    }
+    for (; at < text.size(); ++at) {
+        if (text[at] < '0' || text[at] > '9') {
+            return std::nullopt;
+        }
+    }
+    return exponentAt;
+}
+
+// A number with an SI prefix, the unit "Hz" or both, blanks allowed before
+// them: "1.5G", "500 MHz", "100Hz". The prefix moves the text's decimal
+// exponent, and the one correctly rounded conversion then reads the number the
+// text means: "0.1m" is the double nearest to 1e-4, which 0.1 * 1e-3 is not.
+std::optional<double> ReadScaled(std::string_view text)
+{
+    const bool unit = EndsWith(text, "Hz");
+    if (unit) {
+        text.remove_suffix(2);
+    }
+    int shift = 0;
+    const Prefix* const prefix = std::find_if(std::begin(prefixes), std::end(prefixes),
+                                              [text](const Prefix& p) { return EndsWith(text, p.symbol); });
+    if (prefix != std::end(prefixes)) {
+        text.remove_suffix(prefix->symbol.size());
+        shift = prefix->exponent;
+    } else if (!unit) {
+        return std::nullopt;
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    const std::optional<std::size_t> exponentAt = DecimalExponentAt(text);
+    if (!exponentAt) {
+        return std::nullopt;
+    }
+    // The exponent written, held short of overflowing: beyond 100000 every
+    // number reads as the same infinity or zero, which the reader refuses or
+    // gives as it does for any other such text.
+    long exponent = 0;
+    std::size_t at = *exponentAt + 1;
+    const bool negative = at < text.size() && text[at] == '-';
+    at += at < text.size() && (text[at] == '+' || text[at] == '-') ? 1 : 0;
+    for (; at < text.size(); ++at) {
+        exponent = std::min(exponent * 10 + (text[at] - '0'), 100000L);
+    }
+    exponent = (negative ? -exponent : exponent) + shift;
+    std::string shifted(text.substr(0, *exponentAt));
+    char buffer[BufferSize];
+    shifted += 'e';
+    shifted.append(buffer, std::to_chars(buffer, buffer + BufferSize, exponent).ptr);
+    return ReadPlain(shifted);
 }
 
 std::optional<double> ParseDouble(const QString& text)
@@ -335,18 +446,10 @@ bool NormalizeNumber(QString& text, bool engineering)
 
 std::optional<double> ReadDouble(std::string_view text)
 {
-    if (const std::optional<double> value = ReadWhole(text)) {
+    if (const std::optional<double> value = ReadPlain(text)) {
         return value;
     }
-    double value = 0;
-    if (!boost::conversion::try_lexical_convert(text.data(), text.size(), value)) {
-        return std::nullopt;
-    }
-    // lexical_cast also takes "nan(chars)"; a number text is plain "nan".
-    if (std::isnan(value) && text.find('(') != std::string_view::npos) {
-        return std::nullopt;
-    }
-    return value;
+    return ReadScaled(text);
 }
 
 std::optional<double> TextToNumber(const QString& text)

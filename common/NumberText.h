@@ -41,5 +41,10 @@ double TextToDouble(const QString& text, double fallback);
 int TextToInt(const QString& text, int fallback);
 
 // The number in an 8-bit text by the same rules (the whole text, unchanged), or
-// nothing. Bytes above 0x7F never belong to a number.
+// nothing. Bytes above 0x7F belong to a number only as the micro sign.
+//
+// Every reader takes an SI prefix after the number, case-sensitive: T, G, M, k,
+// m, u (or the micro sign, as UTF-8 or its Latin-1 byte), n, p, f; then
+// optionally the unit Hz; blanks may stand before them: "1.5G", "500 MHz",
+// "2.2u". The value is the double nearest to the decimal the text means.
 std::optional<double> ReadDouble(std::string_view text);

@@ -261,6 +261,8 @@ void CDevice::SetupGrid()
         types[col] = m_readOnly || col == 0 ? Locked : col == frequencyColumn ? Frequency : Value;
     }
     m_grid->SetFixedCols(1);
+    // The frequency stays in view beside the point numbers.
+    m_grid->SetFrozenCols(1);
     m_grid->SetupColumns(columnCount, types, columnHeaders);
     m_grid->SetRows(1);
     m_grid->SetColFormat(0, CellFormat::RowNumber);

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QToolTip>
 
 namespace
 {
@@ -125,13 +126,20 @@ void CEditFlexGrid::StartEdit()
         return;
     }
     scrollTo(index);
-    m_edit->setGeometry(visualRect(index));
+    // The editor lies on the widget that shows the cell: a frozen cell is
+    // drawn over the viewport.
+    if (m_edit->parentWidget() != CellSurface(col))
+    {
+        m_edit->setParent(CellSurface(col));
+    }
+    m_edit->setGeometry(CellRect(row, col));
 
     const unsigned int cellFore = GetCellForeColor();
     const unsigned int cellBack = GetCellBackColor();
     m_edit->SetColors(FromColorRef(cellFore != 0 ? cellFore : GetForeColor()),
                       FromColorRef(cellBack != 0 ? cellBack : GetBackColor()));
     m_edit->setFont(font());
+    m_edit->setToolTip(QString());
     m_edit->show();
     // Every digit of the cell's number, so that Enter without a change keeps it.
     m_edit->setText(GetTextMatrixExact(row, col));
@@ -158,11 +166,19 @@ bool CEditFlexGrid::ValidateEdit(bool frequency)
     QString text = m_edit->text();
     const bool isNumber = NormalizeNumber(text, frequency);
     m_edit->setText(text);
+    // Why the text stays in the editor, shown at the cell and kept as the
+    // editor's tool tip until a number is written.
+    const QString why = isNumber ? QString()
+                                 : QStringLiteral("\"%1\" is not a number. Write it as 1500, 1.5e3, 1.5k or 1.5 kHz "
+                                                  "(prefixes T, G, M, k, m, u or \u00B5, n, p, f).")
+                                       .arg(text);
+    m_edit->setToolTip(why);
     if (!isNumber)
     {
         MessageBeep(MB_DEFAULT_BEEP);
         m_edit->setFocus(Qt::OtherFocusReason);
         m_edit->selectAll();
+        QToolTip::showText(m_edit->mapToGlobal(QPoint(0, m_edit->height())), why, m_edit);
     }
     return isNumber;
 }
@@ -272,6 +288,18 @@ void CEditFlexGrid::OnKeyDown(short* keyCode, short shift)
     }
 }
 
+void CEditFlexGrid::OnKeyPress(QChar* character)
+{
+    if (IsEditing() || !IsEditableCell(GetRow(), GetCol()))
+    {
+        return;
+    }
+    StartEdit();
+    // Replaces the cell's text; the cursor stands after the character.
+    m_edit->setText(QString(*character));
+    *character = QChar();
+}
+
 void CEditFlexGrid::OnLeaveCell()
 {
     if (IsEditableType(GetCol()) && IsEditing() && ValidateEdit(GetColumnType(GetCol()) == Frequency))
@@ -294,6 +322,12 @@ bool CEditFlexGrid::IsEditableType(long col) const
     return type == Value || type == Frequency;
 }
 
+bool CEditFlexGrid::IsEditableCell(long row, long col) const
+{
+    // The fixed column is never edited.
+    return row >= GetFixedRows() && row != 0 && col >= GetFixedCols() && IsEditableType(col);
+}
+
 void CEditFlexGrid::Activate()
 {
     const long row = GetRow();
@@ -302,9 +336,9 @@ void CEditFlexGrid::Activate()
     {
         return;
     }
-    // The fixed column is never edited; reaching it (a wrap from the last
-    // column) behaves as a Locked column.
-    if (col < GetFixedCols() || !IsEditableType(col))
+    // Reaching the fixed column (a wrap from the last column) behaves as a
+    // Locked column.
+    if (!IsEditableCell(row, col))
     {
         Post(WM_GRID_ACTIVATE);
         return;

@@ -6,10 +6,12 @@
 // owner (GridMessages.h).
 //
 // Editing: a double-click or Enter on an editable cell opens the editor with
-// the cell's exact text; Enter in the editor checks the number, writes it as
+// the cell's exact text; a character typed on it opens the editor with that
+// character in place of the text; Enter in the editor checks the number, writes it as
 // it reads (the cell shows it in the column's format) and opens
 // the editor one row further down (on the last row: one column to the right).
-// A text that is not a number beeps and keeps the editor. Escape drops the edit.
+// A text that is not a number beeps and keeps the editor, which tells why at
+// the cell. Escape drops the edit.
 // Leaving the cell commits; scrolling writes the text as it stands.
 //
 // Every command of the owner that reads or changes the table calls CommitEdit
@@ -54,7 +56,7 @@ public:
     void StartEdit();
     // Trims and normalises the editor's text (engineering format when `frequency`)
     // and puts it back; a text that is not a number beeps, keeps the focus in
-    // the editor and returns false.
+    // the editor, shows why in a tool tip at the cell and returns false.
     bool ValidateEdit(bool frequency);
     // Writes the editor's text into the cell it was opened on and hides it.
     void EndEdit();
@@ -74,11 +76,14 @@ public:
 protected:
     void OnDblClick() override;
     void OnKeyDown(short* keyCode, short shift) override;
+    void OnKeyPress(QChar* character) override;
     void OnLeaveCell() override;
     void OnScroll() override;
 
 private:
     bool IsEditableType(long col) const;
+    // A data cell of an editable column.
+    bool IsEditableCell(long row, long col) const;
     void Activate();
     void CommitForFocusLoss();
     void Post(UINT message) const;

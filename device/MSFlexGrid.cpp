@@ -112,7 +112,12 @@ CMSFlexGrid::CMSFlexGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScroll(); });
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScroll(); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_keepingSideways)
+        {
+            OnScroll();
+        }
+    });
     ChangeStructure([this] { m_model->Resize(2, 2); });
     UpdateFixedHeaders();
 }
@@ -171,6 +176,51 @@ void CMSFlexGrid::SetFixedCols(long cols)
 {
     ChangeStructure([this, cols] { m_model->SetFixed(m_model->FixedRows(), cols); });
     UpdateFixedHeaders();
+}
+
+long CMSFlexGrid::GetFrozenCols() const
+{
+    return m_frozenCols;
+}
+
+void CMSFlexGrid::SetFrozenCols(long cols)
+{
+    m_frozenCols = std::clamp(cols, 0L, 1L);
+    // Columns slide under the frozen one pixel by pixel, so that none hides
+    // behind it whole.
+    setHorizontalScrollMode(m_frozenCols > 0 ? QAbstractItemView::ScrollPerPixel : QAbstractItemView::ScrollPerItem);
+    if (m_frozenCols == 0 || m_frozen != nullptr)
+    {
+        UpdateFrozenColumn();
+        return;
+    }
+    m_frozen = new QTableView(this);
+    m_frozen->setModel(m_model);
+    m_frozen->setSelectionModel(selectionModel());
+    m_frozen->setItemDelegate(m_delegate);
+    // A click on it puts the focus into the grid, where the keys are handled.
+    m_frozen->setFocusPolicy(Qt::ClickFocus);
+    m_frozen->setFocusProxy(this);
+    m_frozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_frozen->setSelectionMode(selectionMode());
+    m_frozen->setSelectionBehavior(selectionBehavior());
+    m_frozen->setWordWrap(false);
+    m_frozen->setCornerButtonEnabled(false);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->verticalHeader()->setMinimumSectionSize(1);
+    m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->horizontalHeader()->setHighlightSections(false);
+    viewport()->stackUnder(m_frozen);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, m_frozen->verticalScrollBar(), &QScrollBar::setValue);
+    connect(m_frozen->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(), &QScrollBar::setValue);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { UpdateFrozenColumn(); });
+    connect(m_frozen, &QAbstractItemView::doubleClicked, this, [this] { OnDblClick(); });
+    UpdateFrozenColumn();
 }
 
 long CMSFlexGrid::GetRow() const
@@ -254,6 +304,10 @@ void CMSFlexGrid::SetSelectionMode(short mode)
     setSelectionBehavior(mode == 1   ? QAbstractItemView::SelectRows
                          : mode == 2 ? QAbstractItemView::SelectColumns
                                      : QAbstractItemView::SelectItems);
+    if (m_frozen != nullptr)
+    {
+        m_frozen->setSelectionBehavior(selectionBehavior());
+    }
     PushSelection();
 }
 
@@ -494,6 +548,10 @@ void CMSFlexGrid::OnKeyDown(short*, short)
 {
 }
 
+void CMSFlexGrid::OnKeyPress(QChar*)
+{
+}
+
 void CMSFlexGrid::OnLeaveCell()
 {
 }
@@ -509,6 +567,18 @@ void CMSFlexGrid::keyPressEvent(QKeyEvent* event)
     {
         OnKeyDown(&keyCode, ShiftState(event->modifiers()));
         if (keyCode == 0)
+        {
+            event->accept();
+            return;
+        }
+    }
+    const QString text = event->text();
+    if (text.size() == 1 && text[0].isPrint() && !text[0].isSpace() &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0)
+    {
+        QChar character = text[0];
+        OnKeyPress(&character);
+        if (character.isNull())
         {
             event->accept();
             return;
@@ -577,12 +647,55 @@ bool CMSFlexGrid::event(QEvent* event)
 
 QRect CMSFlexGrid::CurrentCellRect() const
 {
-    const QModelIndex index = m_model->IndexOf(m_row, m_col);
+    return CellRect(m_row, m_col).translated(CellSurface(m_col)->mapTo(this, QPoint(0, 0)));
+}
+
+QWidget* CMSFlexGrid::CellSurface(long col) const
+{
+    return IsFrozenCol(col) ? m_frozen->viewport() : viewport();
+}
+
+QRect CMSFlexGrid::CellRect(long row, long col) const
+{
+    const QModelIndex index = m_model->IndexOf(row, col);
     if (!index.isValid())
     {
         return {};
     }
-    return visualRect(index).translated(viewport()->geometry().topLeft());
+    return IsFrozenCol(col) ? m_frozen->visualRect(index) : visualRect(index);
+}
+
+void CMSFlexGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!index.isValid() || m_frozen == nullptr || m_frozen->isHidden())
+    {
+        QTableView::scrollTo(index, hint);
+        return;
+    }
+    QScrollBar* const sideways = horizontalScrollBar();
+    if (index.column() == 0)
+    {
+        // Up or down only; the view's own scrolling would also bring the
+        // column's hidden original back into view.
+        const int kept = sideways->value();
+        m_keepingSideways = true;
+        QTableView::scrollTo(index, hint);
+        sideways->setValue(kept);
+        m_keepingSideways = false;
+        return;
+    }
+    QTableView::scrollTo(index, hint);
+    const int covered = columnWidth(0) - visualRect(index).left();
+    if (covered > 0)
+    {
+        sideways->setValue(sideways->value() - covered);
+    }
+}
+
+void CMSFlexGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    UpdateFrozenColumn();
 }
 
 QModelIndex CMSFlexGrid::ViewIndex(long row, long col) const
@@ -675,6 +788,38 @@ void CMSFlexGrid::UpdateFixedHeaders()
 {
     horizontalHeader()->setVisible(m_model->FixedRows() > 0);
     verticalHeader()->setVisible(m_model->FixedCols() > 0);
+    UpdateFrozenColumn();
+}
+
+bool CMSFlexGrid::IsFrozenCol(long col) const
+{
+    return m_frozen != nullptr && !m_frozen->isHidden() && col == m_model->FixedCols();
+}
+
+void CMSFlexGrid::UpdateFrozenColumn()
+{
+    if (m_frozen == nullptr)
+    {
+        return;
+    }
+    const int columns = m_frozenCols > 0 ? m_model->columnCount() : 0;
+    m_frozen->setVisible(columns > 0);
+    if (columns == 0)
+    {
+        return;
+    }
+    for (int column = 0; column < columns; ++column)
+    {
+        m_frozen->setColumnHidden(column, column != 0);
+    }
+    m_frozen->setColumnWidth(0, columnWidth(0));
+    const bool header = horizontalHeader()->isVisible();
+    const int headerHeight = header ? horizontalHeader()->height() : 0;
+    m_frozen->horizontalHeader()->setVisible(header);
+    m_frozen->horizontalHeader()->setFixedHeight(headerHeight);
+    m_frozen->setGeometry(viewport()->x(), viewport()->y() - headerHeight, std::min(columnWidth(0), viewport()->width()),
+                          viewport()->height() + headerHeight);
+    m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
 }
 
 void CMSFlexGrid::RequestRepaint()
@@ -683,6 +828,10 @@ void CMSFlexGrid::RequestRepaint()
     {
         m_repaintPending = true;
         viewport()->update();
+        if (m_frozen != nullptr)
+        {
+            m_frozen->viewport()->update();
+        }
     }
 }
 

@@ -49,6 +49,10 @@ public:
     long GetFixedCols() const;
     // 0 or 1.
     void SetFixedCols(long cols);
+    // 0 or 1: with 1, the first data column stays at the left, beside the
+    // fixed column, while the table scrolls sideways under it.
+    long GetFrozenCols() const;
+    void SetFrozenCols(long cols);
 
     long GetRow() const;
     void SetRow(long row);
@@ -132,6 +136,9 @@ public:
 
     // Typing does not move the current cell.
     void keyboardSearch(const QString& search) override;
+    // A cell of the frozen column scrolls only up and down; one of another
+    // column comes out from under it.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     // Texts or rows changed; raised once from the event loop for any number
@@ -145,6 +152,9 @@ protected:
     // keyCode: virtual-key code (Enter 13, Escape 27, Insert 45, Delete 46,
     // A ... Z 65 ... 90); shift: 1 Shift, 2 Ctrl, 4 Alt.
     virtual void OnKeyDown(short* keyCode, short shift);
+    // A character typed without Ctrl or Alt (no blank, no control character)
+    // that OnKeyDown left to the grid; setting *character to 0 takes it.
+    virtual void OnKeyPress(QChar* character);
     // Raised before the current cell changes; Row and Col still name the old cell.
     virtual void OnLeaveCell();
     // Raised whenever the visible area scrolls.
@@ -159,6 +169,12 @@ protected:
 
     // The current cell's rectangle in pixels, in the grid's own coordinates.
     QRect CurrentCellRect() const;
+    // Where a data cell is seen: the widget that draws it (the viewport, or
+    // the frozen column's) and its rectangle there.
+    QWidget* CellSurface(long col) const;
+    QRect CellRect(long row, long col) const;
+
+    void updateGeometries() override;
 
 private:
     QModelIndex ViewIndex(long row, long col) const;
@@ -168,6 +184,8 @@ private:
     void PullSelection();
     void ClampSelection();
     void UpdateFixedHeaders();
+    bool IsFrozenCol(long col) const;
+    void UpdateFrozenColumn();
     void RequestRepaint();
     void NoteTextsChanged();
     long PixelsToTwipsX(int pixels) const;
@@ -175,6 +193,11 @@ private:
 
     CGridCellModel* m_model;
     CGridCellDelegate* m_delegate;
+    // The frozen column: a view of the same cells and selection over the
+    // viewport's left edge, showing only the first data column.
+    QTableView* m_frozen = nullptr;
+    long m_frozenCols = 0;
+    bool m_keepingSideways = false;
     long m_row = 0;
     long m_col = 0;
     long m_rowSel = 0;

@@ -204,8 +204,20 @@ const ReadRow ReadRows[] = {
     {"BelowInt", u"-2147483649", -2147483649.0}, {"Inf", u"inf", Inf}, {"NaN", u"NaN", NaN},
     {"NanPayload", u"nan(123)", No}, {"Overflow", u"1e400", No}, {"BareExponent", u"1e", No}, {"PointAlone", u".", No},
     {"Empty", u"", No}, {"LeadingSpace", u" 1", No}, {"TrailingSpace", u"1 ", No}, {"DecimalComma", u"1,5", No},
-    {"TwoPoints", u"1.2.3", No}, {"Unit", u"1.5GHz", No}, {"Nul", std::u16string(u"1\0", 2), No},
-    {"NoBreakSpace", u"1.5\u00A0", No}, {"UnicodeMinus", u"\u22125", No}};
+    {"TwoPoints", u"1.2.3", No}, {"Nul", std::u16string(u"1\0", 2), No},
+    {"NoBreakSpace", u"1.5\u00A0", No}, {"UnicodeMinus", u"\u22125", No},
+    // SI prefixes and the unit Hz: each value is the literal's, the double nearest to the decimal the text
+    // means; the texts marked so read otherwise when the number is multiplied or divided by the prefix's power.
+    {"Tera", u"4.35T", 4.35e12 /* multiplied */}, {"Giga", u"1.5G", 1.5e9}, {"GigaHertz", u"1.025GHz", 1.025e9 /* multiplied */},
+    {"BlankMegaHertz", u"500 MHz", 500e6}, {"Blanks", u"2  k", 2e3}, {"Kilo", u"1k", 1e3}, {"Hertz", u"100Hz", 100},
+    {"Milli", u"9.81m", 9.81e-3 /* both */}, {"Micro", u"1.9u", 1.9e-6 /* both */}, {"MicroSign", u"2.2\u00B5", 2.2e-6},
+    {"MicroSignUtf8Bytes", u"1.9\u00C2\u00B5", 1.9e-6}, {"Nano", u"1.1n", 1.1e-9 /* both */}, {"Pico", u"0.7p", 0.7e-12 /* both */},
+    {"Femto", u"2.2f", 2.2e-15 /* both */}, {"ExponentAndPrefix", u"-1.5E-3k", -1.5}, {"PlusPoint", u"+.5M", 5e5},
+    {"UnderflowPrefix", u"1e-99999999999999999999k", 0}, {"OverflowPrefix", u"1e99999999999999999999f", No},
+    {"MegaNotMilli", u"1M", 1e6}, {"CapitalKilo", u"1K", No}, {"SmallGiga", u"1g", No}, {"SmallHertz", u"1khz", No},
+    {"TwoPrefixes", u"1.5GG", No}, {"PrefixAlone", u"k", No}, {"HertzAlone", u"Hz", No}, {"UnknownSuffix", u"1.5 x", No},
+    {"BlankBeforeUnit", u"1 M Hz", No}, {"UnitBeforePrefix", u"1HzM", No}, {"TrailingBlank", u"1k ", No},
+    {"LeadingBlank", u" 1k", No}, {"InfPrefix", u"infk", No}, {"BareExponentPrefix", u"1ek", No}, {"GreekMu", u"1\u03BC", No}};
 INSTANTIATE_TEST_SUITE_P(NumberText, Read, ::testing::ValuesIn(ReadRows), RowName);
 
 struct NormalizeRow : Row { std::u16string text; bool engineering, ok; std::u16string expected; };

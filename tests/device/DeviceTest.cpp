@@ -41,6 +41,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include "../platform/ui/Rows.h"
 
@@ -313,6 +314,45 @@ Step Edit(long row, long col, const char* text, bool enter = true)
                 QTest::keyClick(&e.grid->GetCellEdit(), Qt::Key_Escape);
             }
         }
+    };
+}
+
+// Types the text key by key, each key to the widget that has the focus then.
+Step Typed(const char* text)
+{
+    return [=](DeviceEditor&) {
+        for (const QChar c : QString::fromUtf8(text))
+        {
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        }
+    };
+}
+
+// The table scrolled to its right end, then a double click where the user sees a row's frequency: at the
+// table's left edge, beside the point numbers, on whatever widget shows there. The table stays where it was,
+// and the editor opens on top there.
+Step DoubleOnFrequencySideways(long row)
+{
+    return [=](DeviceEditor& e) {
+        e.Mouse(row, 13, false);
+        const int sideways = e.grid->horizontalScrollBar()->value();
+        EXPECT_GT(sideways, e.grid->columnWidth(0)) << "scrolled past the frequency";
+        const QPoint inGrid = e.grid->viewport()->mapTo(e.grid, QPoint(e.grid->columnWidth(0) / 2, e.Cell(row, 1).center().y()));
+        QWidget* on = e.grid->childAt(inGrid);
+        QTest::mouseClick(on, Qt::LeftButton, {}, on->mapFrom(e.grid, inGrid));
+        QTest::mouseDClick(on, Qt::LeftButton, {}, on->mapFrom(e.grid, inGrid));
+        Settle();
+        EXPECT_EQ(e.grid->horizontalScrollBar()->value(), sideways);
+        EXPECT_EQ(e.grid->childAt(inGrid), &e.grid->GetCellEdit());
+    };
+}
+
+// The cell editor's tool tip, shown at the cell.
+Step Why(const char* text)
+{
+    return [=](DeviceEditor& e) {
+        EXPECT_EQ(e.grid->GetCellEdit().toolTip(), QString::fromUtf8(text));
+        EXPECT_EQ(QToolTip::text(), QString::fromUtf8(text));
     };
 }
 
@@ -752,13 +792,13 @@ INSTANTIATE_TEST_SUITE_P(
                 IDC_S11_FOR_S22},
         Session{"TrimmedWordOnTab", 1, {Type(upperId, " high "), Key(Qt::Key_Tab, {}, upperId)}, {1}, 0, {},
                 {Invalid("high")}, 1, {{upperId, "high"}}, upperId},
-        Session{"EnterInLowerThenInUpperThatIsNoNumber", 2, {Type(mnemonicId, "Changed"), Type(lowerId, "1m"),
-                Key(Qt::Key_Return, {}, lowerId), Type(lowerId, "0.001"), Type(upperId, "2m"),
-                Key(Qt::Key_Return, {}, upperId)}, {1, 2}, 0, {}, {Invalid("1m"), Invalid("2m")}, 2, {}, upperId},
-        // A unit suffix on Tab; the other refused field gives no second message.
-        Session{"OtherRefusedFieldGivesOneMessage", 1, {SetText(upperId, "x"), Type(lowerId, "1m"),
-                Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {Invalid("1m")}, 1, {{upperId, "x"}, {lowerId, "1m"}}, lowerId},
-        Session{"EscapeInAFieldThatIsNoNumber", 2, {Edit(1, 2, "0.75"), Type(lowerId, "1m"),
+        Session{"EnterInLowerThenInUpperThatIsNoNumber", 2, {Type(mnemonicId, "Changed"), Type(lowerId, "1mm"),
+                Key(Qt::Key_Return, {}, lowerId), Type(lowerId, "0.001"), Type(upperId, "2 mW"),
+                Key(Qt::Key_Return, {}, upperId)}, {1, 2}, 0, {}, {Invalid("1mm"), Invalid("2 mW")}, 2, {}, upperId},
+        // A unit other than Hz on Tab; the other refused field gives no second message.
+        Session{"OtherRefusedFieldGivesOneMessage", 1, {SetText(upperId, "x"), Type(lowerId, "1mW"),
+                Key(Qt::Key_Tab, {}, lowerId)}, {1}, 0, {}, {Invalid("1mW")}, 1, {{upperId, "x"}, {lowerId, "1mW"}}, lowerId},
+        Session{"EscapeInAFieldThatIsNoNumber", 2, {Edit(1, 2, "0.75"), Type(lowerId, "1mm"),
                 Key(Qt::Key_Escape, {}, lowerId)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}, {saveChanges}},
         // Closing asks only when something would be lost, and each answer does what it says.
         Session{"CancelWithoutAChangeClosesAtOnce", 2, {Edit(1, 2, "0.125"), Press(IDCANCEL)}, {1, 2}, IDCANCEL},
@@ -770,6 +810,19 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"UndoneChangesCloseWithoutAQuestion", 2, {Edit(1, 2, "0.75"), Type(mnemonicId, "Pad"), Click(1, 1),
                 Key(Qt::Key_Z, ctrl), Key(Qt::Key_Z, ctrl), Press(IDCANCEL)}, {1, 2}, IDCANCEL, {}, {}, 0, {{mnemonicId, "Attenuator"}}},
         Session{"AnOpenEditIsAChange", 2, {Edit(1, 2, "0.75", false), Press(IDCANCEL)}, {1, 2}, IDCANCEL, {{1, 2, "0.75", 0}}, {saveChanges}},
+        // Typed on selected cells, with SI prefixes and Hz, into the grid and the limits: each number is the double
+        // nearest to the decimal typed (2.047 * 1e9 is not).
+        Session{"TypedWithPrefixesStoresTheNumbersMeant", 3, {Click(2, 1), Typed("2.047 GHz"), EditKey(Qt::Key_Return),
+                EditKey(Qt::Key_Escape), Click(1, 3), Typed("-9.81m"), EditKey(Qt::Key_Return), EditKey(Qt::Key_Escape),
+                Type(lowerId, "100n"), Type(upperId, "0.5"), Ok}, {1, 2, 3}, IDOK,
+                {{2, 1, "2.047e9", 2.047e9}, {1, 3, "-0.00981", Single(-9.81e-3f)}}, {}, 0,
+                {{lowerId, "100e-9", Single(1e-7f)}, {upperId, "500e-3", Single(0.5f)}}},
+        Session{"PastedWithPrefixesStoresTheNumbersMeant", 3, {Clip("2.047 GHz\t9.81m\t2\xB5\t1.1\xC2\xB5\r\n"), Click(2, 1),
+                Key(Qt::Key_V, ctrl), Ok}, {1, 2, 3}, IDOK, {{2, 1, "2.047e9", 2.047e9}, {2, 2, "0.00981", Single(9.81e-3f)},
+                {2, 3, "2e-6", Single(2e-6f)}, {2, 4, "1.1e-6", Single(1.1e-6f)}}},
+        // The frequency column stays in view while the table scrolls sideways, and is edited where it is seen.
+        Session{"FrequencyEditedWhereSeenWhileScrolledSideways", 3, {DoubleOnFrequencySideways(2), Typed("2.047G"),
+                EditKey(Qt::Key_Return), EditKey(Qt::Key_Escape), Ok}, {1, 2, 3}, IDOK, {{2, 1, "2.047e9", 2.047e9}}},
         // Every digit typed is stored; the cell shows six and its editor all of them again.
         Session{"TypedDigitsAreKept", 2, {Edit(1, 1, "50.1234567e6"), Edit(2, 3, "-0.123456789"), Double(2, 3)}, {1, 2}, 0,
                 {{1, 1, "50.1235e6", 0}, {2, 3, "-0.123457", 0}}, {}, 0, {}, inEditor, nullptr, false, {}, nullptr,
@@ -835,8 +888,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Selection and structure.
         Grid("RowHeaderClickSelectsTheRowsDataCells", {Click(2, 0)}, {2, 1, 2, 13}),
         Grid("HeaderDoubleClickPostsNothing", {Double(0, 0)}, {1, 1, 3, 1}),
-        Grid("PlainKeysPostNothingArrowsStayInTheDataCellsTabLeaves",
-             {Click(1, 1), Key(Qt::Key_A), Key(Qt::Key_C), Key(Qt::Key_V), Key(Qt::Key_3), Key(Qt::Key_Left), Key(Qt::Key_Up),
+        Grid("PlainKeysTypeAndPostNothingArrowsStayInTheDataCellsTabLeaves",
+             {Click(1, 1), Key(Qt::Key_A), EditKey(Qt::Key_C), EditKey(Qt::Key_V), EditKey(Qt::Key_3), EditKey(Qt::Key_Escape),
+              Key(Qt::Key_Left), Key(Qt::Key_Up),
               Key(Qt::Key_Down), Key(Qt::Key_Right, Qt::ShiftModifier), Key(Qt::Key_Tab)},
              {2, 2, 2, 1}, "", {}, {}, IDC_MNEMONIC),
         Grid("RemovingRowsClampsRowAndRowSel", {Place({2, 2, 3, 3}), Call([](CEditFlexGrid& g) { g.RemoveRows(2, 2); })},
@@ -874,6 +928,11 @@ INSTANTIATE_TEST_SUITE_P(
         Grid("NotANumberIsSelectedForRetyping",
              {Edit(2, 1, "abc", false), EditKey(Qt::Key_Return), EditKey(Qt::Key_7), EditKey(Qt::Key_Return)}, {3, 1, 3, 1},
              "AAAA", {3, 1, "5e9"}, {{2, 1, "7", 0}}, inEditor, 1),
+        // Typing on a selected cell opens its editor with the character in place of the cell's text.
+        Grid("TypingOpensTheEditorAfterTheCharacter", {Click(2, 3), Typed("75")}, {2, 3, 2, 3}, "", {2, 3, "75"}, {}, inEditor),
+        Grid("RefusedTextSaysWhyAtTheCell", {Click(2, 3), Typed("1.5 x"), EditKey(Qt::Key_Return),
+             Why("\"1.5 x\" is not a number. Write it as 1500, 1.5e3, 1.5k or 1.5 kHz (prefixes T, G, M, k, m, u or \u00B5, n, p, f).")},
+             {2, 3, 2, 3}, "A", {2, 3, "1.5 x"}, {}, inEditor, 1),
         Grid("EscapeDropsTheEdit", {Edit(2, 1, "5", false), EditKey(Qt::Key_Escape)}, {2, 1, 2, 1}, "A"),
         Grid("CursorKeysStayInTheEditor",
              {Double(1, 5), EditKey(Qt::Key_End), EditKey(Qt::Key_Left), EditKey(Qt::Key_9), EditKey(Qt::Key_Home),
