@@ -143,7 +143,8 @@ LinkStatus RpcChannel::Advance(Deadline deadline)
 
 LinkStatus RpcChannel::Begin(Deadline deadline)
 {
-    if (m_inRecord && !AtEnd()) {
+    // A record that had not begun when the last read ended is the next one.
+    if (Midway()) {
         const LinkStatus status = SkipRest(deadline);
         if (status != LinkStatus::Ok)
             return status;

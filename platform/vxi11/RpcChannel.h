@@ -63,7 +63,7 @@ public:
 
     LinkStatus Send(std::vector<iovec> pieces, Deadline deadline);
 
-    // Skips what is left of the record under way, then starts the next one.
+    // Skips what is left of a record begun before, then starts the next one.
     LinkStatus Begin(Deadline deadline);
     void SetLimit(std::size_t limit) { m_limit = limit; }
     // Exactly `count` bytes of the record; Protocol when it ends before.
