@@ -64,7 +64,9 @@ LinkStatus RpcChannel::Send(std::vector<iovec> pieces, Deadline deadline)
 // recv itself, not Link::ReceiveBytes: a deadline in the middle of a record
 // must leave the count of what arrived, so that the next call goes on there.
 // Small reads (headers, words) come from a read-ahead buffer; large ones go
-// straight into the destination.
+// straight into the destination. The deadline is checked before every recv,
+// not only when recv would wait: a peer that never stops sending must not
+// keep the reader going past it.
 LinkStatus RpcChannel::Receive(char* destination, std::size_t count, std::size_t& done, Deadline deadline)
 {
     while (count > 0) {
@@ -79,6 +81,8 @@ LinkStatus RpcChannel::Receive(char* destination, std::size_t count, std::size_t
         }
         if (!IsOpen())
             return LinkStatus::Closed;
+        if (Clock::now() >= deadline)
+            return LinkStatus::Timeout;
         if (!m_buffer)
             m_buffer.reset(new char[readAhead]);
         const bool direct = count >= readAhead;
@@ -110,6 +114,7 @@ LinkStatus RpcChannel::NextFragment(Deadline deadline)
     if (status != LinkStatus::Ok)
         return status;
     m_markHave = 0;
+    ++m_marks;
     const std::uint32_t mark = GetWord(m_mark.data());
     m_last = (mark & LastFragment) != 0;
     m_fragmentLeft = mark & ~LastFragment;
@@ -127,6 +132,9 @@ LinkStatus RpcChannel::Advance(Deadline deadline)
         }
         if (m_fragmentLeft > 0 || m_last)
             return LinkStatus::Ok;
+        // Empty fragments take no room and may come without end.
+        if (Clock::now() >= deadline)
+            return LinkStatus::Timeout;
         const LinkStatus status = NextFragment(deadline);
         if (status != LinkStatus::Ok)
             return status;
@@ -135,7 +143,8 @@ LinkStatus RpcChannel::Advance(Deadline deadline)
 
 LinkStatus RpcChannel::Begin(Deadline deadline)
 {
-    if (m_inRecord && !AtEnd()) {
+    // A record that had not begun when the last read ended is the next one.
+    if (Midway()) {
         const LinkStatus status = SkipRest(deadline);
         if (status != LinkStatus::Ok)
             return status;
@@ -143,6 +152,7 @@ LinkStatus RpcChannel::Begin(Deadline deadline)
     m_inRecord = true;
     m_recordSize = 0;
     m_fragmentLeft = 0;
+    m_marks = 0;
     m_last = false;
     return Advance(deadline);
 }

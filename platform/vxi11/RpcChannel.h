@@ -20,6 +20,7 @@
 namespace vxi11
 {
 
+using usbtmc::Clock;
 using usbtmc::Deadline;
 using usbtmc::LinkStatus;
 
@@ -45,9 +46,10 @@ constexpr std::size_t MaxHeaderSize = 10 * 4 + 2 * MaxAuthBody;
 
 // A record stream on a connected socket. Records go out as one fragment;
 // records coming in may have any number of fragments and are refused
-// (Protocol) once they grow past the limit. A read that ends at its deadline
-// keeps its place, so the next read goes on where it stopped; a send that
-// ends early leaves the stream broken (every later call gives Closed).
+// (Protocol) once they grow past the limit. Every read ends by its deadline,
+// however fast bytes or empty fragments come; one that ends there keeps its
+// place, so the next read goes on where it stopped; a send that ends early
+// leaves the stream broken (every later call gives Closed).
 class RpcChannel
 {
 public:
@@ -61,7 +63,7 @@ public:
 
     LinkStatus Send(std::vector<iovec> pieces, Deadline deadline);
 
-    // Skips what is left of the record under way, then starts the next one.
+    // Skips what is left of a record begun before, then starts the next one.
     LinkStatus Begin(Deadline deadline);
     void SetLimit(std::size_t limit) { m_limit = limit; }
     // Exactly `count` bytes of the record; Protocol when it ends before.
@@ -70,6 +72,8 @@ public:
     LinkStatus ReadRest(std::string& rest, std::size_t most, Deadline deadline);
     LinkStatus SkipRest(Deadline deadline);
     bool AtEnd() const { return m_last && m_fragmentLeft == 0; }
+    // Part of a record has come in and the rest has not.
+    bool Midway() const { return m_inRecord && !AtEnd() && (m_marks > 0 || m_markHave > 0); }
 
 private:
     LinkStatus Receive(char* destination, std::size_t count, std::size_t& done, Deadline deadline);
@@ -80,6 +84,7 @@ private:
     std::size_t m_limit = 0;
     std::size_t m_recordSize = 0;
     std::size_t m_fragmentLeft = 0;
+    std::size_t m_marks = 0; // of the record under way
     bool m_last = true;
     bool m_inRecord = false;
     std::array<char, 4> m_mark{};

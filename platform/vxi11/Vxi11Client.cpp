@@ -30,9 +30,9 @@ namespace vxi11
 namespace
 {
 
-// What the request and the reply may take on the network, beyond the time
-// the instrument was given.
-constexpr auto callMargin = std::chrono::seconds(2);
+// Kept back from the time the instrument is given (at most a tenth of it),
+// for its answer to come back before the caller's deadline.
+constexpr auto replyAllowance = std::chrono::milliseconds(100);
 constexpr auto destroyWait = std::chrono::milliseconds(500);
 // Results other than device_read's are a few words.
 constexpr std::size_t maxResult = 64;
@@ -114,15 +114,21 @@ bool Resolve(const std::string& host, Deadline deadline, in_addr& address)
 }
 
 // One call and its reply; replies to calls given up before are skipped,
-// each within the larger of the two limits.
+// each within the larger of the two limits. Nothing goes out once the
+// deadline has passed, and no number of records of other calls keeps the
+// wait going past it.
 LinkStatus Exchange(RpcChannel& channel, std::uint32_t xid, std::uint32_t program, std::uint32_t version,
                     std::uint32_t procedure, std::vector<iovec> arguments, std::size_t replyLimit,
                     std::size_t staleLimit, Deadline deadline, const std::function<bool(MessageSource&)>& results)
 {
+    if (Clock::now() >= deadline)
+        return LinkStatus::Timeout;
     const auto header = EncodeCallHeader(xid, program, version, procedure);
     arguments.insert(arguments.begin(), usbtmc::Piece(header.data(), header.size()));
     LinkStatus status = channel.Send(std::move(arguments), deadline);
     for (;;) {
+        if (status == LinkStatus::Ok && Clock::now() >= deadline)
+            status = LinkStatus::Timeout;
         if (status != LinkStatus::Ok)
             return status;
         channel.SetLimit(std::max(replyLimit, staleLimit));
@@ -165,9 +171,13 @@ struct Client::Impl
                 const std::function<bool(MessageSource&)>& results);
     Result ErrorCall(std::uint32_t procedure, xdrproc_t routine, void* arguments, Deadline deadline);
 
-    static Deadline CallDeadline(std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs)
+    // The io_timeout and lock_timeout of a call that must be answered by `deadline`.
+    static std::uint32_t InstrumentTimeout(Deadline deadline)
     {
-        return usbtmc::DeadlineAfter(static_cast<long long>(ioTimeoutMs) + lockTimeoutMs) + callMargin;
+        const auto left = deadline - Clock::now();
+        const auto given = std::chrono::duration_cast<std::chrono::milliseconds>(
+            left - std::min<Clock::duration>(left / 10, replyAllowance));
+        return static_cast<std::uint32_t>(std::clamp<long long>(given.count(), 0, UINT32_MAX));
     }
     static Device_Flags Flags(bool waitLock, bool end = false)
     {
@@ -213,7 +223,10 @@ Result Client::Impl::Call(std::uint32_t procedure, std::vector<iovec> arguments,
         return {Status::Closed};
     const LinkStatus status = Exchange(*core, ++xid, CoreProgram, CoreVersion, procedure, std::move(arguments),
                                        replyLimit, staleLimit, deadline, results);
-    if (status == LinkStatus::Timeout)
+    // A reply given up in the middle would have to be skipped by the next
+    // call, at whatever pace the instrument sends the rest: the link is
+    // given up instead. One that never began is skipped when it comes.
+    if (status == LinkStatus::Timeout && !core->Midway())
         staleLimit = std::max(staleLimit, replyLimit);
     else if (status != LinkStatus::Ok)
         core->Break();
@@ -324,93 +337,99 @@ std::uint32_t Client::MaxRecvSize() const
     return m_impl->maxRecvSize;
 }
 
-Result Client::Write(std::string_view data, bool end, std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs,
-                     bool waitLock)
+Result Client::Write(std::string_view data, bool end, Deadline deadline, bool waitLock, std::size_t& written)
 {
     Impl& impl = *m_impl;
-    std::size_t done = 0;
+    written = 0;
     do {
-        const std::size_t size = std::min<std::size_t>(data.size() - done, std::max<std::uint32_t>(impl.maxRecvSize, 1));
-        const bool last = done + size == data.size();
+        const std::size_t size =
+            std::min<std::size_t>(data.size() - written, std::max<std::uint32_t>(impl.maxRecvSize, 1));
+        const bool last = written + size == data.size();
+        const std::uint32_t timeoutMs = Impl::InstrumentTimeout(deadline);
         // The fixed fields and the length of the data, which goes out as it
         // is, without a copy.
         const std::string prefix =
-            EncodeWords({static_cast<std::uint32_t>(impl.lid), ioTimeoutMs, lockTimeoutMs,
+            EncodeWords({static_cast<std::uint32_t>(impl.lid), timeoutMs, timeoutMs,
                          static_cast<std::uint32_t>(Impl::Flags(waitLock, last && end)), static_cast<std::uint32_t>(size)});
         static constexpr char zeros[4] = {};
         Device_WriteResp reply{};
         Result result = impl.Call(device_write,
-                                  {usbtmc::Piece(prefix.data(), prefix.size()), usbtmc::Piece(data.data() + done, size),
-                                   usbtmc::Piece(zeros, XdrPadding(size))},
-                                  rpc::MaxHeaderSize + maxResult, Impl::CallDeadline(ioTimeoutMs, lockTimeoutMs),
-                                  ResultInto(Xdr(xdr_Device_WriteResp), reply));
-        if (result.ok() && reply.error != ErrorNone)
-            return {Status::DeviceError, reply.error};
-        // A device may take part of the data (the rest goes again), but
-        // never more than it got, and taking nothing would never end.
-        if (result.ok() && (reply.size > size || (reply.size == 0 && size > 0)))
-            return {Status::Protocol};
+                                  {usbtmc::Piece(prefix.data(), prefix.size()),
+                                   usbtmc::Piece(data.data() + written, size), usbtmc::Piece(zeros, XdrPadding(size))},
+                                  rpc::MaxHeaderSize + maxResult, deadline, ResultInto(Xdr(xdr_Device_WriteResp), reply));
         if (!result.ok())
             return result;
-        done += reply.size;
-        if (size == 0)
-            break;
-    } while (done < data.size());
+        // A device may take part of the data (the rest goes again), but
+        // never more than it got, and taking nothing would never end. What
+        // it took counts with an error too (its own timeout, say).
+        if (reply.size > size)
+            return {Status::Protocol};
+        written += reply.size;
+        if (reply.error != ErrorNone)
+            return {Status::DeviceError, reply.error};
+        if (reply.size == 0 && size > 0)
+            return {Status::Protocol};
+    } while (written < data.size());
     return {};
 }
 
-Result Client::Read(char* destination, std::size_t capacity, std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs,
-                    bool waitLock, std::size_t& count, std::int32_t& reason)
+Result Client::Read(char* destination, std::size_t capacity, Deadline deadline, bool waitLock, std::size_t& count,
+                    std::int32_t& reason)
 {
     Impl& impl = *m_impl;
     count = 0;
     reason = 0;
-    Device_ReadParms parameters{impl.lid, static_cast<u_int>(std::min<std::size_t>(capacity, UINT_MAX)),
-                                ioTimeoutMs, lockTimeoutMs, Impl::Flags(waitLock), 0};
-    const std::string encoded = EncodeXdr(Xdr(xdr_Device_ReadParms), &parameters);
-    std::int32_t error = ErrorNone;
-    // The data goes straight into the caller's buffer, never more than asked for.
-    const auto results = [&](MessageSource& source) {
-        std::uint32_t words[3];
-        if (!source.Word(words[0]) || !source.Word(words[1]) || !source.Word(words[2]) ||
-            words[2] > parameters.requestSize)
-            return false;
-        error = static_cast<std::int32_t>(words[0]);
-        char padding[4];
-        if (!source.Take(destination, words[2]) || !source.Take(padding, XdrPadding(words[2])))
-            return false;
-        count = words[2];
-        reason = static_cast<std::int32_t>(words[1]);
-        return true;
-    };
-    Result result = impl.Call(device_read, {usbtmc::Piece(encoded.data(), encoded.size())},
-                              rpc::MaxHeaderSize + 12 + parameters.requestSize + 3,
-                              Impl::CallDeadline(ioTimeoutMs, lockTimeoutMs), results);
-    if (!result.ok())
-        count = 0;
-    if (result.ok() && error != ErrorNone)
-        result = {Status::DeviceError, error};
-    return result;
+    // A device may answer with less than asked and no END: read on. Each
+    // reply's data goes straight into the caller's buffer, never more than
+    // asked for.
+    do {
+        Device_ReadParms parameters{impl.lid, static_cast<u_int>(std::min<std::size_t>(capacity - count, UINT_MAX)),
+                                    Impl::InstrumentTimeout(deadline), 0, Impl::Flags(waitLock), 0};
+        parameters.lock_timeout = parameters.io_timeout;
+        const std::string encoded = EncodeXdr(Xdr(xdr_Device_ReadParms), &parameters);
+        std::int32_t error = ErrorNone;
+        std::size_t got = 0;
+        const auto results = [&](MessageSource& source) {
+            std::uint32_t words[3];
+            if (!source.Word(words[0]) || !source.Word(words[1]) || !source.Word(words[2]) ||
+                words[2] > parameters.requestSize)
+                return false;
+            error = static_cast<std::int32_t>(words[0]);
+            char padding[4];
+            if (!source.Take(destination + count, words[2]) || !source.Take(padding, XdrPadding(words[2])))
+                return false;
+            got = words[2];
+            reason = static_cast<std::int32_t>(words[1]);
+            return true;
+        };
+        Result result = impl.Call(device_read, {usbtmc::Piece(encoded.data(), encoded.size())},
+                                  rpc::MaxHeaderSize + 12 + parameters.requestSize + 3, deadline, results);
+        if (!result.ok())
+            return result;
+        count += got;
+        if (error != ErrorNone)
+            return {Status::DeviceError, error};
+    } while (count < capacity && !(reason & (ReasonEnd | ReasonTermChar)));
+    return {};
 }
 
-Result Client::Lock(std::uint32_t lockTimeoutMs, bool waitLock)
+Result Client::Lock(Deadline deadline, bool waitLock)
 {
-    Device_LockParms parameters{m_impl->lid, Impl::Flags(waitLock), lockTimeoutMs};
-    return m_impl->ErrorCall(device_lock, Xdr(xdr_Device_LockParms), &parameters,
-                             Impl::CallDeadline(0, lockTimeoutMs));
+    Device_LockParms parameters{m_impl->lid, Impl::Flags(waitLock), Impl::InstrumentTimeout(deadline)};
+    return m_impl->ErrorCall(device_lock, Xdr(xdr_Device_LockParms), &parameters, deadline);
 }
 
-Result Client::Unlock()
+Result Client::Unlock(Deadline deadline)
 {
     Device_Link lid = m_impl->lid;
-    return m_impl->ErrorCall(device_unlock, Xdr(xdr_Device_Link), &lid, Impl::CallDeadline(0, 0));
+    return m_impl->ErrorCall(device_unlock, Xdr(xdr_Device_Link), &lid, deadline);
 }
 
-Result Client::Clear(std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs, bool waitLock)
+Result Client::Clear(Deadline deadline, bool waitLock)
 {
-    Device_GenericParms parameters{m_impl->lid, Impl::Flags(waitLock), lockTimeoutMs, ioTimeoutMs};
-    return m_impl->ErrorCall(device_clear, Xdr(xdr_Device_GenericParms), &parameters,
-                             Impl::CallDeadline(ioTimeoutMs, lockTimeoutMs));
+    const std::uint32_t timeoutMs = Impl::InstrumentTimeout(deadline);
+    Device_GenericParms parameters{m_impl->lid, Impl::Flags(waitLock), timeoutMs, timeoutMs};
+    return m_impl->ErrorCall(device_clear, Xdr(xdr_Device_GenericParms), &parameters, deadline);
 }
 
 std::vector<std::string> DiscoverInstruments(int waitMs)

@@ -86,18 +86,23 @@ public:
     // (maxRecvSize); Write splits longer data itself.
     std::uint32_t MaxRecvSize() const;
 
-    // device_write of all of `data`, END on its last byte when `end`.
-    // `ioTimeoutMs` and `lockTimeoutMs` go to the instrument; the deadline of
-    // each call is their sum and a margin.
-    Result Write(std::string_view data, bool end, std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs,
-                 bool waitLock);
-    // One device_read of at most `capacity` bytes straight into `destination`;
-    // `reason` gets the reason bits.
-    Result Read(char* destination, std::size_t capacity, std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs,
-                bool waitLock, std::size_t& count, std::int32_t& reason);
-    Result Lock(std::uint32_t lockTimeoutMs, bool waitLock);
-    Result Unlock();
-    Result Clear(std::uint32_t ioTimeoutMs, std::uint32_t lockTimeoutMs, bool waitLock);
+    // Each call below ends by its deadline, whatever the instrument sends or
+    // leaves unsent. The instrument is given the time left, less a little for
+    // its answer to come back, for its I/O and for another link's lock (with
+    // `waitLock`), so that its own timeout is what a caller hears of. A call
+    // that gives up in the middle of a reply leaves the link closed.
+
+    // device_write of all of `data`, as many calls as the instrument needs,
+    // END on its last byte when `end`; `written` gets what it took.
+    Result Write(std::string_view data, bool end, Deadline deadline, bool waitLock, std::size_t& written);
+    // device_read into `destination` until the message ends (END or the
+    // termination character), `capacity` bytes came or the deadline; `count`
+    // gets what came (on failures too), `reason` the last reason bits.
+    Result Read(char* destination, std::size_t capacity, Deadline deadline, bool waitLock, std::size_t& count,
+                std::int32_t& reason);
+    Result Lock(Deadline deadline, bool waitLock);
+    Result Unlock(Deadline deadline);
+    Result Clear(Deadline deadline, bool waitLock);
 
 private:
     struct Impl;

@@ -237,8 +237,9 @@ protected:
             while (!client.Open("127.0.0.2", "inst0", vxi11::Clock::now() + std::chrono::seconds(1)).ok())
                 if (Clock::now() > connectBy)
                     return false;
-            return client.Write(message, true, 20000, 0, false).ok() &&
-                   client.Read(reply.data(), reply.size(), 20000, 0, false, count, reason).ok();
+            return client.Write(message, true, vxi11::Clock::now() + std::chrono::seconds(20), false, count).ok() &&
+                   client.Read(reply.data(), reply.size(), vxi11::Clock::now() + std::chrono::seconds(20), false, count,
+                               reason).ok();
         }
         usbtmc::Client client;
         bool end = false;

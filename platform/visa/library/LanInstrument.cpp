@@ -16,6 +16,17 @@ namespace
 // A host that does not answer is given up within this, whatever the open
 // timeout (which is the time to wait for a lock).
 constexpr ViUInt32 connectTimeoutMs = 2000;
+// An unlock has no timeout of its own.
+constexpr ViUInt32 unlockTimeoutMs = 2000;
+// A shorter timeout could not be met by any instrument: a call and its reply
+// take a round trip.
+constexpr ViUInt32 shortestTimeoutMs = 50;
+
+// The one deadline of an operation with the session's timeout.
+Clock::time_point CallDeadline(ViUInt32 timeoutMs)
+{
+    return DeadlineAfter(std::max(timeoutMs, shortestTimeoutMs));
+}
 
 ViStatus StatusOf(const vxi11::Result& result)
 {
@@ -63,41 +74,25 @@ public:
         return StatusOf(m_client.Open(m_name.host, m_name.deviceName, DeadlineAfter(connectTimeoutMs)));
     }
 
+    // Another link's lock is waited for within the same timeout.
     ViStatus Write(const char* data, std::size_t count, bool end, ViUInt32 timeoutMs, std::size_t& written) override
     {
-        // Another link's lock is waited for within the same timeout.
-        const ViStatus status =
-            StatusOf(m_client.Write(std::string_view(data, count), end, timeoutMs, timeoutMs, true));
-        written = status == VI_SUCCESS ? count : 0;
-        return status;
+        return StatusOf(m_client.Write(std::string_view(data, count), end, CallDeadline(timeoutMs), true, written));
     }
 
-    // device_read may give less than asked without END: read on until the
-    // message ends, the capacity is full or the time is up.
     ViStatus Read(char* destination, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& count) override
     {
-        count = 0;
-        const auto deadline = DeadlineAfter(timeoutMs);
-        while (count < capacity) {
-            const ViUInt32 left = timeoutMs == VI_TMO_INFINITE ? VI_TMO_INFINITE : MillisecondsUntil(deadline);
-            std::size_t got = 0;
-            std::int32_t reason = 0;
-            const ViStatus status =
-                StatusOf(m_client.Read(destination + count, capacity - count, left, left, true, got, reason));
-            count += got;
-            if (status != VI_SUCCESS)
-                return status;
-            if (reason & (vxi11::ReasonEnd | vxi11::ReasonTermChar))
-                return VI_SUCCESS;
-            if (got == 0 && timeoutMs != VI_TMO_INFINITE && Clock::now() >= deadline)
-                return VI_ERROR_TMO;
-        }
+        std::int32_t reason = 0;
+        const ViStatus status =
+            StatusOf(m_client.Read(destination, capacity, CallDeadline(timeoutMs), true, count, reason));
+        if (status != VI_SUCCESS || (reason & (vxi11::ReasonEnd | vxi11::ReasonTermChar)))
+            return status;
         return VI_SUCCESS_MAX_CNT;
     }
 
-    ViStatus Lock(ViUInt32 timeoutMs) override { return StatusOf(m_client.Lock(timeoutMs, true)); }
-    ViStatus Unlock() override { return StatusOf(m_client.Unlock()); }
-    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(timeoutMs, timeoutMs, true)); }
+    ViStatus Lock(ViUInt32 timeoutMs) override { return StatusOf(m_client.Lock(CallDeadline(timeoutMs), true)); }
+    ViStatus Unlock() override { return StatusOf(m_client.Unlock(DeadlineAfter(unlockTimeoutMs))); }
+    ViStatus Clear(ViUInt32 timeoutMs) override { return StatusOf(m_client.Clear(CallDeadline(timeoutMs), true)); }
 
     ViStatus TextAttribute(ViAttr attribute, std::string& value) override
     {

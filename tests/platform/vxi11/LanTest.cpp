@@ -69,13 +69,12 @@ protected:
     static void Query(vxi11::Client& client, const std::string& message, const std::string& expected,
                       std::size_t chunk = 1 << 20, Status status = Status::Ok)
     {
-        const std::uint32_t ioTimeoutMs = 2000;
-        vxi11::Result result = client.Write(message, true, ioTimeoutMs, 0, false);
+        std::size_t count = 0;
+        vxi11::Result result = client.Write(message, true, vxi11::Clock::now() + 2s, false, count);
         std::string reply;
         for (std::int32_t reason = 0; result.ok() && !(reason & vxi11::ReasonEnd);) {
-            std::size_t count = 0;
             reply.resize(reply.size() + chunk);
-            result = client.Read(&reply[reply.size() - chunk], chunk, ioTimeoutMs, 0, false, count, reason);
+            result = client.Read(&reply[reply.size() - chunk], chunk, vxi11::Clock::now() + 2s, false, count, reason);
             reply.resize(reply.size() - chunk + count);
         }
         EXPECT_EQ(result.status, status) << message.substr(0, 20);
@@ -114,13 +113,15 @@ TEST_F(Lan, DialoguesLocksAndAnotherClientStoreOnlyWhatWasWritten)
     EXPECT_TRUE(Stored("100002", "factory.cal") == factory) << "a dropped write stores nothing";
     EXPECT_EQ(Stored("100001", "user.cal") + Stored("100002", "user.cal"), "(none)(none)");
 
-    ASSERT_TRUE(first.Lock(0, false).ok());
-    EXPECT_EQ(other.Lock(300, true).error, vxi11::ErrorLocked);
-    EXPECT_EQ(other.Write("*idn?\n", true, 1000, 0, false).error, vxi11::ErrorLocked);
-    EXPECT_TRUE(first.Unlock().ok());
-    EXPECT_TRUE(other.Lock(1000, true).ok()) << "after an unlock";
+    const auto in = [](auto wait) { return vxi11::Clock::now() + wait; };
+    std::size_t written = 0;
+    ASSERT_TRUE(first.Lock(in(1s), false).ok());
+    EXPECT_EQ(other.Lock(in(300ms), true).error, vxi11::ErrorLocked);
+    EXPECT_EQ(other.Write("*idn?\n", true, in(1s), false, written).error, vxi11::ErrorLocked);
+    EXPECT_TRUE(first.Unlock(in(1s)).ok());
+    EXPECT_TRUE(other.Lock(in(1s), true).ok()) << "after an unlock";
     std::thread stopper([&] { std::this_thread::sleep_for(100ms), first.Shutdown(); });
-    EXPECT_EQ(first.Lock(5000, true).status, Status::Closed);
+    EXPECT_EQ(first.Lock(in(5s), true).status, Status::Closed);
     stopper.join();
     other.Shutdown(); // its lock goes with its connection, or the client below could not use the sensor
 
@@ -277,7 +278,7 @@ TEST_F(Lan, BadRepliesGiveAClearStatus)
         char data[16];
         std::size_t count = 0;
         std::int32_t reason = 0;
-        EXPECT_EQ(client.Read(data, sizeof data, 100, 0, false, count, reason).status, row.status);
+        EXPECT_EQ(client.Read(data, sizeof data, vxi11::Clock::now() + 100ms, false, count, reason).status, row.status);
         EXPECT_EQ(std::string(data, count), row.data);
         client.Close();
         fake.join();
