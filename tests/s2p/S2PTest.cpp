@@ -285,6 +285,8 @@ TEST(S2PDataFile, ReportsWhereReadingStopped)
         {"EightOfNineNumbers", 'S', H + D + "2 11 12 21 22 31 32 41\n" + D, "line 3, column 23"},
         {"FourOfNine", 'S', H + D + "2 11 12 21\n" + D, "line 3, column 11"},
         {"FirstPairMissesANumber", 'S', "@broken_pair.s2p", "line 7, column 120"},
+        {"ComplexReference", 'S', "@double_option_line.s2p", "line 2, column 12"},
+        {"ComplexReferenceAgain", 'S', "@simple_touchstone.s2p", "line 2, column 12"},
         {"NanNeverClosed", 'S', H + "1 2 3 4 5 6 7 8 nan(9\n", "line 2, column 17"},
         {"FourOfFive", 'U', "# HZ U\n1 2 3 4 5\r\n2 2 3 4\r\n", "line 3, column 8"},
         {"DataAfterNoise", 'S', H + D + N + D, "line 4, column 14"},
