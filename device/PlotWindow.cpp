@@ -20,6 +20,7 @@
 #include <QLogValueAxis>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QValueAxis>
@@ -52,7 +53,7 @@ double Decibels(double magnitude)
 // can be drawn, each as a polyline; `keep` picks which of a bucket's values
 // stand for it (-1 the smallest, 1 the largest, 0 both in their order).
 std::vector<QList<QPointF>> Runs(const std::vector<double>& x, const std::vector<double>& y, std::size_t first,
-                                 std::size_t last, std::size_t bucket, int keep)
+                                 std::size_t last, std::size_t bucket, int keep, double wrap = HUGE_VAL)
 {
     std::vector<QList<QPointF>> runs;
     QList<QPointF> run;
@@ -85,10 +86,15 @@ std::vector<QList<QPointF>> Runs(const std::vector<double>& x, const std::vector
             {
                 std::swap(picked[0], picked[1]);
             }
-            run.append(QPointF(x[picked[0]], y[picked[0]]));
-            if (picked[1] != picked[0])
+            for (std::size_t k = 0; k < (picked[1] != picked[0] ? 2u : 1u); ++k)
             {
-                run.append(QPointF(x[picked[1]], y[picked[1]]));
+                const std::size_t i = picked[k];
+                // A phase that wraps round (-180 to 180) is not joined across.
+                if (!run.isEmpty() && std::fabs(y[i] - run.back().y()) > wrap)
+                {
+                    close();
+                }
+                run.append(QPointF(x[i], y[i]));
             }
         }
         if (gap)
@@ -347,7 +353,12 @@ CPlotWindow::CPlotWindow(const CMSFlexGrid& grid, const QString& title, QWidget*
     connect(png, &QPushButton::clicked, this, [this] { OnSave(false); });
     connect(svg, &QPushButton::clicked, this, [this] { OnSave(true); });
     connect(&grid, &CMSFlexGrid::TextsChanged, this, &CPlotWindow::Reread);
-    resize(900, 640);
+    QSize size(900, 640);
+    if (const QScreen* screen = parent != nullptr ? parent->screen() : this->screen())
+    {
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    resize(size);
     Reread();
 }
 
@@ -378,10 +389,11 @@ CPlotWindow::Curves CPlotWindow::ReadCurves(const CMSFlexGrid& grid)
             const double magnitude = std::hypot(re, im);
             curves.magnitude[s][i] = Decibels(magnitude);
             curves.phase[s][i] = std::isfinite(re) && std::isfinite(im) ? std::atan2(im, re) * 180 / M_PI : noValue;
-            const bool band = u > 0 && std::isfinite(u) && std::isfinite(curves.magnitude[s][i]);
+            // In dB a band is defined only where |S| - u > 0; elsewhere it is left out
+            // rather than filled down to the bottom of the chart.
+            const bool band = u > 0 && std::isfinite(u) && std::isfinite(curves.magnitude[s][i]) && magnitude > u;
             curves.upper[s][i] = band ? Decibels(magnitude + u) : noValue;
-            // Down to the bottom of the chart where the uncertainty reaches 0.
-            curves.lower[s][i] = !band ? noValue : magnitude > u ? Decibels(magnitude - u) : -HUGE_VAL;
+            curves.lower[s][i] = band ? Decibels(magnitude - u) : noValue;
         }
     }
     return curves;
@@ -506,6 +518,10 @@ void CPlotWindow::Reread()
     }
     m_full = {low, high};
     Rebuild();
+    if (m_readoutAt)
+    {
+        ShowReadout(*m_readoutAt); // of the table as it is now
+    }
 }
 
 void CPlotWindow::Rebuild()
@@ -562,10 +578,8 @@ void CPlotWindow::Rebuild()
     std::vector<View::Item> magnitudes, phases;
     for (std::size_t s = 0; s < 4 && count > 0; ++s)
     {
-        std::vector<double> lower = m_curves.lower[s];
-        std::replace(lower.begin(), lower.end(), -HUGE_VAL, low);
         const auto uppers = Runs(x, m_curves.upper[s], first, last, bucket, 1);
-        const auto lowers = Runs(x, lower, first, last, bucket, -1);
+        const auto lowers = Runs(x, m_curves.lower[s], first, last, bucket, -1);
         for (std::size_t r = 0; r < std::min(uppers.size(), lowers.size()); ++r)
         {
             magnitudes.push_back({QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], uppers[r], lowers[r]});
@@ -578,7 +592,7 @@ void CPlotWindow::Rebuild()
         {
             magnitudes.push_back({QStringLiteral("|%1|").arg(names[s]), colours[s], magnitude[r], {}});
         }
-        const auto phase = Runs(x, m_curves.phase[s], first, last, bucket, 0);
+        const auto phase = Runs(x, m_curves.phase[s], first, last, bucket, 0, 180);
         for (std::size_t r = 0; r < phase.size(); ++r)
         {
             phases.push_back({QStringLiteral("\u2220%1").arg(names[s]), colours[s], phase[r], {}});
@@ -601,6 +615,7 @@ void CPlotWindow::OnAxisRange(double from, double to)
 
 void CPlotWindow::ShowReadout(double frequency)
 {
+    m_readoutAt = frequency;
     const std::vector<double>& f = m_curves.frequency;
     std::size_t nearest = f.size();
     for (std::size_t i = 0; i < f.size(); ++i)

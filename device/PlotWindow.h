@@ -91,5 +91,6 @@ private:
     View* m_magnitude = nullptr;
     View* m_phase = nullptr;
     QLabel* m_readout = nullptr;
+    std::optional<double> m_readoutAt; // the frequency the readout is for
     QCheckBox* m_logBox = nullptr;
 };

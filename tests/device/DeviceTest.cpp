@@ -1453,6 +1453,14 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     ASSERT_EQ(band.size(), 1u);
     EXPECT_NEAR(band[0][1].y(), 20 * std::log10(std::hypot(0.25, 250000) + 0.05), 1e-9);
 
+    // A band only where |S| - u > 0; a phase wrapping round from 174° to -174° is not joined.
+    grid->SetTextMatrix(2, 7, "1e9");
+    grid->SetTextMatrix(1, 2, "-1"), grid->SetTextMatrix(1, 3, "0.1");
+    grid->SetTextMatrix(2, 2, "-1"), grid->SetTextMatrix(2, 3, "-0.1");
+    Settle();
+    EXPECT_EQ(Drawn(plot->MagnitudeChart(), "S21 uncertainty").size(), 2u);
+    expectDrawn(plot->PhaseChart(), "\u2220S11", {{1}, {2, 3, 4}}, 2, true);
+
     // A cell that is no number leaves a gap; the row count follows the table.
     grid->SetTextMatrix(2, 5, "x");
     grid->SetRows(4);
@@ -1482,6 +1490,9 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     const QPointF at = plot->PhaseChart()->mapToPosition(QPointF(cell(2, 1) * 1.01, 0));
     QTest::mouseMove(plot->windowHandle(), view->viewport()->mapTo(plot, view->mapFromScene(at)));
     EXPECT_EQ(plot->Readout().left(20), "Row 2: 2.5e9 Hz   |S") << plot->Readout().toStdString();
+    grid->SetTextMatrix(2, 2, "0.5"), grid->SetTextMatrix(2, 3, "0");
+    Settle();
+    EXPECT_TRUE(plot->Readout().contains("|S11| -6.02 dB 0.0\u00b0")) << "follows the table: " << plot->Readout().toStdString();
 
     // The pictures, through the buttons and their file dialogs.
     for (const char* name : {"plot.png", "plot.svg", "none/plot.png", "none/plot.svg"})
