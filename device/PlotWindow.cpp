@@ -145,6 +145,15 @@ public:
             key->attachAxis(m_linearX);
             key->attachAxis(m_y);
             m_keys.push_back(key);
+            // A click on a parameter's legend entry hides its curves and bands, another shows them.
+            for (QLegendMarker* marker : chart()->legend()->markers(key))
+            {
+                connect(marker, &QLegendMarker::clicked, this, [this, s, marker] {
+                    m_hidden[s] = !m_hidden[s];
+                    marker->setLabelBrush(m_hidden[s] ? QBrush(Qt::gray) : palette().text());
+                    m_owner.Rebuild();
+                });
+            }
         }
         connect(m_linearX, &QValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
         connect(m_logX, &QLogValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
@@ -165,6 +174,7 @@ public:
     // A run of a curve, or of a band between `points` and `lower`.
     struct Item
     {
+        std::size_t parameter; // 0 to 3: S11, S21, S12, S22
         QString name;
         QColor colour;
         QList<QPointF> points;
@@ -201,7 +211,7 @@ public:
                 series->attachAxis(axisX);
             }
             series->setName(item.name);
-            series->setVisible(true);
+            series->setVisible(!m_hidden[item.parameter]);
         };
         for (const Item& item : items)
         {
@@ -312,6 +322,7 @@ private:
     QLogValueAxis* m_logX;
     QValueAxis* m_y;
     bool m_fitted = false;
+    std::array<bool, 4> m_hidden{}; // parameters hidden from the legend
     // Series are kept and refilled: a chart frees the parts of a removed one
     // only later, from the event loop.
     std::vector<QLineSeries*> m_keys;
@@ -582,7 +593,7 @@ void CPlotWindow::Rebuild()
         const auto lowers = Runs(x, m_curves.lower[s], first, last, bucket, -1);
         for (std::size_t r = 0; r < std::min(uppers.size(), lowers.size()); ++r)
         {
-            magnitudes.push_back({QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], uppers[r], lowers[r]});
+            magnitudes.push_back({s, QStringLiteral("%1 uncertainty").arg(names[s]), colours[s], uppers[r], lowers[r]});
         }
     }
     for (std::size_t s = 0; s < 4 && count > 0; ++s)
@@ -590,12 +601,12 @@ void CPlotWindow::Rebuild()
         const auto magnitude = Runs(x, m_curves.magnitude[s], first, last, bucket, 0);
         for (std::size_t r = 0; r < magnitude.size(); ++r)
         {
-            magnitudes.push_back({QStringLiteral("|%1|").arg(names[s]), colours[s], magnitude[r], {}});
+            magnitudes.push_back({s, QStringLiteral("|%1|").arg(names[s]), colours[s], magnitude[r], {}});
         }
         const auto phase = Runs(x, m_curves.phase[s], first, last, bucket, 0, 180);
         for (std::size_t r = 0; r < phase.size(); ++r)
         {
-            phases.push_back({QStringLiteral("\u2220%1").arg(names[s]), colours[s], phase[r], {}});
+            phases.push_back({s, QStringLiteral("\u2220%1").arg(names[s]), colours[s], phase[r], {}});
         }
     }
     m_magnitude->Show(magnitudes, m_logarithmic, {from, to}, {low, high});

@@ -29,6 +29,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPushButton>
@@ -1460,6 +1461,18 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     Settle();
     EXPECT_EQ(Drawn(plot->MagnitudeChart(), "S21 uncertainty").size(), 2u);
     expectDrawn(plot->PhaseChart(), "\u2220S11", {{1}, {2, 3, 4}}, 2, true);
+    // The legend's entry of a parameter hides its curve and band, and shows them again.
+    const auto legendEntry = [&plot](const QString& label) {
+        for (QLegendMarker* marker : plot->MagnitudeChart()->legend()->markers())
+            if (marker->isVisible() && marker->label() == label) return marker;
+        return static_cast<QLegendMarker*>(nullptr);
+    };
+    ASSERT_NE(legendEntry("|S21|"), nullptr);
+    emit legendEntry("|S21|")->clicked();
+    EXPECT_EQ(Drawn(plot->MagnitudeChart(), "|S21|").size() + Drawn(plot->MagnitudeChart(), "S21 uncertainty").size(), 0u);
+    EXPECT_EQ(Drawn(plot->MagnitudeChart(), "|S11|").size(), 1u);
+    emit legendEntry("|S21|")->clicked();
+    EXPECT_EQ(Drawn(plot->MagnitudeChart(), "S21 uncertainty").size(), 2u);
 
     // A cell that is no number leaves a gap; the row count follows the table.
     grid->SetTextMatrix(2, 5, "x");
