@@ -44,6 +44,14 @@ double Cell(const CMSFlexGrid& grid, long row, long col)
     return grid.GetValueMatrix(row, col).value_or(noValue);
 }
 
+// A step of 1, 2 or 5 times a power of ten that cuts `range` into about six.
+double RoundStep(double range)
+{
+    const double rough = range > 0 && std::isfinite(range) ? range / 6 : 1;
+    const double decade = std::pow(10.0, std::floor(std::log10(rough)));
+    return decade * (rough > 5 * decade ? 10 : rough > 2 * decade ? 5 : rough > decade ? 2 : 1);
+}
+
 double Decibels(double magnitude)
 {
     return magnitude > 0 && std::isfinite(magnitude) ? 20 * std::log10(magnitude) : noValue;
@@ -131,7 +139,7 @@ public:
         m_y->setLabelFormat(QStringLiteral("%.4g"));
         for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(m_linearX), static_cast<QAbstractAxis*>(m_logX)})
         {
-            axis->setTitleText(QStringLiteral("Frequency / Hz"));
+            axis->setTitleText(QStringLiteral("Frequency"));
             chart()->addAxis(axis, Qt::AlignBottom);
         }
         chart()->addAxis(m_y, Qt::AlignLeft);
@@ -157,6 +165,13 @@ public:
         }
         connect(m_linearX, &QValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
         connect(m_logX, &QLogValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
+    }
+
+    // Frequencies are drawn in `unit` (Hz, kHz, MHz or GHz), which every tick names.
+    void SetFrequencyUnit(const QString& unit)
+    {
+        m_linearX->setLabelFormat(QStringLiteral("%.4g ") + unit);
+        m_logX->setLabelFormat(QStringLiteral("%g ") + unit);
     }
 
     // `fitted`: the value range is rounded out to ticks at round numbers.
@@ -188,13 +203,14 @@ public:
         otherX->setVisible(false);
         axisX->setVisible(true);
         axisX->setRange(x.first, x.second);
+        // The frequency ticks at round steps, wherever the zoom has put the range.
+        m_linearX->setTickType(QValueAxis::TicksDynamic);
+        m_linearX->setTickAnchor(0);
+        m_linearX->setTickInterval(RoundStep(x.second - x.first));
         m_y->setRange(y.first, y.second);
         if (m_fitted)
         {
-            // Ticks at a step of 1, 2 or 5 times a power of ten, about six of them.
-            const double rough = (y.second - y.first) / 6;
-            const double decade = std::pow(10.0, std::floor(std::log10(rough)));
-            const double step = decade * (rough > 5 * decade ? 10 : rough > 2 * decade ? 5 : rough > decade ? 2 : 1);
+            const double step = RoundStep(y.second - y.first);
             m_y->setRange(std::floor(y.first / step) * step, std::ceil(y.second / step) * step);
             m_y->setTickType(QValueAxis::TicksDynamic);
             m_y->setTickAnchor(0);
@@ -281,7 +297,7 @@ protected:
             m_panFrom = event->position().x();
             return;
         }
-        m_owner.ShowReadout(chart()->mapToValue(event->position()).x());
+        m_owner.ShowReadout(chart()->mapToValue(event->position()).x() * m_owner.m_unit);
         QChartView::mouseMoveEvent(event);
     }
     void mouseReleaseEvent(QMouseEvent* event) override
@@ -312,7 +328,7 @@ protected:
 
     void wheelEvent(QWheelEvent* event) override
     {
-        m_owner.Zoom(event->angleDelta().y() > 0 ? 0.8 : 1.25, chart()->mapToValue(event->position()).x());
+        m_owner.Zoom(event->angleDelta().y() > 0 ? 0.8 : 1.25, chart()->mapToValue(event->position()).x() * m_owner.m_unit);
     }
 
 private:
@@ -528,6 +544,14 @@ void CPlotWindow::Reread()
         low -= 0.5, high += 0.5;
     }
     m_full = {low, high};
+    const double top = std::max(std::fabs(low), std::fabs(high));
+    const auto unit = top >= 1e9 ? std::make_pair(1e9, "GHz") : top >= 1e6 ? std::make_pair(1e6, "MHz")
+                    : top >= 1e3 ? std::make_pair(1e3, "kHz") : std::make_pair(1.0, "Hz");
+    m_unit = unit.first;
+    for (View* view : {m_magnitude, m_phase})
+    {
+        view->SetFrequencyUnit(QString::fromLatin1(unit.second));
+    }
     Rebuild();
     if (m_readoutAt)
     {
@@ -587,6 +611,11 @@ void CPlotWindow::Rebuild()
     low -= margin, high += margin;
 
     std::vector<View::Item> magnitudes, phases;
+    // Drawn in the axis' unit.
+    for (double& position : x)
+    {
+        position /= m_unit;
+    }
     for (std::size_t s = 0; s < 4 && count > 0; ++s)
     {
         const auto uppers = Runs(x, m_curves.upper[s], first, last, bucket, 1);
@@ -609,8 +638,8 @@ void CPlotWindow::Rebuild()
             phases.push_back({s, QStringLiteral("\u2220%1").arg(names[s]), colours[s], phase[r], {}});
         }
     }
-    m_magnitude->Show(magnitudes, m_logarithmic, {from, to}, {low, high});
-    m_phase->Show(phases, m_logarithmic, {from, to}, {-180, 180});
+    m_magnitude->Show(magnitudes, m_logarithmic, {from / m_unit, to / m_unit}, {low, high});
+    m_phase->Show(phases, m_logarithmic, {from / m_unit, to / m_unit}, {-180, 180});
 }
 
 void CPlotWindow::OnAxisRange(double from, double to)
@@ -619,7 +648,7 @@ void CPlotWindow::OnAxisRange(double from, double to)
     // the value axes fitted to it. Not while the axes are being set up.
     if (!m_rebuilding)
     {
-        m_view = std::make_pair(from, to);
+        m_view = std::make_pair(from * m_unit, to * m_unit);
         QMetaObject::invokeMethod(this, [this] { Rebuild(); }, Qt::QueuedConnection);
     }
 }

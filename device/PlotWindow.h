@@ -59,6 +59,8 @@ public:
     // The readout for the point nearest to `frequency`.
     void ShowReadout(double frequency);
     QString Readout() const;
+    // How many Hz one unit of the frequency axis is.
+    double FrequencyUnit() const { return m_unit; }
     // Writes the charts as a picture; false (after telling the user) when the
     // file could not be written whole.
     bool SavePng(const QString& path);
@@ -87,6 +89,7 @@ private:
     std::pair<double, double> m_full{0, 1};
     std::optional<std::pair<double, double>> m_view;
     bool m_logarithmic = false;
+    double m_unit = 1; // Hz in the unit the frequency axis is drawn in
     bool m_rebuilding = false;
     View* m_magnitude = nullptr;
     View* m_phase = nullptr;

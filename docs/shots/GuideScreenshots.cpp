@@ -253,7 +253,7 @@ void Session(const QTemporaryDir& files)
         Settle();
         QChart* chart = plot->MagnitudeChart();
         auto* view = static_cast<QChartView*>(chart->scene()->views().value(0));
-        const QPointF at = chart->mapToPosition(QPointF(9.2e9, -20));
+        const QPointF at = chart->mapToPosition(QPointF(9.2e9 / plot->FrequencyUnit(), -20));
         QTest::mouseMove(plot->windowHandle(), view->viewport()->mapTo(plot, view->mapFromScene(at)));
         if (!plot->Readout().startsWith("Row 11:")) Fail("readout: " + plot->Readout());
         Shoot(plot, "plot.png");

@@ -31,6 +31,7 @@
 #include <QCheckBox>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QValueAxis>
 #include <QLogValueAxis>
 #include <QPushButton>
 #include <QApplication>
@@ -1443,7 +1444,7 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
             ASSERT_EQ(drawn[r].size(), expected[r].size()) << name.toStdString();
             for (std::size_t i = 0; i < drawn[r].size(); ++i)
             {
-                EXPECT_DOUBLE_EQ(drawn[r][i].x(), expected[r][i].x()) << name.toStdString() << " " << r << "," << i;
+                EXPECT_DOUBLE_EQ(drawn[r][i].x() * plot->FrequencyUnit(), expected[r][i].x()) << name.toStdString() << " " << r << "," << i;
                 EXPECT_NEAR(drawn[r][i].y(), expected[r][i].y(), 1e-9) << name.toStdString() << " " << r << "," << i;
             }
         }
@@ -1484,6 +1485,11 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     // The frequency axis: keys zoom and pan it, Reset zoom shows all; on the logarithmic axis 0 Hz has no place.
     const double top = cell(3, 1);
     EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.0, top));
+    // Up to 5 GHz: ticks every 1 GHz, each naming its unit.
+    const auto* ticks = qobject_cast<QValueAxis*>(plot->PhaseChart()->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(ticks, nullptr);
+    EXPECT_EQ(std::make_tuple(ticks->labelFormat(), ticks->tickType(), ticks->tickInterval(), plot->FrequencyUnit()),
+              std::make_tuple(QString("%.4g GHz"), QValueAxis::TicksDynamic, 1.0, 1e9));
     QTest::keyClick(plot, Qt::Key_Plus);
     EXPECT_EQ(plot->FrequencyRange(), std::make_pair(0.1 * top, 0.9 * top));
     QTest::keyClick(plot, Qt::Key_Right);
@@ -1500,7 +1506,7 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
 
     // The mouse over a chart names the nearest row.
     auto* view = static_cast<QChartView*>(plot->PhaseChart()->scene()->views().value(0));
-    const QPointF at = plot->PhaseChart()->mapToPosition(QPointF(cell(2, 1) * 1.01, 0));
+    const QPointF at = plot->PhaseChart()->mapToPosition(QPointF(cell(2, 1) * 1.01 / plot->FrequencyUnit(), 0));
     QTest::mouseMove(plot->windowHandle(), view->viewport()->mapTo(plot, view->mapFromScene(at)));
     EXPECT_EQ(plot->Readout().left(20), "Row 2: 2.5e9 Hz   |S") << plot->Readout().toStdString();
     grid->SetTextMatrix(2, 2, "0.5"), grid->SetTextMatrix(2, 3, "0");
