@@ -126,7 +126,7 @@ public:
         , m_owner(owner)
     {
         setRubberBand(QChartView::HorizontalRubberBand);
-        setRenderHint(QPainter::Antialiasing, false);
+        setRenderHint(QPainter::Antialiasing, true);
         setMouseTracking(true);
         chart()->legend()->setAlignment(Qt::AlignTop);
         chart()->setMargins(QMargins(4, 4, 4, 4));

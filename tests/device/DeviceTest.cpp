@@ -1522,12 +1522,13 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     }
     const QImage picture(Path("plot.png"));
     ASSERT_FALSE(picture.isNull());
-    int blue = 0; // |S11| runs across the chart; its legend mark is 10 by 10 pixels
+    int blue = 0; // |S11| runs across the chart, smoothed into the white; its legend mark is 10 by 10 pixels
     for (int y = 0; y < picture.height(); ++y)
     {
         for (int x = 0; x < picture.width(); ++x)
         {
-            blue += picture.pixelColor(x, y) == QColor(31, 119, 180);
+            const QColor c = picture.pixelColor(x, y);
+            blue += c.blue() > c.red() + 80 && c.blue() > c.green() + 30;
         }
     }
     EXPECT_GT(blue, 400) << "the S11 curves are in the picture";
