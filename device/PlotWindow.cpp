@@ -9,6 +9,7 @@
 #include "TextConversion.h"
 
 #include <QAreaSeries>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
@@ -19,6 +20,7 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPushButton>
+#include <QRubberBand>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSaveFile>
@@ -280,6 +282,10 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {
+        if (event->button() == Qt::LeftButton)
+        {
+            m_clickAt = event->position();
+        }
         if (event->button() == Qt::MiddleButton ||
             (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier)))
         {
@@ -312,6 +318,18 @@ protected:
             m_owner.ResetZoom();
             return;
         }
+        // A click, not a drag: a marker at the nearest point, and no zoom.
+        if (event->button() == Qt::LeftButton && m_clickAt &&
+            (event->position() - *m_clickAt).manhattanLength() < QApplication::startDragDistance())
+        {
+            m_clickAt.reset();
+            if (auto* band = viewport()->findChild<QRubberBand*>())
+            {
+                band->hide();
+            }
+            m_owner.AddMarker(chart()->mapToValue(event->position()).x() * m_owner.m_unit);
+            return;
+        }
         QChartView::mouseReleaseEvent(event);
     }
     template <class Series>
@@ -334,6 +352,7 @@ protected:
 private:
     CPlotWindow& m_owner;
     std::optional<double> m_panFrom;
+    std::optional<QPointF> m_clickAt;
     QValueAxis* m_linearX;
     QLogValueAxis* m_logX;
     QValueAxis* m_y;
@@ -375,6 +394,9 @@ CPlotWindow::CPlotWindow(const CMSFlexGrid& grid, const QString& title, QWidget*
     layout->addWidget(m_magnitude, 3);
     layout->addWidget(m_phase, 2);
     layout->addWidget(m_readout);
+    m_markerList = new QLabel;
+    m_markerList->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_markerList);
     connect(m_logBox, &QCheckBox::toggled, this, &CPlotWindow::SetLogarithmic);
     connect(reset, &QPushButton::clicked, this, &CPlotWindow::ResetZoom);
     connect(png, &QPushButton::clicked, this, [this] { OnSave(false); });
@@ -557,6 +579,7 @@ void CPlotWindow::Reread()
     {
         ShowReadout(*m_readoutAt); // of the table as it is now
     }
+    ShowMarkers();
 }
 
 void CPlotWindow::Rebuild()
@@ -657,6 +680,13 @@ void CPlotWindow::ShowReadout(double frequency)
 {
     m_readoutAt = frequency;
     const std::vector<double>& f = m_curves.frequency;
+    const std::size_t nearest = NearestRow(frequency);
+    m_readout->setText(nearest == f.size() ? QString() : RowText(nearest));
+}
+
+std::size_t CPlotWindow::NearestRow(double frequency) const
+{
+    const std::vector<double>& f = m_curves.frequency;
     std::size_t nearest = f.size();
     for (std::size_t i = 0; i < f.size(); ++i)
     {
@@ -665,21 +695,59 @@ void CPlotWindow::ShowReadout(double frequency)
             nearest = i;
         }
     }
-    if (nearest == f.size())
-    {
-        m_readout->clear();
-        return;
-    }
+    return nearest;
+}
+
+// "Row 3: 2.5e9 Hz   |S11| -6.02 dB 45.0°   ..." of the table as it is now.
+QString CPlotWindow::RowText(std::size_t row) const
+{
     const auto number = [](double v, const char* unit, int decimals) {
         return std::isfinite(v) ? QString::number(v, 'f', decimals) + QString::fromUtf8(unit) : QStringLiteral("-");
     };
-    QString text = QStringLiteral("Row %1: %2 Hz").arg(nearest + 1).arg(FormatEngineering(f[nearest]));
+    QString text = QStringLiteral("Row %1: %2 Hz").arg(row + 1).arg(FormatEngineering(m_curves.frequency[row]));
     for (std::size_t s = 0; s < 4; ++s)
     {
-        text += QStringLiteral("   |%1| %2 %3").arg(names[s], number(m_curves.magnitude[s][nearest], " dB", 2),
-                                                    number(m_curves.phase[s][nearest], "\u00b0", 1));
+        text += QStringLiteral("   |%1| %2 %3").arg(names[s], number(m_curves.magnitude[s][row], " dB", 2),
+                                                    number(m_curves.phase[s][row], "\u00b0", 1));
     }
-    m_readout->setText(text);
+    return text;
+}
+
+void CPlotWindow::AddMarker(double frequency)
+{
+    const std::size_t row = NearestRow(frequency);
+    if (row == m_curves.frequency.size())
+    {
+        return;
+    }
+    // Up to four: a fifth takes the place of the first.
+    m_markerRows.erase(std::remove(m_markerRows.begin(), m_markerRows.end(), row), m_markerRows.end());
+    if (m_markerRows.size() == 4)
+    {
+        m_markerRows.erase(m_markerRows.begin());
+    }
+    m_markerRows.push_back(row);
+    ShowMarkers();
+}
+
+QString CPlotWindow::Markers() const
+{
+    return m_markerList->text();
+}
+
+// The markers stay on their rows while the table changes; a row that is gone takes its marker along.
+void CPlotWindow::ShowMarkers()
+{
+    m_markerRows.erase(std::remove_if(m_markerRows.begin(), m_markerRows.end(),
+                                      [this](std::size_t row) { return row >= m_curves.frequency.size(); }),
+                       m_markerRows.end());
+    QStringList lines;
+    for (std::size_t m = 0; m < m_markerRows.size(); ++m)
+    {
+        lines << QStringLiteral("M%1  %2").arg(m + 1).arg(RowText(m_markerRows[m]));
+    }
+    m_markerList->setText(lines.join(QLatin1Char('\n')));
+    m_markerList->setVisible(!lines.isEmpty());
 }
 
 QString CPlotWindow::Readout() const

@@ -59,6 +59,9 @@ public:
     // The readout for the point nearest to `frequency`.
     void ShowReadout(double frequency);
     QString Readout() const;
+    // A marker at the row nearest to `frequency` (up to four), and their list.
+    void AddMarker(double frequency);
+    QString Markers() const;
     // How many Hz one unit of the frequency axis is.
     double FrequencyUnit() const { return m_unit; }
     // Writes the charts as a picture; false (after telling the user) when the
@@ -79,6 +82,9 @@ private:
     void OnSave(bool svg);
     void OnAxisRange(double from, double to);
     void PaintCharts(QPainter& painter);
+    std::size_t NearestRow(double frequency) const; // the number of rows when none has a frequency
+    QString RowText(std::size_t row) const;
+    void ShowMarkers();
     // Frequency to a position along the axis (its logarithm on a log axis) and back.
     double ToAxis(double frequency) const;
     double FromAxis(double position) const;
@@ -95,5 +101,7 @@ private:
     View* m_phase = nullptr;
     QLabel* m_readout = nullptr;
     std::optional<double> m_readoutAt; // the frequency the readout is for
+    std::vector<std::size_t> m_markerRows; // oldest first
+    QLabel* m_markerList = nullptr;
     QCheckBox* m_logBox = nullptr;
 };

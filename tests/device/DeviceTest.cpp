@@ -1512,6 +1512,14 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     grid->SetTextMatrix(2, 2, "0.5"), grid->SetTextMatrix(2, 3, "0");
     Settle();
     EXPECT_TRUE(plot->Readout().contains("|S11| -6.02 dB 0.0\u00b0")) << "follows the table: " << plot->Readout().toStdString();
+    // A click sets a marker on the nearest row, which stays on it while the table changes; a drag zooms instead.
+    const auto range = plot->FrequencyRange();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(at));
+    Settle();
+    grid->SetTextMatrix(2, 2, "0.25");
+    Settle();
+    EXPECT_TRUE(plot->Markers().startsWith("M1  Row 2: 2.5e9 Hz   |S11| -12.04 dB")) << plot->Markers().toStdString();
+    EXPECT_EQ(plot->FrequencyRange(), range) << "a click zooms nothing";
 
     // The pictures, through the buttons and their file dialogs.
     for (const char* name : {"plot.png", "plot.svg", "none/plot.png", "none/plot.svg"})
