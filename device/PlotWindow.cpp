@@ -24,6 +24,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSaveFile>
+#include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QValueAxis>
 
@@ -165,6 +166,19 @@ public:
                 });
             }
         }
+        // The markers: rings on the curves at their rows.
+        m_markers = new QScatterSeries;
+        m_markers->setName(QStringLiteral("Markers"));
+        m_markers->setMarkerSize(9);
+        m_markers->setColor(Qt::transparent);
+        m_markers->setBorderColor(Qt::black);
+        chart()->addSeries(m_markers);
+        m_markers->attachAxis(m_linearX);
+        m_markers->attachAxis(m_y);
+        for (QLegendMarker* marker : chart()->legend()->markers(m_markers))
+        {
+            marker->setVisible(false);
+        }
         connect(m_linearX, &QValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
         connect(m_logX, &QLogValueAxis::rangeChanged, &owner, &CPlotWindow::OnAxisRange);
     }
@@ -187,6 +201,23 @@ public:
         m_y->setTickCount(ticks);
         m_fitted = fitted;
     }
+
+    void ShowMarkers(const QList<QPointF>& points, bool logarithmic)
+    {
+        QAbstractAxis* axisX = logarithmic ? static_cast<QAbstractAxis*>(m_logX) : m_linearX;
+        QAbstractAxis* otherX = logarithmic ? static_cast<QAbstractAxis*>(m_linearX) : m_logX;
+        if (m_markers->attachedAxes().contains(otherX))
+        {
+            m_markers->detachAxis(otherX);
+        }
+        if (!m_markers->attachedAxes().contains(axisX))
+        {
+            m_markers->attachAxis(axisX);
+        }
+        m_markers->replace(points);
+    }
+
+    QScatterSeries* MarkerSeries() const { return m_markers; }
 
     // A run of a curve, or of a band between `points` and `lower`.
     struct Item
@@ -358,6 +389,7 @@ private:
     QValueAxis* m_y;
     bool m_fitted = false;
     std::array<bool, 4> m_hidden{}; // parameters hidden from the legend
+    QScatterSeries* m_markers = nullptr;
     // Series are kept and refilled: a chart frees the parts of a removed one
     // only later, from the event loop.
     std::vector<QLineSeries*> m_keys;
@@ -663,6 +695,20 @@ void CPlotWindow::Rebuild()
     }
     m_magnitude->Show(magnitudes, m_logarithmic, {from / m_unit, to / m_unit}, {low, high});
     m_phase->Show(phases, m_logarithmic, {from / m_unit, to / m_unit}, {-180, 180});
+    QList<QPointF> onMagnitudes, onPhases;
+    for (const std::size_t row : m_markerRows)
+    {
+        for (std::size_t s = 0; s < 4 && row < f.size() && std::isfinite(x[row]); ++s)
+        {
+            onMagnitudes.append(QPointF(x[row], m_curves.magnitude[s][row]));
+            onPhases.append(QPointF(x[row], m_curves.phase[s][row]));
+        }
+    }
+    const auto noValueAt = [](const QPointF& p) { return !std::isfinite(p.y()); };
+    onMagnitudes.removeIf(noValueAt);
+    onPhases.removeIf(noValueAt);
+    m_magnitude->ShowMarkers(onMagnitudes, m_logarithmic);
+    m_phase->ShowMarkers(onPhases, m_logarithmic);
 }
 
 void CPlotWindow::OnAxisRange(double from, double to)
@@ -728,6 +774,7 @@ void CPlotWindow::AddMarker(double frequency)
     }
     m_markerRows.push_back(row);
     ShowMarkers();
+    Rebuild();
 }
 
 QString CPlotWindow::Markers() const

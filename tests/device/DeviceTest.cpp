@@ -1397,7 +1397,7 @@ std::vector<std::vector<QPointF>> Drawn(QChart* chart, const QString& name)
     std::vector<std::vector<QPointF>> runs;
     for (QAbstractSeries* series : chart->series())
     {
-        auto* line = qobject_cast<QLineSeries*>(series);
+        auto* line = qobject_cast<QXYSeries*>(series);
         auto* area = qobject_cast<QAreaSeries*>(series);
         line = area != nullptr ? area->upperSeries() : line;
         const QList<QPointF> points = line->points();
@@ -1519,6 +1519,10 @@ TEST_F(DeviceEditor, PlotDrawsTheTableAndFollowsIt)
     grid->SetTextMatrix(2, 2, "0.25");
     Settle();
     EXPECT_TRUE(plot->Markers().startsWith("M1  Row 2: 2.5e9 Hz   |S11| -12.04 dB")) << plot->Markers().toStdString();
+    const auto rings = Drawn(plot->PhaseChart(), "Markers");
+    ASSERT_EQ(rings.size(), 1u);
+    EXPECT_EQ(rings[0].size(), 3u) << "one on each curve with a value in row 2 (not S21)";
+    EXPECT_DOUBLE_EQ(rings[0][0].x() * plot->FrequencyUnit(), cell(2, 1)) << "on the row's curves";
     EXPECT_EQ(plot->FrequencyRange(), range) << "a click zooms nothing";
 
     // The pictures, through the buttons and their file dialogs.
