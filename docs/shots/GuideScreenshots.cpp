@@ -260,6 +260,28 @@ void Session(const QTemporaryDir& files)
         plot->close();
         Click(editor->GetDlgItem(IDOK));
     });
+    // Another device from a real cable's file and an uncertainty of its own: the plot with a marker set.
+    Command(&main, "&Device", Qt::Key_A);
+    ClickCell(devices, int(devices->GetRows() - 1), 1);
+    InDialog([&] { Command(&main, "&Device", Qt::Key_E); }, [&](CDialog* editor) {
+        answers.push_back(OSTREL_SOURCE_DIR "/tests/s2p/data/corpus/CABLE_3_5MM_1N_TYPE_CONNECTORS.S2P");
+        Command(editor, "&File", Qt::Key_I);
+        answers.push_back(files.filePath("cable.txt"));
+        Command(editor, "&File", Qt::Key_M);
+        Command(editor, "&View", Qt::Key_P);
+        CPlotWindow* plot = editor->findChild<CPlotWindow*>();
+        if (plot == nullptr || !QTest::qWaitForWindowExposed(plot)) return Fail("the cable's plot did not open");
+        Settle();
+        QChart* chart = plot->MagnitudeChart();
+        auto* view = static_cast<QChartView*>(chart->scene()->views().value(0));
+        const QPointF at = chart->mapToPosition(QPointF(100e6 / plot->FrequencyUnit(), -20));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(at));
+        Settle();
+        if (!plot->Markers().startsWith("M1")) Fail("no marker: " + plot->Markers());
+        Shoot(plot, "plot-cable.png");
+        plot->close();
+        Click(editor->GetDlgItem(IDOK));
+    });
     Command(&main, "&File", Qt::Key_Escape, "file-menu.png");
 
     // Sensor > Load Calibration Data ... from the simulated sensor.
@@ -302,6 +324,8 @@ int main(int argc, char** argv)
         Fail("cannot copy the sample data set");
     Write(files.filePath("ATT 6dB 18G.s2p"), AttenuatorFile());
     Write(files.filePath("ATT 6dB 18G.txt"), UncertaintyFile());
+    Write(files.filePath("cable.txt"), "# MHZ U\n0.009 0.02 0.004 0.004 0.02\n50 0.03 0.01 0.01 0.03\n"
+                                       "176.3 0.06 0.02 0.02 0.06\n");
 
     // The demo sensor of the run command: TVX-18G, serial 100001, factory data set only; the program's own VISA library.
     ServedSensors sensors;
