@@ -507,7 +507,7 @@ void CDownloadDialog::OnCheckDriverDone(WPARAM wParam, LPARAM)
     const std::int32_t status = static_cast<std::int32_t>(wParam);
     TakeWorkerStep(false);
     if (!m_outcome->problem.empty()) {
-        ReportProblem(m_outcome->problem);
+        ReportProblem(m_outcome->problem, m_outcome->tooSlow);
     } else if (!ReportDriverError(status)) {
         Succeed();
         return;

@@ -152,9 +152,9 @@ void SensorList::ReportMessage(const char* text)
     std::fprintf(stderr, "%s\n", text ? text : "");
 }
 
-void SensorList::ReportProblem(const std::string& text)
+void SensorList::ReportProblem(const std::string& text, bool tooSlow)
 {
-    Report(text, Advice::None);
+    Report(text, tooSlow ? Advice::Timeout : Advice::None);
 }
 
 void SensorList::Report(std::string text, Advice advice)

@@ -75,7 +75,8 @@ public:
     void EndTransfer();
     bool InTransfer() const { return m_transfer; }
     // A text of the transfer's own (not a status), with the same additions.
-    void ReportProblem(const std::string& text);
+    // `tooSlow`: with the advice to give the sensor more time.
+    void ReportProblem(const std::string& text, bool tooSlow = false);
     // The text with those additions, for a message box of the caller's own.
     std::string DescribeFailure(std::string text) const;
     // What was wrong with a data block VISA's helpers refused (VI_ERROR_INV_FMT);

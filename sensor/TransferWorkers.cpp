@@ -267,7 +267,8 @@ void CheckFunctorLegacy::operator()() const
         if ((status = TvxSendVendorOutRequest(sensor, 1, 1, 0)) != 0)
             return status;
         // The sensor goes away and comes back under the same serial number.
-        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(commandTimeout, 0));
+        const std::int32_t wait = std::max({commandTimeout, uploadTimeout, 0});
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait);
         std::int32_t last = TVX_ERR_NO_SUCH_DEVICE;
         do {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -284,7 +285,8 @@ void CheckFunctorLegacy::operator()() const
                 return 0;
             }
         } while (Clock::now() < deadline);
-        outcome->problem = "The sensor did not come back within " + std::to_string(commandTimeout) +
+        outcome->tooSlow = true;
+        outcome->problem = "The sensor did not come back within " + std::to_string(wait) +
                            " ms after its restart. It gave the data set sent back before the restart; whether it "
                            "kept it is not known.";
         return 0;

@@ -43,6 +43,7 @@ struct TransferOutcome
     DataAreaChoice area = DataAreaChoice::Unknown; // the area read or written
     std::string fault;   // what was wrong with a block VISA's helpers refused
     std::string problem; // a failure of the transfer's own, instead of the status
+    bool tooSlow = false; // the problem is something the sensor took too long for
     std::string data;    // upload: the block read
 };
 
@@ -122,8 +123,9 @@ struct CheckFunctorVISA
 };
 
 // The same on the driver path, then the store-and-restart request, then the
-// sensor opened again by its serial number (waited for up to
-// `commandTimeout`) and read once more.
+// sensor opened again by its serial number and read once more. A sensor on
+// USB leaves the bus and enumerates anew, which takes longer than a command:
+// it is waited for up to `uploadTimeout`.
 struct CheckFunctorLegacy
 {
     std::int32_t sensor;

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,8 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 #include <vector>
 
 using namespace usbtmc;
@@ -92,6 +96,7 @@ struct Urb
 {
     UMockdevIoctlData* data = nullptr;
     UMockdevIoctlData* buffer = nullptr;
+    std::size_t taken = 0; // bulk-OUT bytes the device took of it
     usbdevfs_urb* View() const { return reinterpret_cast<usbdevfs_urb*>(data->data); }
     unsigned char* Bytes() const { return buffer ? buffer->data : nullptr; }
     void Release()
@@ -104,6 +109,7 @@ struct Urb
 
 struct ClientState
 {
+    std::deque<Urb> bulkOut; // the device takes no more of them for now
     std::deque<Urb> bulkIn;
     std::deque<Urb> interruptIn;
     std::deque<Urb> done;
@@ -127,6 +133,10 @@ struct EmulatedUsbBus::Device
     bool driverBound = false;
     int reattached = 0;
     bool gone = false;
+    bool holdOut = false;   // takes the first packet of a bulk-OUT URB, then NAKs
+    bool outHalted = false; // after an aborted bulk-OUT transfer, until the host clears it
+    std::vector<std::string> requests;
+    Impl* bus = nullptr;
     UMockdevIoctlBase* handler = nullptr;
     std::map<UMockdevIoctlClient*, ClientState> clients;
 
@@ -147,6 +157,8 @@ struct EmulatedUsbBus::Device
     std::deque<std::string> notifications;
 
     bool Control(const SetupPacket& setup, ClientState& client, std::string& reply);
+    void SubmitOut(const Urb& urb, ClientState& client);
+    void LeaveBus();
     void BulkOut(const unsigned char* bytes, std::size_t size);
     void Execute();
     void Pump(ClientState& client);
@@ -234,9 +246,37 @@ void EmulatedUsbBus::Device::BulkOut(const unsigned char* bytes, std::size_t siz
     outBytes.erase(0, at);
 }
 
+// A bulk-OUT URB: refused while the endpoint is halted; while held, the
+// first packet is taken and the rest waits.
+void EmulatedUsbBus::Device::SubmitOut(const Urb& submitted, ClientState& client)
+{
+    Urb urb = submitted;
+    usbdevfs_urb* view = urb.View();
+    const std::size_t length = static_cast<std::size_t>(view->buffer_length);
+    if (outHalted) {
+        view->actual_length = 0;
+        view->status = -EPIPE;
+        client.done.push_back(urb);
+        return;
+    }
+    const std::size_t take = holdOut ? std::min(length - urb.taken, maxPacket) : length - urb.taken;
+    BulkOut(urb.Bytes() + urb.taken, take);
+    urb.taken += take;
+    if (urb.taken < length) {
+        client.bulkOut.push_back(urb);
+        return;
+    }
+    view->actual_length = static_cast<int>(length);
+    view->status = 0;
+    client.done.push_back(urb);
+}
+
 // Hands out what is ready to the client's waiting URBs.
 void EmulatedUsbBus::Device::Pump(ClientState& client)
 {
+    if (!holdOut)
+        for (std::deque<Urb> waiting = std::exchange(client.bulkOut, {}); !waiting.empty(); waiting.pop_front())
+            SubmitOut(waiting.front(), client);
     if (transfer.empty() && request.active && HasOutput()) {
         std::string data;
         bool end = true;
@@ -324,12 +364,14 @@ bool EmulatedUsbBus::Device::Control(const SetupPacket& setup, ClientState& clie
             reply[15] = hasInterrupt ? 0x01 : 0;
             return true;
         case INITIATE_CLEAR:
+            requests.push_back("INITIATE_CLEAR");
             DropOutput();
             message.clear();
             outBytes.clear();
             reply = std::string(1, success);
             return true;
         case CHECK_CLEAR_STATUS:
+            requests.push_back("CHECK_CLEAR_STATUS");
             reply = std::string{success, 0};
             return true;
         case READ_STATUS_BYTE: {
@@ -349,6 +391,7 @@ bool EmulatedUsbBus::Device::Control(const SetupPacket& setup, ClientState& clie
     if (setup.requestType == RequestTypeClassEndpointIn) {
         switch (setup.request) {
         case INITIATE_ABORT_BULK_IN: {
+            requests.push_back("INITIATE_ABORT_BULK_IN");
             const bool inProgress = request.active || !transfer.empty();
             const std::uint8_t tag = request.active ? request.tag : static_cast<std::uint8_t>(transfer.empty() ? 0 : transfer[1]);
             if (!inProgress || tag != index) {
@@ -362,14 +405,26 @@ bool EmulatedUsbBus::Device::Control(const SetupPacket& setup, ClientState& clie
         }
         case CHECK_ABORT_BULK_IN_STATUS:
         case CHECK_ABORT_BULK_OUT_STATUS:
+            requests.push_back(setup.request == CHECK_ABORT_BULK_IN_STATUS ? "CHECK_ABORT_BULK_IN_STATUS"
+                                                                            : "CHECK_ABORT_BULK_OUT_STATUS");
             reply.assign(8, '\0');
             reply[0] = success;
             return true;
-        case INITIATE_ABORT_BULK_OUT:
+        case INITIATE_ABORT_BULK_OUT: {
+            // Only a transfer of that tag that came in part is in progress;
+            // dropping it halts bulk-OUT until the host clears the halt.
+            requests.push_back("INITIATE_ABORT_BULK_OUT");
+            const bool inProgress = outBytes.size() >= BulkHeaderSize && static_cast<std::uint8_t>(outBytes[1]) == index;
+            if (!inProgress) {
+                reply = {static_cast<char>(USBTMC_STATUS_TRANSFER_NOT_IN_PROGRESS), static_cast<char>(index)};
+                return true;
+            }
             message.clear();
             outBytes.clear();
+            outHalted = true;
             reply = {success, static_cast<char>(index)};
             return true;
+        }
         default:
             return false;
         }
@@ -394,6 +449,7 @@ bool EmulatedUsbBus::Device::Control(const SetupPacket& setup, ClientState& clie
         if (sensor->Engine().Faults().restartFails)
             return false;
         sensor->Restart();
+        LeaveBus();
         return true;
     }
     return false;
@@ -402,11 +458,71 @@ bool EmulatedUsbBus::Device::Control(const SetupPacket& setup, ClientState& clie
 struct EmulatedUsbBus::Impl
 {
     UMockdevTestbed* testbed = nullptr;
+    mutable std::mutex mutex; // the devices and the test bed
     std::map<int, std::unique_ptr<Device>> devices;
     int nextAddress = 2;
 
+    // Sensors that restart: they leave the bus and come back, on a thread of their own.
+    std::mutex restartMutex;
+    std::condition_variable restartWake;
+    std::deque<int> restarting;
+    bool stopping = false;
+    std::thread restarter;
+
     Device& Add(std::unique_ptr<Device> device, const std::vector<InterfacePlan>& interfaces);
+    int AddSensor(std::shared_ptr<ServedSensor> sensor, const Options& options);
+    void Unplug(Device& device);
+    void Restart(int address);
+    void Restarts();
+    Device& At(int address) const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return *devices.at(address);
+    }
 };
+
+// Called while the device is locked: the bus takes it away once this request is answered.
+void EmulatedUsbBus::Device::LeaveBus()
+{
+    if (bus)
+        bus->Restart(address);
+}
+
+void EmulatedUsbBus::Impl::Restart(int address)
+{
+    std::lock_guard<std::mutex> lock(restartMutex);
+    restarting.push_back(address);
+    if (!restarter.joinable())
+        restarter = std::thread([this] { Restarts(); });
+    restartWake.notify_all();
+}
+
+void EmulatedUsbBus::Impl::Restarts()
+{
+    std::unique_lock<std::mutex> lock(restartMutex);
+    for (;;) {
+        restartWake.wait(lock, [this] { return stopping || !restarting.empty(); });
+        if (stopping)
+            return;
+        const int address = restarting.front();
+        restarting.pop_front();
+        lock.unlock();
+        Device& device = At(address);
+        Unplug(device);
+        lock.lock();
+        if (restartWake.wait_for(lock, std::chrono::milliseconds(restartMs), [this] { return stopping; }))
+            return;
+        lock.unlock();
+        bool unplugged = false;
+        {
+            std::lock_guard<std::mutex> sensorLock(device.sensor->Mutex());
+            unplugged = device.sensor->RefreshFaults().unplugged;
+        }
+        if (!unplugged)
+            AddSensor(device.sensor, device.options);
+        lock.lock();
+    }
+}
 
 namespace
 {
@@ -474,10 +590,18 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     case USBDEVFS_CLAIMINTERFACE:
         return finish(device.driverBound && *reinterpret_cast<unsigned*>(data->data) == device.interfaceNumber ? -1 : 0,
                       device.driverBound ? EBUSY : 0);
+    case USBDEVFS_CLEAR_HALT: {
+        const unsigned endpoint = *reinterpret_cast<unsigned*>(data->data);
+        char name[32];
+        std::snprintf(name, sizeof name, "CLEAR_HALT 0x%02x", endpoint);
+        device.requests.push_back(name);
+        if (!(endpoint & 0x80))
+            device.outHalted = false;
+        return finish(0, 0);
+    }
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
-    case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
     case USBDEVFS_RESET:
         return finish(0, 0);
@@ -509,10 +633,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
             urb->status = answered ? 0 : -EPIPE;
             state.done.push_back(held);
         } else if (urb->type == USBDEVFS_URB_TYPE_BULK && !(urb->endpoint & 0x80)) {
-            device.BulkOut(held.Bytes(), static_cast<std::size_t>(urb->buffer_length));
-            urb->actual_length = urb->buffer_length;
-            urb->status = 0;
-            state.done.push_back(held);
+            device.SubmitOut(held, state);
         } else if (urb->type == USBDEVFS_URB_TYPE_BULK) {
             state.bulkIn.push_back(held);
         } else if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT) {
@@ -527,11 +648,11 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     }
     case USBDEVFS_DISCARDURB: {
         const gulong address = *reinterpret_cast<const gulong*>(arg->data);
-        for (std::deque<Urb>* queue : {&state.bulkIn, &state.interruptIn})
+        for (std::deque<Urb>* queue : {&state.bulkOut, &state.bulkIn, &state.interruptIn})
             for (auto it = queue->begin(); it != queue->end(); ++it)
                 if (it->data->client_addr == address) {
                     it->View()->status = -ENOENT;
-                    it->View()->actual_length = 0;
+                    it->View()->actual_length = static_cast<int>(it->taken);
                     state.done.push_back(*it);
                     queue->erase(it);
                     return finish(0, 0);
@@ -592,6 +713,13 @@ EmulatedUsbBus::EmulatedUsbBus() : m_impl(std::make_unique<Impl>())
 
 EmulatedUsbBus::~EmulatedUsbBus()
 {
+    {
+        std::lock_guard<std::mutex> lock(m_impl->restartMutex);
+        m_impl->stopping = true;
+        m_impl->restartWake.notify_all();
+    }
+    if (m_impl->restarter.joinable())
+        m_impl->restarter.join();
     for (auto& [address, device] : m_impl->devices) {
         if (!device->gone) {
             umockdev_testbed_detach_ioctl(m_impl->testbed, device->node.c_str(), nullptr);
@@ -599,7 +727,7 @@ EmulatedUsbBus::~EmulatedUsbBus()
         }
         std::lock_guard<std::mutex> lock(device->mutex);
         for (auto& [client, state] : device->clients)
-            for (std::deque<Urb>* queue : {&state.bulkIn, &state.interruptIn, &state.done})
+            for (std::deque<Urb>* queue : {&state.bulkOut, &state.bulkIn, &state.interruptIn, &state.done})
                 for (Urb& urb : *queue)
                     urb.Release();
         g_object_unref(device->handler);
@@ -610,7 +738,9 @@ EmulatedUsbBus::~EmulatedUsbBus()
 
 EmulatedUsbBus::Device& EmulatedUsbBus::Impl::Add(std::unique_ptr<Device> device, const std::vector<InterfacePlan>& interfaces)
 {
+    std::lock_guard<std::mutex> lock(mutex);
     Device& added = *device;
+    added.bus = this;
     added.address = nextAddress++;
     char node[64];
     std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", busNumber, added.address);
@@ -675,6 +805,11 @@ int EmulatedUsbBus::AddSensor(SensorStore& store, const std::string& serial, con
 
 int EmulatedUsbBus::AddSensor(std::shared_ptr<ServedSensor> sensor, const Options& options)
 {
+    return m_impl->AddSensor(std::move(sensor), options);
+}
+
+int EmulatedUsbBus::Impl::AddSensor(std::shared_ptr<ServedSensor> sensor, const Options& options)
+{
     auto device = std::make_unique<Device>();
     device->sensor = std::move(sensor);
     const SensorIdentity& identity = device->sensor->Identity();
@@ -684,8 +819,7 @@ int EmulatedUsbBus::AddSensor(std::shared_ptr<ServedSensor> sensor, const Option
     device->strings[1] = identity.model;
     device->strings[2] = identity.serialNumber;
     device->options = options;
-    return m_impl
-        ->Add(std::move(device), {{0, InterfaceClassApplication, InterfaceSubclassUsbTmc, InterfaceProtocolUsb488,
+    return Add(std::move(device), {{0, InterfaceClassApplication, InterfaceSubclassUsbTmc, InterfaceProtocolUsb488,
                                    {{0x01, 2, maxPacket}, {0x81, 2, maxPacket}, {0x82, 3, 2}}}})
         .address;
 }
@@ -725,6 +859,7 @@ void EmulatedUsbBus::ShareWithOtherUsers()
                                                         : fs::perms::others_read;
         fs::permissions(entry.path(), readable, fs::perm_options::add);
     }
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
     for (const auto& [address, device] : m_impl->devices)
         if (device->options.noAccess)
             fs::permissions(folder.string() + device->node, fs::perms::none);
@@ -732,12 +867,16 @@ void EmulatedUsbBus::ShareWithOtherUsers()
 
 void EmulatedUsbBus::Unplug(int address)
 {
-    Device& device = *m_impl->devices.at(address);
+    m_impl->Unplug(m_impl->At(address));
+}
+
+void EmulatedUsbBus::Impl::Unplug(Device& device)
+{
     {
         std::lock_guard<std::mutex> lock(device.mutex);
         device.gone = true;
         for (auto& [client, state] : device.clients)
-            for (std::deque<Urb>* queue : {&state.bulkIn, &state.interruptIn}) {
+            for (std::deque<Urb>* queue : {&state.bulkOut, &state.bulkIn, &state.interruptIn}) {
                 for (Urb& urb : *queue) {
                     urb.View()->status = -ENODEV;
                     state.done.push_back(urb);
@@ -745,19 +884,45 @@ void EmulatedUsbBus::Unplug(int address)
                 queue->clear();
             }
     }
-    umockdev_testbed_remove_device(m_impl->testbed, device.syspath.c_str());
+    std::lock_guard<std::mutex> lock(mutex);
+    umockdev_testbed_remove_device(testbed, device.syspath.c_str());
+}
+
+int EmulatedUsbBus::AddressOf(const std::string& serial) const
+{
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    for (const auto& [address, device] : m_impl->devices) {
+        std::lock_guard<std::mutex> deviceLock(device->mutex);
+        if (!device->gone && device->strings[2] == serial)
+            return address;
+    }
+    return 0;
+}
+
+void EmulatedUsbBus::HoldBulkOut(int address, bool hold)
+{
+    Device& device = m_impl->At(address);
+    std::lock_guard<std::mutex> lock(device.mutex);
+    device.holdOut = hold;
+}
+
+std::vector<std::string> EmulatedUsbBus::TakeRequests(int address)
+{
+    Device& device = m_impl->At(address);
+    std::lock_guard<std::mutex> lock(device.mutex);
+    return std::exchange(device.requests, {});
 }
 
 bool EmulatedUsbBus::KernelDriverBound(int address) const
 {
-    Device& device = *m_impl->devices.at(address);
+    Device& device = m_impl->At(address);
     std::lock_guard<std::mutex> lock(device.mutex);
     return device.driverBound;
 }
 
 int EmulatedUsbBus::KernelDriverReattached(int address) const
 {
-    Device& device = *m_impl->devices.at(address);
+    Device& device = m_impl->At(address);
     std::lock_guard<std::mutex> lock(device.mutex);
     return device.reattached;
 }

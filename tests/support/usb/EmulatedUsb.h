@@ -16,6 +16,7 @@ class ServedSensor;
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class EmulatedUsbBus
 {
@@ -56,6 +57,18 @@ public:
 
     // The device leaves the bus: what is pending fails, the node goes.
     void Unplug(int address);
+    // A sensor's store-and-restart request makes it leave the bus once the
+    // request is answered and come back this much later at a new address,
+    // as a real one does (not when its faults keep it unplugged).
+    static constexpr int restartMs = 300;
+    // The address of the device with this serial number now on the bus, or 0.
+    int AddressOf(const std::string& serial) const;
+    // While held, the device takes no bulk-OUT data (a real one NAKs): the
+    // host's transfers stay pending until they time out.
+    void HoldBulkOut(int address, bool hold);
+    // The USBTMC class requests and clear-halts the device was sent since the
+    // last call, by name ("INITIATE_ABORT_BULK_OUT", "CLEAR_HALT 0x01", ...).
+    std::vector<std::string> TakeRequests(int address);
     bool KernelDriverBound(int address) const;
     // Times the kernel driver was detached and given back.
     int KernelDriverReattached(int address) const;
