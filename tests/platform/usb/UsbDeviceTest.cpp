@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -351,22 +352,39 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
         EXPECT_EQ(client.Read(reply, sizeof reply, count, end, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
         EXPECT_EQ(std::string(reply, count), "Trobe&Lindvar,TVX-18G,100001,2.14\n");
     }
-    for (const bool visa : {true, false}) {
-        SCOPED_TRACE(visa ? "VISA" : "driver");
-        const auto path = Make(visa);
-        ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
-        path->SetTimeout(300);
-        std::string answer;
-        sensors.SetFaults("100001", {"delay=60000"});
-        auto start = Clock::now();
-        EXPECT_EQ(path->Send("*idn?", &answer),
-                  visa ? "VI_ERROR_TMO" : "The sensor did not answer within the timeout.");
-        EXPECT_LT(Clock::now() - start, 1500ms);
-        sensors.SetFaults("100001", {});
-        EXPECT_EQ(path->Send("*idn?", &answer), "ok");
-        EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
-        path->Close();
-    }
+    // A transfer that times out either way is aborted as USBTMC has it; the
+    // next query is answered and no part of a block is kept.
+    const std::vector<std::string> abortIn = {"INITIATE_ABORT_BULK_IN", "CHECK_ABORT_BULK_IN_STATUS"};
+    const std::vector<std::string> abortOut = {"INITIATE_ABORT_BULK_OUT", "CHECK_ABORT_BULK_OUT_STATUS",
+                                               "CLEAR_HALT 0x01"};
+    const std::string held = sensors.Store().LoadArea("100001", DataArea::User);
+    const std::string block = SampleDataFor("factory_v4.cal", "TVX-18G", "100001");
+    for (const bool visa : {true, false})
+        for (const bool out : {false, true}) {
+            SCOPED_TRACE(std::string(visa ? "VISA" : "driver") + (out ? ", data not taken" : ", no reply"));
+            const auto path = Make(visa);
+            ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
+            path->SetTimeout(300);
+            std::string answer;
+            out ? bus->HoldBulkOut(sensor, true) : sensors.SetFaults("100001", {"delay=60000"});
+            bus->TakeRequests(sensor);
+            auto start = Clock::now();
+            EXPECT_EQ(out ? path->WriteBlock("cal:user:data", block) : path->Send("*idn?", &answer),
+                      visa ? "VI_ERROR_TMO" : "The sensor did not answer within the timeout.");
+            EXPECT_LT(Clock::now() - start, 1500ms);
+            // (The driver's test path clears the device before each command.)
+            std::vector<std::string> requests = bus->TakeRequests(sensor);
+            requests.erase(requests.begin(), std::find_if(requests.begin(), requests.end(), [](const std::string& r) {
+                               return r.rfind("INITIATE_ABORT", 0) == 0;
+                           }));
+            EXPECT_EQ(requests, out ? abortOut : abortIn);
+            bus->HoldBulkOut(sensor, false);
+            sensors.SetFaults("100001", {});
+            EXPECT_EQ(path->Send("*idn?", &answer), "ok");
+            EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
+            EXPECT_TRUE(sensors.Store().LoadArea("100001", DataArea::User) == held);
+            path->Close();
+        }
     for (const bool visa : {true, false}) {
         SCOPED_TRACE(visa ? "VISA unplug" : "driver unplug");
         EmulatedUsbBus::Options options;

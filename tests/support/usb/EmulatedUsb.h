@@ -59,8 +59,9 @@ public:
     void Unplug(int address);
     // A sensor's store-and-restart request makes it leave the bus once the
     // request is answered and come back this much later at a new address,
-    // as a real one does (not when its faults keep it unplugged).
-    static constexpr int restartMs = 300;
+    // as a real one does, later than a command may take (not when its faults
+    // keep it unplugged).
+    static constexpr int restartMs = 1200;
     // The address of the device with this serial number now on the bus, or 0.
     int AddressOf(const std::string& serial) const;
     // While held, the device takes no bulk-OUT data (a real one NAKs): the
