@@ -115,7 +115,7 @@ bool SensorList::ReportDriverError(std::int32_t status)
     Advice advice = Advice::None;
     if (status == TVX_ERR_TIMEOUT)
         advice = Advice::Timeout;
-    else if (status == TVX_ERR_BUSY)
+    else if (status == TVX_ERR_BUSY || status == TVX_ERR_LOCKED)
         advice = Advice::Lock;
     else if (status == TVX_ERR_CONNECTION_LOST || status == TVX_ERR_NO_SUCH_DEVICE)
         advice = Advice::Connection;

@@ -90,6 +90,7 @@ typedef uint64_t ViAttrState;
 #define VI_ERROR_INV_LENGTH ((ViStatus)0xBFFF0083)
 #define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009C)
 #define VI_ERROR_CONN_LOST ((ViStatus)0xBFFF00A6)
+#define VI_ERROR_NPERMISSION ((ViStatus)0xBFFF00A8)
 
 /* Attributes. */
 #define VI_ATTR_RSRC_CLASS 0xBFFF0001u

@@ -258,6 +258,10 @@ INSTANTIATE_TEST_SUITE_P(
           "\nAnother program is using the sensor: close it or let it finish, then try again."},
          LeftOpen, FactoryOnly, {"locked"}, "TVX-18G", IDYES, false, nullptr,
          "Waiting for the lock on TVX-18G Ser.# 100001 (up to 5 s): another program may be using it ..."},
+        {"UploadDriverLocked", true, Driver, false, "",
+         {"Another program has locked the sensor and did not let go of it within the timeout.|Failed step: reading the data set from the user data area" + Unchanged +
+          "\nAnother program is using the sensor: close it or let it finish, then try again."},
+         LeftOpen, FactoryOnly, {"locked"}},
         {"UploadVisaEmptyUserArea", true, Visa, false, "", {}, IDOK, {"", "factory"}, {}, "TVX-18G", IDYES, false,
          nullptr, nullptr, "The user data area of TVX-18G Ser.# 100001 is empty."},
         {"UploadVisaFactoryForced", true, Visa, true, "factory", {}, IDOK, UserAndFactory},

@@ -82,6 +82,7 @@ public:
         case usbtmc::OpenResult::NotFound:
             return VI_ERROR_RSRC_NFOUND;
         case usbtmc::OpenResult::NoAccess:
+            return VI_ERROR_NPERMISSION;
         case usbtmc::OpenResult::Busy:
             return VI_ERROR_RSRC_BUSY;
         case usbtmc::OpenResult::Failed:

@@ -161,6 +161,8 @@ const struct
     {VI_ERROR_SESN_NLOCKED, "VI_ERROR_SESN_NLOCKED: The current session did not have a lock on the resource."},
     {VI_ERROR_RSRC_BUSY, "VI_ERROR_RSRC_BUSY: The resource is valid, but VISA cannot currently access it."},
     {VI_ERROR_CONN_LOST, "VI_ERROR_CONN_LOST: The connection for the given session has been lost."},
+    {VI_ERROR_NPERMISSION, "VI_ERROR_NPERMISSION: Access to the resource is denied: the current user lacks the "
+                           "privileges."},
 };
 
 ViStatus GetInstrumentAttribute(Object& object, ViAttr attribute, void* value)

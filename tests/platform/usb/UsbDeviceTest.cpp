@@ -346,7 +346,10 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
         std::size_t count = 0;
         bool end = false;
         EXPECT_EQ(client.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        bus->TakeRequests(sensor);
         EXPECT_EQ(client.Clear(usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
+        EXPECT_EQ(bus->TakeRequests(sensor),
+                  (std::vector<std::string>{"INITIATE_CLEAR", "CHECK_CLEAR_STATUS", "CLEAR_HALT 0x01"}));
         EXPECT_EQ(client.Read(reply, sizeof reply, count, end, usbtmc::DeadlineAfter(200)), usbtmc::LinkStatus::Timeout);
         EXPECT_EQ(client.Write({"*idn?\n"}, true, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
         EXPECT_EQ(client.Read(reply, sizeof reply, count, end, usbtmc::DeadlineAfter(1000)), usbtmc::LinkStatus::Ok);
@@ -430,6 +433,43 @@ TEST_F(UsbBus, ServesPyvisaPyAsAnyUsbTmcDevice)
     EXPECT_TRUE(sensors.Store().LoadArea("100001", DataArea::User) == user);
 }
 
+// While another program has the sensor's interface claimed, neither library
+// can open it, and each says so; once it lets go, both can.
+TEST_F(UsbBus, NamesADeviceAnotherProgramHolds)
+{
+    usbtmc::UsbTmcSelector selector;
+    selector.vendorId = usbtmc::VendorId;
+    selector.serialNumber = "100001";
+    std::unique_ptr<usbtmc::Pipes> other;
+    usbtmc::DeviceInfo info;
+    std::string problem;
+    ASSERT_EQ(usbtmc::OpenUsbTmc(selector, other, info, problem), usbtmc::OpenResult::Ok) << problem;
+    const std::string reason = "The USB device on bus 1, address " + std::to_string(sensor) +
+                               " (vendor 0x1B7E, product 0x0118) is in use by another program.";
+    for (const bool visa : {true, false}) {
+        SCOPED_TRACE(visa ? "VISA" : "driver");
+        std::string said;
+        if (visa) {
+            ViSession manager = 0, session = 0;
+            Visa().viOpenDefaultRM(&manager);
+            ViChar text[256] = {};
+            Visa().viStatusDesc(0, Visa().viOpen(manager, real.c_str(), VI_NULL, VI_NULL, &session), text);
+            said = text;
+            Visa().viClose(manager);
+        } else {
+            const DriverPath driver; // opens the driver
+            int32_t handle = 0;
+            said = DriverStatus(TvxOpenSensor("TVXUSB::USB::100001", &handle));
+        }
+        EXPECT_EQ(said, (visa ? "VI_ERROR_RSRC_BUSY: " : "") + reason);
+    }
+    other.reset();
+    for (const bool visa : {true, false}) {
+        const auto path = Make(visa);
+        EXPECT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001")) << (visa ? "VISA" : "driver");
+    }
+}
+
 // Run by the next test as a user without rights to the device: what each
 // library tells of it.
 TEST(UsbDeviceWithoutRights, IsNamedWithWhatToDo)
@@ -487,7 +527,7 @@ TEST_F(UsbBus, NamesADeviceTheUserMayNotOpen)
                                "after installing it, unplug the device and plug it in again.";
     EXPECT_NE(said.find("list: " + reason), std::string::npos) << said;
     EXPECT_NE(said.find("driver: TVXUSB::USB::@1.5|TVX-18G|error|1 open: " + reason), std::string::npos) << said;
-    EXPECT_NE(said.find("visa: USB0::0x1B7E::0x0118::NOSERIAL-1-5::INSTR open: VI_ERROR_RSRC_BUSY: " + reason),
+    EXPECT_NE(said.find("visa: USB0::0x1B7E::0x0118::NOSERIAL-1-5::INSTR open: VI_ERROR_NPERMISSION: " + reason),
               std::string::npos)
         << said;
 }

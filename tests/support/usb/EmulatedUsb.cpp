@@ -131,6 +131,7 @@ struct EmulatedUsbBus::Device
     std::uint8_t interfaceNumber = 0;
     bool hasInterrupt = true;
     bool driverBound = false;
+    UMockdevIoctlClient* claimedBy = nullptr; // as usbfs: one open file at a time claims the interface
     int reattached = 0;
     bool gone = false;
     bool holdOut = false;   // takes the first packet of a bulk-OUT URB, then NAKs
@@ -570,7 +571,10 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         return finish(0, 0);
     }
     case USBDEVFS_DISCONNECT_CLAIM:
+        if (device.claimedBy && device.claimedBy != client)
+            return finish(-1, EBUSY);
         device.driverBound = false;
+        device.claimedBy = client;
         return finish(0, 0);
     case USBDEVFS_IOCTL: {
         const auto* command = reinterpret_cast<usbdevfs_ioctl*>(data->data);
@@ -587,9 +591,14 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         }
         return finish(-1, ENOTTY);
     }
-    case USBDEVFS_CLAIMINTERFACE:
-        return finish(device.driverBound && *reinterpret_cast<unsigned*>(data->data) == device.interfaceNumber ? -1 : 0,
-                      device.driverBound ? EBUSY : 0);
+    case USBDEVFS_CLAIMINTERFACE: {
+        if (*reinterpret_cast<unsigned*>(data->data) != device.interfaceNumber)
+            return finish(0, 0);
+        if (device.driverBound || (device.claimedBy && device.claimedBy != client))
+            return finish(-1, EBUSY);
+        device.claimedBy = client;
+        return finish(0, 0);
+    }
     case USBDEVFS_CLEAR_HALT: {
         const unsigned endpoint = *reinterpret_cast<unsigned*>(data->data);
         char name[32];
@@ -600,6 +609,9 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         return finish(0, 0);
     }
     case USBDEVFS_RELEASEINTERFACE:
+        if (device.claimedBy == client && *reinterpret_cast<unsigned*>(data->data) == device.interfaceNumber)
+            device.claimedBy = nullptr;
+        return finish(0, 0);
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
     case USBDEVFS_RESETEP:
