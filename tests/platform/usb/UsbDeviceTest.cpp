@@ -325,6 +325,19 @@ TEST_F(UsbBus, MovesBothDataAreasByteForByte)
     Visa().viClose(manager);
 }
 
+// Sensor 100001's interface through the USBTMC layer alone (null if it cannot be opened).
+std::unique_ptr<usbtmc::Pipes> OpenSensor100001()
+{
+    usbtmc::UsbTmcSelector selector;
+    selector.vendorId = usbtmc::VendorId;
+    selector.serialNumber = "100001";
+    std::unique_ptr<usbtmc::Pipes> pipes;
+    usbtmc::DeviceInfo info;
+    std::string problem;
+    EXPECT_EQ(usbtmc::OpenUsbTmc(selector, pipes, info, problem), usbtmc::OpenResult::Ok) << problem;
+    return pipes;
+}
+
 // A device clear drops an unread reply. What a broken or vanishing sensor
 // does to each library: a reply that never comes ends at the timeout and the
 // next query is answered; an unplug in the middle of a block is a lost
@@ -333,15 +346,9 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
 {
     {
         // Device clear: the unread reply is gone, the next one comes.
-        usbtmc::UsbTmcSelector selector;
-        selector.vendorId = usbtmc::VendorId;
-        selector.serialNumber = "100001";
-        std::unique_ptr<usbtmc::Pipes> pipes;
-        usbtmc::DeviceInfo info;
-        std::string problem;
-        ASSERT_EQ(usbtmc::OpenUsbTmc(selector, pipes, info, problem), usbtmc::OpenResult::Ok) << problem;
         usbtmc::Client client;
-        client.Open(std::move(pipes));
+        client.Open(OpenSensor100001());
+        ASSERT_TRUE(client.IsOpen());
         char reply[256];
         std::size_t count = 0;
         bool end = false;
@@ -437,13 +444,8 @@ TEST_F(UsbBus, ServesPyvisaPyAsAnyUsbTmcDevice)
 // can open it, and each says so; once it lets go, both can.
 TEST_F(UsbBus, NamesADeviceAnotherProgramHolds)
 {
-    usbtmc::UsbTmcSelector selector;
-    selector.vendorId = usbtmc::VendorId;
-    selector.serialNumber = "100001";
-    std::unique_ptr<usbtmc::Pipes> other;
-    usbtmc::DeviceInfo info;
-    std::string problem;
-    ASSERT_EQ(usbtmc::OpenUsbTmc(selector, other, info, problem), usbtmc::OpenResult::Ok) << problem;
+    std::unique_ptr<usbtmc::Pipes> other = OpenSensor100001();
+    ASSERT_TRUE(other);
     const std::string reason = "The USB device on bus 1, address " + std::to_string(sensor) +
                                " (vendor 0x1B7E, product 0x0118) is in use by another program.";
     for (const bool visa : {true, false}) {
