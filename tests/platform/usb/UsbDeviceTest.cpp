@@ -280,35 +280,43 @@ TEST_F(UsbBus, ListsEveryInstrumentAndNamesEachOnce)
                       "TVXUSB::USB::@1.4|TVX-18G|error|1;");
 }
 
-// Over each library: identity, the factory area read, then a data set
+// Over each library, on a high-speed and a full-speed link: identity, the factory area read, then a data set
 // written into each area and read back byte for byte. The kernel driver is away while the
 // sensor is open and back once it is closed. The sensor on its socket is the
 // same one: the data set is there, the lock is shared.
 TEST_F(UsbBus, MovesBothDataAreasByteForByte)
 {
-    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
-    const std::string factory = SampleDataFor("factory_v4.cal", "TVX-18G", "100001");
-    for (const bool visa : {true, false}) {
-        SCOPED_TRACE(visa ? "VISA" : "driver");
-        const auto path = Make(visa);
-        ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
-        EXPECT_FALSE(bus->KernelDriverBound(sensor));
-        std::string answer;
-        EXPECT_EQ(path->Send("*idn?", &answer), "ok");
-        EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G,100001,2.14\n");
-        EXPECT_EQ(path->Send("cal:data?", &answer), "ok");
-        EXPECT_TRUE(answer == Block(sensors.Store().LoadArea("100001", DataArea::Factory)) + "\n");
-        for (const auto& [command, data] : {std::pair{"cal:user:data", user}, std::pair{"cal:data", factory}}) {
-            EXPECT_EQ(path->WriteBlock(command, data), "ok");
-            EXPECT_EQ(path->Send("syst:err?", &answer), "ok");
-            EXPECT_EQ(answer, "0,\"No error\"\n");
-            EXPECT_EQ(path->Send(command + std::string("?"), &answer), "ok");
-            EXPECT_TRUE(answer == Block(data) + "\n") << command;
+    // 100006 is on a full-speed link, its packets of 64 bytes.
+    EmulatedUsbBus::Options fullSpeed;
+    fullSpeed.fullSpeed = true;
+    sensors.Add("100006");
+    bus->AddSensor(sensors.Store(), "100006", fullSpeed);
+    for (const std::string serial : {"100001", "100006"}) {
+        const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", serial);
+        const std::string factory = SampleDataFor("factory_v4.cal", "TVX-18G", serial);
+        for (const bool visa : {true, false}) {
+            SCOPED_TRACE((visa ? "VISA " : "driver ") + serial);
+            const auto path = Make(visa);
+            ASSERT_TRUE(path->Open(visa ? "USB0::0x1B7E::0x0118::" + serial + "::INSTR" : "TVXUSB::USB::" + serial));
+            EXPECT_EQ(bus->KernelDriverBound(sensor), serial != "100001"); // 100001's driver, away while it is open
+            std::string answer;
+            EXPECT_EQ(path->Send("*idn?", &answer), "ok");
+            EXPECT_EQ(answer, "Trobe&Lindvar,TVX-18G," + serial + ",2.14\n");
+            EXPECT_EQ(path->Send("cal:data?", &answer), "ok");
+            EXPECT_TRUE(answer == Block(sensors.Store().LoadArea(serial, DataArea::Factory)) + "\n");
+            for (const auto& [command, data] : {std::pair{"cal:user:data", user}, std::pair{"cal:data", factory}}) {
+                EXPECT_EQ(path->WriteBlock(command, data), "ok");
+                EXPECT_EQ(path->Send("syst:err?", &answer), "ok");
+                EXPECT_EQ(answer, "0,\"No error\"\n");
+                EXPECT_EQ(path->Send(command + std::string("?"), &answer), "ok");
+                EXPECT_TRUE(answer == Block(data) + "\n") << command;
+            }
+            path->Close();
+            EXPECT_TRUE(bus->KernelDriverBound(sensor));
         }
-        path->Close();
-        EXPECT_TRUE(bus->KernelDriverBound(sensor));
     }
     EXPECT_EQ(bus->KernelDriverReattached(sensor), 2);
+    const std::string user = SampleDataFor("user_v3.cal", "TVX-18G", "100001");
 
     // The same sensor on its socket: what came over USB is there, and its lock is one.
     ViSession manager = 0, device = 0, socket = 0;

@@ -131,6 +131,7 @@ struct EmulatedUsbBus::Device
     std::uint8_t interfaceNumber = 0;
     bool hasInterrupt = true;
     bool driverBound = false;
+    std::size_t packet = maxPacket; // of the bulk endpoints
     UMockdevIoctlClient* claimedBy = nullptr; // as usbfs: one open file at a time claims the interface
     int reattached = 0;
     bool gone = false;
@@ -260,7 +261,7 @@ void EmulatedUsbBus::Device::SubmitOut(const Urb& submitted, ClientState& client
         client.done.push_back(urb);
         return;
     }
-    const std::size_t take = holdOut ? std::min(length - urb.taken, maxPacket) : length - urb.taken;
+    const std::size_t take = holdOut ? std::min(length - urb.taken, packet) : length - urb.taken;
     BulkOut(urb.Bytes() + urb.taken, take);
     urb.taken += take;
     if (urb.taken < length) {
@@ -308,12 +309,14 @@ void EmulatedUsbBus::Device::Pump(ClientState& client)
         Urb urb = client.bulkIn.front();
         client.bulkIn.pop_front();
         usbdevfs_urb* view = urb.View();
-        const std::size_t take = std::min(static_cast<std::size_t>(view->buffer_length), transfer.size() - sent);
+        const std::size_t length = static_cast<std::size_t>(view->buffer_length);
+        const std::size_t take = std::min(length, transfer.size() - sent);
         if (take > 0)
             std::memcpy(urb.Bytes(), transfer.data() + sent, take);
         sent += take;
         view->actual_length = static_cast<int>(take);
-        view->status = 0;
+        // A packet that does not fit what is left of the buffer overflows it, as on a real bus.
+        view->status = length % packet != 0 && transfer.size() - sent > 0 ? -EOVERFLOW : 0;
         if (take < static_cast<std::size_t>(view->buffer_length) || sent == transfer.size()) {
             transfer.clear();
             sent = 0;
@@ -775,7 +778,7 @@ EmulatedUsbBus::Device& EmulatedUsbBus::Impl::Add(std::unique_ptr<Device> device
         vendor[3 - i] = Hex(added.vendor >> (4 * i));
         product[3 - i] = Hex(added.product >> (4 * i));
     }
-    std::vector<const char*> attributes = {"busnum", bus.c_str(), "devnum", address.c_str(), "speed", "480",
+    std::vector<const char*> attributes = {"busnum", bus.c_str(), "devnum", address.c_str(), "speed", added.packet == 64 ? "12" : "480",
                                            "bConfigurationValue", "1", "idVendor", vendor.c_str(),
                                            "idProduct", product.c_str(), "manufacturer", added.strings[0].c_str(),
                                            "product", added.strings[1].c_str()};
@@ -831,8 +834,10 @@ int EmulatedUsbBus::Impl::AddSensor(std::shared_ptr<ServedSensor> sensor, const 
     device->strings[1] = identity.model;
     device->strings[2] = identity.serialNumber;
     device->options = options;
+    device->packet = options.fullSpeed ? 64 : maxPacket;
+    const auto packet = static_cast<std::uint16_t>(device->packet);
     return Add(std::move(device), {{0, InterfaceClassApplication, InterfaceSubclassUsbTmc, InterfaceProtocolUsb488,
-                                   {{0x01, 2, maxPacket}, {0x81, 2, maxPacket}, {0x82, 3, 2}}}})
+                                   {{0x01, 2, packet}, {0x81, 2, packet}, {0x82, 3, 2}}}})
         .address;
 }
 

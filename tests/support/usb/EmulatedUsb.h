@@ -26,6 +26,7 @@ public:
         bool serialReadable = true; // false: the serial string request stalls, sysfs has none
         bool kernelDriver = false;  // the kernel's usbtmc driver holds the interface at first
         bool noAccess = false;      // opening the node fails as for a user without the right
+        bool fullSpeed = false;     // on a 12 Mbit/s link: bulk packets of 64 bytes, not 512
     };
 
     static bool Available();
