@@ -382,14 +382,14 @@ TEST_F(UsbBus, EndsEachFaultAndGoesOnWhereItCan)
             SCOPED_TRACE(std::string(visa ? "VISA" : "driver") + (out ? ", data not taken" : ", no reply"));
             const auto path = Make(visa);
             ASSERT_TRUE(path->Open(visa ? real : "TVXUSB::USB::100001"));
-            path->SetTimeout(300);
+            path->SetTimeout(1000); // the abort after it gets 100 ms
             std::string answer;
             out ? bus->HoldBulkOut(sensor, true) : sensors.SetFaults("100001", {"delay=60000"});
             bus->TakeRequests(sensor);
             auto start = Clock::now();
             EXPECT_EQ(out ? path->WriteBlock("cal:user:data", block) : path->Send("*idn?", &answer),
                       visa ? "VI_ERROR_TMO" : "The sensor did not answer within the timeout.");
-            EXPECT_LT(Clock::now() - start, 1500ms);
+            EXPECT_LT(Clock::now() - start, 2500ms); // no more than scheduling past the timeout, even under load
             // (The driver's test path clears the device before each command.)
             std::vector<std::string> requests = bus->TakeRequests(sensor);
             requests.erase(requests.begin(), std::find_if(requests.begin(), requests.end(), [](const std::string& r) {
