@@ -115,6 +115,7 @@ const std::string Corpus = OSTREL_TEST_DATA_DIR "/corpus/";
 // converted from MA or DB (worked out by hand: cos 60° = 0.5, 20 dB = 10) within the row's tolerance.
 struct LoadRow { const char* name; char type; std::string content; std::int32_t code; unsigned points;
                  std::string expecting, snippet; std::vector<double> values; double tolerance = 0; };
+void PrintTo(const LoadRow& row, std::ostream* out) { *out << row.name; }
 using Load = ::testing::TestWithParam<LoadRow>;
 TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
 {
