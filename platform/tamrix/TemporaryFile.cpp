@@ -241,8 +241,10 @@ void ReplaceFileWhole(const std::string& path, std::string_view data)
             ThrowErrno("cannot set the permissions");
         // Keeps owner and group when allowed to (as root, or for the group
         // when the user is a member); otherwise the new file is the writer's.
-        if (::fchown(temporary.Descriptor(), existing.st_uid, existing.st_gid) != 0)
-            (void)::fchown(temporary.Descriptor(), static_cast<uid_t>(-1), existing.st_gid);
+        if (::fchown(temporary.Descriptor(), existing.st_uid, existing.st_gid) != 0 &&
+            ::fchown(temporary.Descriptor(), static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // Neither: the new file keeps the writer's owner and group.
+        }
     }
     temporary.WriteAllAndClose(data);
     temporary.ReplaceTarget();

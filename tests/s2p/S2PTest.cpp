@@ -127,8 +127,9 @@ TEST_P(Load, LoadsOrRefusesWithTheParsersReport)
     const auto report = [&](const std::string& text) { reports.push_back(text); };
     const std::uint64_t readBefore = BytesReadSoFar();
     const Failure failure = FailureOf([&] { points = CS2PDataFile(row.type, path, report).GetNumPoints(); });
-    if (row.content.size() > (1u << 20) && row.code != 0)
+    if (row.content.size() > (1u << 20) && row.code != 0) {
         EXPECT_LT(BytesReadSoFar() - readBefore, 16384u) << "a large file is refused by its start";
+    }
     EXPECT_EQ(FailureOf([&] { quietPoints = CS2PDataFile(row.type, path, nullptr).GetNumPoints(); }), failure);
     EXPECT_EQ(std::tie(failure, points, quietPoints),
               std::make_tuple(Failure(row.code, row.code != 0 && row.code != 402 ? path : "-"), row.points, row.points));
