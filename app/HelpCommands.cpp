@@ -5,9 +5,8 @@
 #include "OstrelDlg.h"
 
 #include "MessageBox.h"
+#include "SensorStore.h"
 #include "Settings.h"
-
-#include <QDir>
 
 #include <boost/version.hpp>
 #include <pugixml.hpp>
@@ -18,12 +17,14 @@ namespace
 // Where the simulation tool keeps its sensors unless told otherwise.
 QString SimulatedSensorsFolder()
 {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!base.startsWith(QLatin1Char('/')))
+    try
     {
-        base = QDir::homePath() + QStringLiteral("/.local/share");
+        return QString::fromStdString(SensorStore::DefaultFolder().string());
     }
-    return base + QStringLiteral("/Trobe-Lindvar/sensors");
+    catch (const SensorStoreError& error)
+    {
+        return QString::fromStdString(error.what());
+    }
 }
 
 QString AboutText()

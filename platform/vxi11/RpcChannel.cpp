@@ -114,7 +114,7 @@ LinkStatus RpcChannel::NextFragment(Deadline deadline)
     if (status != LinkStatus::Ok)
         return status;
     m_markHave = 0;
-    ++m_marks;
+    m_begun = true;
     const std::uint32_t mark = GetWord(m_mark.data());
     m_last = (mark & LastFragment) != 0;
     m_fragmentLeft = mark & ~LastFragment;
@@ -152,7 +152,7 @@ LinkStatus RpcChannel::Begin(Deadline deadline)
     m_inRecord = true;
     m_recordSize = 0;
     m_fragmentLeft = 0;
-    m_marks = 0;
+    m_begun = false;
     m_last = false;
     return Advance(deadline);
 }

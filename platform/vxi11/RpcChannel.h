@@ -73,7 +73,7 @@ public:
     LinkStatus SkipRest(Deadline deadline);
     bool AtEnd() const { return m_last && m_fragmentLeft == 0; }
     // Part of a record has come in and the rest has not.
-    bool Midway() const { return m_inRecord && !AtEnd() && (m_marks > 0 || m_markHave > 0); }
+    bool Midway() const { return m_inRecord && !AtEnd() && (m_begun || m_markHave > 0); }
 
 private:
     LinkStatus Receive(char* destination, std::size_t count, std::size_t& done, Deadline deadline);
@@ -84,7 +84,7 @@ private:
     std::size_t m_limit = 0;
     std::size_t m_recordSize = 0;
     std::size_t m_fragmentLeft = 0;
-    std::size_t m_marks = 0; // of the record under way
+    bool m_begun = false; // a fragment mark of the record under way came
     bool m_last = true;
     bool m_inRecord = false;
     std::array<char, 4> m_mark{};

@@ -383,9 +383,9 @@ Result Client::Read(char* destination, std::size_t capacity, Deadline deadline, 
     // reply's data goes straight into the caller's buffer, never more than
     // asked for.
     do {
+        const std::uint32_t timeoutMs = Impl::InstrumentTimeout(deadline);
         Device_ReadParms parameters{impl.lid, static_cast<u_int>(std::min<std::size_t>(capacity - count, UINT_MAX)),
-                                    Impl::InstrumentTimeout(deadline), 0, Impl::Flags(waitLock), 0};
-        parameters.lock_timeout = parameters.io_timeout;
+                                    timeoutMs, timeoutMs, Impl::Flags(waitLock), 0};
         const std::string encoded = EncodeXdr(Xdr(xdr_Device_ReadParms), &parameters);
         std::int32_t error = ErrorNone;
         std::size_t got = 0;
